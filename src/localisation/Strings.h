@@ -1,0 +1,16 @@
+// Message and caption lookup by numeric id in the current language.
+#pragma once
+
+#include <QString>
+#include <initializer_list>
+
+namespace nbx {
+
+// The built-in Spanish text of a string id, or prefix + id for an id without a text.
+QString GetNativeString(long id, const QString& prefix);
+
+// The text of a string id in the current language (Spanish when untranslated), with each "%s"
+// replaced in turn by the next argument.
+QString GetS(long id, std::initializer_list<QString> args = {});
+
+} // namespace nbx

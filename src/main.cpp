@@ -1,0 +1,2 @@
+// The NBX-70 program.
+int main() { return 0; }
