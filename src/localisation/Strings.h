@@ -9,6 +9,13 @@ namespace nbx {
 // The built-in Spanish text of a string id, or prefix + id for an id without a text.
 QString GetNativeString(long id, const QString& prefix);
 
+// First and last id of the built-in string table (id 110 has no text).
+constexpr long kFirstStringId = 1;
+constexpr long kLastStringId = 192;
+
+// True when the id has a built-in text.
+bool HasNativeString(long id);
+
 // The text of a string id in the current language (Spanish when untranslated), with each "%s"
 // replaced in turn by the next argument.
 QString GetS(long id, std::initializer_list<QString> args = {});
