@@ -1,0 +1,80 @@
+#include "common/ConfiguracionRepo.h"
+
+#include "common/Database.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace nbx {
+
+namespace {
+
+bool run(QSqlQuery& q, QString* error)
+{
+    if (q.exec())
+        return true;
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}
+
+bool updateOne(const char* column, const QString& value, QString* error)
+{
+    QSqlQuery q(mainDb());
+    q.prepare(QStringLiteral("UPDATE Configuracion SET %1 = ?").arg(QLatin1String(column)));
+    q.addBindValue(value);
+    return run(q, error);
+}
+
+} // namespace
+
+bool ConfiguracionRepo::load(ConfiguracionRow* row, QString* error)
+{
+    QSqlQuery q(mainDb());
+    q.prepare(QStringLiteral("SELECT ByCom, IIdioma, ByTono, ByModem, TPrefijo, IModemSpeed, TUsuario, memo "
+                             "FROM Configuracion ORDER BY rowid LIMIT 1"));
+    if (!run(q, error))
+        return false;
+    if (!q.next()) {
+        if (error)
+            *error = QStringLiteral("Configuracion has no row");
+        return false;
+    }
+    row->byCom = q.value(0).toInt();
+    row->iIdioma = q.value(1).toInt();
+    row->byTono = q.value(2).toInt();
+    row->byModem = q.value(3).toInt();
+    row->tPrefijo = q.value(4).toString();
+    row->iModemSpeed = q.value(5).toInt();
+    row->tUsuario = q.value(6).toString();
+    row->memo = q.value(7).toString();
+    return true;
+}
+
+bool ConfiguracionRepo::saveSettings(const ConfiguracionRow& row, QString* error)
+{
+    QSqlQuery q(mainDb());
+    q.prepare(QStringLiteral("UPDATE Configuracion SET ByCom = ?, IIdioma = ?, ByTono = ?, ByModem = ?, "
+                             "TPrefijo = ?, IModemSpeed = ?, TUsuario = ?"));
+    q.addBindValue(row.byCom);
+    q.addBindValue(row.iIdioma);
+    q.addBindValue(row.byTono);
+    q.addBindValue(row.byModem);
+    q.addBindValue(row.tPrefijo);
+    q.addBindValue(row.iModemSpeed);
+    q.addBindValue(row.tUsuario);
+    return run(q, error);
+}
+
+bool ConfiguracionRepo::saveUsuario(const QString& text, QString* error)
+{
+    return updateOne("TUsuario", text, error);
+}
+
+bool ConfiguracionRepo::saveMemo(const QString& text, QString* error)
+{
+    return updateOne("memo", text, error);
+}
+
+} // namespace nbx

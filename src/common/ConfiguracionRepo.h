@@ -1,0 +1,29 @@
+// The one row of the Configuracion table: a mirror of the settings, read by the reports.
+#pragma once
+
+#include <QString>
+
+namespace nbx {
+
+struct ConfiguracionRow {
+    int byCom = 1;
+    int iIdioma = 3000;
+    int byTono = 1;
+    int byModem = 0;
+    QString tPrefijo;
+    int iModemSpeed = 19200;
+    QString tUsuario;
+    QString memo;
+};
+
+class ConfiguracionRepo {
+public:
+    // Reads the row of the main database; NULLs read as 0 or "".
+    static bool load(ConfiguracionRow* row, QString* error);
+    // Writes the settings columns (all but memo) in one statement.
+    static bool saveSettings(const ConfiguracionRow& row, QString* error);
+    static bool saveUsuario(const QString& text, QString* error);
+    static bool saveMemo(const QString& text, QString* error);
+};
+
+} // namespace nbx

@@ -1,0 +1,235 @@
+#include "common/Database.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+
+namespace nbx {
+
+namespace {
+
+struct Column {
+    const char* name;
+    const char* type;
+};
+
+struct Table {
+    const char* name;
+    std::initializer_list<Column> columns;
+    const char* key; // extra table constraint (primary key), or nullptr
+};
+
+// Storage forms: whole numbers and Yes/No as INTEGER, Single as REAL, dates as TEXT yyyy-MM-dd,
+// times of day and texts as TEXT. No CHECK constraints: merged and imported rows must not fail.
+const Table kTables[] = {
+    {"Configuracion",
+     {{"ByCom", "INTEGER"}, {"IIdioma", "INTEGER"}, {"ByTono", "INTEGER"}, {"ByModem", "INTEGER"},
+      {"TPrefijo", "TEXT"}, {"IModemSpeed", "INTEGER"}, {"TUsuario", "TEXT"}, {"memo", "TEXT"}},
+     nullptr},
+    {"Programacion",
+     {{"LNumeroSerie", "INTEGER NOT NULL"}, {"DFecha", "TEXT"}, {"TContacto", "TEXT"},
+      {"TLocal", "TEXT"}, {"TDireccion", "TEXT"}, {"TPoblacion", "TEXT"}, {"TTelefono", "TEXT"},
+      {"TNota", "TEXT"}, {"TVersion", "TEXT"}, {"TModelo", "TEXT"}, {"BoCambioHora", "INTEGER"},
+      {"TIdioma", "TEXT"}, {"ByTLeq", "INTEGER"}, {"ByMFast", "INTEGER"}, {"BoImpresion", "INTEGER"},
+      {"TLunesInicio", "TEXT"}, {"TLunesFin", "TEXT"}, {"TMartesInicio", "TEXT"},
+      {"TMartesFin", "TEXT"}, {"TMiercolesInicio", "TEXT"}, {"TMiercolesFin", "TEXT"},
+      {"TJuevesInicio", "TEXT"}, {"TJuevesFin", "TEXT"}, {"TViernesInicio", "TEXT"},
+      {"TViernesFin", "TEXT"}, {"TSabadoInicio", "TEXT"}, {"TSabadoFin", "TEXT"},
+      {"TDomingoInicio", "TEXT"}, {"TDomingoFin", "TEXT"}, {"ByNivelDiaLocal", "INTEGER"},
+      {"ByNivelDiaVecino", "INTEGER"}, {"THoraEmpiezaNoche", "TEXT"}, {"THoraTerminaNoche", "TEXT"},
+      {"ByNivelNocheLocal", "INTEGER"}, {"ByNivelNocheVecino", "INTEGER"},
+      {"ITiempoAtenuacion", "INTEGER"}, {"TTipoActuacionLocal", "TEXT"},
+      {"TTipoActuacionVecino", "TEXT"}, {"SOctava31,5Hz", "REAL"}, {"SOctava63Hz", "REAL"},
+      {"SOctava125Hz", "REAL"}, {"SOctava250Hz", "REAL"}, {"SOctava500Hz", "REAL"},
+      {"SOctava1kHz", "REAL"}, {"SOctava2kHz", "REAL"}, {"SOctava4kHz", "REAL"},
+      {"SOctava8kHz", "REAL"}, {"ByRings", "INTEGER"}, {"DFechaTotales", "TEXT"},
+      {"THoraTotales", "TEXT"}, {"LPasadasLocal", "INTEGER"}, {"LPasadasVecino", "INTEGER"},
+      {"LE3", "INTEGER"}, {"LCB", "INTEGER"}, {"ByVelocidad", "INTEGER"},
+      {"CMI", "INTEGER DEFAULT 0"}},
+     "PRIMARY KEY (LNumeroSerie)"},
+    {"IntervaloInhabil",
+     {{"LNumeroSerie", "INTEGER NOT NULL"}, {"ByIntervalo", "INTEGER NOT NULL"},
+      {"TDiaEmpiezaInt", "TEXT"}, {"THoraEmpiezaInt", "TEXT"}, {"TDiaTerminaInt", "TEXT"},
+      {"THoraTerminaInt", "TEXT"}},
+     "PRIMARY KEY (LNumeroSerie, ByIntervalo)"},
+    {"Intervalos",
+     {{"LNumeroSerie", "INTEGER NOT NULL"}, {"DFechaInicio", "TEXT NOT NULL"},
+      {"THoraInicio", "TEXT NOT NULL"}, {"DFechaFinal", "TEXT"}, {"THoraFinal", "TEXT"},
+      {"ByTLeq", "INTEGER"}, {"SLeqLocal", "REAL"}, {"SLeqVecino", "REAL"},
+      {"TTipoActuacionLocal", "TEXT"}, {"TTipoActuacionVecino", "TEXT"},
+      {"ByNivelLeqLocal", "INTEGER"}, {"ByNivelLeqVecino", "INTEGER"}, {"SMaxLeq1min", "REAL"},
+      {"TFechaMaxLeq1min", "TEXT"}, {"THoraMaxLeq1min", "TEXT"}, {"SMinLeq1min", "REAL"},
+      {"TFechaMinLeq1min", "TEXT"}, {"THoraMinLeq1min", "TEXT"}, {"SMaxFast", "REAL"},
+      {"ByNivelMFast", "INTEGER"}, {"IPasMaxFast", "INTEGER"}, {"SL1", "REAL"}, {"SL5", "REAL"},
+      {"SL10", "REAL"}, {"SL50", "REAL"}, {"SL90", "REAL"}, {"BoRS232", "INTEGER"},
+      {"BoProgramacion", "INTEGER"}, {"IDesco", "INTEGER"}, {"IPasadasLocal", "INTEGER"},
+      {"IPasadasVecino", "INTEGER"}, {"IE3", "INTEGER"}, {"ByDNA", "INTEGER"}, {"ByENA", "INTEGER"},
+      {"ByLineaInsuficiente", "INTEGER"}},
+     "PRIMARY KEY (LNumeroSerie, DFechaInicio, THoraInicio)"},
+    {"Sesiones",
+     {{"LNumeroSerie", "INTEGER"}, {"DFechaInicio", "TEXT"}, {"THoraInicio", "TEXT"},
+      {"DFechaFinal", "TEXT"}, {"THoraFinal", "TEXT"}, {"SLeq", "REAL"},
+      {"ByNivelDiaLocal", "INTEGER"}, {"ByNivelDiaVecino", "INTEGER"}, {"THoraInicioNoche", "TEXT"},
+      {"THoraFinalNoche", "TEXT"}, {"ByNivelNocheLocal", "INTEGER"},
+      {"ByNivelNocheVecino", "INTEGER"}, {"ITiempoAtenuacion", "INTEGER"}, {"LDesco", "INTEGER"},
+      {"LPasadasLocal", "INTEGER"}, {"LPasadasVecino", "INTEGER"}, {"LE3", "INTEGER"},
+      {"SMaxFast", "REAL"}, {"ByNivelMFast", "INTEGER"}, {"LPasMaxFast", "INTEGER"},
+      {"SMaxLeq1min", "REAL"}, {"TFechaMaxLeq1min", "TEXT"}, {"THoraMaxLeq1min", "TEXT"},
+      {"SMinLeq1min", "REAL"}, {"TFechaMinLeq1min", "TEXT"}, {"THoraMinLeq1min", "TEXT"},
+      {"SL1", "REAL"}, {"SL5", "REAL"}, {"SL10", "REAL"}, {"SL50", "REAL"}, {"SL90", "REAL"}},
+     nullptr},
+    {"DiaBorrado", {{"LNumeroSerie", "INTEGER"}, {"DFecha", "TEXT"}, {"THora", "TEXT"}}, nullptr},
+    {"DiaReprogramado", {{"LNumeroSerie", "INTEGER"}, {"DFecha", "TEXT"}, {"THora", "TEXT"}}, nullptr},
+    {"DiaFinalBateria", {{"LNumeroSerie", "INTEGER"}, {"DFecha", "TEXT"}, {"THora", "TEXT"}}, nullptr},
+};
+
+const char* const kIndexes[] = {
+    "CREATE INDEX IF NOT EXISTS \"Sesiones_Inicio\" ON \"Sesiones\" (LNumeroSerie, DFechaInicio, THoraInicio)",
+    "CREATE INDEX IF NOT EXISTS \"DiaBorrado_Momento\" ON \"DiaBorrado\" (LNumeroSerie, DFecha, THora)",
+    "CREATE INDEX IF NOT EXISTS \"DiaReprogramado_Momento\" ON \"DiaReprogramado\" (LNumeroSerie, DFecha, THora)",
+    "CREATE INDEX IF NOT EXISTS \"DiaFinalBateria_Momento\" ON \"DiaFinalBateria\" (LNumeroSerie, DFecha, THora)",
+};
+
+QString createTableSql(const Table& t)
+{
+    QStringList parts;
+    for (const Column& c : t.columns)
+        parts << quoteIdentifier(QString::fromUtf8(c.name)) + QLatin1Char(' ') + QLatin1String(c.type);
+    if (t.key)
+        parts << QLatin1String(t.key);
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
+        .arg(quoteIdentifier(QString::fromUtf8(t.name)), parts.join(QStringLiteral(", ")));
+}
+
+bool exec(QSqlDatabase& db, const QString& sql, QString* error)
+{
+    QSqlQuery q(db);
+    if (q.exec(sql))
+        return true;
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}
+
+} // namespace
+
+QSqlDatabase mainDb() { return QSqlDatabase::database(QLatin1String(kMainConnection), false); }
+
+QString quoteIdentifier(const QString& name)
+{
+    QString n = name;
+    n.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
+QStringList schemaTables()
+{
+    QStringList out;
+    for (const Table& t : kTables)
+        out << QString::fromUtf8(t.name);
+    return out;
+}
+
+QStringList schemaColumns(const QString& table)
+{
+    QStringList out;
+    for (const Table& t : kTables)
+        if (table == QLatin1String(t.name))
+            for (const Column& c : t.columns)
+                out << QString::fromUtf8(c.name);
+    return out;
+}
+
+bool Database::ensureSchema(QSqlDatabase& db, QString* error)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+        if (error)
+            *error = q.lastError().text();
+        return false;
+    }
+    const int version = q.value(0).toInt();
+    q.finish();
+    if (version < 1) {
+        if (!db.transaction()) {
+            if (error)
+                *error = db.lastError().text();
+            return false;
+        }
+        bool ok = true;
+        for (const Table& t : kTables)
+            ok = ok && exec(db, createTableSql(t), error);
+        for (const char* sql : kIndexes)
+            ok = ok && exec(db, QLatin1String(sql), error);
+        ok = ok && exec(db, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion), error);
+        if (!ok) {
+            db.rollback();
+            return false;
+        }
+        if (!db.commit()) {
+            if (error)
+                *error = db.lastError().text();
+            return false;
+        }
+    }
+    // Exactly one settings row: add it when missing, drop surplus rows a merge may have left.
+    QSqlQuery count(db);
+    if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM Configuracion")) || !count.next()) {
+        if (error)
+            *error = count.lastError().text();
+        return false;
+    }
+    const int rows = count.value(0).toInt();
+    count.finish();
+    if (rows == 0) {
+        return exec(db,
+                    QStringLiteral("INSERT INTO Configuracion (ByCom, IIdioma, ByTono, ByModem, TPrefijo, "
+                                   "IModemSpeed, TUsuario, memo) VALUES (1, 3000, 1, 0, ' ', 19200, '', '')"),
+                    error);
+    }
+    if (rows > 1)
+        return exec(db,
+                    QStringLiteral("DELETE FROM Configuracion WHERE rowid <> (SELECT MIN(rowid) FROM Configuracion)"),
+                    error);
+    return true;
+}
+
+bool Database::open(const QString& path, QString* error)
+{
+    close();
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(kMainConnection));
+        db.setDatabaseName(path);
+        if (!db.open()) {
+            if (error)
+                *error = QStringLiteral("%1: %2").arg(path, db.lastError().text());
+        } else {
+            QString why;
+            ok = exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), &why)
+                && exec(db, QStringLiteral("PRAGMA synchronous=FULL"), &why)
+                && ensureSchema(db, &why);
+            if (!ok && error)
+                *error = QStringLiteral("%1: %2").arg(path, why);
+        }
+    }
+    if (!ok)
+        close();
+    return ok;
+}
+
+bool Database::isOpen() { return mainDb().isOpen(); }
+
+void Database::close()
+{
+    if (!QSqlDatabase::contains(QLatin1String(kMainConnection)))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(QLatin1String(kMainConnection), false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QLatin1String(kMainConnection));
+}
+
+} // namespace nbx

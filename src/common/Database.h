@@ -1,0 +1,37 @@
+// The main database: one SQLite connection for the life of the program, with the whole schema.
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace nbx {
+
+inline constexpr const char* kMainConnection = "nbx70-main";
+
+// The main connection (invalid until Database::open succeeded).
+QSqlDatabase mainDb();
+
+class Database {
+public:
+    // Opens (creating when missing) the database at `path` as the main connection, brings its schema
+    // to the current version and makes sure `Configuracion` holds exactly one row. On failure returns
+    // false with a readable description and leaves no main connection open.
+    static bool open(const QString& path, QString* error);
+    static bool isOpen();
+    static void close();
+
+    // Creates or migrates the schema on any connection (used for the main database and for tests).
+    static bool ensureSchema(QSqlDatabase& db, QString* error);
+
+    static constexpr int kSchemaVersion = 1;
+};
+
+// Quotes an identifier for SQL ("SOctava31,5Hz" has a comma in its name).
+QString quoteIdentifier(const QString& name);
+
+// The column names of a table of the schema, in their defined order (empty for an unknown table).
+QStringList schemaColumns(const QString& table);
+// The tables of the schema, in their defined order.
+QStringList schemaTables();
+
+} // namespace nbx
