@@ -1,0 +1,92 @@
+#include "link/Clock.h"
+
+#include "link/SerialPort.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+
+namespace nbx {
+
+namespace {
+qint64 monotonicMs()
+{
+    static QElapsedTimer t = [] {
+        QElapsedTimer e;
+        e.start();
+        return e;
+    }();
+    return t.elapsed();
+}
+} // namespace
+
+SystemClock::SystemClock() : origin_(monotonicMs()) {}
+
+qint64 SystemClock::nowMs() const { return monotonicMs() - origin_; }
+
+double SystemClock::secondsOfDay() const
+{
+    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+}
+
+void SystemClock::sleepMs(qint64 ms)
+{
+    if (ms > 0)
+        QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+void SystemClock::yieldMs(qint64 ms)
+{
+    if (ms <= 0)
+        return;
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(ms), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+qint64 esperaDurationMs(double secondsOfDay, int seconds)
+{
+    const double start = std::nearbyint(secondsOfDay); // default rounding mode: ties to even
+    const double end = start + seconds;
+    return std::max<qint64>(0, std::llround((end - secondsOfDay) * 1000.0));
+}
+
+void Espera(Clock& clock, const LinkTiming& timing, int seconds)
+{
+    const qint64 ms = esperaDurationMs(clock.secondsOfDay(), seconds);
+    clock.sleepMs(ms * timing.secondMs / 1000);
+}
+
+Waiter::Result Waiter::waitForData(const InactivityTimer& timer, const bool* stop)
+{
+    for (;;) {
+        if (port_.bytesAvailable() > 0)
+            return Result::Data;
+        if (timer.expired())
+            return Result::Timeout;
+        if (stop && *stop)
+            return Result::Stopped;
+        port_.waitForInput(static_cast<int>(std::min<qint64>(timer.remainingMs(),
+                                                             timing_.yieldSliceMs)));
+    }
+}
+
+Waiter::Result Waiter::waitForData(qint64 ms, const bool* stop)
+{
+    InactivityTimer t(clock_, static_cast<int>(ms));
+    t.restart();
+    return waitForData(t, stop);
+}
+
+void Waiter::pause(qint64 ms)
+{
+    const qint64 end = clock_.nowMs() + ms;
+    for (qint64 left = ms; left > 0; left = end - clock_.nowMs())
+        clock_.yieldMs(left);
+}
+
+} // namespace nbx

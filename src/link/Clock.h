@@ -1,0 +1,80 @@
+// Time for the link: a monotonic clock, the blocking pause Espera, yielding waits and the
+// deadline-based inactivity timer that replaces the windows' one-shot timers.
+#pragma once
+
+#include "link/LinkTiming.h"
+
+#include <QtGlobal>
+
+namespace nbx {
+
+class ISerialPort;
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual qint64 nowMs() const = 0;          // monotonic
+    virtual double secondsOfDay() const = 0;   // wall clock, 0 <= s < 86400
+    virtual void sleepMs(qint64 ms) = 0;       // blocks: no events are processed
+    virtual void yieldMs(qint64 ms) = 0;       // lets the event loop run for ms
+};
+
+class SystemClock : public Clock {
+public:
+    SystemClock();
+    qint64 nowMs() const override;
+    double secondsOfDay() const override;
+    void sleepMs(qint64 ms) override;
+    void yieldMs(qint64 ms) override;
+
+private:
+    qint64 origin_;
+};
+
+// Milliseconds Espera(seconds) lasts when started at secondsOfDay: up to the start rounded to
+// the nearest second (ties to even) plus the seconds. The midnight wrap needs no special case.
+qint64 esperaDurationMs(double secondsOfDay, int seconds);
+
+// Blocking pause of about `seconds` seconds (scaled by timing.secondMs). No events run.
+void Espera(Clock& clock, const LinkTiming& timing, int seconds);
+
+// Restarted before each awaited byte; expired once the full interval passed since.
+class InactivityTimer {
+public:
+    InactivityTimer(Clock& clock, int intervalMs) : clock_(clock), interval_(intervalMs) {}
+    void setInterval(int ms) { interval_ = ms; }
+    int interval() const { return interval_; }
+    void restart() { deadline_ = clock_.nowMs() + interval_; } // ReiniciaTimer
+    bool expired() const { return clock_.nowMs() >= deadline_; }
+    qint64 remainingMs() const { return deadline_ - clock_.nowMs(); }
+
+private:
+    Clock& clock_;
+    int interval_;
+    qint64 deadline_ = 0;
+};
+
+// Yielding waits on the port. None of them spins the processor.
+class Waiter {
+public:
+    enum class Result { Data, Timeout, Stopped };
+
+    Waiter(ISerialPort& port, Clock& clock, const LinkTiming& timing)
+        : port_(port), clock_(clock), timing_(timing)
+    {
+    }
+
+    // Until a byte is waiting, the timer expires or *stop becomes true (stop may be null).
+    Result waitForData(const InactivityTimer& timer, const bool* stop);
+    // Until a byte is waiting, ms pass or *stop becomes true.
+    Result waitForData(qint64 ms, const bool* stop);
+    // A yielding pause (the byte pacing).
+    void pause(qint64 ms);
+
+private:
+    ISerialPort& port_;
+    Clock& clock_;
+    const LinkTiming& timing_;
+};
+
+} // namespace nbx

@@ -1,0 +1,84 @@
+#include "link/DeviceCommands.h"
+
+#include "common/Cp1252.h"
+#include "common/Prompter.h"
+#include "link/Link.h"
+
+namespace nbx {
+
+int EnvioPausado(Link& link, const QByteArray& frameToEtx, int waitMs)
+{
+    Waiter w = link.waiter();
+    for (char c : frameToEtx) {
+        link.port.write(QByteArray(1, c));
+        w.pause(link.timing.paceMs);
+    }
+    link.port.write(QByteArray(1, char(xorOf(frameToEtx))));
+    if (w.waitForData(waitMs, nullptr) != Waiter::Result::Data)
+        return kResultadoNada;
+    const int b = link.port.readByte();
+    if (b < 0)
+        return kResultadoNada;
+    return b == ctl::ACK ? kResultadoAck : kResultadoOtro;
+}
+
+namespace {
+QByteArray withoutXor(const QByteArray& frame) { return frame.left(frame.size() - 1); }
+} // namespace
+
+QByteArray passwordBytes(const QString& password)
+{
+    QByteArray b = unicodeToCp1252(password.left(4));
+    while (b.size() < 4)
+        b.append(' ');
+    return b;
+}
+
+std::optional<QByteArray> testDigits(const QString& typed)
+{
+    if (typed.isEmpty())
+        return QByteArray();
+    const int n = static_cast<int>(typed.size());
+    QByteArray d;
+    for (int i = 0; i < 6; ++i) {
+        const QChar c = i < 5 ? typed.at(std::min(i, n - 1)) : typed.at(n - 1);
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        d.append(char(c.unicode() - '0'));
+    }
+    return d;
+}
+
+int EnviarPassword(Link& link)
+{
+    const QByteArray f = buildFrame(cmd::ComandoPassword, passwordBytes(link.state.PasswordActual));
+    return EnvioPausado(link, withoutXor(f), link.timing.answerWaitMs);
+}
+
+int EnviarNewPassword(Link& link)
+{
+    const QByteArray f =
+        buildFrame(cmd::ComandoNuevaPassword, passwordBytes(link.state.NuevaPassword));
+    return EnvioPausado(link, withoutXor(f), link.timing.answerWaitMs);
+}
+
+int EnviarBorrat(Link& link)
+{
+    return EnvioPausado(link, withoutXor(buildFrame(cmd::ComandoBorrado)),
+                        link.timing.answerWaitMs);
+}
+
+int EnviarTest(Link& link)
+{
+    const std::optional<QString> typed = prompter().inputText(
+        QStringLiteral("Entrar el numero de serie:"), QString::fromLatin1(kAppTitle), QString());
+    if (!typed || typed->isEmpty())
+        return kTestCancelado;
+    const std::optional<QByteArray> digits = testDigits(*typed);
+    if (!digits)
+        return kTestInvalido;
+    const QByteArray f = buildFrame(cmd::ComandoTest, *digits);
+    return EnvioPausado(link, withoutXor(f), link.timing.testAnswerWaitMs);
+}
+
+} // namespace nbx

@@ -1,0 +1,86 @@
+#include "link/FrameReceiver.h"
+
+#include "common/Prompter.h"
+#include "link/Link.h"
+#include "localisation/Strings.h"
+
+namespace nbx {
+
+ReceiveResult receiveFrame(ISerialPort& port, Waiter& waiter, InactivityTimer& timer,
+                           FrameBuffer& buffer, const bool* stop, int stxHuntLimit)
+{
+    buffer.setLength(0);
+    // Restarts the timer, waits for one byte and reads it into `into`.
+    auto next = [&](uint8_t& into) -> ReceiveResult {
+        timer.restart();
+        const Waiter::Result w = waiter.waitForData(timer, stop);
+        if (w == Waiter::Result::Timeout)
+            return ReceiveResult::Timeout;
+        if (w == Waiter::Result::Stopped)
+            return ReceiveResult::Stopped;
+        const int b = port.readByte();
+        if (b < 0)
+            return ReceiveResult::Timeout;
+        into = static_cast<uint8_t>(b);
+        return ReceiveResult::Ok;
+    };
+
+    buffer[0] = 0;
+    ReceiveResult r = next(buffer[0]);
+    // Bytes before STX are dropped; a line sending only noise ends as a timeout.
+    for (int dropped = 0; r == ReceiveResult::Ok && buffer[0] != ctl::STX; ++dropped) {
+        if (dropped >= stxHuntLimit)
+            return ReceiveResult::Timeout;
+        r = next(buffer[0]);
+    }
+    if (r != ReceiveResult::Ok)
+        return r;
+
+    uint8_t x = ctl::STX;
+    for (int k = 1; k <= 2; ++k) {
+        if ((r = next(buffer[k])) != ReceiveResult::Ok)
+            return r;
+        x ^= buffer[k];
+    }
+    const int len = buffer.readI16BE(1);
+    if (len < kMinFrame || len > kMaxFrame)
+        return ReceiveResult::BadFrame;
+
+    for (int i = 3; i <= len - 2; ++i) {
+        if ((r = next(buffer[i])) != ReceiveResult::Ok)
+            return r;
+        x ^= buffer[i];
+    }
+    if ((r = next(buffer[len - 1])) != ReceiveResult::Ok)
+        return r;
+    if (x != buffer[len - 1])
+        return ReceiveResult::BadFrame;
+
+    buffer.clearAfter(len);
+    buffer.setLength(len);
+    return ReceiveResult::Ok;
+}
+
+void showReceiveError(ReceiveResult r)
+{
+    if (r == ReceiveResult::Timeout)
+        prompter().message(GetS(31), Prompter::Icon::Critical);
+    else if (r == ReceiveResult::BadFrame)
+        prompter().message(GetS(62), Prompter::Icon::Critical);
+}
+
+ReceiveResult RecibirTramaResult(Link& link, InactivityTimer& timer)
+{
+    Waiter w = link.waiter();
+    const ReceiveResult r = receiveFrame(link.port, w, timer, link.BufferTrama,
+                                         &link.state.PararRecepcion, link.timing.stxHuntLimit);
+    showReceiveError(r);
+    return r;
+}
+
+bool RecibirTrama(Link& link, InactivityTimer& timer)
+{
+    return RecibirTramaResult(link, timer) == ReceiveResult::Ok;
+}
+
+} // namespace nbx

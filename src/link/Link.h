@@ -1,0 +1,61 @@
+// One device link: the port, the clock, the timings, the link state and the frame buffer.
+// The program has one (defaultLink()); tests build their own around a fake port and clock.
+#pragma once
+
+#include "link/Clock.h"
+#include "link/Frame.h"
+#include "link/LinkState.h"
+#include "link/LinkTiming.h"
+#include "link/SerialPort.h"
+
+namespace nbx {
+
+class Link {
+public:
+    Link(ISerialPort& port, Clock& clock, const LinkTiming& timing = {})
+        : port(port), clock(clock), timing(timing)
+    {
+    }
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+
+    ISerialPort& port;
+    Clock& clock;
+    LinkTiming timing;
+    LinkState state;
+    FrameBuffer BufferTrama;
+
+    Waiter waiter() { return Waiter(port, clock, timing); }
+    // Per-byte receive timer with the usual 5 s interval.
+    InactivityTimer frameTimer() { return InactivityTimer(clock, timing.frameTimeoutMs); }
+
+    // AbrirPuerto: applies the port name from the state and opens at 19200-8N1 when closed.
+    // The name of a port already open is left as it is until the next open.
+    bool AbrirPuerto(QString* error);
+    // Closes the port (when open); the line is down once the port is closed.
+    void cerrarPuerto();
+    // Hangs up: drops DTR (a pseudo-terminal refuses it: ignored), then closes.
+    void colgar();
+};
+
+// The program's link, over the real serial port and the system clock.
+Link& defaultLink();
+inline LinkState& linkState() { return defaultLink().state; }
+
+// A device operation runs at most once at a time in the whole program.
+class DeviceOperationGuard {
+public:
+    DeviceOperationGuard();
+    ~DeviceOperationGuard();
+    DeviceOperationGuard(const DeviceOperationGuard&) = delete;
+    DeviceOperationGuard& operator=(const DeviceOperationGuard&) = delete;
+
+    // False when another operation was already running (this guard then holds nothing).
+    bool acquired() const { return acquired_; }
+    static bool running();
+
+private:
+    bool acquired_ = false;
+};
+
+} // namespace nbx

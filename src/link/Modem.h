@@ -1,0 +1,23 @@
+// The Hayes modem dialogue that brings up a telephone line before a device operation.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace nbx {
+
+class Link;
+
+inline constexpr int kMarcadoConectado = 1;
+inline constexpr int kMarcadoFallido = 2;
+
+// "ATE0V0X0" + "DT" (tone) or "DP" + trimmed prefix + "," + number + CR. Control characters in
+// the prefix and the number are dropped so that they cannot end the command early.
+QByteArray dialCommand(int marcadoTonos, const QString& prefix, const QString& phone);
+
+// Escapes to command mode ("+++" with one-second guards), dials and waits for the first reply.
+// 1 when it is "1" (connected), else 2 after GetS(35). The caller opens the port first and
+// records ModemConectado on 1. PararMarcado ends the wait at once.
+int MarcarModem(Link& link, const QString& phone);
+
+} // namespace nbx

@@ -1,0 +1,143 @@
+#include "link/QtSerialPort.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+namespace nbx {
+
+QString serialPortName(int portNumber, const QString& device)
+{
+    const QString d = device.trimmed();
+    if (!d.isEmpty())
+        return d;
+    return QStringLiteral("ttyS%1").arg(portNumber - 1);
+}
+
+QtSerialPort::QtSerialPort() = default;
+
+QtSerialPort::~QtSerialPort()
+{
+    if (port_.isOpen())
+        port_.close();
+}
+
+QString QtSerialPort::openErrorText(const QString& portName, QSerialPort::SerialPortError error,
+                                    const QString& reason)
+{
+    QString text = QStringLiteral("No se puede abrir el puerto %1: %2").arg(portName, reason);
+    if (error == QSerialPort::PermissionError)
+        text += QStringLiteral(
+            "\rAñada su usuario al grupo \"dialout\" (sudo usermod -aG dialout $USER) y vuelva a "
+            "iniciar la sesión.");
+    return text;
+}
+
+bool QtSerialPort::open(QString* error)
+{
+    if (port_.isOpen())
+        return true;
+    port_.setPortName(name_);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        if (error)
+            *error = openErrorText(name_, port_.error(), port_.errorString());
+        return false;
+    }
+    const bool ok = port_.setBaudRate(QSerialPort::Baud19200) &&
+                    port_.setDataBits(QSerialPort::Data8) &&
+                    port_.setParity(QSerialPort::NoParity) &&
+                    port_.setStopBits(QSerialPort::OneStop) &&
+                    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!ok) {
+        if (error)
+            *error = openErrorText(name_, port_.error(), port_.errorString());
+        port_.close();
+        return false;
+    }
+    port_.setDataTerminalReady(true); // refused by a pseudo-terminal; harmless there
+    port_.clearError();
+    return true;
+}
+
+void QtSerialPort::close()
+{
+    if (port_.isOpen())
+        port_.close();
+}
+
+qint64 QtSerialPort::bytesAvailable()
+{
+    if (!port_.isOpen())
+        return 0;
+    if (port_.bytesAvailable() == 0)
+        port_.waitForReadyRead(0); // pulls what the driver holds without blocking
+    return port_.bytesAvailable();
+}
+
+int QtSerialPort::readByte()
+{
+    if (bytesAvailable() == 0)
+        return -1;
+    char c = 0;
+    if (port_.read(&c, 1) != 1)
+        return -1;
+    return static_cast<uint8_t>(c);
+}
+
+QByteArray QtSerialPort::read(qint64 maxBytes)
+{
+    if (bytesAvailable() == 0)
+        return {};
+    return port_.read(maxBytes);
+}
+
+bool QtSerialPort::write(const QByteArray& bytes)
+{
+    if (!port_.isOpen())
+        return false;
+    if (port_.write(bytes) != bytes.size())
+        return false;
+    // A byte only queued in Qt's buffer is lost when the port closes right after.
+    while (port_.bytesToWrite() > 0) {
+        if (!port_.waitForBytesWritten(2000))
+            return false;
+    }
+    return true;
+}
+
+void QtSerialPort::clearInput()
+{
+    if (!port_.isOpen())
+        return;
+    port_.clear(QSerialPort::Input);
+    port_.readAll();
+}
+
+void QtSerialPort::clearOutput()
+{
+    if (port_.isOpen())
+        port_.clear(QSerialPort::Output);
+}
+
+bool QtSerialPort::setDtr(bool on)
+{
+    if (!port_.isOpen())
+        return false;
+    const bool ok = port_.setDataTerminalReady(on);
+    port_.clearError();
+    return ok;
+}
+
+void QtSerialPort::waitForInput(int maxMs)
+{
+    if (maxMs <= 0 || !port_.isOpen() || bytesAvailable() > 0)
+        return;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&port_, &QIODevice::readyRead, &loop, &QEventLoop::quit);
+    timer.start(maxMs);
+    loop.exec();
+}
+
+} // namespace nbx

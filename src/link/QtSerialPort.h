@@ -1,0 +1,38 @@
+// ISerialPort on top of QSerialPort.
+#pragma once
+
+#include "link/SerialPort.h"
+
+#include <QSerialPort>
+
+namespace nbx {
+
+class QtSerialPort : public ISerialPort {
+public:
+    QtSerialPort();
+    ~QtSerialPort() override;
+
+    void setPortName(const QString& name) override { name_ = name; }
+    QString portName() const override { return name_; }
+    bool open(QString* error) override;
+    void close() override;
+    bool isOpen() const override { return port_.isOpen(); }
+    qint64 bytesAvailable() override;
+    int readByte() override;
+    QByteArray read(qint64 maxBytes) override;
+    bool write(const QByteArray& bytes) override;
+    void clearInput() override;
+    void clearOutput() override;
+    bool setDtr(bool on) override;
+    void waitForInput(int maxMs) override;
+
+    // Builds the message for a failed open; "permission denied" adds the dialout hint.
+    static QString openErrorText(const QString& portName, QSerialPort::SerialPortError error,
+                                 const QString& reason);
+
+private:
+    QSerialPort port_;
+    QString name_;
+};
+
+} // namespace nbx

@@ -1,0 +1,49 @@
+// The serial port as the link layer sees it: raw bytes, flushed writes, and a yielding wait.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+namespace nbx {
+
+class ISerialPort {
+public:
+    virtual ~ISerialPort() = default;
+
+    // Recorded only; an open port keeps its name until it is closed and opened again.
+    virtual void setPortName(const QString& name) = 0;
+    virtual QString portName() const = 0;
+
+    // Opens at 19200 baud, 8 data bits, no parity, 1 stop bit, no flow control, DTR asserted.
+    // On failure returns false and, when error is given, a readable reason naming the port.
+    virtual bool open(QString* error) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // Bytes received and not yet read (polls the driver).
+    virtual qint64 bytesAvailable() = 0;
+    // One received byte, or -1 when none is waiting.
+    virtual int readByte() = 0;
+    virtual QByteArray read(qint64 maxBytes) = 0;
+
+    // Writes and waits until the bytes have left for the wire.
+    virtual bool write(const QByteArray& bytes) = 0;
+    bool writeByte(uint8_t b) { return write(QByteArray(1, char(b))); }
+
+    // Discard received (driver and internal buffers) or pending output bytes.
+    virtual void clearInput() = 0;
+    virtual void clearOutput() = 0;
+
+    // False when the line does not support it (a pseudo-terminal); callers may ignore that.
+    virtual bool setDtr(bool on) = 0;
+
+    // Lets the event loop run until input arrives or maxMs pass, whichever is first.
+    virtual void waitForInput(int maxMs) = 0;
+};
+
+// The device name for port number n (1-16) when no explicit device is set: ttyS<n-1>.
+// An explicit device ("ttyUSB0", "/dev/ttyS0", a pseudo-terminal path) wins when not empty.
+QString serialPortName(int portNumber, const QString& device);
+
+} // namespace nbx
