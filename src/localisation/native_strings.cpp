@@ -215,10 +215,4 @@ bool HasNativeString(long id)
     return nativeText(id) != nullptr;
 }
 
-// Until the language engine is in place: built-in texts only.
-QString GetS(long id, std::initializer_list<QString>)
-{
-    return GetNativeString(id, QStringLiteral("GetS: Unknown String ID "));
-}
-
 } // namespace nbx

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QSet>
+#include <algorithm>
 
 namespace nbx::test {
 namespace {
@@ -99,6 +100,25 @@ TEST(NativeStrings, CompletenessAndSharedEntries)
     for (auto [a, b] : {std::pair{80L, 132L}, {98L, 128L}, {99L, 129L}, {107L, 111L}})
         EXPECT_EQ(GetNativeString(a, kPrefix), GetNativeString(b, kPrefix)) << a << "/" << b;
     EXPECT_EQ(GetNativeString(98, kPrefix), u"D\u00eda"_qs);
+}
+
+TEST(NativeStrings, LengthsAndNonAsciiCount)
+{
+    int nonAscii = 0;
+    for (long id = kFirstStringId; id <= kLastStringId; ++id) {
+        const QString t = GetNativeString(id, kPrefix);
+        if (HasNativeString(id) && std::any_of(t.begin(), t.end(), [](QChar c) { return c.unicode() > 127; }))
+            ++nonAscii;
+        if (HasNativeString(id))
+            EXPECT_LE(t.size(), 255) << id;
+        EXPECT_FALSE(t.contains(u"%s"_qs)) << id;
+    }
+    EXPECT_EQ(nonAscii, 84);
+    EXPECT_EQ(GetNativeString(191, kPrefix).size(), 191);
+    EXPECT_EQ(GetNativeString(171, kPrefix).size(), 170);
+    EXPECT_EQ(GetNativeString(160, kPrefix).size(), 137);
+    EXPECT_EQ(GetNativeString(191, kPrefix).count(QLatin1Char('"')), 6);
+    EXPECT_EQ(GetNativeString(68, kPrefix), u"S\u00ed"_qs);
 }
 
 } // namespace
