@@ -109,8 +109,9 @@ TEST(NativeStrings, LengthsAndNonAsciiCount)
         const QString t = GetNativeString(id, kPrefix);
         if (HasNativeString(id) && std::any_of(t.begin(), t.end(), [](QChar c) { return c.unicode() > 127; }))
             ++nonAscii;
-        if (HasNativeString(id))
+        if (HasNativeString(id)) {
             EXPECT_LE(t.size(), 255) << id;
+        }
         EXPECT_FALSE(t.contains(u"%s"_qs)) << id;
     }
     EXPECT_EQ(nonAscii, 84);
