@@ -1,0 +1,111 @@
+#include "programming/SheetText.h"
+
+#include <QRegularExpression>
+
+namespace nbx {
+
+double leadingNumber(const QString& text)
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*([-+]?(\\d+(\\.\\d*)?|\\.\\d+))"));
+    const QRegularExpressionMatch m = re.match(text);
+    return m.hasMatch() ? m.captured(1).toDouble() : 0.0;
+}
+
+double versionValue(const QString& text) { return leadingNumber(text); }
+
+bool hasCmi(const QString& versionText) { return versionValue(versionText) >= 2.0; }
+
+QString fmtTime(int h, int m)
+{
+    if (h >= 0 && h <= 23 && m >= 0 && m <= 59)
+        return QStringLiteral("%1:%2").arg(h, 2, 10, QLatin1Char('0')).arg(m, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(h).arg(m);
+}
+
+QString fmtDate(int d, int m, int y)
+{
+    const QDate date(1900 + y, m, d);
+    if (date.isValid())
+        return formatSheetDate(date);
+    return QStringLiteral("%1/%2/%3").arg(d).arg(m).arg(y);
+}
+
+int expandTwoDigitYear(int yy) { return yy < 50 ? 2000 + yy : 1900 + yy; }
+
+std::optional<QDate> parseSheetDate(const QString& text)
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{2}|\\d{4})\\s*$"));
+    const QRegularExpressionMatch m = re.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    int year = m.captured(3).toInt();
+    if (m.captured(3).size() == 2)
+        year = expandTwoDigitYear(year);
+    const QDate date(year, m.captured(2).toInt(), m.captured(1).toInt());
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
+}
+
+std::optional<QTime> parseSheetTime(const QString& text)
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*(\\d{1,2}):(\\d{1,2})\\s*$"));
+    const QRegularExpressionMatch m = re.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const int h = m.captured(1).toInt();
+    const int mi = m.captured(2).toInt();
+    if (h > 23 || mi > 59)
+        return std::nullopt;
+    return QTime(h, mi);
+}
+
+QString formatSheetDate(const QDate& d) { return d.toString(QStringLiteral("dd/MM/")) + QStringLiteral("%1").arg(d.year() % 100, 2, 10, QLatin1Char('0')); }
+QString formatSheetTime(const QTime& t) { return t.toString(QStringLiteral("HH:mm")); }
+QString formatLongTime(const QTime& t) { return t.toString(QStringLiteral("HH:mm:ss")); }
+
+std::optional<double> boxNumber(const QString& text, const QLocale& locale)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    double v = locale.toDouble(t, &ok);
+    if (!ok)
+        v = QLocale::c().toDouble(t, &ok);
+    if (!ok)
+        return std::nullopt;
+    return v;
+}
+
+} // namespace nbx
+
+#include "localisation/Strings.h"
+
+#include <cmath>
+
+namespace nbx {
+
+QString invalidFieldMessage(long labelId, const QString& detail)
+{
+    QString label = GetS(labelId).trimmed();
+    while (label.endsWith(QLatin1Char(':')))
+        label.chop(1);
+    QString text = GetS(106) + QStringLiteral(": ") + label;
+    if (!detail.isEmpty())
+        text += QLatin1Char(' ') + detail;
+    return text;
+}
+
+std::optional<quint8> byteValue(const QString& text, const QLocale& locale)
+{
+    const std::optional<double> v = boxNumber(text, locale);
+    if (!v)
+        return std::nullopt;
+    const double r = std::nearbyint(*v);
+    if (!(r >= 0 && r <= 255))
+        return std::nullopt;
+    return quint8(r);
+}
+
+} // namespace nbx
