@@ -1,2 +1,24 @@
-// The NBX-70 program.
-int main() { return 0; }
+// The NBX-70 program: starts the main window.
+#include "common/Database.h"
+#include "common/ui/QtPrompter.h"
+#include "shell/CommandLine.h"
+#include "shell/ui/Form1.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("nbx70"));
+    QApplication::setApplicationDisplayName(QStringLiteral("NBX-70"));
+
+    nbx::QtPrompter prompter;
+    nbx::setPrompter(&prompter);
+
+    nbx::Form1 form;
+    form.start(nbx::joinArguments(QApplication::arguments().mid(1)), true);
+    const int rc = app.exec();
+    nbx::setPrompter(nullptr);
+    nbx::Database::close();
+    return rc;
+}

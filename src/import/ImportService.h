@@ -1,0 +1,23 @@
+// What the shell asks of the import side: merging another database and importing an exchange file.
+#pragma once
+
+#include <QString>
+
+namespace nbx {
+
+enum class MergeOutcome { Merged, OpenFailed };
+
+class ImportService {
+public:
+    virtual ~ImportService() = default;
+    // Merges the database at `path` into the main one; reports its own failures to the user.
+    virtual MergeOutcome mergeDatabase(const QString& path) = 0;
+    // Imports an exchange (.KM70) file through its modal window.
+    virtual void importExchangeFile(const QString& path) = 0;
+};
+
+// The installed service, or nullptr while the program has none.
+ImportService* importService();
+void setImportService(ImportService* service);
+
+} // namespace nbx

@@ -1,0 +1,137 @@
+#include "shell/Startup.h"
+
+#include "common/AppPaths.h"
+#include "common/AppState.h"
+#include "common/ConfiguracionRepo.h"
+#include "common/Database.h"
+#include "common/IniFile.h"
+#include "common/Prompter.h"
+#include "import/ImportService.h"
+#include "localisation/Strings.h"
+#include "shell/CommandLine.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace nbx {
+
+StartupResult Startup::run(const QString& rawCommandLine, bool followCommandLine)
+{
+    StartupResult result;
+    AppState& state = appState();
+    const QString iniFile = AppPaths::configFile();
+
+    // The settings file: a first start writes one with the defaults.
+    if (!createDefaultIni(iniFile))
+        prompter().message(settingsWriteFailedText(iniFile), Prompter::Icon::Critical);
+
+    QStringList errors;
+    settings_ = readSettings(iniFile, &errors);
+    for (const QString& e : errors)
+        prompter().message(e, Prompter::Icon::Critical);
+    settings_.velocidadModem = 19200;
+    state.textoUsuario = settings_.textoUsuario;
+
+    const LanguageChoice language = mapLanguage(settings_.languageText);
+    state.codigoIdioma = language.code;
+    state.languageName = language.column;
+    host_.setupLanguage(language.column);
+
+    // The main database; without it the window opens with what start-up reached.
+    if (!Database::isOpen()) {
+        QString error;
+        if (!Database::open(AppPaths::databaseFile(), &error)) {
+            prompter().message(error, Prompter::Icon::Critical);
+            host_.showWindow();
+            return result;
+        }
+    }
+    result.databaseOpen = true;
+
+    host_.applySettings(settings_);
+    host_.setCaption(QString::fromLatin1(kAppTitle));
+    host_.translateWindow();
+    mergePendingBackup();
+    if (followCommandLine)
+        this->followCommandLine(rawCommandLine, &result);
+    host_.showWindow();
+    result.reachedEnd = true;
+    return result;
+}
+
+void Startup::mergePendingBackup()
+{
+    const QString backup = AppPaths::backupFile();
+    if (!ExisteFichero(backup))
+        return;
+    ImportService* service = importService();
+    if (!service) {
+        std::fprintf(stderr, "nbx70: %s waits until database merging is available\n", qPrintable(backup));
+        return;
+    }
+    host_.showWindow();
+    host_.setImportPanelVisible(true);
+    appState().ficheroImportar = backup;
+    const MergeOutcome outcome = service->mergeDatabase(backup);
+    appState().ficheroImportar.clear();
+    if (outcome == MergeOutcome::Merged) {
+        QFile::remove(backup);
+    } else {
+        // Never lose the user's only copy: set it aside so it is not retried at every start.
+        const QString aside = backup + QStringLiteral(".failed-")
+            + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+        QFile::rename(backup, aside);
+    }
+    host_.setImportPanelVisible(false);
+}
+
+void Startup::followCommandLine(const QString& rawCommandLine, StartupResult* result)
+{
+    AppState& state = appState();
+    state.lineaComandosTxt = LineaComandos(rawCommandLine);
+    if (state.lineaComandosTxt.isEmpty())
+        return;
+    if (isExchangeFile(state.lineaComandosTxt)) {
+        state.ficheroImportar = state.lineaComandosTxt;
+        result->commandLineFollowed = host_.importExchangeFileModal(state.ficheroImportar);
+        state.ficheroImportar.clear();
+    } else {
+        result->commandLineFollowed = host_.openProgrammingModal();
+    }
+}
+
+bool saveSettingsRow(Settings* settings, int codigoIdioma, QString* error)
+{
+    if (settings->prefijoMarcado.isEmpty())
+        settings->prefijoMarcado = QStringLiteral(" ");
+    ConfiguracionRow row;
+    row.byCom = settings->puertoCom;
+    row.iIdioma = codigoIdioma;
+    row.byTono = settings->marcadoTonos;
+    row.byModem = settings->conexionModem;
+    row.tPrefijo = settings->prefijoMarcado;
+    row.iModemSpeed = settings->velocidadModem;
+    row.tUsuario = appState().textoUsuario;
+    return ConfiguracionRepo::saveSettings(row, error);
+}
+
+void askFooterText()
+{
+    AppState& state = appState();
+    const auto answer = prompter().inputText(GetS(22), GetS(21), state.textoUsuario);
+    if (!answer)
+        return;
+    state.textoUsuario = answer->left(50);
+    const QString iniFile = AppPaths::configFile();
+    if (!EscribirIni(QStringLiteral("Configuration"), QStringLiteral("User"), state.textoUsuario, iniFile))
+        prompter().message(settingsWriteFailedText(iniFile), Prompter::Icon::Critical);
+    if (!Database::isOpen())
+        return;
+    QString error;
+    if (!ConfiguracionRepo::saveUsuario(state.textoUsuario, &error))
+        prompter().message(error, Prompter::Icon::Critical);
+}
+
+} // namespace nbx

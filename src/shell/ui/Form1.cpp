@@ -1,0 +1,157 @@
+#include "shell/ui/Form1.h"
+
+#include "common/AppState.h"
+#include "common/Database.h"
+#include "common/Prompter.h"
+#include "common/ui/Help.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace nbx {
+
+namespace {
+
+QPushButton* makeButton(const QString& objectName, const QString& text, QWidget* parent)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(objectName);
+    b->setMinimumSize(170, 44);
+    return b;
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromLatin1(kAppTitle));
+
+    SSCommandProgramacion = makeButton(QStringLiteral("SSCommandProgramacion"), QStringLiteral("Programación"), this);
+    SSCommandIncidencias = makeButton(QStringLiteral("SSCommandIncidencias"), QStringLiteral("Incidencias"), this);
+    SSCommandPort = makeButton(QStringLiteral("SSCommandPort"), QStringLiteral("Puerto"), this);
+    SSCommandIdioma = makeButton(QStringLiteral("SSCommandIdioma"), QStringLiteral("Idioma"), this);
+    SSCommandUsuario = makeButton(QStringLiteral("SSCommandUsuario"), QStringLiteral("Pie página"), this);
+    SSCommandHelp = makeButton(QStringLiteral("SSCommandHelp"), QStringLiteral("Ayuda"), this);
+    SSCommandExit = makeButton(QStringLiteral("SSCommandExit"), QStringLiteral("Salir"), this);
+    SSCommand1 = makeButton(QStringLiteral("SSCommand1"), QStringLiteral("Importar datos"), this);
+
+    // Developer tool: exports every window text for translators; shown only on request.
+    CommandExportar = new QPushButton(this);
+    CommandExportar->setObjectName(QStringLiteral("CommandExportar"));
+    CommandExportar->setFlat(true);
+    CommandExportar->setFixedSize(16, 16);
+    CommandExportar->setAccessibleName(QStringLiteral("Exportar textos"));
+    CommandExportar->setVisible(qEnvironmentVariableIsSet("NBX70_EXPORT"));
+
+    SSPanel1 = new QLabel(QStringLiteral("Importando datos"), this);
+    SSPanel1->setObjectName(QStringLiteral("SSPanel1"));
+    SSPanel1->setAlignment(Qt::AlignCenter);
+    SSPanel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    SSPanel1->setMinimumHeight(40);
+    SSPanel1->setVisible(false);
+
+    auto* title = new QLabel(QString::fromLatin1(kAppTitle), this);
+    title->setObjectName(QStringLiteral("LabelTitulo"));
+    QFont f = title->font();
+    f.setPointSize(f.pointSize() * 2);
+    f.setBold(true);
+    title->setFont(f);
+    title->setAlignment(Qt::AlignCenter);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(SSCommandProgramacion, 0, 0);
+    grid->addWidget(SSCommandIncidencias, 0, 1);
+    grid->addWidget(SSCommand1, 1, 0);
+    grid->addWidget(SSCommandPort, 1, 1);
+    grid->addWidget(SSCommandIdioma, 2, 0);
+    grid->addWidget(SSCommandUsuario, 2, 1);
+    grid->addWidget(SSCommandHelp, 3, 0);
+    grid->addWidget(SSCommandExit, 3, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(title);
+    layout->addWidget(SSPanel1);
+    layout->addLayout(grid);
+    layout->addWidget(CommandExportar, 0, Qt::AlignRight);
+
+    // Windows that are not part of the program yet stay disabled.
+    for (QPushButton* b : {SSCommandProgramacion, SSCommandIncidencias, SSCommandPort, SSCommandIdioma, SSCommand1})
+        b->setEnabled(false);
+    CommandExportar->setEnabled(false);
+
+    connect(SSCommandUsuario, &QPushButton::clicked, this, &Form1::SSCommandUsuario_Click);
+    connect(SSCommandHelp, &QPushButton::clicked, this, &Form1::SSCommandHelp_Click);
+    connect(SSCommandExit, &QPushButton::clicked, this, &Form1::SSCommandExit_Click);
+}
+
+StartupResult Form1::start(const QString& rawCommandLine, bool followCommandLine)
+{
+    Startup startup(*this);
+    const StartupResult r = startup.run(rawCommandLine, followCommandLine);
+    settings_ = startup.settings();
+    databaseOpen_ = r.databaseOpen;
+    return r;
+}
+
+void Form1::setupLanguage(const QString&) {}
+
+void Form1::applySettings(const Settings& settings) { settings_ = settings; }
+
+void Form1::setCaption(const QString& caption) { setWindowTitle(caption); }
+
+void Form1::translateWindow() {}
+
+void Form1::showWindow()
+{
+    show();
+    QApplication::processEvents();
+}
+
+void Form1::setImportPanelVisible(bool visible)
+{
+    SSPanel1->setVisible(visible);
+    for (QPushButton* b : findChildren<QPushButton*>())
+        b->setAttribute(Qt::WA_TransparentForMouseEvents, visible);
+    QApplication::processEvents();
+}
+
+bool Form1::importExchangeFileModal(const QString&) { return false; }
+
+bool Form1::openProgrammingModal() { return false; }
+
+void Form1::saveSettings()
+{
+    if (!databaseOpen_ || !Database::isOpen())
+        return; // start-up already reported why there is no database
+    QString error;
+    if (!saveSettingsRow(&settings_, appState().codigoIdioma, &error))
+        prompter().message(error, Prompter::Icon::Critical);
+}
+
+void Form1::SSCommandUsuario_Click() { askFooterText(); }
+
+void Form1::SSCommandHelp_Click() { AbrirAyuda(); }
+
+void Form1::SSCommandExit_Click()
+{
+    exiting_ = true;
+    close();
+    QApplication::exit(0);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (!exiting_)
+        saveSettings();
+    event->accept();
+    if (!exiting_)
+        QApplication::quit();
+}
+
+} // namespace nbx

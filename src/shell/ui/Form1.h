@@ -1,0 +1,65 @@
+// Form1: the main window, from which every other window is opened.
+#pragma once
+
+#include "shell/Startup.h"
+
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+namespace nbx {
+
+class Form1 : public QWidget, public StartupHost {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+
+    // Runs the start-up sequence; the window shows itself at its end.
+    StartupResult start(const QString& rawCommandLine, bool followCommandLine);
+
+    // Called by the language window after it stored the new language.
+    std::function<void()> onLanguageReload;
+
+    QPushButton* SSCommandProgramacion;
+    QPushButton* SSCommandIncidencias;
+    QPushButton* SSCommandPort;
+    QPushButton* SSCommandIdioma;
+    QPushButton* SSCommandUsuario;
+    QPushButton* SSCommandHelp;
+    QPushButton* SSCommandExit;
+    QPushButton* SSCommand1;
+    QPushButton* CommandExportar;
+    QLabel* SSPanel1;
+
+    const Settings& settings() const { return settings_; }
+
+    // Writes the settings into the Configuracion row (the close-time save).
+    void saveSettings();
+
+    // StartupHost
+    void setupLanguage(const QString& languageColumn) override;
+    void applySettings(const Settings& settings) override;
+    void setCaption(const QString& caption) override;
+    void translateWindow() override;
+    void showWindow() override;
+    void setImportPanelVisible(bool visible) override;
+    bool importExchangeFileModal(const QString& path) override;
+    bool openProgrammingModal() override;
+
+public Q_SLOTS:
+    void SSCommandUsuario_Click();
+    void SSCommandHelp_Click();
+    void SSCommandExit_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    Settings settings_;
+    bool databaseOpen_ = false;
+    bool exiting_ = false; // "Salir": quit without the close-time save
+};
+
+} // namespace nbx

@@ -1,0 +1,268 @@
+#include "common/AppPaths.h"
+#include "common/AppState.h"
+#include "common/ConfiguracionRepo.h"
+#include "common/Database.h"
+#include "common/IniFile.h"
+#include "import/ImportService.h"
+#include "shell/Startup.h"
+#include "shell/ui/Form1.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QLabel>
+#include <gtest/gtest.h>
+
+using namespace nbx;
+
+namespace {
+
+class FakeHost : public StartupHost {
+public:
+    QStringList calls;
+    bool panelVisibleDuringMerge = false;
+    void setupLanguage(const QString& c) override { calls << "language:" + c; }
+    void applySettings(const Settings&) override { calls << "settings"; }
+    void setCaption(const QString& c) override { calls << "caption:" + c; }
+    void translateWindow() override { calls << "translate"; }
+    void showWindow() override { calls << "show"; }
+    void setImportPanelVisible(bool v) override { calls << (v ? "panel:on" : "panel:off"); }
+    bool importExchangeFileModal(const QString& p) override
+    {
+        calls << "km70:" + p + " fichero=" + appState().ficheroImportar;
+        return true;
+    }
+    bool openProgrammingModal() override
+    {
+        calls << "programming:" + appState().lineaComandosTxt;
+        return true;
+    }
+};
+
+class FakeImport : public ImportService {
+public:
+    MergeOutcome outcome = MergeOutcome::Merged;
+    QStringList merged;
+    FakeHost* host = nullptr;
+    MergeOutcome mergeDatabase(const QString& path) override
+    {
+        merged << path;
+        if (host)
+            host->calls << "merge fichero=" + QFileInfo(appState().ficheroImportar).fileName();
+        return outcome;
+    }
+    void importExchangeFile(const QString&) override {}
+};
+
+void writeIni(const QByteArray& text)
+{
+    QFile f(AppPaths::configFile());
+    f.open(QIODevice::WriteOnly);
+    f.write(text);
+}
+
+void touch(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write("x");
+}
+
+const QByteArray kIni = "[Configuration]\nSerialPort=2\nUser=Pie\nLanguage=1036\nModem=0\nTonePulse=1\nDialCode=\n";
+
+} // namespace
+
+TEST(Startup, FirstStartCreatesIniAndDatabaseAndRunsTheStepsInOrder)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    FakeHost host;
+    Startup s(host);
+    const StartupResult r = s.run(QString(), true);
+    Database::close();
+    EXPECT_TRUE(r.databaseOpen);
+    EXPECT_TRUE(r.reachedEnd);
+    EXPECT_TRUE(QFile::exists(home.file("nbx70.ini")));
+    EXPECT_TRUE(QFile::exists(home.file("nbx70.db")));
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    ASSERT_EQ(host.calls.size(), 5);
+    EXPECT_TRUE(host.calls[0].startsWith("language:"));
+    EXPECT_EQ(host.calls.mid(1), QStringList({"settings", "caption:NBX-70", "translate", "show"}));
+}
+
+TEST(Startup, AKeyThatDoesNotConvertIsReportedAndStartUpGoesOn)
+{
+    test::TempHome home;
+    writeIni("[Configuration]\nSerialPort=1\nLanguage=1034\nTonePulse=1\n");
+    test::ScriptedPrompter prompts;
+    FakeHost host;
+    Startup s(host);
+    const StartupResult r = s.run(QString(), true);
+    Database::close();
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_TRUE(prompts.shown[0].text.contains("Type mismatch"));
+    EXPECT_TRUE(prompts.shown[0].text.contains("Modem"));
+    EXPECT_EQ(prompts.shown[0].icon, Prompter::Icon::Critical);
+    EXPECT_TRUE(r.databaseOpen);
+    EXPECT_EQ(s.settings().conexionModem, 0);
+    EXPECT_EQ(appState().codigoIdioma, 1000);
+}
+
+TEST(Startup, AnUnopenableDatabaseIsReportedAndTheWindowStillOpens)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    QDir(home.path()).mkdir("nbx70.db"); // a folder where the file should be
+    test::ScriptedPrompter prompts;
+    FakeHost host;
+    const StartupResult r = Startup(host).run(QString(), true);
+    EXPECT_FALSE(r.databaseOpen);
+    EXPECT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(host.calls.last(), "show");
+    EXPECT_FALSE(host.calls.contains("translate"));
+}
+
+TEST(Startup, PendingBackupIsMergedThenDeleted)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    touch(AppPaths::backupFile());
+    FakeHost host;
+    FakeImport import;
+    import.host = &host;
+    setImportService(&import);
+    Startup(host).run(QString(), true);
+    setImportService(nullptr);
+    Database::close();
+    EXPECT_EQ(import.merged, QStringList({AppPaths::backupFile()}));
+    EXPECT_FALSE(QFile::exists(home.file("backupnbx70.bak")));
+    const int merge = host.calls.indexOf("merge fichero=backupnbx70.bak");
+    ASSERT_GT(merge, 1);
+    EXPECT_EQ(host.calls[merge - 2], "show"); // the window shows before the merge
+    EXPECT_EQ(host.calls[merge - 1], "panel:on");
+    EXPECT_EQ(host.calls[merge + 1], "panel:off");
+    EXPECT_TRUE(appState().ficheroImportar.isEmpty());
+}
+
+TEST(Startup, ABackupThatFailsToMergeIsSetAsideNotDeleted)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    touch(AppPaths::backupFile());
+    FakeHost host;
+    FakeImport import;
+    import.outcome = MergeOutcome::OpenFailed;
+    setImportService(&import);
+    const StartupResult r = Startup(host).run(QString(), true);
+    setImportService(nullptr);
+    Database::close();
+    EXPECT_TRUE(r.reachedEnd);
+    EXPECT_FALSE(QFile::exists(home.file("backupnbx70.bak")));
+    const QStringList aside = QDir(home.path()).entryList({"backupnbx70.bak.failed-*"});
+    EXPECT_EQ(aside.size(), 1);
+}
+
+TEST(Startup, WithoutAMergeServiceThePendingBackupIsLeftAlone)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    touch(AppPaths::backupFile());
+    FakeHost host;
+    Startup(host).run(QString(), true);
+    Database::close();
+    EXPECT_TRUE(QFile::exists(home.file("backupnbx70.bak")));
+    EXPECT_FALSE(host.calls.contains("panel:on"));
+}
+
+TEST(Startup, CommandLineIsFollowedOncePerProcess)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    FakeHost host;
+    Startup(host).run("\"/data/Sala 1.km70\"", true);
+    Startup(host).run("\"/data/Sala 1.km70\"", false); // the reload after a language change
+    Database::close();
+    EXPECT_EQ(host.calls.filter("km70:").size(), 1);
+    EXPECT_TRUE(host.calls.contains("km70:/data/Sala 1.km70 fichero=/data/Sala 1.km70"));
+    EXPECT_TRUE(appState().ficheroImportar.isEmpty());
+
+    FakeHost other;
+    Startup(other).run(" 123456 ", true);
+    Database::close();
+    EXPECT_TRUE(other.calls.contains("programming:123456"));
+}
+
+TEST(Form1, CloseBoxSavesTheSettingsRowAndSalirDoesNot)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    test::ScriptedPrompter prompts;
+    {
+        Form1 form;
+        form.start(QString(), true);
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(form.windowTitle(), "NBX-70");
+        EXPECT_EQ(form.SSCommandProgramacion->text(), QString::fromUtf8("Programación"));
+        EXPECT_EQ(form.SSCommandUsuario->text(), QString::fromUtf8("Pie página"));
+        EXPECT_EQ(form.SSCommandExit->text(), "Salir");
+        EXPECT_FALSE(form.SSPanel1->isVisible());
+        EXPECT_FALSE(form.CommandExportar->isVisible());
+        form.close(); // the close box
+    }
+    ConfiguracionRow row;
+    QString error;
+    ASSERT_TRUE(ConfiguracionRepo::load(&row, &error));
+    EXPECT_EQ(row.byCom, 2);
+    EXPECT_EQ(row.iIdioma, 5000);
+    EXPECT_EQ(row.byTono, 1);
+    EXPECT_EQ(row.byModem, 0);
+    EXPECT_EQ(row.tPrefijo, " "); // no prefix is stored as one blank
+    EXPECT_EQ(row.iModemSpeed, 19200);
+    EXPECT_EQ(row.tUsuario, "Pie");
+
+    EscribirIni("Configuration", "SerialPort", "9", AppPaths::configFile());
+    {
+        Form1 form;
+        form.start(QString(), true);
+        form.SSCommandExit->click();
+    }
+    ASSERT_TRUE(ConfiguracionRepo::load(&row, &error));
+    EXPECT_EQ(row.byCom, 2);
+    Database::close();
+    EXPECT_TRUE(prompts.shown.isEmpty());
+}
+
+TEST(Form1, FooterPromptCancelKeepsAndOkStoresFiftyCharacters)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    test::ScriptedPrompter prompts;
+    Form1 form;
+    form.start(QString(), true);
+
+    prompts.cancelInput();
+    form.SSCommandUsuario->click();
+    EXPECT_EQ(appState().textoUsuario, "Pie");
+    EXPECT_EQ(LeerIni("Configuration", "User", "", AppPaths::configFile()), "Pie");
+
+    prompts.input(QString(60, QChar('a')));
+    form.SSCommandUsuario->click();
+    ConfiguracionRow row;
+    QString error;
+    ASSERT_TRUE(ConfiguracionRepo::load(&row, &error));
+    EXPECT_EQ(appState().textoUsuario, QString(50, QChar('a')));
+    EXPECT_EQ(LeerIni("Configuration", "User", "", AppPaths::configFile()), QString(50, QChar('a')));
+    EXPECT_EQ(row.tUsuario, QString(50, QChar('a')));
+
+    prompts.input(QString());
+    form.SSCommandUsuario->click();
+    ASSERT_TRUE(ConfiguracionRepo::load(&row, &error));
+    EXPECT_EQ(appState().textoUsuario, "");
+    EXPECT_EQ(row.tUsuario, "");
+    ASSERT_EQ(prompts.prompts.size(), 3);
+    EXPECT_EQ(prompts.prompts[0], QString::fromUtf8("Texto para el pie de página (máximo 50 carácteres): "));
+    form.SSCommandExit->click();
+    Database::close();
+}
