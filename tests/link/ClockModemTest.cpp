@@ -1,0 +1,158 @@
+#include "LinkFixture.h"
+
+#include "link/Modem.h"
+#include "localisation/Strings.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace nbx::test {
+namespace {
+
+TEST(Espera, DurationsFollowTheRoundedStart)
+{
+    const struct {
+        double start;
+        int seconds;
+        qint64 ms;
+    } cases[] = {{100.4, 1, 600}, {100.6, 1, 1400}, {100.5, 1, 500}, {101.5, 1, 1500},
+                 {86399.7, 1, 1300}, {10.0, 3, 3000}};
+    for (const auto& c : cases)
+        EXPECT_EQ(esperaDurationMs(c.start, c.seconds), c.ms) << c.start;
+}
+
+TEST(Espera, BlocksWithoutRunningEvents)
+{
+    SystemClock clock;
+    LinkTiming timing;
+    timing.secondMs = 20; // a "second" of 20 ms
+    bool fired = false;
+    QTimer::singleShot(0, [&] { fired = true; });
+    Espera(clock, timing, 1);
+    EXPECT_FALSE(fired);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(fired);
+}
+
+TEST(Espera, VirtualClockSleeps)
+{
+    VirtualClock clock;
+    clock.setSecondsOfDay(100.6);
+    Espera(clock, LinkTiming{}, 1);
+    EXPECT_EQ(clock.nowMs(), 1400);
+    EXPECT_EQ(clock.yields, 0);
+}
+
+TEST(Modem, DialCommand)
+{
+    EXPECT_EQ(dialCommand(0, " 0 ", "5551234"), "ATE0V0X0DP0,5551234\r");
+    EXPECT_EQ(dialCommand(1, "", "555"), "ATE0V0X0DT,555\r");
+    EXPECT_EQ(dialCommand(2, "9", "555"), "ATE0V0X0DP9,555\r");
+    EXPECT_EQ(dialCommand(1, "0\r", "55\r5\nATZ"), "ATE0V0X0DT0,555ATZ\r");
+    EXPECT_EQ(dialCommand(1, "", "*70,555#W1"), "ATE0V0X0DT,*70,555#W1\r");
+}
+
+class ModemTest : public LinkFixture {
+protected:
+    ModemTest()
+    {
+        openPort();
+        clock.setSecondsOfDay(1000.0);
+        link.state.MarcadoTonos = 0;
+        link.state.PrefijoMarcado = " 0 ";
+    }
+    // The modem echoes the command at once, then answers `answer` after `delayMs`.
+    void modemAnswers(QByteArray answer, qint64 delayMs)
+    {
+        port.setDevice([answer, delayMs](FakeSerialPort& p, const QByteArray& u) {
+            if (u.startsWith("AT")) {
+                p.reply(u);
+                if (!answer.isEmpty())
+                    p.reply(answer, delayMs);
+            }
+        });
+    }
+};
+
+TEST_F(ModemTest, EscapeAndDialTiming)
+{
+    modemAnswers("1\r", 3000);
+    EXPECT_EQ(MarcarModem(link, "5551234"), kMarcadoConectado);
+    EXPECT_EQ(port.written, "+++ATE0V0X0DP0,5551234\r");
+    ASSERT_EQ(port.writeTimes.size(), 23);
+    EXPECT_EQ(port.writeTimes[0], 1000);
+    EXPECT_EQ(port.writeTimes[1], 2000);
+    EXPECT_EQ(port.writeTimes[2], 3000);
+    EXPECT_EQ(port.writeTimes[3], 4000);
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    EXPECT_EQ(port.events.mid(1), QStringList({"clearInput", "clearOutput", "clearInput"}));
+}
+
+TEST_F(ModemTest, Results)
+{
+    const struct {
+        QByteArray answer;
+        qint64 delay;
+        int result;
+        qint64 endsBefore;
+    } cases[] = {
+        {"1\r", 500, kMarcadoFallido, 70000},  // only the echo second: flushed, then silence
+        {"1\r", 3000, kMarcadoConectado, 10000},
+        {"3\r", 3000, kMarcadoFallido, 10000},
+        {"", 0, kMarcadoFallido, 67000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer.toStdString() + std::to_string(c.delay));
+        prompts.shown.clear();
+        const qint64 start = clock.nowMs();
+        modemAnswers(c.answer, c.delay);
+        EXPECT_EQ(MarcarModem(link, "555"), c.result);
+        EXPECT_LT(clock.nowMs() - start, c.endsBefore);
+        EXPECT_EQ(prompts.sawText(GetS(35)), c.result == kMarcadoFallido);
+    }
+}
+
+TEST_F(ModemTest, SilenceWaitsSixtySeconds)
+{
+    modemAnswers("", 0);
+    EXPECT_EQ(MarcarModem(link, "555"), kMarcadoFallido);
+    EXPECT_GE(clock.nowMs(), 4000 + 1000 + 60000);
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(prompts.shown[0].icon, Prompter::Icon::Critical);
+}
+
+TEST_F(ModemTest, StopEndsTheWaitAtOnce)
+{
+    modemAnswers("", 0);
+    clock.at(10000, [&] { link.state.PararMarcado = true; });
+    link.state.PararMarcado = true; // stale: cleared when the dial starts
+    EXPECT_EQ(MarcarModem(link, "555"), kMarcadoFallido);
+    EXPECT_LT(clock.nowMs(), 12000);
+    EXPECT_TRUE(prompts.sawText(GetS(35)));
+}
+
+TEST_F(ModemTest, HangUpDropsDtrBeforeClosing)
+{
+    link.state.ModemConectado = true;
+    port.dtrSupported = false; // as on a pseudo-terminal
+    link.colgar();
+    EXPECT_EQ(port.events.mid(1), QStringList({"dtr 0", "close"}));
+    EXPECT_FALSE(link.state.ModemConectado);
+}
+
+TEST_F(ModemTest, PortNameAppliesAtTheNextOpen)
+{
+    link.state.PuertoCom = 3;
+    EXPECT_TRUE(link.AbrirPuerto(nullptr)); // already open: keeps its name
+    EXPECT_EQ(port.openedName, "ttyS0");
+    link.cerrarPuerto();
+    EXPECT_TRUE(link.AbrirPuerto(nullptr));
+    EXPECT_EQ(port.openedName, "ttyS2");
+    link.cerrarPuerto();
+    link.state.SerialDevice = "/dev/pts/7";
+    EXPECT_TRUE(link.AbrirPuerto(nullptr));
+    EXPECT_EQ(port.openedName, "/dev/pts/7");
+}
+
+} // namespace
+} // namespace nbx::test
