@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages needed to build, run and test the program (run as root).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends \
+  g++ cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev qt6-serialport-dev \
+  libqt6sql6-sqlite libqt6opengl6-dev qt6-translations-l10n libgtest-dev libbenchmark-dev \
+  xvfb xauth poppler-utils fonts-dejavu-core clang libclang-rt-14-dev
