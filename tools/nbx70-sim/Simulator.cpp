@@ -467,9 +467,17 @@ struct Simulator::Impl {
             modemLine.append(char(b));
     }
 
+    void byteLine(bool fromDevice, quint8 b)
+    {
+        if (sink)
+            event(QStringLiteral("%1 %2").arg(fromDevice ? QStringLiteral("tx") : QStringLiteral("rx"),
+                      QString::number(b, 16).rightJustified(2, QLatin1Char('0')).toUpper()), false);
+    }
+
     void received(quint8 b, qint64 t)
     {
         log.append({t, false, b});
+        byteLine(false, b);
         if (modemOn && !modemConnected) {
             modemByte(b);
             return;
@@ -531,6 +539,7 @@ struct Simulator::Impl {
             if (!out.empty() && byteDelayMs > 0)
                 out.front().due = std::max(out.front().due, t + qint64(byteDelayMs) * 1000);
             log.append({t, true, b});
+            byteLine(true, b);
             if (txWatch.feed(b) == FrameDecoder::Result::Complete) {
                 const DecodedFrame& f = txWatch.frame();
                 frames.append({t, true, f.valid, f.command, f.raw});
