@@ -1,0 +1,128 @@
+// The QSerialPort adapter on a pseudo-terminal made here, without the simulator.
+#include "link/QtSerialPort.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace nbx::test {
+namespace {
+
+class Pty : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char name[128] = {};
+        ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        path = QString::fromLocal8Bit(name);
+        for (int fd : {master, slave}) {
+            termios t{};
+            tcgetattr(fd, &t);
+            cfmakeraw(&t);
+            tcsetattr(fd, TCSANOW, &t);
+        }
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        port.setPortName(path);
+    }
+    void TearDown() override
+    {
+        port.close();
+        ::close(slave);
+        ::close(master);
+    }
+    QByteArray readMaster(int want)
+    {
+        QByteArray out;
+        QElapsedTimer t;
+        t.start();
+        while (out.size() < want && t.elapsed() < 2000) {
+            char buf[256];
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n > 0)
+                out.append(buf, n);
+            else
+                usleep(1000);
+        }
+        return out;
+    }
+    // Waits (yielding) until the adapter sees `want` bytes.
+    bool waitFor(qint64 want)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (port.bytesAvailable() < want && t.elapsed() < 2000)
+            port.waitForInput(20);
+        return port.bytesAvailable() >= want;
+    }
+
+    int master = -1, slave = -1;
+    QString path;
+    QtSerialPort port;
+};
+
+TEST_F(Pty, EveryByteValuePassesBothWays)
+{
+    QString error;
+    ASSERT_TRUE(port.open(&error)) << error.toStdString();
+    port.setDtr(false); // refused by a pseudo-terminal; must not break the port
+    QByteArray all;
+    for (int i = 0; i < 256; ++i)
+        all.append(char(i));
+    ASSERT_TRUE(port.write(all));
+    EXPECT_EQ(readMaster(256), all);
+
+    ASSERT_EQ(::write(master, all.constData(), all.size()), 256);
+    ASSERT_TRUE(waitFor(256));
+    EXPECT_EQ(port.readByte(), 0);
+    EXPECT_EQ(port.read(1000), all.mid(1));
+    EXPECT_EQ(port.readByte(), -1);
+}
+
+TEST_F(Pty, ClearInputDiscardsQueuedBytes)
+{
+    ASSERT_TRUE(port.open(nullptr));
+    ASSERT_EQ(::write(master, "abc", 3), 3);
+    ASSERT_TRUE(waitFor(3));
+    ASSERT_EQ(::write(master, "def", 3), 3);
+    usleep(20000);
+    port.clearInput();
+    EXPECT_EQ(port.bytesAvailable(), 0);
+    ASSERT_EQ(::write(master, "g", 1), 1);
+    ASSERT_TRUE(waitFor(1));
+    EXPECT_EQ(port.read(10), "g");
+}
+
+TEST_F(Pty, ALastByteWrittenBeforeCloseReachesTheWire)
+{
+    ASSERT_TRUE(port.open(nullptr));
+    port.writeByte(0x18);
+    port.close();
+    EXPECT_EQ(readMaster(1), QByteArray(1, char(0x18)));
+}
+
+TEST(SerialPortNames, NumberOrDevice)
+{
+    EXPECT_EQ(serialPortName(1, ""), "ttyS0");
+    EXPECT_EQ(serialPortName(16, " "), "ttyS15");
+    EXPECT_EQ(serialPortName(3, "ttyUSB0"), "ttyUSB0");
+}
+
+TEST(SerialPortNames, OpenErrorsNameThePortAndHint)
+{
+    QtSerialPort port;
+    port.setPortName("/dev/nbx70-no-such-port");
+    QString error;
+    EXPECT_FALSE(port.open(&error));
+    EXPECT_TRUE(error.contains("/dev/nbx70-no-such-port"));
+    const QString denied =
+        QtSerialPort::openErrorText("ttyS0", QSerialPort::PermissionError, "Permission denied");
+    EXPECT_TRUE(denied.contains("dialout"));
+    EXPECT_TRUE(denied.contains("ttyS0"));
+}
+
+} // namespace
+} // namespace nbx::test
