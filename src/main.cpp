@@ -1,6 +1,7 @@
 // The NBX-70 program: starts the main window.
 #include "common/Database.h"
 #include "common/ui/QtPrompter.h"
+#include "localisation/LangDesk.h"
 #include "shell/CommandLine.h"
 #include "shell/ui/Form1.h"
 
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
     nbx::Form1 form;
     form.start(nbx::joinArguments(QApplication::arguments().mid(1)), true);
     const int rc = app.exec();
+    nbx::shutdownLangDesk();
     nbx::setPrompter(nullptr);
     nbx::Database::close();
     return rc;

@@ -4,6 +4,7 @@
 #include "common/Database.h"
 #include "common/IniFile.h"
 #include "import/ImportService.h"
+#include "localisation/LangDesk.h"
 #include "shell/Startup.h"
 #include "shell/ui/Form1.h"
 #include "support/ScriptedPrompter.h"
@@ -61,6 +62,13 @@ void writeIni(const QByteArray& text)
     QFile f(AppPaths::configFile());
     f.open(QIODevice::WriteOnly);
     f.write(text);
+}
+
+// A language database without translations, so that start-up has nothing to report.
+void writeLanguageDb()
+{
+    QString error;
+    LangDesk::CreateLanguageDatabase(AppPaths::resolve(AppPaths::dataDir(), "Language.db"), &error);
 }
 
 void touch(const QString& path)
@@ -198,6 +206,7 @@ TEST(Form1, CloseBoxSavesTheSettingsRowAndSalirDoesNot)
 {
     test::TempHome home;
     writeIni(kIni);
+    writeLanguageDb();
     test::ScriptedPrompter prompts;
     {
         Form1 form;
@@ -238,6 +247,7 @@ TEST(Form1, FooterPromptCancelKeepsAndOkStoresFiftyCharacters)
 {
     test::TempHome home;
     writeIni(kIni);
+    writeLanguageDb();
     test::ScriptedPrompter prompts;
     Form1 form;
     form.start(QString(), true);

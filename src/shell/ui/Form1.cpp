@@ -4,6 +4,9 @@
 #include "common/Database.h"
 #include "common/Prompter.h"
 #include "common/ui/Help.h"
+#include "link/Link.h"
+#include "localisation/LangDesk.h"
+#include "localisation/ui/TranslateForm.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -99,13 +102,29 @@ StartupResult Form1::start(const QString& rawCommandLine, bool followCommandLine
     return r;
 }
 
-void Form1::setupLanguage(const QString&) {}
+void Form1::setupLanguage(const QString& languageColumn)
+{
+    QString name = QStringLiteral("Language.db");
+    SetupLanguage(name, languageColumn, langDesk());
+}
 
-void Form1::applySettings(const Settings& settings) { settings_ = settings; }
+void Form1::applySettings(const Settings& settings)
+{
+    settings_ = settings;
+    LinkState& link = linkState();
+    link.ModemConectado = false;
+    link.PararRecepcion = false;
+    link.PuertoCom = settings.puertoCom;
+    link.SerialDevice = settings.serialDevice;
+    link.ConexionModem = settings.conexionModem;
+    link.MarcadoTonos = settings.marcadoTonos;
+    link.PrefijoMarcado = settings.prefijoMarcado;
+    link.VelocidadModem = settings.velocidadModem;
+}
 
 void Form1::setCaption(const QString& caption) { setWindowTitle(caption); }
 
-void Form1::translateWindow() {}
+void Form1::translateWindow() { TranslateForm(this); }
 
 void Form1::showWindow()
 {
@@ -129,6 +148,13 @@ void Form1::saveSettings()
 {
     if (!databaseOpen_ || !Database::isOpen())
         return; // start-up already reported why there is no database
+    // The communication settings window may have changed the link settings since start-up.
+    const LinkState& link = linkState();
+    settings_.puertoCom = link.PuertoCom;
+    settings_.serialDevice = link.SerialDevice;
+    settings_.conexionModem = link.ConexionModem;
+    settings_.marcadoTonos = link.MarcadoTonos;
+    settings_.prefijoMarcado = link.PrefijoMarcado;
     QString error;
     if (!saveSettingsRow(&settings_, appState().codigoIdioma, &error))
         prompter().message(error, Prompter::Icon::Critical);
@@ -140,6 +166,10 @@ void Form1::SSCommandHelp_Click() { AbrirAyuda(); }
 
 void Form1::SSCommandExit_Click()
 {
+    if (DeviceOperationGuard::running()) {
+        prompter().beep();
+        return;
+    }
     exiting_ = true;
     close();
     QApplication::exit(0);
@@ -147,6 +177,12 @@ void Form1::SSCommandExit_Click()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    if (!exiting_ && DeviceOperationGuard::running()) {
+        // The port and the frame buffer are in use: closing now would cut the operation short.
+        prompter().beep();
+        event->ignore();
+        return;
+    }
     if (!exiting_)
         saveSettings();
     event->accept();
