@@ -4,6 +4,8 @@
 #include "nbx70-sim/SimFrame.h"
 #include "nbx70-sim/Simulator.h"
 
+#include <QSerialPort>
+
 #include <gtest/gtest.h>
 
 namespace nbx::test {
@@ -232,12 +234,20 @@ TEST(Simulator, FaultRepeatsTheGivenNumberOfTimes)
 TEST(Simulator, BadFramesFromTheProgramGetNoAnswer)
 {
     Rig rig;
-    rig.sim.setFrameTimeoutMs(40);
+    rig.sim.setFrameTimeoutMs(20);
     EXPECT_TRUE(rig.ask(bytes("02 00 06 01 03 07"), 1, 80).isEmpty());   // check byte
     EXPECT_TRUE(rig.ask(bytes("02 00 06 0C 04 0B"), 1, 80).isEmpty());   // no ETX
     EXPECT_TRUE(rig.ask(bytes("02 00 10 01 05"), 1, 80).isEmpty());      // stalled
     // The stalled frame was dropped: the next request is answered.
     EXPECT_EQ(rig.ask(kIdentRequest, 16), kIdentReply);
+}
+
+TEST(Simulator, BadFramesCanBeAnsweredWithAChosenByte)
+{
+    Rig rig;
+    rig.sim.setBadFrameAnswer(0x15);
+    EXPECT_EQ(rig.ask(bytes("02 00 06 01 03 07"), 1), kNak);
+    EXPECT_EQ(rig.ask(bytes("02 80 00"), 1), kNak);
 }
 
 QByteArray progReply(const QByteArray& block)
@@ -388,15 +398,49 @@ TEST(Simulator, LogRecordsEveryByteBothWaysInOrder)
     EXPECT_TRUE(rig.sim.log().isEmpty());
 }
 
-TEST(Simulator, StopsAndRestartsCleanly)
+TEST(Simulator, QSerialPortReachesItAndTheLineStaysRawAfterClose)
+{
+    DeviceConfig cfg;
+    QByteArray block(365, '\0');
+    for (int k = 0; k < block.size(); ++k)
+        block[k] = char(k);  // every byte value, control characters included
+    cfg.programmingBlock = block;
+    Rig rig(cfg);
+    {
+        QSerialPort port(rig.sim.portPath());
+        port.setBaudRate(QSerialPort::Baud19200);
+        port.setDataBits(QSerialPort::Data8);
+        port.setParity(QSerialPort::NoParity);
+        port.setStopBits(QSerialPort::OneStop);
+        ASSERT_TRUE(port.open(QIODevice::ReadWrite)) << port.errorString().toStdString();
+        port.write(kProgRequest);
+        ASSERT_TRUE(port.waitForBytesWritten(1000));
+        QByteArray got;
+        while (got.size() < 371 && port.waitForReadyRead(1000))
+            got += port.readAll();
+        EXPECT_EQ(got, progReply(block));
+        port.close();
+    }
+    // QSerialPort put back the settings it found: still raw, so every value reaches the device.
+    QByteArray sent(365, '\0');
+    for (int k = 0; k < sent.size(); ++k)
+        sent[k] = char(255 - k);
+    EXPECT_EQ(rig.ask(sim::encodeFrame(0x08, bytes("01 01 7E 00 00 00") + sent), 1), kAck);
+    EXPECT_EQ(rig.sim.storedBlock(), sent);
+}
+
+TEST(Simulator, StopsCleanlyAndStartsAgain)
 {
     Simulator s;
     ASSERT_TRUE(s.start());
-    const QString path = s.portPath();
-    EXPECT_TRUE(path.startsWith("/dev/pts/"));
+    EXPECT_TRUE(s.portPath().startsWith("/dev/pts/"));
     s.stop();
     EXPECT_FALSE(s.isRunning());
     s.stop();  // twice is harmless
+    ASSERT_TRUE(s.start());
+    SlaveLine line(s.portPath());
+    ASSERT_TRUE(line.write(kIdentRequest));
+    EXPECT_EQ(line.read(16), kIdentReply);
 }
 
 }  // namespace

@@ -179,6 +179,7 @@ struct Simulator::Impl {
     QMap<int, int> answerDelayMs;
     int byteDelayMs = 0;
     int frameTimeoutMs = 2000;
+    int badFrameAnswer = -1;
 
     bool modemOn = false;
     ModemAnswer modemAnswer = ModemAnswer::Connect;
@@ -513,7 +514,13 @@ struct Simulator::Impl {
         const DecodedFrame& f = rx.frame();
         frames.append({t, false, f.valid, f.command, f.raw});
         if (!f.valid) {
-            event(QStringLiteral("bad frame (%1): %2; no answer").arg(f.problem, hex(f.raw)));
+            if (badFrameAnswer >= 0) {
+                queue(QByteArray(1, char(quint8(badFrameAnswer))), 0);
+                event(QStringLiteral("bad frame (%1): %2; answer %3")
+                          .arg(f.problem, hex(f.raw), hex(QByteArray(1, char(quint8(badFrameAnswer))))));
+            } else {
+                event(QStringLiteral("bad frame (%1): %2; no answer").arg(f.problem, hex(f.raw)));
+            }
             return;
         }
         event(QStringLiteral("frame received: %1").arg(hex(f.raw)));
@@ -702,6 +709,12 @@ void Simulator::setFrameTimeoutMs(int ms)
 {
     std::lock_guard<std::mutex> lock(d->mu);
     d->frameTimeoutMs = std::max(1, ms);
+}
+
+void Simulator::setBadFrameAnswer(int byte)
+{
+    std::lock_guard<std::mutex> lock(d->mu);
+    d->badFrameAnswer = byte < 0 ? -1 : (byte & 0xFF);
 }
 
 QList<LogEntry> Simulator::log() const

@@ -92,6 +92,8 @@ public:
     void setAnswerDelayMs(int command, int ms);  // e.g. the test command 0x0D answers after a delay
     void setByteDelayMs(int ms);   // pause between the bytes the device writes (0: none)
     void setFrameTimeoutMs(int ms);  // a frame from the program that stalls this long is dropped
+    // The byte a bad frame from the program (check byte, length, ETX) is answered with; -1: none.
+    void setBadFrameAnswer(int byte);
 
     QList<LogEntry> log() const;    // every byte both ways with a timestamp
     QList<FrameEntry> frames() const;
