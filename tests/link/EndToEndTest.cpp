@@ -1,0 +1,231 @@
+// The link code through QSerialPort on a pseudo-terminal against the device simulator.
+#include "support/ScriptedPrompter.h"
+
+#include "link/DeviceCommands.h"
+#include "link/Identification.h"
+#include "link/Link.h"
+#include "link/LinkSession.h"
+#include "link/Passwords.h"
+#include "link/QtSerialPort.h"
+#include "localisation/Strings.h"
+#include "nbx70-sim/Simulator.h"
+
+#include <gtest/gtest.h>
+
+namespace nbx::test {
+namespace {
+
+using sim::Fault;
+using sim::ModemAnswer;
+using Answer = Prompter::Answer;
+
+// Short timings: a "second" of Espera is 10 ms, pacing 1 ms, timeouts a few hundred ms.
+LinkTiming shortTiming()
+{
+    LinkTiming t;
+    t.secondMs = 10;
+    t.paceMs = 1;
+    t.frameTimeoutMs = 400;
+    t.recordsTimeoutMs = 400;
+    t.answerWaitMs = 800;
+    t.testAnswerWaitMs = 1500;
+    t.dialAnswerMs = 1500;
+    t.yieldSliceMs = 10;
+    return t;
+}
+
+class FixedAsker : public PasswordAsker {
+public:
+    FixedAsker() { setPasswordAsker(this); }
+    ~FixedAsker() override { setPasswordAsker(nullptr); }
+    void askCurrentPassword(LinkState& st) override
+    {
+        CurrentPasswordLogic::load(st);
+        CurrentPasswordLogic::accept(st, current);
+    }
+    void askNewPassword(LinkState& st) override
+    {
+        NewPasswordLogic::load(st);
+        NewPasswordLogic::accept(st, current, newOne, newOne);
+    }
+    QString current = "1234";
+    QString newOne = "ab";
+};
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QString error;
+        ASSERT_TRUE(sim.start(&error)) << error.toStdString();
+        link.state.SerialDevice = sim.portPath();
+        hooks.sheetSerial = "123456";
+        hooks.phone = "5551234";
+        hooks.busy = [this](bool on) { busy.append(on); };
+    }
+    void TearDown() override
+    {
+        link.cerrarPuerto();
+        sim.stop();
+    }
+    SessionOutcome run(Operation op, std::function<bool(Link&)> exchange)
+    {
+        hooks.exchange = std::move(exchange);
+        return LinkSession(link, op, hooks).run();
+    }
+    bool identify()
+    {
+        EXPECT_TRUE(link.AbrirPuerto(nullptr));
+        DemanaIdentificacion(link);
+        InactivityTimer t = link.frameTimer();
+        return RecibirIdentificacion(link, t);
+    }
+
+    sim::Simulator sim{[] {
+        sim::DeviceConfig c;
+        c.serial = "123456";
+        c.firmware = "2.12";
+        return c;
+    }()};
+    QtSerialPort port;
+    SystemClock clock;
+    Link link{port, clock, shortTiming()};
+    ScriptedPrompter prompts;
+    FixedAsker asker;
+    SessionHooks hooks;
+    QList<bool> busy;
+};
+
+TEST_F(EndToEnd, IdentificationOverCable)
+{
+    ASSERT_TRUE(identify());
+    EXPECT_EQ(link.state.TipoAparato, 5);
+    EXPECT_EQ(link.state.VersionEqp, "2.12");
+    EXPECT_EQ(link.state.NumeroSerieEqp, 123456);
+    EXPECT_EQ(link.state.ModoProgramacion, 1);
+    EXPECT_TRUE(prompts.shown.isEmpty());
+}
+
+TEST_F(EndToEnd, NoiseBeforeStxIsSkipped)
+{
+    sim.injectFault(Fault::NoiseBeforeStx, 0x01);
+    EXPECT_TRUE(identify());
+    EXPECT_TRUE(prompts.shown.isEmpty());
+}
+
+TEST_F(EndToEnd, StallMidFrameTimesOut)
+{
+    sim.injectFault(Fault::StallMidFrame, 0x01);
+    EXPECT_FALSE(identify());
+    EXPECT_EQ(prompts.shown.value(0).text, GetS(31));
+}
+
+TEST_F(EndToEnd, BadCheckByteAndBadLengthAreBadFrames)
+{
+    for (Fault f : {Fault::BadCheckByte, Fault::BadLength, Fault::LengthTooLong,
+                    Fault::ShortLength, Fault::SerialNotDigits}) {
+        prompts.shown.clear();
+        sim.injectFault(f, 0x01);
+        EXPECT_FALSE(identify()) << int(f);
+        EXPECT_EQ(prompts.shown.value(0).text, GetS(62)) << int(f);
+    }
+}
+
+TEST_F(EndToEnd, EraseRoad)
+{
+    const int before = sim.recordsCleared();
+    EXPECT_EQ(run(Operation::Borrar, [](Link& l) { return EnviarBorrat(l) == kResultadoAck; }),
+              SessionOutcome::Done);
+    EXPECT_EQ(sim.recordsCleared(), before + 1);
+    EXPECT_EQ(busy, QList<bool>({true, false}));
+    EXPECT_FALSE(port.isOpen());
+}
+
+TEST_F(EndToEnd, WrongPasswordRoad)
+{
+    asker.current = "9999";
+    EXPECT_EQ(run(Operation::Borrar, [](Link&) { return true; }), SessionOutcome::Failed);
+    EXPECT_EQ(prompts.shown.last().text, QString::fromUtf8("Contraseña incorrecta"));
+    EXPECT_EQ(sim.recordsCleared(), 0);
+}
+
+TEST_F(EndToEnd, NewPasswordRoad)
+{
+    EXPECT_EQ(run(Operation::CambiarPassword,
+                  [](Link& l) { return EnviarNewPassword(l) == kResultadoAck; }),
+              SessionOutcome::Done);
+    EXPECT_EQ(sim.config().password, "ab  ");
+}
+
+TEST_F(EndToEnd, FactoryTestRoad)
+{
+    prompts.input("123456");
+    EXPECT_EQ(run(Operation::Test, [](Link& l) { return EnviarTest(l) == kResultadoAck; }),
+              SessionOutcome::Done);
+    prompts.input("1234");
+    EXPECT_EQ(run(Operation::Test, [](Link& l) { return EnviarTest(l) == kResultadoOtro; }),
+              SessionOutcome::Done);
+    EXPECT_FALSE(port.isOpen());
+}
+
+TEST_F(EndToEnd, ModemCallAnsweredThenHungUp)
+{
+    link.state.ConexionModem = 1;
+    link.state.PrefijoMarcado = "0";
+    sim.setModemMode(true, ModemAnswer::Connect, 30);
+    prompts.answer(Answer::Ok);  // GetS(33)
+    prompts.answer(Answer::Yes); // hang up
+    EXPECT_EQ(run(Operation::Borrar, [](Link& l) { return EnviarBorrat(l) == kResultadoAck; }),
+              SessionOutcome::Done);
+    EXPECT_EQ(sim.lastDialCommand(), "ATE0V0X0DT0,5551234");
+    EXPECT_EQ(sim.recordsCleared(), 1);
+    EXPECT_TRUE(prompts.sawText(GetS(124)));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(link.state.ModemConectado);
+}
+
+TEST_F(EndToEnd, ModemCallAnsweredNoCarrier)
+{
+    link.state.ConexionModem = 1;
+    sim.setModemMode(true, ModemAnswer::Busy, 30);
+    EXPECT_EQ(run(Operation::RecibirProgramacion, [](Link&) { return true; }),
+              SessionOutcome::Failed);
+    EXPECT_TRUE(prompts.sawText(GetS(35)));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(link.state.ModemConectado);
+}
+
+TEST_F(EndToEnd, OneByteAnswersOverThePty)
+{
+    ASSERT_TRUE(link.AbrirPuerto(nullptr));
+    const struct {
+        Fault fault;
+        int result;
+    } cases[] = {{Fault::None, 6}, {Fault::Nak, 21}, {Fault::OtherByte, 21},
+                 {Fault::DoubleAck, 6}, {Fault::Silence, 24}};
+    for (const auto& c : cases) {
+        if (c.fault != Fault::None)
+            sim.injectFault(c.fault, 0x0C);
+        EXPECT_EQ(EnviarBorrat(link), c.result) << int(c.fault);
+        link.port.clearInput();
+    }
+}
+
+// The one test at the real pacing: about 50 ms after each byte up to ETX.
+TEST_F(EndToEnd, RealPacingOfTheEraseFrame)
+{
+    link.timing.paceMs = 50;
+    ASSERT_TRUE(link.AbrirPuerto(nullptr));
+    sim.clearLog();
+    EXPECT_EQ(EnviarBorrat(link), kResultadoAck);
+    QList<qint64> times;
+    for (const sim::LogEntry& e : sim.log())
+        if (!e.fromDevice)
+            times.append(e.usecs);
+    ASSERT_EQ(times.size(), 6);
+    for (int i = 1; i < 6; ++i)
+        EXPECT_GE(times[i] - times[i - 1], 45000) << i;
+}
+
+} // namespace
+} // namespace nbx::test
