@@ -1,0 +1,173 @@
+// Form2: the programming sheet of one NBX-70 (header, nine tab pages, inhibited intervals, clock).
+#pragma once
+
+#include "programming/SheetDefaults.h"
+#include "programming/SheetRepository.h"
+#include "programming/SheetValues.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <optional>
+
+class QCheckBox;
+class QDateEdit;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+
+namespace nbx {
+
+class IntervalGridView;
+class IntervalModel;
+
+class Form2 : public QWidget {
+    Q_OBJECT
+public:
+    // Builds every control with its designed Spanish texts; loads no data (see load()).
+    explicit Form2(QWidget* parent = nullptr);
+    ~Form2() override;
+
+    // Form_Load: translates the window, clears the flags and chooses the sheet to show: the
+    // command-line serial when it has a sheet, else a blank sheet for an empty table, else the
+    // sheet of the device last identified (a blank sheet when it has none), else the first sheet.
+    void load(std::optional<long> initialSerial = std::nullopt);
+
+    // The sheet as the window shows it (a pending grid edit is committed first).
+    SheetValues sheet() const;
+    // Puts every value of `values` into the controls.
+    void showSheet(const SheetValues& values);
+
+    // Public operations of the sheet.
+    void CreaProgramacio();
+    bool CarregaProgramacio(qint32 serial);
+    bool GrabaProgramacio();
+    // The save question before leaving the sheet; false when the user chose to save and the save
+    // failed, so the caller stays on the sheet.
+    bool Modificat();
+    // Busy state of the device operations: the first call disables the eight sheet buttons, the
+    // second gives them back the state they had.
+    void CanviaEstatBotons();
+
+    QString campoActual() const { return campoActual_; }
+    std::optional<qint32> cursorSerial() const { return cursor_; }
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+    SheetRepository& repository() { return repo_; }
+    IntervalModel* intervalModel() const { return model_; }
+
+    // Controls, by their historical names.
+    QLineEdit* MaskNumeroSerie;
+    QLineEdit* MaskVersion;
+    QDateEdit* MaskFecha;
+    QLineEdit* MaskContacto;
+    QLineEdit* MaskLocal;
+    QLineEdit* MaskDireccion;
+    QLineEdit* MaskPoblacion;
+    QLineEdit* MaskTelefono;
+    QPlainTextEdit* TextNota;
+
+    QTabWidget* SSTab2;
+    QLineEdit* TextFecha;
+    QLineEdit* TextHora;
+    QCheckBox* CheckCambioHora;
+    std::array<QLineEdit*, 7> weekdayIni{}; // index by Weekday (Sunday 0)
+    std::array<QLineEdit*, 7> weekdayFi{};
+    QLineEdit* MaskEmpiezaDia;
+    QLineEdit* MaskTerminaDia;
+    QLineEdit* MaskDiaLocal;
+    QLineEdit* MaskDiaVei;
+    QLineEdit* MaskEmpiezaNoche;
+    QLineEdit* MaskTerminaNoche;
+    QLineEdit* MaskNitLocal;
+    QLineEdit* MaskNitVei;
+    QRadioButton* OptionLocalLeq125;
+    QRadioButton* OptionLocalLeq1s;
+    QLineEdit* MaskTempsActLoc;
+    QRadioButton* OptionVeiNo;
+    QRadioButton* OptionVeiLeq125;
+    QRadioButton* OptionVeiLeq1s;
+    QLineEdit* MaskTempsActVei;
+    QCheckBox* CheckApliCorrecioGlobal;
+    QLabel* Picture2;
+    QLineEdit* MaskTiempoAtenuacion;
+    std::array<QLineEdit*, 9> MaskOctava{};
+    QLineEdit* MaskMFast;
+    QLineEdit* MaskTLeq;
+    QLineEdit* MaskRings;
+    IntervalGridView* TDBGrid1;
+
+    QPushButton* SSCommandAnterior;
+    QPushButton* SSCommandSiguiente;
+    QPushButton* SSCommandBuscar;
+    QPushButton* SSCommandGrabar;
+    QPushButton* SSCommandBorrar;
+    QPushButton* SSCommandImprimir;
+    QPushButton* SSCommandIncidencias;
+    QPushButton* SSCommandHelp;
+    QPushButton* SSCommandExit;
+    QPushButton* SSCommandRecibir;
+    QPushButton* SSCommandTransmitir;
+    QPushButton* SSCommandBorrat;
+    QPushButton* CommandCanviClau;
+    QPushButton* SSCommandTest;
+    QPushButton* SSCommandRealTime;
+    QPushButton* SSCommandCalibracio;
+    QPushButton* SSCommandSonometro;
+
+    QFrame* SSPanel2;
+    QProgressBar* Animation1;
+    QTimer* Timer1;
+
+signals:
+    // The window was left through Exit (the main window shows itself again).
+    void exited();
+
+public slots:
+    void SSCommandAnterior_Click();
+    void SSCommandSiguiente_Click();
+    void SSCommandGrabar_Click();
+    void SSCommandBorrar_Click();
+    void SSCommandBuscar_Click();
+    void SSCommandExit_Click();
+    void SSCommandHelp_Click();
+    void Timer1_Timer();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildHeader();
+    void buildTabs();
+    void buildButtons();
+    void layoutWindow();
+    void wire();
+
+    // Name of the designed control that `w` belongs to ("SSTab2" for the tab bar); empty when none.
+    QString controlName(const QWidget* w) const;
+    void onFocusChanged(QWidget* old, QWidget* now);
+    void runRule(QPointer<QWidget> field);
+    void refuse(QWidget* focusTarget, long messageId, int page);
+    void leaveGrid();
+    void navigate(bool forward);
+    bool leaveAllowed();
+
+    SheetRepository repo_;
+    Clock clock_ = &QDateTime::currentDateTime;
+    IntervalModel* model_;
+    QString campoActual_;
+    std::optional<qint32> cursor_;     // the stored sheet navigation goes on from
+    SheetValues shown_;                 // values without a control of their own (cmiVisible)
+    bool refocusing_ = false;           // a rule is putting the focus back
+    bool ruleRunning_ = false;
+    bool closing_ = false;
+    QList<QPair<QPointer<QPushButton>, bool>> busySaved_;
+};
+
+} // namespace nbx
