@@ -1,6 +1,10 @@
 #include "programming/SheetText.h"
 
+#include "localisation/Strings.h"
+
 #include <QRegularExpression>
+
+#include <cmath>
 
 namespace nbx {
 
@@ -60,7 +64,10 @@ std::optional<QTime> parseSheetTime(const QString& text)
     return QTime(h, mi);
 }
 
-QString formatSheetDate(const QDate& d) { return d.toString(QStringLiteral("dd/MM/")) + QStringLiteral("%1").arg(d.year() % 100, 2, 10, QLatin1Char('0')); }
+QString formatSheetDate(const QDate& d)
+{
+    return d.toString(QStringLiteral("dd/MM/")) + QStringLiteral("%1").arg(d.year() % 100, 2, 10, QLatin1Char('0'));
+}
 QString formatSheetTime(const QTime& t) { return t.toString(QStringLiteral("HH:mm")); }
 QString formatLongTime(const QTime& t) { return t.toString(QStringLiteral("HH:mm:ss")); }
 
@@ -77,14 +84,6 @@ std::optional<double> boxNumber(const QString& text, const QLocale& locale)
         return std::nullopt;
     return v;
 }
-
-} // namespace nbx
-
-#include "localisation/Strings.h"
-
-#include <cmath>
-
-namespace nbx {
 
 QString invalidFieldMessage(long labelId, const QString& detail)
 {

@@ -44,10 +44,6 @@ std::optional<double> boxNumber(const QString& text, const QLocale& locale = QLo
 // The leading number of a text, as a reader of "01", "12abc" or "" would take it (0 when none).
 double leadingNumber(const QString& text);
 
-} // namespace nbx
-
-namespace nbx {
-
 // "Valor incorrecto" followed by the label of the field (string id), for a value that cannot be
 // stored or sent; `detail` is appended when not empty (an interval number).
 QString invalidFieldMessage(long labelId, const QString& detail = QString());
