@@ -1,0 +1,49 @@
+// Form11: asks the device's current password before an operation that changes the device.
+#pragma once
+
+#include "link/Passwords.h"
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace nbx {
+
+struct LinkState;
+
+// A QLineEdit set up for a device password: hidden echo, at most four characters, only
+// printable characters Windows-1252 can carry.
+void setUpPasswordBox(QLineEdit* box);
+
+class Form11 : public QDialog {
+    Q_OBJECT
+public:
+    explicit Form11(LinkState& state, QWidget* parent = nullptr);
+    void Form_Load();
+    int exec() override;
+
+    QLabel* Label1;
+    QLineEdit* Text1;
+    QPushButton* CommandAceptar;
+    QPushButton* CommandCancelar;
+
+public slots:
+    void CommandAceptar_Click();
+    void CommandCancelar_Click();
+    // The close box and Escape cancel.
+    void reject() override;
+
+private:
+    LinkState& state_;
+};
+
+// The password dialogs as the link session's password asker.
+class DialogPasswordAsker : public PasswordAsker {
+public:
+    void askCurrentPassword(LinkState& st) override;
+    void askNewPassword(LinkState& st) override;
+};
+
+} // namespace nbx
