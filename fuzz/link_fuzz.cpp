@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes from the line to the frame receiver and the identification parser.
-#include "link/Clock.h"
+#include "link/LinkClock.h"
 #include "link/FrameReceiver.h"
 #include "link/Identification.h"
 #include "link/SerialPort.h"
@@ -10,7 +10,7 @@
 namespace {
 
 // Time moves only when the receiver waits, so a starved receiver times out at once.
-class StepClock : public nbx::Clock {
+class StepClock : public nbx::LinkClock {
 public:
     qint64 nowMs() const override { return now_; }
     double secondsOfDay() const override { return 0; }

@@ -1,7 +1,7 @@
 // RecibirTrama: receives one frame into the frame buffer, with a per-byte inactivity timeout.
 #pragma once
 
-#include "link/Clock.h"
+#include "link/LinkClock.h"
 #include "link/Frame.h"
 
 namespace nbx {

@@ -30,7 +30,7 @@ void Link::colgar()
 Link& defaultLink()
 {
     static QtSerialPort port;
-    static SystemClock clock;
+    static SystemLinkClock clock;
     static Link link(port, clock);
     return link;
 }

@@ -2,7 +2,7 @@
 // The program has one (defaultLink()); tests build their own around a fake port and clock.
 #pragma once
 
-#include "link/Clock.h"
+#include "link/LinkClock.h"
 #include "link/Frame.h"
 #include "link/LinkState.h"
 #include "link/LinkTiming.h"
@@ -12,7 +12,7 @@ namespace nbx {
 
 class Link {
 public:
-    Link(ISerialPort& port, Clock& clock, const LinkTiming& timing = {})
+    Link(ISerialPort& port, LinkClock& clock, const LinkTiming& timing = {})
         : port(port), clock(clock), timing(timing)
     {
     }
@@ -20,7 +20,7 @@ public:
     Link& operator=(const Link&) = delete;
 
     ISerialPort& port;
-    Clock& clock;
+    LinkClock& clock;
     LinkTiming timing;
     LinkState state;
     FrameBuffer BufferTrama;

@@ -23,7 +23,7 @@ TEST(Espera, DurationsFollowTheRoundedStart)
 
 TEST(Espera, BlocksWithoutRunningEvents)
 {
-    SystemClock clock;
+    SystemLinkClock clock;
     LinkTiming timing;
     timing.secondMs = 20; // a "second" of 20 ms
     bool fired = false;

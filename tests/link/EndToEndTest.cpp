@@ -88,7 +88,7 @@ protected:
         return c;
     }()};
     QtSerialPort port;
-    SystemClock clock;
+    SystemLinkClock clock;
     Link link{port, clock, shortTiming()};
     ScriptedPrompter prompts;
     FixedAsker asker;

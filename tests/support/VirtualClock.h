@@ -1,7 +1,7 @@
 // A clock for tests: time moves only when the code under test sleeps or yields.
 #pragma once
 
-#include "link/Clock.h"
+#include "link/LinkClock.h"
 
 #include <QtGlobal>
 #include <functional>
@@ -9,7 +9,7 @@
 
 namespace nbx::test {
 
-class VirtualClock : public Clock {
+class VirtualClock : public LinkClock {
 public:
     qint64 nowMs() const override { return now_; }
     double secondsOfDay() const override;

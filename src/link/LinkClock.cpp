@@ -1,4 +1,4 @@
-#include "link/Clock.h"
+#include "link/LinkClock.h"
 
 #include "link/SerialPort.h"
 
@@ -24,22 +24,22 @@ qint64 monotonicMs()
 }
 } // namespace
 
-SystemClock::SystemClock() : origin_(monotonicMs()) {}
+SystemLinkClock::SystemLinkClock() : origin_(monotonicMs()) {}
 
-qint64 SystemClock::nowMs() const { return monotonicMs() - origin_; }
+qint64 SystemLinkClock::nowMs() const { return monotonicMs() - origin_; }
 
-double SystemClock::secondsOfDay() const
+double SystemLinkClock::secondsOfDay() const
 {
     return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
 }
 
-void SystemClock::sleepMs(qint64 ms)
+void SystemLinkClock::sleepMs(qint64 ms)
 {
     if (ms > 0)
         QThread::msleep(static_cast<unsigned long>(ms));
 }
 
-void SystemClock::yieldMs(qint64 ms)
+void SystemLinkClock::yieldMs(qint64 ms)
 {
     if (ms <= 0)
         return;
@@ -55,7 +55,7 @@ qint64 esperaDurationMs(double secondsOfDay, int seconds)
     return std::max<qint64>(0, std::llround((end - secondsOfDay) * 1000.0));
 }
 
-void Espera(Clock& clock, const LinkTiming& timing, int seconds)
+void Espera(LinkClock& clock, const LinkTiming& timing, int seconds)
 {
     const qint64 ms = esperaDurationMs(clock.secondsOfDay(), seconds);
     clock.sleepMs(ms * timing.secondMs / 1000);

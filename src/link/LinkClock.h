@@ -10,18 +10,18 @@ namespace nbx {
 
 class ISerialPort;
 
-class Clock {
+class LinkClock {
 public:
-    virtual ~Clock() = default;
+    virtual ~LinkClock() = default;
     virtual qint64 nowMs() const = 0;          // monotonic
     virtual double secondsOfDay() const = 0;   // wall clock, 0 <= s < 86400
     virtual void sleepMs(qint64 ms) = 0;       // blocks: no events are processed
     virtual void yieldMs(qint64 ms) = 0;       // lets the event loop run for ms
 };
 
-class SystemClock : public Clock {
+class SystemLinkClock : public LinkClock {
 public:
-    SystemClock();
+    SystemLinkClock();
     qint64 nowMs() const override;
     double secondsOfDay() const override;
     void sleepMs(qint64 ms) override;
@@ -36,12 +36,12 @@ private:
 qint64 esperaDurationMs(double secondsOfDay, int seconds);
 
 // Blocking pause of about `seconds` seconds (scaled by timing.secondMs). No events run.
-void Espera(Clock& clock, const LinkTiming& timing, int seconds);
+void Espera(LinkClock& clock, const LinkTiming& timing, int seconds);
 
 // Restarted before each awaited byte; expired once the full interval passed since.
 class InactivityTimer {
 public:
-    InactivityTimer(Clock& clock, int intervalMs) : clock_(clock), interval_(intervalMs) {}
+    InactivityTimer(LinkClock& clock, int intervalMs) : clock_(clock), interval_(intervalMs) {}
     void setInterval(int ms) { interval_ = ms; }
     int interval() const { return interval_; }
     void restart() { deadline_ = clock_.nowMs() + interval_; } // ReiniciaTimer
@@ -49,7 +49,7 @@ public:
     qint64 remainingMs() const { return deadline_ - clock_.nowMs(); }
 
 private:
-    Clock& clock_;
+    LinkClock& clock_;
     int interval_;
     qint64 deadline_ = 0;
 };
@@ -59,7 +59,7 @@ class Waiter {
 public:
     enum class Result { Data, Timeout, Stopped };
 
-    Waiter(ISerialPort& port, Clock& clock, const LinkTiming& timing)
+    Waiter(ISerialPort& port, LinkClock& clock, const LinkTiming& timing)
         : port_(port), clock_(clock), timing_(timing)
     {
     }
@@ -73,7 +73,7 @@ public:
 
 private:
     ISerialPort& port_;
-    Clock& clock_;
+    LinkClock& clock_;
     const LinkTiming& timing_;
 };
 
