@@ -223,8 +223,11 @@ TEST_F(EndToEnd, RealPacingOfTheEraseFrame)
         if (!e.fromDevice)
             times.append(e.usecs);
     ASSERT_EQ(times.size(), 6);
+    // Timestamps are taken on the simulator's side and carry its scheduling jitter, so each gap
+    // gets some slack; the span of five pauses may not be shorter than about 250 ms.
     for (int i = 1; i < 6; ++i)
-        EXPECT_GE(times[i] - times[i - 1], 45000) << i;
+        EXPECT_GE(times[i] - times[i - 1], 30000) << i;
+    EXPECT_GE(times[5] - times[0], 240000);
 }
 
 } // namespace
