@@ -88,6 +88,10 @@ bool CommSettings::parsePort(const QString& text, int* number, QString* device)
 
 bool CommSettings::accept(Link& link, const CommChoice& choice, const QString& iniFile)
 {
+    if (DeviceOperationGuard::running()) { // the port is in use by a device operation
+        prompter().beep();
+        return false;
+    }
     LinkState& st = link.state;
     int number = st.PuertoCom;
     QString device;

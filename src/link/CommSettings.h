@@ -31,7 +31,7 @@ public:
     // the number. False for an empty text or one with control characters.
     static bool parsePort(const QString& text, int* number, QString* device);
 
-    // Aceptar: validates the port (GetS(106) and false when unusable, nothing changed), then sets
+    // Aceptar: refused (a beep) while a device operation runs; validates the port (GetS(106) and false when unusable, nothing changed), then sets
     // the link state, writes "SerialPort", "SerialDevice", "Modem", "TonePulse", "DialCode" and
     // "ModemSpeed" to the ini (a failed write is reported) and records the port name, which an
     // open port takes at its next open. Control characters are dropped from the prefix.

@@ -14,20 +14,6 @@ struct LinkTiming {
     int yieldSliceMs = 20;          // longest single turn of a yielding wait
     int stxHuntLimit = 4096;        // bytes dropped before an STX that end a reception
 
-    // Every duration divided by `divisor` (at least 1 ms); pacing and the STX limit unchanged.
-    static LinkTiming scaled(int divisor)
-    {
-        LinkTiming t;
-        auto s = [divisor](int v) { return v / divisor > 0 ? v / divisor : 1; };
-        t.secondMs = s(t.secondMs);
-        t.frameTimeoutMs = s(t.frameTimeoutMs);
-        t.recordsTimeoutMs = s(t.recordsTimeoutMs);
-        t.answerWaitMs = s(t.answerWaitMs);
-        t.testAnswerWaitMs = s(t.testAnswerWaitMs);
-        t.dialAnswerMs = s(t.dialAnswerMs);
-        t.yieldSliceMs = s(t.yieldSliceMs);
-        return t;
-    }
 };
 
 } // namespace nbx

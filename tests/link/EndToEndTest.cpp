@@ -149,6 +149,20 @@ TEST_F(EndToEnd, WrongPasswordRoad)
     EXPECT_EQ(sim.recordsCleared(), 0);
 }
 
+TEST_F(EndToEnd, DeviceChecksOnTheRoad)
+{
+    const struct {
+        Fault fault;
+        long text;
+    } cases[] = {{Fault::ProgrammingModeOff, 64}, {Fault::WrongSerial, 63}, {Fault::WrongModel, 30}};
+    for (const auto& c : cases) {
+        sim.injectFault(c.fault, 0x01);
+        EXPECT_EQ(run(Operation::Borrar, [](Link&) { return true; }), SessionOutcome::Failed);
+        EXPECT_EQ(prompts.shown.last().text, GetS(c.text));
+    }
+    EXPECT_FALSE(port.isOpen());
+}
+
 TEST_F(EndToEnd, NewPasswordRoad)
 {
     EXPECT_EQ(run(Operation::CambiarPassword,

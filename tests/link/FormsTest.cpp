@@ -153,6 +153,19 @@ TEST_F(Form4Test, PortTextsAndPrefix)
     EXPECT_EQ(link.state.portName(), "/dev/pts/9");
 }
 
+TEST_F(Form4Test, RefusedWhileADeviceOperationRuns)
+{
+    const QByteArray before = iniBytes();
+    DeviceOperationGuard running;
+    Form4 w(link, ini);
+    w.Form_Load();
+    w.OptionRs->setChecked(true);
+    w.SSCommandAceptar->click();
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_EQ(iniBytes(), before);
+    EXPECT_EQ(link.state.ConexionModem, 1);
+}
+
 TEST_F(Form4Test, AFailedWriteIsReported)
 {
     const QString badIni = dir.filePath("missing-folder/nbx70.ini");
