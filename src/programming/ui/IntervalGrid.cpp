@@ -1,0 +1,196 @@
+#include "programming/ui/IntervalGrid.h"
+
+#include "common/Prompter.h"
+#include "programming/IntervalGrid.h"
+
+#include <QAbstractItemDelegate>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QStyledItemDelegate>
+
+namespace nbx {
+
+namespace {
+
+const QStringList kDesignedCaptions{QStringLiteral("N"), QStringLiteral("Fecha"), QStringLiteral("Hora"),
+                                    QStringLiteral("Fecha"), QStringLiteral("Hora")};
+
+QString& cell(IntervalRow& r, int column)
+{
+    switch (column) {
+    case GridFechaIni: return r.fechaIni;
+    case GridHoraIni: return r.horaIni;
+    case GridFechaFi: return r.fechaFi;
+    default: return r.horaFi;
+    }
+}
+
+IntervalRow toRow(const std::array<QString, 4>& cells) { return {cells[0], cells[1], cells[2], cells[3]}; }
+
+// Cell editors that take only the characters of a date or a time.
+class IntervalDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QWidget* w = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            const bool date = index.column() == GridFechaIni || index.column() == GridFechaFi;
+            const QString pattern = date ? QStringLiteral("[0-9/]{0,10}") : QStringLiteral("[0-9:]{0,5}");
+            e->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), e));
+        }
+        return w;
+    }
+};
+
+} // namespace
+
+IntervalModel::IntervalModel(QObject* parent)
+    : QAbstractTableModel(parent)
+    , captions_(kDesignedCaptions)
+{
+    setIntervals(InhibitedIntervals());
+}
+
+int IntervalModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kIntervalCount; }
+
+int IntervalModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 5; }
+
+QVariant IntervalModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::TextAlignmentRole))
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignCenter);
+    if (index.column() == GridNumber)
+        return index.row() + 1;
+    return rows_[index.row()][index.column() - 1];
+}
+
+bool IntervalModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || role != Qt::EditRole || index.column() == GridNumber)
+        return false;
+    const int r = index.row();
+    const GridEditResult result = validateIntervalEdit(toRow(rows_[r]), index.column(), value.toString());
+    if (result.message != GridMessage::None)
+        emit messagePosted(gridMessageId(result.message));
+    if (!result.accepted)
+        return false;
+    IntervalRow row = result.row;
+    for (int c = 1; c <= 4; ++c)
+        rows_[r][c - 1] = cell(row, c);
+    emit dataChanged(this->index(r, 1), this->index(r, 4));
+    return true;
+}
+
+Qt::ItemFlags IntervalModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() != GridNumber)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+QVariant IntervalModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < captions_.size())
+        return displayText(captions_[section]);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void IntervalModel::setIntervals(const InhibitedIntervals& intervals)
+{
+    beginResetModel();
+    const IntervalRows rows = gridRowsFromIntervals(intervals);
+    for (int r = 0; r < kIntervalCount; ++r)
+        rows_[r] = {rows[r].fechaIni, rows[r].horaIni, rows[r].fechaFi, rows[r].horaFi};
+    endResetModel();
+}
+
+InhibitedIntervals IntervalModel::intervals() const
+{
+    IntervalRows rows;
+    for (int r = 0; r < kIntervalCount; ++r)
+        rows[r] = toRow(rows_[r]);
+    return intervalsFromGridRows(rows);
+}
+
+void IntervalModel::setCaptions(const QStringList& captions)
+{
+    for (int i = 0; i < captions_.size() && i < captions.size(); ++i)
+        captions_[i] = captions[i];
+    emit headerDataChanged(Qt::Horizontal, 0, captions_.size() - 1);
+}
+
+IntervalGridView::IntervalGridView(QWidget* parent)
+    : QTableView(parent)
+{
+    setItemDelegate(new IntervalDelegate(this));
+    verticalHeader()->setVisible(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                    | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    setTabKeyNavigation(false);
+    const int w = fontMetrics().horizontalAdvance(QStringLiteral("00/00/00")) + 24;
+    const int t = fontMetrics().horizontalAdvance(QStringLiteral("00:00")) + 24;
+    setColumnWidth(GridNumber, fontMetrics().horizontalAdvance(QStringLiteral("30")) + 20);
+    setColumnWidth(GridFechaIni, w);
+    setColumnWidth(GridHoraIni, t);
+    setColumnWidth(GridFechaFi, w);
+    setColumnWidth(GridHoraFi, t);
+    int total = 2 * frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2;
+    for (int c = 0; c < 5; ++c)
+        total += columnWidth(c);
+    setFixedWidth(total);
+}
+
+void IntervalGridView::commitPendingEdit()
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || state() != QAbstractItemView::EditingState)
+        return;
+    if (QWidget* editor = indexWidget(current)) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+        return;
+    }
+    // Editors opened by the delegate are not index widgets: find the one open on the current cell.
+    for (QWidget* child : viewport()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible() && qobject_cast<QLineEdit*>(child)) {
+            commitData(child);
+            closeEditor(child, QAbstractItemDelegate::NoHint);
+            return;
+        }
+    }
+}
+
+bool IntervalGridView::owns(const QWidget* w) const
+{
+    for (const QWidget* p = w; p; p = p->parentWidget())
+        if (p == this)
+            return true;
+    return false;
+}
+
+QStringList IntervalGridView::texts() const
+{
+    QStringList out{QString()};
+    if (auto* m = qobject_cast<const IntervalModel*>(model()))
+        out += m->captions();
+    return out;
+}
+
+void IntervalGridView::setTexts(const QStringList& texts)
+{
+    if (auto* m = qobject_cast<IntervalModel*>(model()))
+        m->setCaptions(texts.mid(1));
+}
+
+} // namespace nbx
