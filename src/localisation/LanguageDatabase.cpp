@@ -330,6 +330,7 @@ bool LangDesk::LoadTextColumn(const QString& file, const QString& column, QStrin
     while (array.size() < lNumStrings_ && !lines.atEnd()) {
         const QString line = lines.readLine();
         // The text follows the first "=" from the third character on; without one, the whole line.
+        // Keys therefore need two characters or more: "1=Idioma" is read whole.
         const qsizetype eq = line.indexOf(QLatin1Char('='), 2);
         array.append(eq >= 0 ? line.mid(eq + 1) : line);
     }

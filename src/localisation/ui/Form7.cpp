@@ -4,6 +4,7 @@
 #include "common/AppState.h"
 #include "common/IniFile.h"
 #include "common/Prompter.h"
+#include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
 
 #include <QButtonGroup>
@@ -105,6 +106,8 @@ QRadioButton* Form7::option(int code) const
 void Form7::Form_Load()
 {
     TranslateForm(this);
+    // No visible caption; screen readers still get the window's name.
+    setAccessibleName(GetS(1));
     chosen_ = 0;
     if (QRadioButton* b = option(appState().codigoIdioma)) {
         b->setChecked(true);
