@@ -105,4 +105,10 @@ void DialogPasswordAsker::askNewPassword(LinkState& st)
     dialog.exec();
 }
 
+void installPasswordDialogs()
+{
+    static DialogPasswordAsker asker;
+    setPasswordAsker(&asker);
+}
+
 } // namespace nbx

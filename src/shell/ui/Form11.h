@@ -46,4 +46,7 @@ public:
     void askNewPassword(LinkState& st) override;
 };
 
+// Makes Form11 and Form12 the program's password asker (call once at start-up).
+void installPasswordDialogs();
+
 } // namespace nbx
