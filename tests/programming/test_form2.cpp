@@ -248,7 +248,10 @@ TEST_F(Form2Test, KeysAndClicksThatMarkTheSheet)
     QTest::mouseClick(f.CheckApliCorrecioGlobal, Qt::LeftButton);
     EXPECT_FALSE(flag()) << "the CMI box alone does not mark the sheet";
     f.SSTab2->setCurrentIndex(0);
-    QTest::mouseClick(f.CheckCambioHora, Qt::LeftButton);
+    settle();
+    const bool before = f.CheckCambioHora->isChecked();
+    QTest::mouseClick(f.CheckCambioHora, Qt::LeftButton, {}, QPoint(8, f.CheckCambioHora->height() / 2));
+    EXPECT_NE(f.CheckCambioHora->isChecked(), before);
     EXPECT_TRUE(flag());
     reset();
 
@@ -264,6 +267,27 @@ TEST_F(Form2Test, KeysAndClicksThatMarkTheSheet)
     f.SSTab2->setCurrentIndex(5);
     replaceText(f.MaskOctava[0], QStringLiteral("-5"));
     EXPECT_EQ(f.MaskOctava[0]->text(), QStringLiteral("-5")) << "octave corrections may be negative";
+}
+
+TEST_F(Form2Test, SheetDateIsTypedAsTwoDigitYears)
+{
+    Form2& f = open();
+    programmingState().fichaModificada = false;
+    for (const auto& [typed, year] : {std::pair{"24/12/06", 2006}, std::pair{"01/02/49", 2049}}) {
+        f.MaskFecha->setFocus();
+        const QStringList parts = QString::fromLatin1(typed).split(QLatin1Char('/'));
+        const QDateTimeEdit::Section sections[] = {QDateTimeEdit::DaySection, QDateTimeEdit::MonthSection,
+                                                   QDateTimeEdit::YearSection};
+        for (int i = 0; i < 3; ++i) {
+            f.MaskFecha->setSelectedSection(sections[i]);
+            type(f.MaskFecha, parts[i]);
+        }
+        leave(f.MaskFecha);
+        EXPECT_EQ(f.MaskFecha->date().year(), year) << typed;
+        EXPECT_EQ(f.sheet().fecha, QString::fromLatin1(typed));
+    }
+    EXPECT_TRUE(programmingState().fichaModificada);
+    EXPECT_TRUE(prompter_.shown.isEmpty());
 }
 
 TEST_F(Form2Test, LeavingAModifiedSheetAsksToSave)

@@ -211,7 +211,7 @@ void Form2::buildHeader()
     TextNota = new QPlainTextEdit(this);
     TextNota->setObjectName(QStringLiteral("TextNota"));
     TextNota->setTabChangesFocus(true);
-    TextNota->setFixedHeight(54);
+    TextNota->setMinimumHeight(54);
 
     TDBGrid1 = new IntervalGridView(this);
     TDBGrid1->setObjectName(QStringLiteral("TDBGrid1"));
@@ -223,6 +223,8 @@ void Form2::buildTabs()
 {
     SSTab2 = new QTabWidget(this);
     SSTab2->setObjectName(QStringLiteral("SSTab2"));
+    // Every page caption stays readable: the window is as wide as the tab row.
+    SSTab2->setUsesScrollButtons(false);
 
     // 0: clock.
     auto* reloj = new QWidget;
@@ -250,8 +252,13 @@ void Form2::buildTabs()
     auto* horarios = new QWidget;
     {
         auto* g = new QGridLayout(horarios);
-        g->addWidget(makeLabel(QStringLiteral("LabelHorarioInicio"), QStringLiteral("Inicio"), horarios), 0, 1);
-        g->addWidget(makeLabel(QStringLiteral("LabelHorarioFin"), QStringLiteral("Fin"), horarios), 0, 2);
+        auto heading = [horarios, g](const QString& name, const QString& text, int col) {
+            QLabel* l = makeLabel(name, text, horarios);
+            l->setAlignment(Qt::AlignCenter);
+            g->addWidget(l, 0, col);
+        };
+        heading(QStringLiteral("LabelHorarioInicio"), QStringLiteral("Inicio"), 1);
+        heading(QStringLiteral("LabelHorarioFin"), QStringLiteral("Fin"), 2);
         for (int i = 0; i < 7; ++i) {
             const WeekdayRow& w = kWeekdays[i];
             const QString day = QString::fromLatin1(w.name);
@@ -274,8 +281,8 @@ void Form2::buildTabs()
             weekdayIni[w.day] = ini;
             weekdayFi[w.day] = fi;
         }
-        g->addWidget(makeLabel(QStringLiteral("LabelHorarioInicio2"), QStringLiteral("Inicio"), horarios), 0, 5);
-        g->addWidget(makeLabel(QStringLiteral("LabelHorarioFin2"), QStringLiteral("Fin"), horarios), 0, 6);
+        heading(QStringLiteral("LabelHorarioInicio2"), QStringLiteral("Inicio"), 5);
+        heading(QStringLiteral("LabelHorarioFin2"), QStringLiteral("Fin"), 6);
         g->setColumnMinimumWidth(3, 30);
         g->setColumnStretch(7, 1);
         g->setRowStretch(5, 1);
@@ -521,10 +528,7 @@ void Form2::layoutWindow()
         ++r;
     }
     header->setColumnStretch(2, 1);
-
-    auto* left = new QVBoxLayout;
-    left->addLayout(header);
-    left->addWidget(SSTab2, 1);
+    header->setRowStretch(r - 1, 1);
 
     auto* frame = new QGroupBox(QStringLiteral("INTERVALOS INHABILES"), this);
     frame->setObjectName(QStringLiteral("FrameIntervalos"));
@@ -533,20 +537,22 @@ void Form2::layoutWindow()
     auto* termina = makeLabel(QStringLiteral("LabelTerminaIntervalo"), QStringLiteral("Termina:"), frame);
     empieza->setAlignment(Qt::AlignCenter);
     termina->setAlignment(Qt::AlignCenter);
-    const int numberWidth = TDBGrid1->columnWidth(0) + TDBGrid1->frameWidth();
+    // The two headings stand over the start and the end columns of the grid.
     headings->setSpacing(0);
-    headings->addSpacing(numberWidth);
-    headings->addWidget(empieza, TDBGrid1->columnWidth(1) + TDBGrid1->columnWidth(2));
-    headings->addWidget(termina, TDBGrid1->columnWidth(3) + TDBGrid1->columnWidth(4));
-    headings->addSpacing(TDBGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    headings->addSpacing(TDBGrid1->columnWidth(0) + TDBGrid1->frameWidth());
     empieza->setFixedWidth(TDBGrid1->columnWidth(1) + TDBGrid1->columnWidth(2));
     termina->setFixedWidth(TDBGrid1->columnWidth(3) + TDBGrid1->columnWidth(4));
+    headings->addWidget(empieza);
+    headings->addWidget(termina);
+    headings->addStretch(1);
     auto* fl = new QVBoxLayout(frame);
     fl->addLayout(headings);
     fl->addWidget(TDBGrid1, 1);
+    TDBGrid1->setMinimumHeight(TDBGrid1->horizontalHeader()->sizeHint().height()
+                               + 6 * TDBGrid1->verticalHeader()->defaultSectionSize() + 2 * TDBGrid1->frameWidth());
 
     auto* top = new QHBoxLayout;
-    top->addLayout(left, 1);
+    top->addLayout(header, 1);
     top->addWidget(frame);
 
     auto* deviceRow = new QHBoxLayout;
@@ -560,6 +566,7 @@ void Form2::layoutWindow()
 
     auto* main = new QVBoxLayout(this);
     main->addLayout(top, 1);
+    main->addWidget(SSTab2);
     main->addWidget(SSPanel2);
     main->addLayout(deviceRow);
     main->addLayout(sheetRow);

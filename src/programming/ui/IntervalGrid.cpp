@@ -138,13 +138,19 @@ IntervalGridView::IntervalGridView(QWidget* parent)
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                     | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     setTabKeyNavigation(false);
-    const int w = fontMetrics().horizontalAdvance(QStringLiteral("00/00/00")) + 24;
-    const int t = fontMetrics().horizontalAdvance(QStringLiteral("00:00")) + 24;
+}
+
+void IntervalGridView::setModel(QAbstractItemModel* model)
+{
+    QTableView::setModel(model);
+    // Columns wide enough for "dd/mm/yy" and "hh:mm"; the view is as wide as its columns.
+    const int date = fontMetrics().horizontalAdvance(QStringLiteral("00/00/00")) + 24;
+    const int time = fontMetrics().horizontalAdvance(QStringLiteral("00:00")) + 24;
     setColumnWidth(GridNumber, fontMetrics().horizontalAdvance(QStringLiteral("30")) + 20);
-    setColumnWidth(GridFechaIni, w);
-    setColumnWidth(GridHoraIni, t);
-    setColumnWidth(GridFechaFi, w);
-    setColumnWidth(GridHoraFi, t);
+    setColumnWidth(GridFechaIni, date);
+    setColumnWidth(GridHoraIni, time);
+    setColumnWidth(GridFechaFi, date);
+    setColumnWidth(GridHoraFi, time);
     int total = 2 * frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2;
     for (int c = 0; c < 5; ++c)
         total += columnWidth(c);

@@ -46,6 +46,7 @@ class IntervalGridView : public QTableView, public TranslatableTexts {
     Q_OBJECT
 public:
     explicit IntervalGridView(QWidget* parent = nullptr);
+    void setModel(QAbstractItemModel* model) override;
 
     // Hands a cell edit still open in its editor to the model.
     void commitPendingEdit();
