@@ -1,7 +1,9 @@
 // The programming sheet window driven through its controls, on a temporary database.
 #include "programming/ui/Form2.h"
 
+#include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
+#include "localisation/ui/TranslateForm.h"
 #include "programming/SheetText.h"
 #include "programming/ui/Form2Link.h"
 #include "programming/ui/IntervalGrid.h"
@@ -13,6 +15,9 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSet>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -497,6 +502,62 @@ TEST_F(Form2Test, BusyStateGivesTheButtonsBack)
     f.CanviaEstatBotons();
     EXPECT_TRUE(f.SSCommandGrabar->isEnabled());
     EXPECT_FALSE(f.SSCommandImprimir->isEnabled()) << "a disabled button stays disabled";
+}
+
+} // namespace nbx::test
+
+namespace nbx::test {
+
+TEST(Form2Design, DesignedTextsAreTranslatedWithoutLoading)
+{
+    TempDatabase db;
+    Form2 f; // constructed only, as the string export does
+    EXPECT_TRUE(f.MaskNumeroSerie->text().isEmpty());
+    EXPECT_TRUE(f.MaskContacto->text().isEmpty());
+
+    QStringList keys;
+    for (QObject* o : designedControls(&f))
+        keys << GetPropertyValue(o, QStringLiteral("Caption"));
+    for (int i = 0; i < f.SSTab2->count(); ++i)
+        keys << f.SSTab2->tabText(i);
+    keys += f.TDBGrid1->texts();
+    for (const char* designed :
+         {"Reloj", "Horarios sesion", "Normativa", "Tipo de actuación", "Tiempo atenuación", "Aislamiento acústico",
+          "LFmax", "Tiempo de Leq", "Parámetros módem", "0 - Sin atenuación de 60dB",
+          "Rings antes de que el modem decuelgue:", "(Cambiar la hora automáticamente según el horario de verano)",
+          "INTERVALOS INHABILES", "Empieza:", "Termina:", "N", "Fecha", "Hora", "N. Serie:", "Versión:", "Fecha:",
+          "Contacto:", "Local:", "Dirección:", "Población:", "Teléfono:"})
+        EXPECT_TRUE(keys.contains(QString::fromUtf8(designed))) << designed;
+
+    // The width test pads every text it translates: tab captions and grid captions included.
+    LangDesk engine;
+    engine.setBTestStrWidth(true);
+    TranslateForm(&f, engine);
+    EXPECT_EQ(f.SSTab2->tabText(0), QStringLiteral("RelojWWWW"));
+    EXPECT_EQ(f.intervalModel()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("NW"));
+    EXPECT_EQ(f.SSCommandGrabar->text(), QStringLiteral("GrabarWWWWW"));
+    EXPECT_TRUE(f.MaskContacto->text().isEmpty()) << "field contents are not texts to translate";
+}
+
+TEST(Form2Design, EveryInputHasANameForAssistiveTechnology)
+{
+    TempDatabase db;
+    Form2 f;
+    QSet<const QWidget*> buddies;
+    for (const QLabel* l : f.findChildren<QLabel*>())
+        if (l->buddy())
+            buddies.insert(l->buddy());
+    const QList<QWidget*> all = f.findChildren<QWidget*>();
+    int inputs = 0;
+    for (const QWidget* w : all) {
+        const bool input = qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w)
+                           || qobject_cast<const QPlainTextEdit*>(w) || qobject_cast<const QAbstractItemView*>(w);
+        if (!input || w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        ++inputs;
+        EXPECT_TRUE(buddies.contains(w) || !w->accessibleName().isEmpty()) << w->objectName().toStdString();
+    }
+    EXPECT_EQ(inputs, 49) << "every field of the sheet";
 }
 
 } // namespace nbx::test
