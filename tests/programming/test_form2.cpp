@@ -265,6 +265,11 @@ TEST_F(Form2Test, KeysAndClicksThatMarkTheSheet)
     EXPECT_EQ(f.MaskDiaLocal->text(), QStringLiteral("90")) << "blanks are dropped";
     EXPECT_TRUE(flag());
 
+    reset();
+    f.TextNota->setFocus();
+    type(f.TextNota, QStringLiteral("n"));
+    EXPECT_TRUE(flag()) << "the note";
+
     f.MaskContacto->setFocus();
     f.MaskContacto->end(false);
     type(f.MaskContacto, QStringLiteral("+-ñ"));
@@ -365,7 +370,7 @@ TEST_F(Form2Test, GridRefusesAnEndBeforeItsStart)
         QTest::keyClick(line, Qt::Key_Return);
         settle();
     };
-    editCell(1, QStringLiteral("15/03/06"));
+    editCell(1, QStringLiteral("+15/03/06-")); // "+" and "-" never reach a cell either
     EXPECT_EQ(model->index(0, 3).data().toString(), QStringLiteral("15/03/06"));
     EXPECT_EQ(model->index(0, 4).data().toString(), QStringLiteral("00:01"));
     EXPECT_TRUE(prompter_.shown.isEmpty());
@@ -499,9 +504,11 @@ TEST_F(Form2Test, BusyStateGivesTheButtonsBack)
     f.CanviaEstatBotons();
     EXPECT_FALSE(f.SSCommandGrabar->isEnabled());
     EXPECT_TRUE(f.SSCommandExit->isEnabled());
+    EXPECT_FALSE(f.close()) << "the window stays while an operation runs";
     f.CanviaEstatBotons();
     EXPECT_TRUE(f.SSCommandGrabar->isEnabled());
     EXPECT_FALSE(f.SSCommandImprimir->isEnabled()) << "a disabled button stays disabled";
+    EXPECT_TRUE(f.close());
 }
 
 } // namespace nbx::test

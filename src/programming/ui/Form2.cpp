@@ -883,6 +883,11 @@ void Form2::Timer1_Timer()
 
 void Form2::closeEvent(QCloseEvent* event)
 {
+    // Not while a device operation is running on this window: its code would outlive the window.
+    if (!busySaved_.isEmpty()) {
+        event->ignore();
+        return;
+    }
     // The close box leaves the sheet as Exit does: a modified sheet is offered for saving first,
     // and a failed save keeps the window open with the edits.
     if (!closing_ && !Modificat()) {
