@@ -476,7 +476,9 @@ TEST_F(Form2Test, SaveAsksFirstAndStoresWhatIsShown)
     store(100, QStringLiteral("Ana"));
     Form2& f = open();
     f.MaskContacto->setText(QStringLiteral("Ana María"));
-    f.MaskFecha->setDate(QDate(2006, 12, 24));
+    EXPECT_FALSE(programmingState().fichaModificada);
+    f.MaskFecha->setDate(QDate(2006, 12, 24)); // as the calendar does
+    EXPECT_TRUE(programmingState().fichaModificada);
     prompter_.answer(Prompter::Answer::Cancel);
     f.SSCommandGrabar->click();
     EXPECT_EQ(storedContact(100), QStringLiteral("Ana"));

@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
@@ -598,6 +599,12 @@ void Form2::wire()
         setsFlag();
     });
 
+    // A date picked in the calendar is an edit like a typed one.
+    connect(MaskFecha, &QDateEdit::dateChanged, this, [this] {
+        if (!showing_)
+            programmingState().fichaModificada = true;
+    });
+
     // A refused or corrected interval is reported once the grid has finished with the edit.
     connect(model_, &IntervalModel::messagePosted, this, [](long id) {
         QTimer::singleShot(0, [id] { prompter().message(GetS(id), Prompter::Icon::None, Prompter::Buttons::Ok); });
@@ -609,6 +616,7 @@ void Form2::wire()
 
 void Form2::showSheet(const SheetValues& v)
 {
+    const QScopedValueRollback<bool> showing(showing_, true);
     shown_ = v;
     TextFecha->setText(v.textFecha);
     TextHora->setText(v.textHora);

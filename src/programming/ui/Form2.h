@@ -167,6 +167,7 @@ private:
     bool refocusing_ = false;           // a rule is putting the focus back
     bool ruleRunning_ = false;
     bool closing_ = false;
+    bool showing_ = false;              // controls are being filled from sheet values
     QList<QPair<QPointer<QPushButton>, bool>> busySaved_;
 };
 
