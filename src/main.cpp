@@ -3,7 +3,8 @@
 #include "common/ui/QtPrompter.h"
 #include "localisation/LangDesk.h"
 #include "shell/CommandLine.h"
-#include "shell/ui/Form1.h"
+#include "shell/ui/MainController.h"
+#include "shell/ui/Form11.h"
 
 #include <QApplication>
 
@@ -16,8 +17,12 @@ int main(int argc, char** argv)
     nbx::QtPrompter prompter;
     nbx::setPrompter(&prompter);
 
-    nbx::Form1 form;
-    form.start(nbx::joinArguments(QApplication::arguments().mid(1)), true);
+    nbx::installPasswordDialogs();
+
+    nbx::registerProgramWindows();
+
+    nbx::MainController controller;
+    controller.start(nbx::joinArguments(QApplication::arguments().mid(1)));
     const int rc = app.exec();
     nbx::shutdownLangDesk();
     nbx::setPrompter(nullptr);

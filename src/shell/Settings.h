@@ -14,6 +14,9 @@ struct LanguageChoice {
 // Maps the ini "Language" text (a Windows locale id) to the language code and column name.
 LanguageChoice mapLanguage(const QString& iniText);
 
+// The language of a language code (1000 ... 7000); English for any other code.
+LanguageChoice languageForCode(int code);
+
 // The Windows locale id of the system language when it is one of the seven, else 1033.
 int systemLocaleId();
 

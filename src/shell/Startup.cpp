@@ -17,7 +17,7 @@
 
 namespace nbx {
 
-StartupResult Startup::run(const QString& rawCommandLine, bool followCommandLine)
+StartupResult Startup::run(const QString& rawCommandLine, bool followCommandLine, int languageCode)
 {
     StartupResult result;
     AppState& state = appState();
@@ -34,10 +34,12 @@ StartupResult Startup::run(const QString& rawCommandLine, bool followCommandLine
     settings_.velocidadModem = 19200;
     state.textoUsuario = settings_.textoUsuario;
 
-    const LanguageChoice language = mapLanguage(settings_.languageText);
+    LanguageChoice language = mapLanguage(settings_.languageText);
+    if (languageCode != 0)
+        language = languageForCode(languageCode);
     state.codigoIdioma = language.code;
     state.languageName = language.column;
-    host_.setupLanguage(language.column);
+    host_.setupLanguage(language.code, language.column);
 
     // The main database; without it the window opens with what start-up reached.
     if (!Database::isOpen()) {

@@ -11,7 +11,7 @@ namespace nbx {
 class StartupHost {
 public:
     virtual ~StartupHost() = default;
-    virtual void setupLanguage(const QString& languageColumn) = 0;
+    virtual void setupLanguage(int languageCode, const QString& languageColumn) = 0;
     virtual void applySettings(const Settings& settings) = 0; // link settings, port name
     virtual void setCaption(const QString& caption) = 0;
     virtual void translateWindow() = 0;
@@ -33,8 +33,9 @@ public:
     explicit Startup(StartupHost& host) : host_(host) {}
 
     // Runs the start-up steps in their order. `followCommandLine` is false when the window is
-    // reloaded for a language change: the command line is followed once per process.
-    StartupResult run(const QString& rawCommandLine, bool followCommandLine);
+    // reloaded for a language change: the command line is followed once per process. A non-zero
+    // `languageCode` is the language just chosen, used even when it could not be stored in the ini.
+    StartupResult run(const QString& rawCommandLine, bool followCommandLine, int languageCode = 0);
 
     const Settings& settings() const { return settings_; }
 

@@ -24,7 +24,7 @@ class FakeHost : public StartupHost {
 public:
     QStringList calls;
     bool panelVisibleDuringMerge = false;
-    void setupLanguage(const QString& c) override { calls << "language:" + c; }
+    void setupLanguage(int, const QString& c) override { calls << "language:" + c; }
     void applySettings(const Settings&) override { calls << "settings"; }
     void setCaption(const QString& c) override { calls << "caption:" + c; }
     void translateWindow() override { calls << "translate"; }

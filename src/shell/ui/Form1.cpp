@@ -5,7 +5,11 @@
 #include "common/Prompter.h"
 #include "common/ui/Help.h"
 #include "link/Link.h"
+#include "shell/ui/Form4.h"
 #include "localisation/LangDesk.h"
+#include "localisation/QtTranslations.h"
+#include "localisation/ui/Form7.h"
+#include "localisation/ui/StringExport.h"
 #include "localisation/ui/TranslateForm.h"
 
 #include <QApplication>
@@ -84,28 +88,31 @@ Form1::Form1(QWidget* parent)
     layout->addWidget(CommandExportar, 0, Qt::AlignRight);
 
     // Windows that are not part of the program yet stay disabled.
-    for (QPushButton* b : {SSCommandProgramacion, SSCommandIncidencias, SSCommandPort, SSCommandIdioma, SSCommand1})
+    for (QPushButton* b : {SSCommandProgramacion, SSCommandIncidencias, SSCommand1})
         b->setEnabled(false);
-    CommandExportar->setEnabled(false);
 
+    connect(SSCommandPort, &QPushButton::clicked, this, &Form1::SSCommandPort_Click);
+    connect(SSCommandIdioma, &QPushButton::clicked, this, &Form1::SSCommandIdioma_Click);
+    connect(CommandExportar, &QPushButton::clicked, this, &Form1::CommandExportar_Click);
     connect(SSCommandUsuario, &QPushButton::clicked, this, &Form1::SSCommandUsuario_Click);
     connect(SSCommandHelp, &QPushButton::clicked, this, &Form1::SSCommandHelp_Click);
     connect(SSCommandExit, &QPushButton::clicked, this, &Form1::SSCommandExit_Click);
 }
 
-StartupResult Form1::start(const QString& rawCommandLine, bool followCommandLine)
+StartupResult Form1::start(const QString& rawCommandLine, bool followCommandLine, int languageCode)
 {
     Startup startup(*this);
-    const StartupResult r = startup.run(rawCommandLine, followCommandLine);
+    const StartupResult r = startup.run(rawCommandLine, followCommandLine, languageCode);
     settings_ = startup.settings();
     databaseOpen_ = r.databaseOpen;
     return r;
 }
 
-void Form1::setupLanguage(const QString& languageColumn)
+void Form1::setupLanguage(int languageCode, const QString& languageColumn)
 {
     QString name = QStringLiteral("Language.db");
     SetupLanguage(name, languageColumn, langDesk());
+    applyQtTranslations(languageCode);
 }
 
 void Form1::applySettings(const Settings& settings)
@@ -158,6 +165,35 @@ void Form1::saveSettings()
     QString error;
     if (!saveSettingsRow(&settings_, appState().codigoIdioma, &error))
         prompter().message(error, Prompter::Icon::Critical);
+}
+
+void Form1::SSCommandPort_Click()
+{
+    Form4 dialog(this);
+    dialog.exec();
+}
+
+void Form1::SSCommandIdioma_Click()
+{
+    if (DeviceOperationGuard::running()) {
+        prompter().beep();
+        return;
+    }
+    Form7 dialog(this);
+    dialog.setRestartHook([this](int code) {
+        if (onLanguageReload)
+            onLanguageReload(code);
+    });
+    dialog.exec();
+}
+
+void Form1::CommandExportar_Click()
+{
+    // A developer's tool: the export ends the program.
+    ExportAllStrings(langDesk());
+    exiting_ = true;
+    close();
+    QApplication::exit(0);
 }
 
 void Form1::SSCommandUsuario_Click() { askFooterText(); }

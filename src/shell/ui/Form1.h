@@ -17,10 +17,10 @@ public:
     explicit Form1(QWidget* parent = nullptr);
 
     // Runs the start-up sequence; the window shows itself at its end.
-    StartupResult start(const QString& rawCommandLine, bool followCommandLine);
+    StartupResult start(const QString& rawCommandLine, bool followCommandLine, int languageCode = 0);
 
-    // Called by the language window after it stored the new language.
-    std::function<void()> onLanguageReload;
+    // Called when the language window has chosen a language: the main window is rebuilt in it.
+    std::function<void(int codigoIdioma)> onLanguageReload;
 
     QPushButton* SSCommandProgramacion;
     QPushButton* SSCommandIncidencias;
@@ -39,7 +39,7 @@ public:
     void saveSettings();
 
     // StartupHost
-    void setupLanguage(const QString& languageColumn) override;
+    void setupLanguage(int languageCode, const QString& languageColumn) override;
     void applySettings(const Settings& settings) override;
     void setCaption(const QString& caption) override;
     void translateWindow() override;
@@ -49,6 +49,9 @@ public:
     bool openProgrammingModal() override;
 
 public Q_SLOTS:
+    void SSCommandPort_Click();
+    void SSCommandIdioma_Click();
+    void CommandExportar_Click();
     void SSCommandUsuario_Click();
     void SSCommandHelp_Click();
     void SSCommandExit_Click();

@@ -1,0 +1,62 @@
+#include "shell/ui/MainController.h"
+
+#include "link/Link.h"
+#include "localisation/ui/Form7.h"
+#include "localisation/ui/StringExport.h"
+#include "shell/ui/Form1.h"
+#include "shell/ui/Form11.h"
+#include "shell/ui/Form12.h"
+#include "shell/ui/Form4.h"
+
+#include <QTimer>
+
+namespace nbx {
+
+MainController::MainController(QObject* parent)
+    : QObject(parent)
+{
+}
+
+MainController::~MainController() { delete form_; }
+
+Form1* MainController::createForm()
+{
+    auto* form = new Form1;
+    form->setAttribute(Qt::WA_DeleteOnClose, false);
+    form->onLanguageReload = [this](int code) {
+        // The language window is still on the stack of the old main window: rebuild afterwards.
+        QTimer::singleShot(0, this, [this, code] { reloadForLanguage(code); });
+    };
+    return form;
+}
+
+void MainController::start(const QString& rawCommandLine)
+{
+    rawCommandLine_ = rawCommandLine;
+    form_ = createForm();
+    form_->start(rawCommandLine_, true);
+}
+
+void MainController::reloadForLanguage(int codigoIdioma)
+{
+    QPointer<Form1> old = form_;
+    if (old)
+        old->saveSettings();
+    form_ = createForm();
+    form_->start(rawCommandLine_, false, codigoIdioma);
+    if (old) {
+        old->hide();
+        old->deleteLater();
+    }
+}
+
+void registerProgramWindows()
+{
+    registerExportableWindow(1, QStringLiteral("Form1"), [] { return std::make_unique<Form1>(); });
+    registerExportableWindow(4, QStringLiteral("Form4"), [] { return std::make_unique<Form4>(); });
+    registerExportableWindow(7, QStringLiteral("Form7"), [] { return std::make_unique<Form7>(); });
+    registerExportableWindow(11, QStringLiteral("Form11"), [] { return std::make_unique<Form11>(linkState()); });
+    registerExportableWindow(12, QStringLiteral("Form12"), [] { return std::make_unique<Form12>(linkState()); });
+}
+
+} // namespace nbx

@@ -1,0 +1,37 @@
+// Owns the main window for the program's life: starts it, and rebuilds it in a new language.
+#pragma once
+
+#include "shell/ui/Form1.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+namespace nbx {
+
+class MainController : public QObject {
+    Q_OBJECT
+public:
+    explicit MainController(QObject* parent = nullptr);
+    ~MainController() override;
+
+    // Runs start-up on a new main window and follows the command line.
+    void start(const QString& rawCommandLine);
+
+    // Saves the settings row, then replaces the main window with one started in `codigoIdioma`.
+    // Other windows and the database stay open; the command line is not followed again.
+    void reloadForLanguage(int codigoIdioma);
+
+    Form1* form() const { return form_; }
+
+private:
+    Form1* createForm();
+
+    QPointer<Form1> form_;
+    QString rawCommandLine_;
+};
+
+// Registers the program's windows for the string export.
+void registerProgramWindows();
+
+} // namespace nbx

@@ -1,0 +1,129 @@
+#include "common/AppPaths.h"
+#include "common/AppState.h"
+#include "common/Database.h"
+#include "common/IniFile.h"
+#include "localisation/LangDesk.h"
+#include "localisation/ui/StringExport.h"
+#include "shell/ui/MainController.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempDatabase.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+#include <gtest/gtest.h>
+
+using namespace nbx;
+
+namespace {
+
+// A language database with the main window's captions in English and Catalan.
+void writeLanguageDb(const QString& path)
+{
+    QString error;
+    ASSERT_TRUE(LangDesk::CreateLanguageDatabase(path, &error)) << error.toStdString();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "lang-fixture");
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        q.prepare("INSERT INTO LangDesk (Native, bIsUsed, bSkip, \"English\", \"Català\") VALUES (?, -1, 0, ?, ?)");
+        const char* rows[][3] = {{"Programación", "Programming", "Programació"},
+                                 {"Salir", "Exit", "Sortir"},
+                                 {"Pie página", "Page footer", "Peu de pàgina"},
+                                 {"Idioma", "Language", "Idioma"}};
+        for (const auto& r : rows) {
+            q.addBindValue(QString::fromUtf8(r[0]));
+            q.addBindValue(QString::fromUtf8(r[1]));
+            q.addBindValue(QString::fromUtf8(r[2]));
+            ASSERT_TRUE(q.exec());
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("lang-fixture");
+}
+
+void writeIni(const char* language)
+{
+    QFile f(AppPaths::configFile());
+    f.open(QIODevice::WriteOnly);
+    f.write(QByteArray("[Configuration]\nSerialPort=1\nLanguage=") + language + "\nModem=0\nTonePulse=1\n");
+}
+
+} // namespace
+
+TEST(LanguageReload, MainWindowShowsInEnglishThenCatalanWithoutClosingAnything)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    writeIni("1033");
+    writeLanguageDb(AppPaths::resolve(AppPaths::dataDir(), "Language.db"));
+
+    MainController controller;
+    controller.start(QString());
+    ASSERT_TRUE(controller.form());
+    EXPECT_EQ(controller.form()->SSCommandProgramacion->text(), "Programming");
+    EXPECT_EQ(controller.form()->SSCommandExit->text(), "Exit");
+    EXPECT_EQ(controller.form()->SSCommandHelp->text(), "Ayuda"); // no translation: Spanish
+
+    QWidget otherWindow;
+    otherWindow.show();
+    Form1* old = controller.form();
+    controller.reloadForLanguage(2000);
+    QApplication::processEvents();
+    ASSERT_TRUE(controller.form());
+    EXPECT_NE(controller.form(), old);
+    EXPECT_EQ(controller.form()->SSCommandProgramacion->text(), QString::fromUtf8("Programació"));
+    EXPECT_EQ(controller.form()->SSCommandUsuario->text(), QString::fromUtf8("Peu de pàgina"));
+    EXPECT_EQ(appState().codigoIdioma, 2000);
+    EXPECT_TRUE(Database::isOpen());
+    EXPECT_TRUE(otherWindow.isVisible());
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    controller.form()->SSCommandExit->click();
+    Database::close();
+}
+
+TEST(LanguageReload, TheChosenLanguageAppliesEvenWhenTheIniCannotBeWritten)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    writeIni("1034");
+    writeLanguageDb(AppPaths::resolve(AppPaths::dataDir(), "Language.db"));
+    MainController controller;
+    controller.start(QString());
+    EXPECT_EQ(controller.form()->SSCommandProgramacion->text(), QString::fromUtf8("Programación"));
+    controller.reloadForLanguage(3000); // the ini still says Spanish
+    EXPECT_EQ(LeerIni("Configuration", "Language", "", AppPaths::configFile()), "1034");
+    EXPECT_EQ(controller.form()->SSCommandProgramacion->text(), "Programming");
+    controller.form()->SSCommandExit->click();
+    Database::close();
+}
+
+TEST(StringExport, FillsTheLanguageDatabaseWithTheMainWindowTexts)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    registerProgramWindows();
+    const QString path = home.file("Export.db");
+    QString error;
+    ASSERT_TRUE(LangDesk::CreateLanguageDatabase(path, &error));
+    ASSERT_TRUE(ExportAllStrings(langDesk(), path, exportableWindows()));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "export-check");
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const char* text : {"Programación", "Importar datos", "Pie página", "Salir"}) {
+            q.prepare("SELECT COUNT(*) FROM LangDesk WHERE Native = ? AND bIsUsed <> 0");
+            q.addBindValue(QString::fromUtf8(text));
+            ASSERT_TRUE(q.exec());
+            q.next();
+            EXPECT_EQ(q.value(0).toInt(), 1) << text;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("export-check");
+}
