@@ -4,6 +4,7 @@
 #include "common/IniFile.h"
 #include "localisation/LangDesk.h"
 #include "localisation/ui/StringExport.h"
+#include "programming/ui/Form2.h"
 #include "shell/ui/MainController.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTimer>
 #include <QVariant>
 #include <gtest/gtest.h>
 
@@ -126,4 +128,64 @@ TEST(StringExport, FillsTheLanguageDatabaseWithTheMainWindowTexts)
         db.close();
     }
     QSqlDatabase::removeDatabase("export-check");
+}
+
+namespace {
+
+QList<Form2*> programmingWindows()
+{
+    QList<Form2*> out;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<Form2*>(w); f && f->isVisible())
+            out << f;
+    return out;
+}
+
+} // namespace
+
+TEST(MainWindow, ProgrammingOpensOneWindowThatClosesWithTheMainWindow)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    writeIni("1034");
+    writeLanguageDb(AppPaths::resolve(AppPaths::dataDir(), "Language.db"));
+    MainController controller;
+    controller.start(QString());
+    controller.form()->SSCommandProgramacion->click();
+    controller.form()->SSCommandProgramacion->click();
+    EXPECT_EQ(programmingWindows().size(), 1);
+
+    controller.reloadForLanguage(3000); // another language leaves it open
+    QApplication::processEvents();
+    EXPECT_EQ(programmingWindows().size(), 1);
+
+    controller.form()->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(programmingWindows().isEmpty());
+    Database::close();
+}
+
+TEST(MainWindow, ASerialOnTheCommandLineOpensTheSheetModalBeforeTheMainWindow)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    writeIni("1034");
+    writeLanguageDb(AppPaths::resolve(AppPaths::dataDir(), "Language.db"));
+    bool wasModal = false;
+    bool mainVisible = true;
+    MainController controller;
+    QTimer::singleShot(50, [&] {
+        const auto windows = programmingWindows();
+        ASSERT_EQ(windows.size(), 1);
+        wasModal = windows[0]->isModal();
+        mainVisible = controller.form() && controller.form()->isVisible();
+        windows[0]->close();
+    });
+    controller.start("\"123456\"");
+    EXPECT_TRUE(wasModal);
+    EXPECT_FALSE(mainVisible);
+    EXPECT_TRUE(controller.form()->isVisible());
+    EXPECT_EQ(appState().lineaComandosTxt, "123456");
+    controller.form()->SSCommandExit->click();
+    Database::close();
 }

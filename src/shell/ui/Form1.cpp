@@ -5,6 +5,8 @@
 #include "common/Prompter.h"
 #include "common/ui/Help.h"
 #include "link/Link.h"
+#include "programming/ui/Form2.h"
+#include "shell/CommandLine.h"
 #include "shell/ui/Form4.h"
 #include "localisation/LangDesk.h"
 #include "localisation/QtTranslations.h"
@@ -14,6 +16,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
+#include <QPointer>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -22,6 +26,9 @@
 namespace nbx {
 
 namespace {
+
+// The one programming window; it outlives a main window rebuilt for a language change.
+QPointer<Form2> g_programacion;
 
 QPushButton* makeButton(const QString& objectName, const QString& text, QWidget* parent)
 {
@@ -88,9 +95,10 @@ Form1::Form1(QWidget* parent)
     layout->addWidget(CommandExportar, 0, Qt::AlignRight);
 
     // Windows that are not part of the program yet stay disabled.
-    for (QPushButton* b : {SSCommandProgramacion, SSCommandIncidencias, SSCommand1})
+    for (QPushButton* b : {SSCommandIncidencias, SSCommand1})
         b->setEnabled(false);
 
+    connect(SSCommandProgramacion, &QPushButton::clicked, this, &Form1::SSCommandProgramacion_Click);
     connect(SSCommandPort, &QPushButton::clicked, this, &Form1::SSCommandPort_Click);
     connect(SSCommandIdioma, &QPushButton::clicked, this, &Form1::SSCommandIdioma_Click);
     connect(CommandExportar, &QPushButton::clicked, this, &Form1::CommandExportar_Click);
@@ -149,7 +157,43 @@ void Form1::setImportPanelVisible(bool visible)
 
 bool Form1::importExchangeFileModal(const QString&) { return false; }
 
-bool Form1::openProgrammingModal() { return false; }
+bool Form1::openProgrammingModal()
+{
+    // Before the main window is shown: the sheet of the serial on the command line, modal.
+    auto* form = new Form2;
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->setWindowModality(Qt::ApplicationModal);
+    g_programacion = form;
+    QEventLoop loop;
+    connect(form, &QObject::destroyed, &loop, &QEventLoop::quit);
+    form->load(parseSerial(appState().lineaComandosTxt));
+    form->show();
+    loop.exec();
+    return true;
+}
+
+void Form1::SSCommandProgramacion_Click()
+{
+    if (g_programacion) {
+        g_programacion->showNormal();
+        g_programacion->raise();
+        g_programacion->activateWindow();
+        return;
+    }
+    auto* form = new Form2;
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    g_programacion = form;
+    form->load();
+    form->show();
+}
+
+bool Form1::closeOtherWindows()
+{
+    // The programming window leaves through its own exit, which offers to save the sheet.
+    if (g_programacion && !g_programacion->close())
+        return false;
+    return true;
+}
 
 void Form1::saveSettings()
 {
@@ -191,6 +235,7 @@ void Form1::CommandExportar_Click()
 {
     // A developer's tool: the export ends the program.
     ExportAllStrings(langDesk());
+    closeOtherWindows();
     exiting_ = true;
     close();
     QApplication::exit(0);
@@ -206,6 +251,8 @@ void Form1::SSCommandExit_Click()
         prompter().beep();
         return;
     }
+    if (!closeOtherWindows())
+        return;
     exiting_ = true;
     close();
     QApplication::exit(0);
@@ -216,6 +263,10 @@ void Form1::closeEvent(QCloseEvent* event)
     if (!exiting_ && DeviceOperationGuard::running()) {
         // The port and the frame buffer are in use: closing now would cut the operation short.
         prompter().beep();
+        event->ignore();
+        return;
+    }
+    if (!exiting_ && !closeOtherWindows()) {
         event->ignore();
         return;
     }

@@ -49,6 +49,7 @@ public:
     bool openProgrammingModal() override;
 
 public Q_SLOTS:
+    void SSCommandProgramacion_Click();
     void SSCommandPort_Click();
     void SSCommandIdioma_Click();
     void CommandExportar_Click();
@@ -60,6 +61,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Closes the other main windows through their own exit paths; false when one stays open.
+    bool closeOtherWindows();
+
     Settings settings_;
     bool databaseOpen_ = false;
     bool exiting_ = false; // "Salir": quit without the close-time save

@@ -2,6 +2,7 @@
 
 #include "link/Link.h"
 #include "localisation/ui/Form7.h"
+#include "programming/ui/Form2.h"
 #include "localisation/ui/StringExport.h"
 #include "shell/ui/Form1.h"
 #include "shell/ui/Form11.h"
@@ -53,6 +54,7 @@ void MainController::reloadForLanguage(int codigoIdioma)
 void registerProgramWindows()
 {
     registerExportableWindow(1, QStringLiteral("Form1"), [] { return std::make_unique<Form1>(); });
+    registerExportableWindow(2, QStringLiteral("Form2"), [] { return std::make_unique<Form2>(); });
     registerExportableWindow(4, QStringLiteral("Form4"), [] { return std::make_unique<Form4>(); });
     registerExportableWindow(7, QStringLiteral("Form7"), [] { return std::make_unique<Form7>(); });
     registerExportableWindow(11, QStringLiteral("Form11"), [] { return std::make_unique<Form11>(linkState()); });
