@@ -5,7 +5,7 @@
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
 #include "programming/SheetText.h"
-#include "programming/ui/Form2Link.h"
+#include "link/Link.h"
 #include "programming/ui/IntervalGrid.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
@@ -71,7 +71,7 @@ protected:
     void SetUp() override
     {
         programmingState() = ProgrammingState{};
-        setDeviceSerial(0);
+        linkState().NumeroSerieEqp = 0;
     }
 
     static SheetValues sheetOf(qint32 serial, const QString& contacto)
@@ -149,9 +149,9 @@ TEST_F(Form2Test, ChoosesTheSheetWhenItLoads)
     EXPECT_EQ(open(200).MaskNumeroSerie->text(), QStringLiteral("200")) << "command-line serial";
     EXPECT_EQ(open(999).MaskNumeroSerie->text(), QStringLiteral("200"))
         << "an unknown command-line serial falls back to the device last shown";
-    setDeviceSerial(4242);
+    linkState().NumeroSerieEqp = 4242;
     EXPECT_EQ(open().MaskNumeroSerie->text(), QStringLiteral("0")) << "a device without a sheet: a blank sheet";
-    setDeviceSerial(300);
+    linkState().NumeroSerieEqp = 300;
     Form2& f = open();
     EXPECT_EQ(f.MaskNumeroSerie->text(), QStringLiteral("300"));
     EXPECT_EQ(f.MaskContacto->text(), QStringLiteral("C"));

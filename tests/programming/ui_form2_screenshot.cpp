@@ -5,7 +5,7 @@
 
 #include "localisation/LangDesk.h"
 #include "localisation/ui/TranslateForm.h"
-#include "programming/ui/Form2Link.h"
+#include "link/Link.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
 
@@ -102,7 +102,7 @@ TEST(Form2Screenshot, SpanishAndEnglish)
     TempDatabase db;
     ScriptedPrompter prompter;
     programmingState() = ProgrammingState{};
-    setDeviceSerial(0);
+    linkState().NumeroSerieEqp = 0;
     saveSample();
     shoot(dir, QStringLiteral("es"));
 

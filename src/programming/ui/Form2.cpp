@@ -3,7 +3,7 @@
 #include "common/AppState.h"
 #include "common/Prompter.h"
 #include "common/ui/Help.h"
-#include "programming/ui/Form2Link.h"
+#include "link/Link.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
 #include "programming/FieldRules.h"
@@ -724,7 +724,7 @@ SheetValues Form2::sheet() const
 void Form2::load(std::optional<long> initialSerial)
 {
     TranslateForm(this);
-    clearStopReception();
+    linkState().PararRecepcion = false;
     programmingState().fichaModificada = false;
     setWindowTitle(QString::fromLatin1(kAppTitle));
     // The calendar shows its day and month names in the program's language.
@@ -746,7 +746,7 @@ void Form2::load(std::optional<long> initialSerial)
         CreaProgramacio();
         return;
     }
-    const qint32 device = deviceSerial();
+    const qint32 device = linkState().NumeroSerieEqp;
     if (device < 1) {
         CarregaProgramacio(serials.first());
         return;
@@ -771,7 +771,7 @@ bool Form2::CarregaProgramacio(qint32 serial)
         return false;
     showSheet(v);
     cursor_ = serial;
-    setDeviceSerial(serial);
+    linkState().NumeroSerieEqp = serial;
     return true;
 }
 
