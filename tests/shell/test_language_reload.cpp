@@ -88,6 +88,48 @@ TEST(LanguageReload, MainWindowShowsInEnglishThenCatalanWithoutClosingAnything)
     Database::close();
 }
 
+TEST(LanguageReload, EachOfTheSevenLanguagesReachesTheMainWindow)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    writeIni("1034");
+    const QString path = AppPaths::resolve(AppPaths::dataDir(), "Language.db");
+    QString error;
+    ASSERT_TRUE(LangDesk::CreateLanguageDatabase(path, &error));
+    const struct {
+        int code;
+        const char* column;
+        const char* salir;
+    } languages[] = {{1000, "Español", "Salir"},  {2000, "Català", "Sortir"},   {3000, "English", "Exit"},
+                     {4000, "Deutsch", "Beenden"}, {5000, "Français", "Quitter"}, {6000, "Italiano", "Esci"},
+                     {7000, "Português", "Sair"}};
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "lang-seven");
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("INSERT INTO LangDesk (Native, bIsUsed, bSkip) VALUES ('Salir', -1, 0)"));
+        for (const auto& l : languages) {
+            q.prepare(QStringLiteral("UPDATE LangDesk SET \"%1\" = ?").arg(QString::fromUtf8(l.column)));
+            q.addBindValue(QString::fromUtf8(l.salir));
+            ASSERT_TRUE(q.exec()) << l.column;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("lang-seven");
+
+    MainController controller;
+    controller.start(QString());
+    for (const auto& l : languages) {
+        controller.reloadForLanguage(l.code);
+        EXPECT_EQ(controller.form()->SSCommandExit->text(), QString::fromUtf8(l.salir)) << l.column;
+        EXPECT_EQ(controller.form()->SSCommandHelp->text(), "Ayuda") << l.column; // untranslated: Spanish
+    }
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    controller.form()->SSCommandExit->click();
+    Database::close();
+}
+
 TEST(LanguageReload, TheChosenLanguageAppliesEvenWhenTheIniCannotBeWritten)
 {
     test::TempHome home;
