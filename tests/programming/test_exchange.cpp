@@ -411,7 +411,13 @@ TEST_F(Exchange, ModemCallKeptUpThenHungUp)
     EXPECT_TRUE(link.port.isOpen());
     EXPECT_TRUE(window.idle());
 
-    // The second operation goes straight to CAN: no prompt, no dial.
+    // The factory test over the call leaves the line up.
+    prompts.input(QStringLiteral("123456"));
+    EXPECT_EQ(x.Test(), SessionOutcome::Done);
+    EXPECT_TRUE(link.state.ModemConectado);
+    EXPECT_TRUE(link.port.isOpen());
+
+    // The next operation goes straight to CAN: no prompt, no dial.
     prompts.shown.clear();
     sim.clearLog();
     prompts.answer(Answer::Ok);  // GetS(61)
