@@ -12,6 +12,8 @@
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -304,6 +306,14 @@ TEST_F(Exchange, OperationsSucceedWithTheRightPassword)
     EXPECT_EQ(prompts.shown[0].text, QStringLiteral("Test de inicio fábrica pasado"));
     EXPECT_EQ(prompts.shown[0].icon, Icon::Information);
     expectClosed("test");
+
+    prompts.cancelInput(); // nothing after CAN, no message
+    sim.clearLog();
+    EXPECT_EQ(x.Test(), SessionOutcome::Cancelled);
+    QTest::qWaitFor([this] { return !sim.bytesReceived().isEmpty(); }, 1000);
+    EXPECT_EQ(sim.bytesReceived(), QByteArray(1, char(0x18)));
+    EXPECT_EQ(prompts.shown.size(), 1);
+    expectClosed("test cancelled");
 }
 
 // Every failure: exactly one message, buttons back, busy display off, port closed.
