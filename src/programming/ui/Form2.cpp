@@ -6,6 +6,7 @@
 #include "link/Link.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
+#include "programming/Exchange.h"
 #include "programming/FieldRules.h"
 #include "programming/SavePrompt.h"
 #include "programming/SheetText.h"
@@ -160,6 +161,31 @@ public:
 
 } // namespace
 
+// The sheet as the device operations see it.
+class Form2ExchangeWindow : public ExchangeWindow {
+public:
+    explicit Form2ExchangeWindow(Form2& form) : form_(form) {}
+    SheetValues sheetValues() const override { return form_.sheet(); }
+    void showSheetValues(const SheetValues& values) override { form_.showSheet(values); }
+    bool isModified() const override { return programmingState().fichaModificada; }
+    void setModified(bool modified) override { programmingState().fichaModificada = modified; }
+    void setSheetButtonsEnabled(bool) override { form_.CanviaEstatBotons(); }
+    void setBusyDisplay(bool on) override { form_.SSPanel2->setVisible(on); }
+    void setWaitCursor(bool on) override
+    {
+        if (on)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    }
+    bool hasStoredSheet(qint32 serial) override { return form_.repository().exists(serial); }
+    bool loadStoredSheet(qint32 serial) override { return form_.CarregaProgramacio(serial); }
+    bool saveSheet() override { return form_.GrabaProgramacio(); }
+
+private:
+    Form2& form_;
+};
+
 Form2::Form2(QWidget* parent)
     : QWidget(parent)
     , repo_()
@@ -179,9 +205,18 @@ Form2::Form2(QWidget* parent)
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
     Timer1->start();
+
+    exchangeWindow_ = std::make_unique<Form2ExchangeWindow>(*this);
+    exchange_ = std::make_unique<ProgrammingExchange>(*exchangeWindow_);
 }
 
 Form2::~Form2() = default;
+
+void Form2::SSCommandRecibir_Click() { exchange_->Recibir(); }
+void Form2::SSCommandTransmitir_Click() { exchange_->Transmitir(); }
+void Form2::SSCommandBorrat_Click() { exchange_->Borrat(); }
+void Form2::CommandCanviClau_Click() { exchange_->CanviClau(); }
+void Form2::SSCommandTest_Click() { exchange_->Test(); }
 
 void Form2::buildHeader()
 {
@@ -479,9 +514,8 @@ void Form2::buildButtons()
     SSCommandCalibracio = makeButton(QStringLiteral("SSCommandCalibracio"), QStringLiteral("Calibración"), this);
     SSCommandSonometro = makeButton(QStringLiteral("SSCommandSonometro"), QStringLiteral("Sonómetro"), this);
 
-    // The device operations, the records window and printing come with their own windows.
-    for (QPushButton* b : {SSCommandRecibir, SSCommandTransmitir, SSCommandBorrat, CommandCanviClau, SSCommandTest,
-                           SSCommandRealTime, SSCommandCalibracio, SSCommandSonometro, SSCommandIncidencias,
+    // The live windows, the records window and printing come with their own windows.
+    for (QPushButton* b : {SSCommandRealTime, SSCommandCalibracio, SSCommandSonometro, SSCommandIncidencias,
                            SSCommandImprimir})
         b->setEnabled(false);
 
@@ -584,6 +618,11 @@ void Form2::wire()
     connect(SSCommandBorrar, &QPushButton::clicked, this, &Form2::SSCommandBorrar_Click);
     connect(SSCommandBuscar, &QPushButton::clicked, this, &Form2::SSCommandBuscar_Click);
     connect(SSCommandExit, &QPushButton::clicked, this, &Form2::SSCommandExit_Click);
+    connect(SSCommandRecibir, &QPushButton::clicked, this, &Form2::SSCommandRecibir_Click);
+    connect(SSCommandTransmitir, &QPushButton::clicked, this, &Form2::SSCommandTransmitir_Click);
+    connect(SSCommandBorrat, &QPushButton::clicked, this, &Form2::SSCommandBorrat_Click);
+    connect(CommandCanviClau, &QPushButton::clicked, this, &Form2::CommandCanviClau_Click);
+    connect(SSCommandTest, &QPushButton::clicked, this, &Form2::SSCommandTest_Click);
     connect(SSCommandHelp, &QPushButton::clicked, this, &Form2::SSCommandHelp_Click);
 
     auto setsFlag = [] { programmingState().fichaModificada = true; };
@@ -891,8 +930,8 @@ void Form2::Timer1_Timer()
 
 void Form2::closeEvent(QCloseEvent* event)
 {
-    // Not while a device operation is running on this window: its code would outlive the window.
-    if (!busySaved_.isEmpty()) {
+    // Not while a device operation is running: its code would outlive the window.
+    if (!busySaved_.isEmpty() || DeviceOperationGuard::running()) {
         event->ignore();
         return;
     }

@@ -3,6 +3,8 @@
 
 #include "programming/SheetDefaults.h"
 #include "programming/SheetRepository.h"
+
+#include <memory>
 #include "programming/SheetValues.h"
 
 #include <QPointer>
@@ -26,6 +28,8 @@ namespace nbx {
 
 class IntervalGridView;
 class IntervalModel;
+class ProgrammingExchange;
+class Form2ExchangeWindow;
 
 class Form2 : public QWidget {
     Q_OBJECT
@@ -137,6 +141,12 @@ public slots:
     void SSCommandExit_Click();
     void SSCommandHelp_Click();
     void Timer1_Timer();
+    // The device operations of the sheet.
+    void SSCommandRecibir_Click();
+    void SSCommandTransmitir_Click();
+    void SSCommandBorrat_Click();
+    void CommandCanviClau_Click();
+    void SSCommandTest_Click();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -169,6 +179,8 @@ private:
     bool closing_ = false;
     bool showing_ = false;              // controls are being filled from sheet values
     QList<QPair<QPointer<QPushButton>, bool>> busySaved_;
+    std::unique_ptr<Form2ExchangeWindow> exchangeWindow_;
+    std::unique_ptr<ProgrammingExchange> exchange_;
 };
 
 } // namespace nbx

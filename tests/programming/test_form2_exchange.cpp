@@ -1,0 +1,115 @@
+// The device operations through the real programming window, over the program's own link on a
+// pseudo-terminal against the device simulator.
+#include "link/Link.h"
+#include "link/Passwords.h"
+#include "localisation/Strings.h"
+#include "nbx70-sim/Simulator.h"
+#include "programming/SheetRepository.h"
+#include "programming/ui/Form2.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempDatabase.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace nbx::test {
+namespace {
+
+class RightPassword : public PasswordAsker {
+public:
+    RightPassword() { setPasswordAsker(this); }
+    ~RightPassword() override { setPasswordAsker(nullptr); }
+    void askCurrentPassword(LinkState& st) override
+    {
+        CurrentPasswordLogic::load(st);
+        CurrentPasswordLogic::accept(st, QStringLiteral("1234"));
+    }
+    void askNewPassword(LinkState& st) override { NewPasswordLogic::cancel(st); }
+};
+
+class Form2Exchange : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QString error;
+        ASSERT_TRUE(sim.start(&error)) << error.toStdString();
+        Link& link = defaultLink();
+        savedTiming = link.timing;
+        link.timing.secondMs = 10;
+        link.timing.paceMs = 1;
+        link.timing.frameTimeoutMs = 400;
+        link.timing.answerWaitMs = 800;
+        link.state.SerialDevice = sim.portPath();
+        link.state.ConexionModem = 0;
+        form.load();
+    }
+    void TearDown() override
+    {
+        defaultLink().cerrarPuerto();
+        defaultLink().timing = savedTiming;
+        defaultLink().state.SerialDevice.clear();
+        programmingState().fichaModificada = false;
+        sim.stop();
+    }
+    void expectIdle()
+    {
+        EXPECT_FALSE(form.SSPanel2->isVisible());
+        EXPECT_TRUE(form.SSCommandGrabar->isEnabled());
+        EXPECT_TRUE(form.SSCommandSiguiente->isEnabled());
+        EXPECT_FALSE(defaultLink().port.isOpen());
+        EXPECT_FALSE(DeviceOperationGuard::running());
+    }
+
+    TempDatabase db;
+    ScriptedPrompter prompts;
+    RightPassword passwords;
+    sim::Simulator sim;
+    LinkTiming savedTiming;
+    Form2 form;
+};
+
+TEST_F(Form2Exchange, ReceiveFillsANewSheetThenSendAndReceiveAgainRoundTrips)
+{
+    form.SSCommandRecibir->click();
+    EXPECT_EQ(form.MaskNumeroSerie->text(), "123456");
+    EXPECT_TRUE(programmingState().fichaModificada);
+    EXPECT_FALSE(SheetRepository().exists(123456));
+    expectIdle();
+
+    form.MaskDiaLocal->setText(QStringLiteral("88"));
+    prompts.shown.clear();
+    form.SSCommandTransmitir->click();
+    EXPECT_TRUE(SheetRepository().exists(123456)); // the send saves the sheet first
+    EXPECT_FALSE(sim.storedBlock().isEmpty());
+    ASSERT_FALSE(prompts.shown.isEmpty());
+    EXPECT_EQ(prompts.shown.last().text, GetS(61)); // "Transmisión realizada correctamente"
+    expectIdle();
+
+    form.MaskDiaLocal->setText(QStringLiteral("70"));
+    programmingState().fichaModificada = false;
+    prompts.shown.clear();
+    prompts.answer(Prompter::Answer::Ok);     // connect the cable
+    prompts.answer(Prompter::Answer::Ok);     // received
+    prompts.answer(Prompter::Answer::Ok);     // take the device's values
+    form.SSCommandRecibir->click();
+    EXPECT_EQ(form.MaskDiaLocal->text(), "88"); // the device holds what was sent
+    expectIdle();
+}
+
+TEST_F(Form2Exchange, AFailureShowsOneMessageAndGivesTheWindowBack)
+{
+    sim.injectFault(sim::Fault::Silence, 0x01);
+    prompts.shown.clear();
+    form.SSCommandRecibir->click();
+    int failures = 0;
+    for (const auto& m : prompts.shown)
+        if (m.icon == Prompter::Icon::Critical)
+            ++failures;
+    EXPECT_EQ(failures, 1);
+    EXPECT_TRUE(prompts.sawText(GetS(31)));
+    expectIdle();
+}
+
+} // namespace
+} // namespace nbx::test
