@@ -3,6 +3,7 @@
 #include "common/Database.h"
 #include "common/IniFile.h"
 #include "localisation/LangDesk.h"
+#include "localisation/ui/Form7.h"
 #include "localisation/ui/StringExport.h"
 #include "programming/ui/Form2.h"
 #include "shell/ui/MainController.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTimer>
@@ -228,6 +230,29 @@ TEST(MainWindow, ASerialOnTheCommandLineOpensTheSheetModalBeforeTheMainWindow)
     EXPECT_FALSE(mainVisible);
     EXPECT_TRUE(controller.form()->isVisible());
     EXPECT_EQ(appState().lineaComandosTxt, "123456");
+    controller.form()->SSCommandExit->click();
+    Database::close();
+}
+
+TEST(MainWindow, TheLanguageButtonOpensTheChoiceOnTheRunningLanguage)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    writeIni("1036");
+    writeLanguageDb(AppPaths::resolve(AppPaths::dataDir(), "Language.db"));
+    MainController controller;
+    controller.start(QString());
+    bool frenchChecked = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<Form7*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        frenchChecked = dialog->option(5000)->isChecked();
+        dialog->SSCommandAceptar->click();
+    });
+    controller.form()->SSCommandIdioma->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(frenchChecked);
+    EXPECT_EQ(appState().codigoIdioma, 5000);
     controller.form()->SSCommandExit->click();
     Database::close();
 }

@@ -224,6 +224,7 @@ void Form1::SSCommandIdioma_Click()
         return;
     }
     Form7 dialog(this);
+    dialog.Form_Load();
     dialog.setRestartHook([this](int code) {
         if (onLanguageReload)
             onLanguageReload(code);
