@@ -155,8 +155,10 @@ SessionOutcome LinkSession::road()
             return quietStop();
     } else if (profile_.dialog == D::New) {
         passwordAsker().askNewPassword(st);
-        if (st.NuevaPassword == kCancelarPassword)
+        if (st.NuevaPassword == kCancelarPassword) {
+            st.NuevaPassword.clear();
             return quietStop();
+        }
     }
     started_ = true;
 

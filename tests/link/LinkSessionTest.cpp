@@ -153,6 +153,7 @@ TEST_F(Session, CancelledPasswordDialogClosesThePortOpenedAtThePrompt)
     EXPECT_TRUE(port.written.isEmpty());
     EXPECT_EQ(run(Operation::CambiarPassword), SessionOutcome::Cancelled);
     EXPECT_TRUE(busy.isEmpty());
+    EXPECT_TRUE(link.state.NuevaPassword.isEmpty()); // the cancel marker does not outlive the dialog
 }
 
 TEST_F(Session, WrongPasswordStopsAndUndoesBusy)
