@@ -75,6 +75,16 @@ QString actionTime(const QString& text, const QLocale& locale)
     return QStringLiteral("%1").arg(int(v.value_or(0)), 2, 10, QLatin1Char('0'));
 }
 
+// The seconds of a stored "LeqNNs" action type ("Leq05s" gives "05"); none for any other text.
+std::optional<QString> actionSeconds(const QString& stored)
+{
+    static const QRegularExpression re(QStringLiteral("^Leq(\\d{1,2})s$"));
+    const QRegularExpressionMatch m = re.match(stored);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return m.captured(1);
+}
+
 // A column read as the box shows it: NULL as an empty text, numbers as their decimal text.
 QString numberText(const QVariant& v)
 {
@@ -248,20 +258,20 @@ bool SheetRepository::load(qint32 serial, SheetValues& sheet, QString* error, co
     s.cambioHora = v("BoCambioHora").toInt() != 0 ? 1 : 0;
 
     const QString local = text("TTipoActuacionLocal");
-    if (local == QLatin1String("Leq125ms") || local.size() < 4) {
-        s.optionLocal = LocalAction::Leq125;
-    } else {
+    if (const std::optional<QString> t = actionSeconds(local)) {
         s.optionLocal = LocalAction::Leq1s;
-        s.tempsActLoc = local.mid(3, local.size() - 4);
+        s.tempsActLoc = *t;
+    } else {
+        s.optionLocal = LocalAction::Leq125;
     }
     const QString vecino = text("TTipoActuacionVecino");
-    if (vecino == QLatin1String("0") || (vecino.size() < 4 && vecino != QLatin1String("Leq125ms"))) {
-        s.optionVei = VecinoAction::No;
-    } else if (vecino == QLatin1String("Leq125ms")) {
+    if (vecino == QLatin1String("Leq125ms")) {
         s.optionVei = VecinoAction::Leq125;
-    } else {
+    } else if (const std::optional<QString> t = actionSeconds(vecino)) {
         s.optionVei = VecinoAction::Leq1s;
-        s.tempsActVei = vecino.mid(3, vecino.size() - 4);
+        s.tempsActVei = *t;
+    } else {
+        s.optionVei = VecinoAction::No;
     }
     s.tLeq = numberText(v("ByTLeq"));
     s.mFast = numberText(v("ByMFast"));

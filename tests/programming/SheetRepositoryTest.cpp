@@ -162,6 +162,7 @@ TEST(SheetRepository, ActionTypes)
         {"Leq5s", "Leq07s", LocalAction::Leq1s, "5", VecinoAction::Leq1s, "07"},
         {"", "", LocalAction::Leq125, "keep", VecinoAction::No, "keep"}, // unreadable
         {"xy", "0", LocalAction::Leq125, "keep", VecinoAction::No, "keep"},
+        {"Leq5x", "Leqabcs", LocalAction::Leq125, "keep", VecinoAction::No, "keep"}, // not "LeqNNs"
     };
     for (const auto& tc : cases) {
         QSqlQuery q(mainDb());
