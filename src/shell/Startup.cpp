@@ -40,6 +40,8 @@ StartupResult Startup::run(const QString& rawCommandLine, bool followCommandLine
     state.codigoIdioma = language.code;
     state.languageName = language.column;
     host_.setupLanguage(language.code, language.column);
+    // The link settings hold even when the database then fails to open.
+    host_.applySettings(settings_);
 
     // The main database; without it the window opens with what start-up reached.
     if (!Database::isOpen()) {
@@ -52,7 +54,6 @@ StartupResult Startup::run(const QString& rawCommandLine, bool followCommandLine
     }
     result.databaseOpen = true;
 
-    host_.applySettings(settings_);
     host_.setCaption(QString::fromLatin1(kAppTitle));
     host_.translateWindow();
     mergePendingBackup();

@@ -130,6 +130,7 @@ TEST(Startup, AnUnopenableDatabaseIsReportedAndTheWindowStillOpens)
     EXPECT_EQ(prompts.shown.size(), 1);
     EXPECT_EQ(host.calls.last(), "show");
     EXPECT_FALSE(host.calls.contains("translate"));
+    EXPECT_TRUE(host.calls.contains("settings")); // the link still gets the ini's settings
 }
 
 TEST(Startup, PendingBackupIsMergedThenDeleted)
