@@ -54,7 +54,8 @@ public:
             host->calls << "merge fichero=" + QFileInfo(appState().ficheroImportar).fileName();
         return outcome;
     }
-    void importExchangeFile(const QString&) override {}
+    QStringList exchanged;
+    void importExchangeFile(const QString& path) override { exchanged << path + " fichero=" + appState().ficheroImportar; }
 };
 
 void writeIni(const QByteArray& text)
@@ -276,4 +277,24 @@ TEST(Form1, FooterPromptCancelKeepsAndOkStoresFiftyCharacters)
     EXPECT_EQ(prompts.prompts[0], QString::fromUtf8("Texto para el pie de página (máximo 50 carácteres): "));
     form.SSCommandExit->click();
     Database::close();
+}
+
+TEST(Form1, AnExchangeFileOnTheCommandLineGoesToTheImportService)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    writeLanguageDb();
+    test::ScriptedPrompter prompts;
+    FakeImport import;
+    setImportService(&import);
+    {
+        Form1 form;
+        const StartupResult r = form.start("\"/data/Sala 1.KM70\"", true);
+        EXPECT_TRUE(r.commandLineFollowed);
+        form.SSCommandExit->click();
+    }
+    setImportService(nullptr);
+    Database::close();
+    EXPECT_EQ(import.exchanged, QStringList({"/data/Sala 1.KM70 fichero=/data/Sala 1.KM70"}));
+    EXPECT_TRUE(appState().ficheroImportar.isEmpty());
 }

@@ -4,6 +4,7 @@
 #include "common/Database.h"
 #include "common/Prompter.h"
 #include "common/ui/Help.h"
+#include "import/ImportService.h"
 #include "link/Link.h"
 #include "programming/ui/Form2.h"
 #include "shell/CommandLine.h"
@@ -155,7 +156,14 @@ void Form1::setImportPanelVisible(bool visible)
     QApplication::processEvents();
 }
 
-bool Form1::importExchangeFileModal(const QString&) { return false; }
+bool Form1::importExchangeFileModal(const QString& path)
+{
+    ImportService* service = importService();
+    if (!service)
+        return false;
+    service->importExchangeFile(path);
+    return true;
+}
 
 bool Form1::openProgrammingModal()
 {
