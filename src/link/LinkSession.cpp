@@ -29,7 +29,7 @@ const OperationProfile kProfiles[] = {
     {Operation::CambiarPassword, true, false, D::New, false, true, true, {C::S, C::T},
      I::Information, true, true, E::AskHangUp},
     {Operation::Test, false, false, D::None, false, true, false, {}, I::Critical, false, false,
-     E::CloseNoQuestion},
+     E::CloseUnlessCallUp},
     {Operation::DescargarRegistros, true, true, D::None, false, true, false, {C::T}, I::Critical,
      false, false, E::AskHangUp},
     {Operation::TiempoReal, true, true, D::None, false, false, false, {C::T, C::S}, I::Critical,
@@ -265,6 +265,8 @@ void LinkSession::endStep(bool afterError)
     const bool lineUp = st.ModemConectado && link_.port.isOpen();
     if (afterError) {
         link_.colgar();
+    } else if (lineUp && profile_.end == SessionEnd::CloseUnlessCallUp) {
+        // The call stays up, as the line state says.
     } else if (!lineUp || profile_.end == SessionEnd::CloseNoQuestion) {
         if (lineUp)
             link_.colgar();

@@ -28,7 +28,11 @@ enum class Operation {
 
 enum class DeviceCheck { M, S, T }; // programming mode, serial of the sheet, model
 enum class PasswordDialog { None, Current, New };
-enum class SessionEnd { AskHangUp, CloseNoQuestion };
+enum class SessionEnd {
+    AskHangUp,        // cable: close; a call up: ask whether to hang up
+    CloseNoQuestion,  // close (hanging up a call) with no question
+    CloseUnlessCallUp // cable: close; a call up stays up (the factory test)
+};
 
 struct OperationProfile {
     Operation operation;

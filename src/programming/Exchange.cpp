@@ -11,7 +11,6 @@
 #include "programming/SheetText.h"
 
 #include <cmath>
-#include <exception>
 
 namespace nbx {
 
@@ -211,56 +210,33 @@ SessionOutcome ProgrammingExchange::CanviClau()
 
 // ---- Factory test ----
 
-// Its own short road: no prompt, password, identification or sheet buttons. The port is closed
-// at the end unless a telephone call is up (closing it would drop the call behind the line state).
+// The session's short road for the test: busy panel, port, CAN, then the serial asked in an input
+// box and the test command. The port is closed at the end unless a telephone call is up.
 SessionOutcome ProgrammingExchange::Test()
 {
-    DeviceOperationGuard guard;
-    if (!guard.acquired()) {
-        prompter().beep();
-        return SessionOutcome::Refused;
-    }
-    LinkState& st = link_.state;
-    st.PararRecepcion = false;
-    st.PararMarcado = false;
-    window_.setBusyDisplay(true);
-    SessionOutcome out = SessionOutcome::Failed;
-    try {
-        QString error;
-        if (!link_.AbrirPuerto(&error)) {
-            prompter().message(error, Icon::Critical);
-        } else {
-            link_.port.writeByte(ctl::CAN);
-            switch (EnviarTest(link_)) {
-            case kResultadoAck:
-                prompter().message(QStringLiteral("Test de inicio fábrica pasado"), Icon::Information);
-                out = SessionOutcome::Done;
-                break;
-            case kResultadoOtro:
-                prompter().message(QStringLiteral("Desactivar protección anti-test"), Icon::Critical);
-                break;
-            case kResultadoNada:
-                prompter().message(GetS(31), Icon::Critical);
-                break;
-            case kTestInvalido:
-                prompter().message(GetS(106), Icon::Critical);
-                break;
-            default: // cancelled: nothing was sent after CAN
-                out = SessionOutcome::Cancelled;
-                break;
-            }
+    bool cancelled = false;
+    SessionHooks h = hooks(false, true);
+    h.exchange = [&cancelled](Link& l) {
+        switch (EnviarTest(l)) {
+        case kResultadoAck:
+            prompter().message(QStringLiteral("Test de inicio fábrica pasado"), Icon::Information);
+            return true;
+        case kResultadoOtro:
+            prompter().message(QStringLiteral("Desactivar protección anti-test"), Icon::Critical);
+            return false;
+        case kResultadoNada:
+            prompter().message(GetS(31), Icon::Critical);
+            return false;
+        case kTestInvalido:
+            prompter().message(GetS(106), Icon::Critical);
+            return false;
+        default: // cancelled: nothing was sent after CAN
+            cancelled = true;
+            return false;
         }
-    } catch (const std::exception& e) {
-        prompter().message(QString::fromLocal8Bit(e.what()), Icon::Critical);
-        out = SessionOutcome::Failed;
-    } catch (...) {
-        prompter().message(GetS(62), Icon::Critical);
-        out = SessionOutcome::Failed;
-    }
-    window_.setBusyDisplay(false);
-    if (!(st.ModemConectado && link_.port.isOpen()))
-        link_.cerrarPuerto();
-    return out;
+    };
+    const SessionOutcome out = LinkSession(link_, Operation::Test, std::move(h)).run();
+    return cancelled ? SessionOutcome::Cancelled : out;
 }
 
 } // namespace nbx

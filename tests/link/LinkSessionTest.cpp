@@ -307,6 +307,17 @@ TEST_F(Session, FactoryTestTakesNoPromptNoPasswordNoIdentification)
     EXPECT_FALSE(port.isOpen());
 }
 
+TEST_F(Session, FactoryTestOverACallLeavesTheLineUp)
+{
+    link.state.ConexionModem = 1;
+    link.state.ModemConectado = true;
+    openPort();
+    EXPECT_EQ(run(Operation::Test), SessionOutcome::Done);
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_TRUE(link.state.ModemConectado);
+    EXPECT_TRUE(prompts.shown.isEmpty());
+}
+
 TEST(SerialMatch, SheetSerialThatIsNoNumberNeverMatches)
 {
     EXPECT_TRUE(serialMatches("012345", 12345));
