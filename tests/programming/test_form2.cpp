@@ -300,6 +300,27 @@ TEST_F(Form2Test, SheetDateIsTypedAsTwoDigitYears)
     EXPECT_TRUE(prompter_.shown.isEmpty());
 }
 
+TEST_F(Form2Test, SheetDateIsTypedWholeWithItsSlashes)
+{
+    Form2& f = open();
+    const struct {
+        const char* typed;
+        bool blank; // the sheet shows no date before the typing
+        const char* want;
+    } cases[] = {{"15/03/06", false, "15/03/06"}, {"5/11/26", false, "05/11/26"}, {"31/12/07", true, "31/12/07"}};
+    for (const auto& c : cases) {
+        SheetValues v = f.sheet();
+        v.fecha = c.blank ? QString() : QStringLiteral("08/12/26");
+        f.showSheet(v);
+        f.MaskFecha->setFocus();
+        f.MaskFecha->setSelectedSection(QDateTimeEdit::DaySection);
+        type(f.MaskFecha, QString::fromLatin1(c.typed));
+        leave(f.MaskFecha);
+        EXPECT_EQ(f.sheet().fecha, QString::fromLatin1(c.want)) << c.typed;
+    }
+    EXPECT_TRUE(prompter_.shown.isEmpty());
+}
+
 TEST_F(Form2Test, LeavingAModifiedSheetAsksToSave)
 {
     store(100, QStringLiteral("Ana"));

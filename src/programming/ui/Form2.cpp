@@ -984,7 +984,28 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
     const KeyOutcome outcome = keyPressed(controlName(w), text.at(0));
     if (outcome.setsFlag)
         programmingState().fichaModificada = true;
+    if (outcome.accept && w == MaskFecha && !typedIntoSheetDate(text.at(0)))
+        return true;
     return !outcome.accept;
+}
+
+bool Form2::typedIntoSheetDate(QChar key)
+{
+    const QLineEdit* edit = MaskFecha->findChild<QLineEdit*>();
+    if (!edit)
+        return true;
+    // The box moves on to the next part by itself once one is full; a "/" typed right after that
+    // would skip a whole part ("15/03/06" would become 15/12/03), so it is dropped there.
+    if (key == QLatin1Char('/')) {
+        const int at = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+        return !(at > 0 && edit->text().at(at - 1) == QLatin1Char('/'));
+    }
+    // A box without a date takes no typing: a digit starts from today's date, day part first.
+    if (key.isDigit() && MaskFecha->date() <= kNoDate) {
+        MaskFecha->setDate(clock_().date());
+        MaskFecha->setSelectedSection(QDateTimeEdit::DaySection);
+    }
+    return true;
 }
 
 void Form2::onFocusChanged(QWidget* old, QWidget* now)

@@ -162,6 +162,8 @@ private:
     // Name of the designed control that `w` belongs to ("SSTab2" for the tab bar); empty when none.
     QString controlName(const QWidget* w) const;
     void onFocusChanged(QWidget* old, QWidget* now);
+    // A key about to reach the sheet date box; false when it must be dropped.
+    bool typedIntoSheetDate(QChar key);
     void runRule(QPointer<QWidget> field);
     void refuse(QWidget* focusTarget, long messageId, int page);
     void leaveGrid();
