@@ -4,31 +4,13 @@
 #include "common/IniFile.h"
 #include "common/Prompter.h"
 #include "link/Link.h"
+#include "link/Modem.h"
 #include "localisation/Strings.h"
 
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 
 namespace nbx {
-
-namespace {
-bool hasControls(const QString& s)
-{
-    for (QChar c : s)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return true;
-    return false;
-}
-
-QString withoutControls(const QString& s)
-{
-    QString out;
-    for (QChar c : s)
-        if (c.unicode() >= 0x20 && c.unicode() != 0x7F)
-            out.append(c);
-    return out;
-}
-} // namespace
 
 QStringList CommSettings::portItems(const QStringList& detected)
 {
@@ -65,7 +47,7 @@ CommChoice CommSettings::load(const LinkState& st)
 bool CommSettings::parsePort(const QString& text, int* number, QString* device)
 {
     const QString t = text.trimmed();
-    if (t.isEmpty() || hasControls(t))
+    if (t.isEmpty() || withoutControls(t) != t)
         return false;
     static const QRegularExpression ttyS(QStringLiteral("^(?:/dev/)?ttyS(\\d{1,2})$"));
     static const QRegularExpression legacy(QStringLiteral("^\\d{1,2}$"));

@@ -6,7 +6,6 @@
 
 namespace nbx {
 
-namespace {
 QString withoutControls(const QString& s)
 {
     QString out;
@@ -16,7 +15,6 @@ QString withoutControls(const QString& s)
             out.append(c);
     return out;
 }
-} // namespace
 
 QByteArray dialCommand(int marcadoTonos, const QString& prefix, const QString& phone)
 {

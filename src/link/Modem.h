@@ -11,6 +11,9 @@ class Link;
 inline constexpr int kMarcadoConectado = 1;
 inline constexpr int kMarcadoFallido = 2;
 
+// The text without control characters (below 0x20, and DEL): dial prefixes and numbers.
+QString withoutControls(const QString& s);
+
 // "ATE0V0X0" + "DT" (tone) or "DP" + trimmed prefix + "," + number + CR. Control characters in
 // the prefix and the number are dropped so that they cannot end the command early.
 QByteArray dialCommand(int marcadoTonos, const QString& prefix, const QString& phone);
