@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QLabel>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace nbx;
@@ -47,9 +48,12 @@ public:
     MergeOutcome outcome = MergeOutcome::Merged;
     QStringList merged;
     FakeHost* host = nullptr;
+    std::function<void()> during;
     MergeOutcome mergeDatabase(const QString& path) override
     {
         merged << path;
+        if (during)
+            during();
         if (host)
             host->calls << "merge fichero=" + QFileInfo(appState().ficheroImportar).fileName();
         return outcome;
@@ -297,4 +301,30 @@ TEST(Form1, AnExchangeFileOnTheCommandLineGoesToTheImportService)
     Database::close();
     EXPECT_EQ(import.exchanged, QStringList({"/data/Sala 1.KM70 fichero=/data/Sala 1.KM70"}));
     EXPECT_TRUE(appState().ficheroImportar.isEmpty());
+}
+
+TEST(Form1, NoButtonReactsWhileABackupIsMerged)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    writeLanguageDb();
+    touch(AppPaths::backupFile());
+    test::ScriptedPrompter prompts;
+    Form1 form;
+    FakeImport import;
+    QStringList enabledDuringMerge;
+    import.during = [&] {
+        for (QPushButton* b : form.findChildren<QPushButton*>())
+            if (b->isEnabled())
+                enabledDuringMerge << b->objectName();
+    };
+    setImportService(&import);
+    form.start(QString(), true);
+    setImportService(nullptr);
+    EXPECT_EQ(import.merged.size(), 1);
+    EXPECT_TRUE(enabledDuringMerge.isEmpty()) << enabledDuringMerge.join(' ').toStdString();
+    EXPECT_TRUE(form.SSCommandProgramacion->isEnabled());
+    EXPECT_FALSE(form.SSCommandIncidencias->isEnabled()); // its window does not exist yet
+    form.SSCommandExit->click();
+    Database::close();
 }

@@ -151,8 +151,19 @@ void Form1::showWindow()
 void Form1::setImportPanelVisible(bool visible)
 {
     SSPanel1->setVisible(visible);
-    for (QPushButton* b : findChildren<QPushButton*>())
-        b->setAttribute(Qt::WA_TransparentForMouseEvents, visible);
+    // No button reacts while a database is merged, from the mouse or the keyboard.
+    if (visible) {
+        for (QPushButton* b : findChildren<QPushButton*>()) {
+            if (b->isEnabled()) {
+                b->setEnabled(false);
+                disabledForMerge_ << b;
+            }
+        }
+    } else {
+        for (QPushButton* b : std::as_const(disabledForMerge_))
+            b->setEnabled(true);
+        disabledForMerge_.clear();
+    }
     QApplication::processEvents();
 }
 

@@ -67,6 +67,7 @@ private:
     Settings settings_;
     bool databaseOpen_ = false;
     bool exiting_ = false; // "Salir": quit without the close-time save
+    QList<QPushButton*> disabledForMerge_;
 };
 
 } // namespace nbx
