@@ -10,6 +10,7 @@ Prompter::Answer QtPrompter::message(const QString& text, Icon icon, Buttons but
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QString::fromLatin1(kAppTitle));
+    box.setTextFormat(Qt::PlainText); // messages are never markup, whatever they contain
     box.setText(displayText(text));
     switch (icon) {
     case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
