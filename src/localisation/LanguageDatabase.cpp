@@ -4,6 +4,7 @@
 
 #include "common/AppPaths.h"
 #include "common/Cp1252.h"
+#include "common/Database.h"
 #include "common/IniFile.h"
 #include "common/Prompter.h"
 #include "localisation/Strings.h"
@@ -22,13 +23,6 @@ long roundVal(const QString& text);
 namespace {
 
 int connectionCounter = 0;
-
-QString quoteIdentifier(const QString& name)
-{
-    QString q = name;
-    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
 
 // Access stores Yes as -1; anything non-zero or "true" reads as Yes.
 bool readYesNo(const QVariant& v)
