@@ -279,6 +279,23 @@ TEST_F(Form2Test, KeysAndClicksThatMarkTheSheet)
     EXPECT_EQ(f.MaskOctava[0]->text(), QStringLiteral("-5")) << "octave corrections may be negative";
 }
 
+TEST_F(Form2Test, TabLeavesTheReadOnlyBoxesAndMarksNothing)
+{
+    Form2& f = open();
+    programmingState().fichaModificada = false;
+    f.MaskNumeroSerie->setFocus();
+    QTest::keyClick(f.MaskNumeroSerie, Qt::Key_Tab);
+    settle();
+    EXPECT_EQ(QApplication::focusWidget(), f.MaskVersion);
+    QTest::keyClick(f.MaskVersion, Qt::Key_Tab);
+    settle();
+    EXPECT_NE(QApplication::focusWidget(), f.MaskVersion);
+    f.MaskContacto->setFocus();
+    QTest::keyClick(f.MaskContacto, Qt::Key_Tab);
+    settle();
+    EXPECT_FALSE(programmingState().fichaModificada);
+}
+
 TEST_F(Form2Test, SheetDateIsTypedAsTwoDigitYears)
 {
     Form2& f = open();

@@ -978,7 +978,11 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
     // Only the widget the key is meant for; a key passed on to its parents is not seen again.
     if (w != QApplication::focusWidget())
         return false;
-    const QString text = static_cast<QKeyEvent*>(event)->text();
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // Tab moves between the fields: it is not typed into them.
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+        return false;
+    const QString text = key->text();
     if (text.isEmpty())
         return false;
     const KeyOutcome outcome = keyPressed(controlName(w), text.at(0));
