@@ -446,6 +446,21 @@ TEST_F(Form2Test, GridRefusesAnEndBeforeItsStart)
     EXPECT_EQ(stored.intervals.fechaFi[1], QStringLiteral("01/04/06"));
 }
 
+TEST_F(Form2Test, GridCellLeftUnchangedIsNotValidated)
+{
+    Form2& f = open();
+    const QModelIndex index = f.intervalModel()->index(0, 4); // end time of an empty interval
+    f.TDBGrid1->setFocus();
+    f.TDBGrid1->setCurrentIndex(index);
+    f.TDBGrid1->edit(index);
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, f.TDBGrid1) << "an editor is open";
+    QTest::keyClick(editor, Qt::Key_Return);
+    settle();
+    EXPECT_TRUE(prompter_.shown.isEmpty());
+    EXPECT_EQ(index.data().toString(), QStringLiteral("00:00"));
+}
+
 TEST_F(Form2Test, NavigatesSearchesAndDeletes)
 {
     store(300, QStringLiteral("Ana"));

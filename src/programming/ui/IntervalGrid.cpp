@@ -74,6 +74,9 @@ bool IntervalModel::setData(const QModelIndex& index, const QVariant& value, int
     if (!index.isValid() || role != Qt::EditRole || index.column() == GridNumber)
         return false;
     const int r = index.row();
+    // An editor closed without a change stores nothing, so it is not validated either.
+    if (value.toString() == rows_[r][index.column() - 1])
+        return true;
     const GridEditResult result = validateIntervalEdit(toRow(rows_[r]), index.column(), value.toString());
     if (result.message != GridMessage::None)
         emit messagePosted(gridMessageId(result.message));
