@@ -328,3 +328,19 @@ TEST(Form1, NoButtonReactsWhileABackupIsMerged)
     form.SSCommandExit->click();
     Database::close();
 }
+
+TEST(Form1, WithoutItsDatabaseTheProgrammingWindowCannotBeOpened)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    writeLanguageDb();
+    QDir(home.path()).mkdir("nbx70.db"); // a folder where the file should be
+    test::ScriptedPrompter prompts;
+    Form1 form;
+    const StartupResult r = form.start(QString(), true);
+    EXPECT_FALSE(r.databaseOpen);
+    ASSERT_EQ(prompts.shown.size(), 1); // the reason, once
+    EXPECT_FALSE(form.SSCommandProgramacion->isEnabled());
+    EXPECT_TRUE(form.SSCommandUsuario->isEnabled());
+    form.SSCommandExit->click();
+}

@@ -114,6 +114,8 @@ StartupResult Form1::start(const QString& rawCommandLine, bool followCommandLine
     const StartupResult r = startup.run(rawCommandLine, followCommandLine, languageCode);
     settings_ = startup.settings();
     databaseOpen_ = r.databaseOpen;
+    // The programming sheet lives in the database; start-up has already said why there is none.
+    SSCommandProgramacion->setEnabled(databaseOpen_);
     return r;
 }
 
