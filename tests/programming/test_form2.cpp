@@ -12,6 +12,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QClipboard>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QKeyEvent>
@@ -294,6 +295,22 @@ TEST_F(Form2Test, TabLeavesTheReadOnlyBoxesAndMarksNothing)
     QTest::keyClick(f.MaskContacto, Qt::Key_Tab);
     settle();
     EXPECT_FALSE(programmingState().fichaModificada);
+}
+
+TEST_F(Form2Test, APasteMarksTheSheetLikeTyping)
+{
+    store(100, QStringLiteral("Ana"));
+    Form2& f = open();
+    QGuiApplication::clipboard()->setText(QStringLiteral("93 555"));
+    for (QWidget* w : {static_cast<QWidget*>(f.MaskTelefono), static_cast<QWidget*>(f.TextNota)}) {
+        programmingState().fichaModificada = false;
+        if (auto* line = qobject_cast<QLineEdit*>(w))
+            line->paste(); // what the context menu's Paste does
+        else
+            f.TextNota->paste();
+        EXPECT_TRUE(programmingState().fichaModificada) << w->objectName().toStdString();
+    }
+    EXPECT_TRUE(f.sheet().telefono.endsWith(QStringLiteral("93 555")));
 }
 
 TEST_F(Form2Test, SheetDateIsTypedAsTwoDigitYears)

@@ -638,6 +638,15 @@ void Form2::wire()
         setsFlag();
     });
 
+    // An edit made without typing (a paste or a drop with the mouse) marks the sheet as a key does.
+    for (QLineEdit* e : findChildren<QLineEdit*>())
+        if (!e->isReadOnly())
+            connect(e, &QLineEdit::textEdited, this, setsFlag);
+    connect(TextNota, &QPlainTextEdit::textChanged, this, [this] {
+        if (!showing_)
+            programmingState().fichaModificada = true;
+    });
+
     // A date picked in the calendar is an edit like a typed one.
     connect(MaskFecha, &QDateEdit::dateChanged, this, [this] {
         if (!showing_)
