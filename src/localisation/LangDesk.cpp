@@ -243,24 +243,52 @@ QString GetS(long id, std::initializer_list<QString> args)
     return langDesk().GetS(id, args);
 }
 
+namespace {
+
+// The seven languages: the language code, the Windows locale id kept in nbx70.ini under
+// "Language", and the language column of the language database.
+const struct {
+    int code;
+    const char* localeId;
+    const char16_t* column;
+} kLanguages[] = {
+    {1000, "1034", u"Espa\u00f1ol"}, {2000, "1027", u"Catal\u00e0"},  {3000, "1033", u"English"},
+    {4000, "1031", u"Deutsch"},      {5000, "1036", u"Fran\u00e7ais"}, {6000, "1040", u"Italiano"},
+    {7000, "2070", u"Portugu\u00eas"},
+};
+
+} // namespace
+
 QString languageColumnForCode(int codigoIdioma)
 {
-    switch (codigoIdioma) {
-    case 1000: return QStringLiteral("Espa\u00f1ol");
-    case 2000: return QStringLiteral("Catal\u00e0");
-    case 4000: return QStringLiteral("Deutsch");
-    case 5000: return QStringLiteral("Fran\u00e7ais");
-    case 6000: return QStringLiteral("Italiano");
-    case 7000: return QStringLiteral("Portugu\u00eas");
-    default: return QStringLiteral("English");
-    }
+    for (const auto& l : kLanguages)
+        if (l.code == codigoIdioma)
+            return QString::fromUtf16(l.column);
+    return QStringLiteral("English");
+}
+
+QString localeIdForLanguageCode(int codigoIdioma)
+{
+    for (const auto& l : kLanguages)
+        if (l.code == codigoIdioma)
+            return QString::fromLatin1(l.localeId);
+    return {};
+}
+
+int languageCodeForLocaleId(const QString& localeId)
+{
+    for (const auto& l : kLanguages)
+        if (localeId == QLatin1String(l.localeId))
+            return l.code;
+    return 0;
 }
 
 QStringList LangDesk::languageColumns()
 {
-    return {languageColumnForCode(1000), languageColumnForCode(2000), languageColumnForCode(3000),
-            languageColumnForCode(4000), languageColumnForCode(5000), languageColumnForCode(6000),
-            languageColumnForCode(7000)};
+    QStringList out;
+    for (const auto& l : kLanguages)
+        out << QString::fromUtf16(l.column);
+    return out;
 }
 
 } // namespace nbx

@@ -149,7 +149,12 @@ bool SetupLanguage(QString& name, const QString& language, LangDesk& engine);
 // The same, looking a relative name up in `folders`, in order.
 bool SetupLanguage(QString& name, const QString& language, LangDesk& engine, const QStringList& folders);
 
-// The language column names handed to SetupLanguage, exactly as the database names them.
+// The seven languages by language code (1000 Spanish ... 7000 Portuguese): the column names
+// handed to SetupLanguage, exactly as the database names them ("English" for any other code);
+// the Windows locale id kept in nbx70.ini (empty for any other code); and back from the locale id
+// (0 for any other text, compared exactly).
 QString languageColumnForCode(int codigoIdioma);
+QString localeIdForLanguageCode(int codigoIdioma);
+int languageCodeForLocaleId(const QString& localeId);
 
 } // namespace nbx

@@ -1,6 +1,7 @@
 #include "shell/Settings.h"
 
 #include "common/IniFile.h"
+#include "localisation/LangDesk.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -13,34 +14,15 @@ namespace {
 const QString kSection = QStringLiteral("Configuration");
 }
 
-namespace {
-
-const struct {
-    const char* id;
-    int code;
-    const char* column;
-} kLanguages[] = {
-    {"1027", 2000, "Català"},  {"1034", 1000, "Español"},  {"1040", 6000, "Italiano"},
-    {"1031", 4000, "Deutsch"}, {"1036", 5000, "Français"}, {"1033", 3000, "English"},
-    {"2070", 7000, "Português"},
-};
-
-} // namespace
-
 LanguageChoice mapLanguage(const QString& iniText)
 {
-    for (const auto& m : kLanguages)
-        if (iniText == QLatin1String(m.id))
-            return {m.code, QString::fromUtf8(m.column)};
-    return {3000, QStringLiteral("English")};
+    return languageForCode(languageCodeForLocaleId(iniText));
 }
 
 LanguageChoice languageForCode(int code)
 {
-    for (const auto& m : kLanguages)
-        if (code == m.code)
-            return {m.code, QString::fromUtf8(m.column)};
-    return {3000, QStringLiteral("English")};
+    const int known = localeIdForLanguageCode(code).isEmpty() ? 3000 : code;
+    return {known, languageColumnForCode(known)};
 }
 
 int systemLocaleId()

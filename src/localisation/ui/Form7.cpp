@@ -4,6 +4,7 @@
 #include "common/AppState.h"
 #include "common/IniFile.h"
 #include "common/Prompter.h"
+#include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
 
@@ -22,18 +23,17 @@ namespace {
 struct LanguageOption {
     const char16_t* objectName;
     int code;
-    const char* localeId;
     const char16_t* label; // the language's own name, never translated
 };
 
 const LanguageOption kOptions[] = {
-    {u"OptionEspa\u00f1ol", 1000, "1034", u"Espa\u00f1ol"},
-    {u"OptionCatalan", 2000, "1027", u"Catal\u00e0"},
-    {u"OptionIngles", 3000, "1033", u"English"},
-    {u"OptionAleman", 4000, "1031", u"Deutsch"},
-    {u"OptionFrances", 5000, "1036", u"Fran\u00e7ais"},
-    {u"OptionItaliano", 6000, "1040", u"Italiano"},
-    {u"OptionPortugues", 7000, "2070", u"Portugu\u00eas"},
+    {u"OptionEspa\u00f1ol", 1000, u"Espa\u00f1ol"},
+    {u"OptionCatalan", 2000, u"Catal\u00e0"},
+    {u"OptionIngles", 3000, u"English"},
+    {u"OptionAleman", 4000, u"Deutsch"},
+    {u"OptionFrances", 5000, u"Fran\u00e7ais"},
+    {u"OptionItaliano", 6000, u"Italiano"},
+    {u"OptionPortugues", 7000, u"Portugu\u00eas"},
 };
 
 } // namespace
@@ -89,10 +89,7 @@ Form7::Form7(QWidget* parent)
 
 QString Form7::localeIdForCode(int code)
 {
-    for (const LanguageOption& o : kOptions)
-        if (o.code == code)
-            return QString::fromLatin1(o.localeId);
-    return {};
+    return localeIdForLanguageCode(code);
 }
 
 QRadioButton* Form7::option(int code) const
