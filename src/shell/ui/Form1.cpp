@@ -19,6 +19,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QPointer>
+#include <QThread>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -30,6 +31,14 @@ namespace {
 
 // The one programming window; it outlives a main window rebuilt for a language change.
 QPointer<Form2> g_programacion;
+
+// Ends the event loop of the program. Only a running loop can end: a pending request would make
+// every later modal dialog return at once.
+void endProgram()
+{
+    if (QThread::currentThread()->loopLevel() > 0)
+        QApplication::exit(0);
+}
 
 QPushButton* makeButton(const QString& objectName, const QString& text, QWidget* parent)
 {
@@ -260,7 +269,7 @@ void Form1::CommandExportar_Click()
     closeOtherWindows();
     exiting_ = true;
     close();
-    QApplication::exit(0);
+    endProgram();
 }
 
 void Form1::SSCommandUsuario_Click() { askFooterText(); }
@@ -277,7 +286,7 @@ void Form1::SSCommandExit_Click()
         return;
     exiting_ = true;
     close();
-    QApplication::exit(0);
+    endProgram();
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -296,7 +305,7 @@ void Form1::closeEvent(QCloseEvent* event)
         saveSettings();
     event->accept();
     if (!exiting_)
-        QApplication::quit();
+        endProgram();
 }
 
 } // namespace nbx
