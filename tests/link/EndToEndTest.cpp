@@ -1,4 +1,5 @@
 // The link code through QSerialPort on a pseudo-terminal against the device simulator.
+#include "support/LinkTestSupport.h"
 #include "support/ScriptedPrompter.h"
 
 #include "link/DeviceCommands.h"
@@ -18,39 +19,6 @@ namespace {
 using sim::Fault;
 using sim::ModemAnswer;
 using Answer = Prompter::Answer;
-
-// Short timings: a "second" of Espera is 10 ms, pacing 1 ms, timeouts a few hundred ms.
-LinkTiming shortTiming()
-{
-    LinkTiming t;
-    t.secondMs = 10;
-    t.paceMs = 1;
-    t.frameTimeoutMs = 400;
-    t.recordsTimeoutMs = 400;
-    t.answerWaitMs = 800;
-    t.testAnswerWaitMs = 1500;
-    t.dialAnswerMs = 1500;
-    t.yieldSliceMs = 10;
-    return t;
-}
-
-class FixedAsker : public PasswordAsker {
-public:
-    FixedAsker() { setPasswordAsker(this); }
-    ~FixedAsker() override { setPasswordAsker(nullptr); }
-    void askCurrentPassword(LinkState& st) override
-    {
-        CurrentPasswordLogic::load(st);
-        CurrentPasswordLogic::accept(st, current);
-    }
-    void askNewPassword(LinkState& st) override
-    {
-        NewPasswordLogic::load(st);
-        NewPasswordLogic::accept(st, current, newOne, newOne);
-    }
-    QString current = "1234";
-    QString newOne = "ab";
-};
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -89,9 +57,9 @@ protected:
     }()};
     QtSerialPort port;
     SystemLinkClock clock;
-    Link link{port, clock, shortTiming()};
+    Link link{port, clock, shortLinkTiming()};
     ScriptedPrompter prompts;
-    FixedAsker asker;
+    ScriptedPasswords asker;
     SessionHooks hooks;
     QList<bool> busy;
 };

@@ -9,6 +9,7 @@
 #include "nbx70-sim/Simulator.h"
 #include "programming/ProgrammingBlock.h"
 #include "programming/SheetRepository.h"
+#include "support/LinkTestSupport.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
 
@@ -28,19 +29,6 @@ using Icon = Prompter::Icon;
 const QDateTime kNow(QDate(2026, 12, 31), QTime(23, 59, 58));
 const QString kWrongPassword = QStringLiteral("Contraseña incorrecta");
 
-LinkTiming shortTiming()
-{
-    LinkTiming t;
-    t.secondMs = 10;
-    t.paceMs = 1;
-    t.frameTimeoutMs = 400;
-    t.answerWaitMs = 800;
-    t.testAnswerWaitMs = 800;
-    t.dialAnswerMs = 1500;
-    t.yieldSliceMs = 10;
-    return t;
-}
-
 // The system clock, with a hook run at each blocking pause (the identification's one second).
 class HookedClock : public SystemLinkClock {
 public:
@@ -51,24 +39,6 @@ public:
         SystemLinkClock::sleepMs(ms);
     }
     std::function<void()> onSleep;
-};
-
-class ScriptedAsker : public PasswordAsker {
-public:
-    ScriptedAsker() { setPasswordAsker(this); }
-    ~ScriptedAsker() override { setPasswordAsker(nullptr); }
-    void askCurrentPassword(LinkState& st) override
-    {
-        CurrentPasswordLogic::load(st);
-        CurrentPasswordLogic::accept(st, current);
-    }
-    void askNewPassword(LinkState& st) override
-    {
-        NewPasswordLogic::load(st);
-        NewPasswordLogic::accept(st, current, newOne, newOne);
-    }
-    QString current = QStringLiteral("1234");
-    QString newOne = QStringLiteral("ab");
 };
 
 // The sheet window without widgets: values, flag, storage, and the busy calls counted.
@@ -164,9 +134,9 @@ protected:
     sim::Simulator sim;
     QtSerialPort port;
     HookedClock clock;
-    Link link{port, clock, shortTiming()};
+    Link link{port, clock, shortLinkTiming()};
     ScriptedPrompter prompts;
-    ScriptedAsker asker;
+    ScriptedPasswords asker;
     ProgrammingState pstate;
     ProgrammingExchange x{window, link, pstate, [] { return kNow; }, QLocale::c()};
 };

@@ -1,11 +1,11 @@
 // The device operations through the real programming window, over the program's own link on a
 // pseudo-terminal against the device simulator.
 #include "link/Link.h"
-#include "link/Passwords.h"
 #include "localisation/Strings.h"
 #include "nbx70-sim/Simulator.h"
 #include "programming/SheetRepository.h"
 #include "programming/ui/Form2.h"
+#include "support/LinkTestSupport.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
 
@@ -16,18 +16,6 @@
 namespace nbx::test {
 namespace {
 
-class RightPassword : public PasswordAsker {
-public:
-    RightPassword() { setPasswordAsker(this); }
-    ~RightPassword() override { setPasswordAsker(nullptr); }
-    void askCurrentPassword(LinkState& st) override
-    {
-        CurrentPasswordLogic::load(st);
-        CurrentPasswordLogic::accept(st, QStringLiteral("1234"));
-    }
-    void askNewPassword(LinkState& st) override { NewPasswordLogic::cancel(st); }
-};
-
 class Form2Exchange : public ::testing::Test {
 protected:
     void SetUp() override
@@ -36,10 +24,7 @@ protected:
         ASSERT_TRUE(sim.start(&error)) << error.toStdString();
         Link& link = defaultLink();
         savedTiming = link.timing;
-        link.timing.secondMs = 10;
-        link.timing.paceMs = 1;
-        link.timing.frameTimeoutMs = 400;
-        link.timing.answerWaitMs = 800;
+        link.timing = shortLinkTiming();
         link.state.SerialDevice = sim.portPath();
         link.state.ConexionModem = 0;
         form.load();
@@ -63,7 +48,7 @@ protected:
 
     TempDatabase db;
     ScriptedPrompter prompts;
-    RightPassword passwords;
+    ScriptedPasswords passwords;
     sim::Simulator sim;
     LinkTiming savedTiming;
     Form2 form;
