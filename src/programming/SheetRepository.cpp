@@ -60,6 +60,16 @@ QString col(const char* name) { return quoteIdentifier(QString::fromUtf8(name));
 
 QString sqlError(const QSqlQuery& q) { return q.lastError().text(); }
 
+// Runs a prepared query (or `sql` when given); on failure fills `error` with the reason.
+bool execOrFail(QSqlQuery& q, QString* error, const QString& sql = QString())
+{
+    if (sql.isEmpty() ? q.exec() : q.exec(sql))
+        return true;
+    if (error)
+        *error = sqlError(q);
+    return false;
+}
+
 // Yes/No as stored: -1 or 0.
 int yesNo(bool on) { return on ? -1 : 0; }
 
@@ -212,11 +222,8 @@ bool SheetRepository::exists(qint32 serial, QString* error) const
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("SELECT 1 FROM Programacion WHERE LNumeroSerie = ?"));
     q.addBindValue(serial);
-    if (!q.exec()) {
-        if (error)
-            *error = sqlError(q);
+    if (!execOrFail(q, error))
         return false;
-    }
     return q.next();
 }
 
@@ -225,11 +232,8 @@ bool SheetRepository::load(qint32 serial, SheetValues& sheet, QString* error, co
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("SELECT * FROM Programacion WHERE LNumeroSerie = ?"));
     q.addBindValue(serial);
-    if (!q.exec()) {
-        if (error)
-            *error = sqlError(q);
+    if (!execOrFail(q, error))
         return false;
-    }
     if (!q.next()) {
         if (error)
             *error = GetS(29) + QLatin1Char(' ') + QString::number(serial);
@@ -480,11 +484,8 @@ QList<qint32> SheetRepository::orderedSerials(QString* error) const
 {
     QList<qint32> out;
     QSqlQuery q(db_);
-    if (!q.exec(QStringLiteral("SELECT LNumeroSerie FROM Programacion ORDER BY LNumeroSerie"))) {
-        if (error)
-            *error = sqlError(q);
+    if (!execOrFail(q, error, QStringLiteral("SELECT LNumeroSerie FROM Programacion ORDER BY LNumeroSerie")))
         return out;
-    }
     while (q.next())
         out << q.value(0).toInt();
     return out;
@@ -514,11 +515,9 @@ std::optional<qint32> SheetRepository::search(SearchField field, const QString& 
 {
     const SearchColumn& sc = searchColumn(field);
     QSqlQuery q(db_);
-    if (!q.exec(QStringLiteral("SELECT LNumeroSerie, %1 FROM Programacion ORDER BY LNumeroSerie").arg(col(sc.column)))) {
-        if (error)
-            *error = sqlError(q);
+    if (!execOrFail(q, error,
+                    QStringLiteral("SELECT LNumeroSerie, %1 FROM Programacion ORDER BY LNumeroSerie").arg(col(sc.column))))
         return std::nullopt;
-    }
     while (q.next()) {
         const QVariant v = q.value(1);
         QStringList shown;

@@ -57,14 +57,20 @@ void writeIni(const char* language)
     f.write(QByteArray("[Configuration]\nSerialPort=1\nLanguage=") + language + "\nModem=0\nTonePulse=1\n");
 }
 
+// The settings file in `language` and the main window's captions in English and Catalan.
+void prepareHome(const char* language)
+{
+    writeIni(language);
+    writeLanguageDb(AppPaths::resolve(AppPaths::dataDir(), "Language.db"));
+}
+
 } // namespace
 
 TEST(LanguageReload, MainWindowShowsInEnglishThenCatalanWithoutClosingAnything)
 {
     test::TempHome home;
     test::ScriptedPrompter prompts;
-    writeIni("1033");
-    writeLanguageDb(AppPaths::resolve(AppPaths::dataDir(), "Language.db"));
+    prepareHome("1033");
 
     MainController controller;
     controller.start(QString());
@@ -136,8 +142,7 @@ TEST(LanguageReload, TheChosenLanguageAppliesEvenWhenTheIniCannotBeWritten)
 {
     test::TempHome home;
     test::ScriptedPrompter prompts;
-    writeIni("1034");
-    writeLanguageDb(AppPaths::resolve(AppPaths::dataDir(), "Language.db"));
+    prepareHome("1034");
     MainController controller;
     controller.start(QString());
     EXPECT_EQ(controller.form()->SSCommandProgramacion->text(), QString::fromUtf8("Programación"));
@@ -191,8 +196,7 @@ TEST(MainWindow, ProgrammingOpensOneWindowThatClosesWithTheMainWindow)
 {
     test::TempHome home;
     test::ScriptedPrompter prompts;
-    writeIni("1034");
-    writeLanguageDb(AppPaths::resolve(AppPaths::dataDir(), "Language.db"));
+    prepareHome("1034");
     MainController controller;
     controller.start(QString());
     controller.form()->SSCommandProgramacion->click();
@@ -213,8 +217,7 @@ TEST(MainWindow, ASerialOnTheCommandLineOpensTheSheetModalBeforeTheMainWindow)
 {
     test::TempHome home;
     test::ScriptedPrompter prompts;
-    writeIni("1034");
-    writeLanguageDb(AppPaths::resolve(AppPaths::dataDir(), "Language.db"));
+    prepareHome("1034");
     bool wasModal = false;
     bool mainVisible = true;
     MainController controller;
@@ -238,8 +241,7 @@ TEST(MainWindow, TheLanguageButtonOpensTheChoiceOnTheRunningLanguage)
 {
     test::TempHome home;
     test::ScriptedPrompter prompts;
-    writeIni("1036");
-    writeLanguageDb(AppPaths::resolve(AppPaths::dataDir(), "Language.db"));
+    prepareHome("1036");
     MainController controller;
     controller.start(QString());
     bool frenchChecked = false;
