@@ -169,7 +169,11 @@ public:
     void showSheetValues(const SheetValues& values) override { form_.showSheet(values); }
     bool isModified() const override { return programmingState().fichaModificada; }
     void setModified(bool modified) override { programmingState().fichaModificada = modified; }
-    void setSheetButtonsEnabled(bool) override { form_.CanviaEstatBotons(); }
+    void setSheetButtonsEnabled(bool enabled) override
+    {
+        if (enabled == form_.sheetButtonsHeld())
+            form_.CanviaEstatBotons();
+    }
     void setBusyDisplay(bool on) override { form_.SSPanel2->setVisible(on); }
     void setWaitCursor(bool on) override
     {
@@ -940,7 +944,7 @@ void Form2::Timer1_Timer()
 void Form2::closeEvent(QCloseEvent* event)
 {
     // Not while a device operation is running: its code would outlive the window.
-    if (!busySaved_.isEmpty() || DeviceOperationGuard::running()) {
+    if (sheetButtonsHeld() || DeviceOperationGuard::running()) {
         event->ignore();
         return;
     }

@@ -58,6 +58,8 @@ public:
     // Busy state of the device operations: the first call disables the eight sheet buttons, the
     // second gives them back the state they had.
     void CanviaEstatBotons();
+    // True between the two calls of CanviaEstatBotons.
+    bool sheetButtonsHeld() const { return !busySaved_.isEmpty(); }
 
     QString campoActual() const { return campoActual_; }
     std::optional<qint32> cursorSerial() const { return cursor_; }
