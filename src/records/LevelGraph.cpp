@@ -307,12 +307,22 @@ int counterValue(const QVariant& v)
     return intValue(v).value_or(0);
 }
 
-const char kWindowSql[] =
-    "SELECT DFechaInicio, THoraInicio, THoraFinal, ByTLeq, SLeqLocal, SLeqVecino, SMaxFast,"
-    " SMaxLeq1min, SMinLeq1min, SL1, SL5, SL10, SL50, SL90, ByNivelLeqLocal, ByNivelLeqVecino,"
-    " ByNivelMFast, IDesco, IPasadasLocal, IPasadasVecino, IE3, IPasMaxFast, ByLineaInsuficiente,"
-    " ByDNA, ByENA FROM Intervalos WHERE LNumeroSerie = ?"
-    " ORDER BY DFechaInicio, THoraInicio LIMIT 50 OFFSET ?";
+// One window of 50 records. The inner query walks the key's index alone (covering: no table row
+// is read for the skipped ones), from the nearer end of the history, so that reading a window
+// costs at most half the history's index entries; the outer one reads the 50 rows oldest first.
+QString windowSql(bool fromNewest)
+{
+    const QString dir = fromNewest ? QStringLiteral(" DESC") : QString();
+    return QStringLiteral(
+               "SELECT DFechaInicio, THoraInicio, THoraFinal, ByTLeq, SLeqLocal, SLeqVecino, SMaxFast,"
+               " SMaxLeq1min, SMinLeq1min, SL1, SL5, SL10, SL50, SL90, ByNivelLeqLocal, ByNivelLeqVecino,"
+               " ByNivelMFast, IDesco, IPasadasLocal, IPasadasVecino, IE3, IPasMaxFast, ByLineaInsuficiente,"
+               " ByDNA, ByENA FROM Intervalos WHERE LNumeroSerie = ? AND (DFechaInicio, THoraInicio) IN"
+               " (SELECT DFechaInicio, THoraInicio FROM Intervalos WHERE LNumeroSerie = ?"
+               " ORDER BY DFechaInicio%1, THoraInicio%1 LIMIT 50 OFFSET ?)"
+               " ORDER BY DFechaInicio, THoraInicio")
+        .arg(dir);
+}
 
 } // namespace
 
@@ -333,25 +343,32 @@ std::optional<int> IntervalGraphSource::count(QString* error)
             *error = q.lastError().text();
         return std::nullopt;
     }
-    return q.value(0).toInt();
+    count_ = q.value(0).toInt();
+    return count_;
 }
 
 bool IntervalGraphSource::window(int offset, QList<GraphRecord>& records, QString* error)
 {
     records.clear();
-    if (!windowQuery_) {
-        windowQuery_.emplace(db_);
-        windowQuery_->setForwardOnly(true);
-        if (!windowQuery_->prepare(QString::fromLatin1(kWindowSql))) {
+    offset = std::max(offset, 0);
+    // From the newest end when that is nearer (the count read last tells where it is).
+    const int fromEnd = count_ ? *count_ - kGraphPoints - offset : -1;
+    const bool fromNewest = fromEnd >= 0 && fromEnd < offset;
+    std::optional<QSqlQuery>& prepared = fromNewest ? newestQuery_ : oldestQuery_;
+    if (!prepared) {
+        prepared.emplace(db_);
+        prepared->setForwardOnly(true);
+        if (!prepared->prepare(windowSql(fromNewest))) {
             if (error)
-                *error = windowQuery_->lastError().text();
-            windowQuery_.reset();
+                *error = prepared->lastError().text();
+            prepared.reset();
             return false;
         }
     }
-    QSqlQuery& q = *windowQuery_;
+    QSqlQuery& q = *prepared;
     q.bindValue(0, serial_);
-    q.bindValue(1, std::max(offset, 0));
+    q.bindValue(1, serial_);
+    q.bindValue(2, fromNewest ? fromEnd : offset);
     if (!q.exec()) {
         if (error)
             *error = q.lastError().text();

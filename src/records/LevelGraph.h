@@ -106,13 +106,15 @@ public:
     IntervalGraphSource(QSqlDatabase db, qint32 serial);
 
     std::optional<int> count(QString* error);
-    // The 50 records (fewer at the end of the history) starting `offset` records after the first.
+    // The 50 records (fewer at the end of the history) starting `offset` records after the first,
+    // oldest first.
     bool window(int offset, QList<GraphRecord>& records, QString* error);
 
 private:
     QSqlDatabase db_;
     qint32 serial_;
-    std::optional<QSqlQuery> windowQuery_;
+    std::optional<int> count_;
+    std::optional<QSqlQuery> oldestQuery_, newestQuery_;
 };
 
 } // namespace nbx

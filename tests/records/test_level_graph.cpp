@@ -317,6 +317,7 @@ TEST(LevelGraph, SourceReadsWindowsInKeyOrderAndMergedNulls)
 
     ASSERT_TRUE(source.window(71, window, &error));
     ASSERT_EQ(window.size(), 50);
+    EXPECT_EQ(window[0].fechaInicio + window[0].horaInicio, QStringLiteral("2026-02-0116:45"));
     EXPECT_EQ(window[49].horaInicio, QStringLiteral("05:00"));
     const GraphRecord& merged = window[49];
     EXPECT_FALSE(merged.tLeq.has_value());
