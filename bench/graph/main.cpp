@@ -1,11 +1,16 @@
-// Measures the level graph on a database holding 250,000 intervals of one device: reading and
-// drawing one 50-record window at several places in the history.
+// Measures the level graph on a database holding 250,000 intervals of one device: opening the
+// graph window, one slider step (query and redraw) at several places in the history, and a drag
+// across the whole history, with the process's memory before and after.
 #include "common/Database.h"
+#include "common/chart/ui/ChartView.h"
 #include "records/LevelGraph.h"
+#include "records/ui/Form9.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QSlider>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -44,6 +49,16 @@ bool fill(QSqlDatabase db)
     return db.commit();
 }
 
+// Resident memory of the process in MB (Linux).
+double residentMb()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = f.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096 / (1024 * 1024) : 0;
+}
+
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -64,23 +79,61 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    nbx::IntervalGraphSource source(nbx::mainDb(), kSerial);
-    const int n = source.count(&error).value_or(0);
-    const int maximum = nbx::graphSliderRange(n).maximum;
-    std::printf("%d intervals, slider 0..%d\n", n, maximum);
-    for (const int position : {0, maximum / 4, maximum / 2, maximum * 3 / 4, maximum}) {
+    std::printf("%d intervals of one device\n", kIntervals);
+
+    // Opening: construction, loading and the first paint of both charts.
+    std::vector<double> opening;
+    for (int k = 0; k < 10; ++k) {
+        QElapsedTimer t;
+        t.start();
+        nbx::Form9 form;
+        form.resize(1000, 800);
+        form.Form_Load(kSerial, QStringLiteral("01/01/19"), QStringLiteral("Bench"));
+        form.show();
+        form.Chart2D1->repaint();
+        form.Chart2D2->repaint();
+        opening.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::printf("open the window (load, draw the newest 50, paint): median %.1f ms (goal under 200 ms)\n",
+                median(opening));
+
+    nbx::Form9 form;
+    form.resize(1000, 800);
+    form.Form_Load(kSerial, QStringLiteral("01/01/19"), QStringLiteral("Bench"));
+    form.show();
+    QApplication::processEvents();
+    const int maximum = form.Slider1->maximum();
+    for (const int position : {1, maximum / 4, maximum / 2, maximum * 3 / 4, maximum - 1}) {
         std::vector<double> ms;
         for (int k = 0; k < 20; ++k) {
+            form.Slider1->setValue(position + (k % 2 ? 1 : -1));
             QElapsedTimer t;
             t.start();
-            QList<nbx::GraphRecord> window;
-            source.window(position, window, &error);
-            nbx::GraphValues values;
-            nbx::Dibuixa(window, values);
+            form.Slider1->setValue(position);
+            form.Chart2D1->repaint();
+            form.Chart2D2->repaint();
             ms.push_back(t.nsecsElapsed() / 1e6);
         }
-        std::printf("one window read and turned into chart values at %6d: median %.2f ms\n", position, median(ms));
+        std::printf("one slider step at %6d (query, redraw, paint): median %.2f ms, worst %.2f ms (goal under 16 ms)\n",
+                    position, median(ms), *std::max_element(ms.begin(), ms.end()));
     }
+
+    // A drag across the whole history: 500 positions from the oldest to the newest.
+    const double before = residentMb();
+    QElapsedTimer t;
+    t.start();
+    std::vector<double> steps;
+    for (int k = 0; k <= 500; ++k) {
+        QElapsedTimer s;
+        s.start();
+        form.Slider1->setValue(int(qint64(maximum) * k / 500));
+        form.Chart2D1->repaint();
+        form.Chart2D2->repaint();
+        steps.push_back(s.nsecsElapsed() / 1e6);
+    }
+    std::printf("drag across the history (501 positions): %.0f ms in all, median step %.2f ms, worst %.2f ms\n",
+                t.nsecsElapsed() / 1e6, median(steps), *std::max_element(steps.begin(), steps.end()));
+    std::printf("resident memory: %.1f MB before the drag, %.1f MB after\n", before, residentMb());
     nbx::Database::close();
     return 0;
 }
