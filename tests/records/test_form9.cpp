@@ -282,6 +282,17 @@ TEST_F(Form9Test, FailedLoadsShowTheirMessageAndEndTheBusyDisplay)
         f.Slider1->setValue(0);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("form9_bare"));
+
+    // A redraw that fails on a slider move: its message, and the window stays as it was.
+    store(regularIntervalRows(kFirst, 60, 15));
+    auto f = open();
+    const QString first = f->Chart2D1->model()->pointLabel(1, 1);
+    ASSERT_TRUE(QSqlQuery(mainDb()).exec(QStringLiteral("DROP TABLE Intervalos")));
+    f->Slider1->setValue(3);
+    EXPECT_EQ(prompts.shown.size(), 3);
+    EXPECT_EQ(prompts.shown.last().icon, Prompter::Icon::Critical);
+    EXPECT_EQ(f->Chart2D1->model()->pointLabel(1, 1), first);
+    EXPECT_TRUE(f->isVisible());
 }
 
 TEST_F(Form9Test, ChartsRenderToImageSvgAndPdfAtAnySize)
