@@ -214,7 +214,12 @@ Form2::Form2(QWidget* parent)
     exchange_ = std::make_unique<ProgrammingExchange>(*exchangeWindow_);
 }
 
-Form2::~Form2() = default;
+Form2::~Form2()
+{
+    // The children are destroyed after this body and move the focus as they go: the slot must not
+    // run on a window that is no longer a Form2.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
 
 void Form2::SSCommandRecibir_Click() { exchange_->Recibir(); }
 void Form2::SSCommandTransmitir_Click() { exchange_->Transmitir(); }
