@@ -100,7 +100,9 @@ public:
 
     std::shared_ptr<ReportDocument> run()
     {
-        const std::vector<QSqlRecord> rows = query(main_);
+        std::vector<QSqlRecord> rows = query(main_);
+        if (main_.sql_.isEmpty())
+            rows.emplace_back(); // a report without a source lays its Detail out once
         const QSqlRecord first = rows.empty() ? QSqlRecord() : rows.front();
         double y = 0;
         std::vector<FlowItem> flow;

@@ -40,6 +40,12 @@ namespace nbx {
 
 namespace {
 
+std::function<void(Form2&)>& printHandler()
+{
+    static std::function<void(Form2&)> handler;
+    return handler;
+}
+
 // The sheet date box shows its minimum date as a blank: a sheet without a date.
 const QDate kNoDate(1949, 12, 31);
 
@@ -522,6 +528,7 @@ void Form2::buildButtons()
     for (QPushButton* b : {SSCommandRealTime, SSCommandCalibracio, SSCommandSonometro, SSCommandIncidencias,
                            SSCommandImprimir})
         b->setEnabled(false);
+    SSCommandImprimir->setEnabled(bool(printHandler()));
 
     SSPanel2 = new QFrame(this);
     SSPanel2->setObjectName(QStringLiteral("SSPanel2"));
@@ -628,6 +635,7 @@ void Form2::wire()
     connect(CommandCanviClau, &QPushButton::clicked, this, &Form2::CommandCanviClau_Click);
     connect(SSCommandTest, &QPushButton::clicked, this, &Form2::SSCommandTest_Click);
     connect(SSCommandHelp, &QPushButton::clicked, this, &Form2::SSCommandHelp_Click);
+    connect(SSCommandImprimir, &QPushButton::clicked, this, &Form2::SSCommandImprimir_Click);
 
     auto setsFlag = [] { programmingState().fichaModificada = true; };
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{CheckCambioHora, OptionLocalLeq125, OptionVeiNo,
@@ -933,6 +941,14 @@ void Form2::SSCommandBuscar_Click()
 void Form2::SSCommandExit_Click() { close(); }
 
 void Form2::SSCommandHelp_Click() { AbrirAyuda(); }
+
+void Form2::setPrintHandler(std::function<void(Form2&)> handler) { printHandler() = std::move(handler); }
+
+void Form2::SSCommandImprimir_Click()
+{
+    if (printHandler())
+        printHandler()(*this);
+}
 
 void Form2::Timer1_Timer()
 {

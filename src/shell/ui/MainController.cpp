@@ -3,6 +3,7 @@
 #include "link/Link.h"
 #include "localisation/ui/Form7.h"
 #include "programming/ui/Form2.h"
+#include "reports/ui/ReportPrinting.h"
 #include "localisation/ui/StringExport.h"
 #include "shell/ui/Form1.h"
 #include "shell/ui/Form11.h"
@@ -53,6 +54,7 @@ void MainController::reloadForLanguage(int codigoIdioma)
 
 void registerProgramWindows()
 {
+    installReportPrinting();
     registerExportableWindow(1, QStringLiteral("Form1"), [] { return std::make_unique<Form1>(); });
     registerExportableWindow(2, QStringLiteral("Form2"), [] { return std::make_unique<Form2>(); });
     registerExportableWindow(4, QStringLiteral("Form4"), [] { return std::make_unique<Form4>(); });
