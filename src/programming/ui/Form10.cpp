@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -362,6 +363,10 @@ void Form10::focusBox(TimeBox* box)
 
 void openWeekEditor(Form2& form2)
 {
+    static bool open = false;  // a second click queued meanwhile opens nothing
+    if (open)
+        return;
+    QScopedValueRollback<bool> guard(open, true);
     Form2WeekSheet sheet(form2);
     Form10 editor(&form2);
     editor.load(sheet);

@@ -992,8 +992,8 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
         if (mouse->button() == Qt::LeftButton && w->isEnabled()
             && (std::find(weekdayIni.begin(), weekdayIni.end(), w) != weekdayIni.end()
                 || std::find(weekdayFi.begin(), weekdayFi.end(), w) != weekdayFi.end())) {
-            openWeekEditor(*this);
-            return true;
+            // Opened once the click is over, so the editor gets the mouse from the start.
+            QTimer::singleShot(0, this, [this] { openWeekEditor(*this); });
         }
         return false;
     }
