@@ -4,6 +4,7 @@
 #include "common/chart/ui/ChartView.h"
 #include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
+#include "localisation/ui/StringExport.h"
 #include "localisation/ui/TranslateForm.h"
 #include "link/Link.h"
 #include "programming/ProgrammingBlock.h"
@@ -19,6 +20,10 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -306,6 +311,58 @@ TEST_F(Form10Test, Screenshots)
     ASSERT_TRUE(form->grab().save(QDir(dir).filePath(u"form10_en.png"_qs)));
     QString none;
     SetupLanguage(none, QString(), langDesk());
+}
+
+} // namespace nbx::test
+
+namespace nbx::test {
+
+// The string export reaches the editor's texts and the chart's series labels; each has a row with
+// its translations in the shipped table.
+TEST(Form10Strings, ExportedAndTranslated)
+{
+    ScriptedPrompter prompter;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"Language.db"_qs);
+    QString error;
+    ASSERT_TRUE(LangDesk::CreateLanguageDatabase(path, &error)) << error.toStdString();
+    LangDesk engine;
+    engine.setSForeignColumnName(u"English"_qs);
+    ASSERT_TRUE(ExportAllStrings(engine, path, {{10, u"Form10"_qs, [] { return std::make_unique<Form10>(); }}}));
+
+    QSet<QString> tsv;
+    QFile f(QStringLiteral(NBX70_SOURCE_RESOURCES "/language/strings.tsv"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.count('\t') == 6)
+            tsv.insert(QString::fromUtf8(line.left(line.indexOf('\t'))));
+
+    QStringList used;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_qs, u"form10_export"_qs);
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(u"SELECT Native FROM LangDesk WHERE bIsUsed <> 0"_qs));
+        while (q.next())
+            used << q.value(0).toString();
+    }
+    QSqlDatabase::removeDatabase(u"form10_export"_qs);
+    for (const QString& t : {u"Abierto"_qs, u"D\u00eda"_qs, u"Noche"_qs, u"Cerrado"_qs, u"24h"_qs, u"Horario"_qs,
+                             u"Miercoles"_qs, u"S\u00e1bado"_qs, u"HORARIOS DE SESION"_qs, u"Cancelar"_qs})
+        EXPECT_TRUE(used.contains(t)) << t.toStdString();
+    // Every text of the window (the built-in ones have rows of their own).
+    Form10 form;
+    for (QObject* o : designedControls(&form)) {
+        QStringList texts;
+        if (auto* tt = dynamic_cast<TranslatableTexts*>(o))
+            texts = tt->texts();
+        else
+            texts << GetPropertyValue(o, u"Caption"_qs);
+        for (const QString& t : texts)
+            if (!t.trimmed().isEmpty())
+                EXPECT_TRUE(tsv.contains(t)) << t.toStdString();
+    }
 }
 
 } // namespace nbx::test
