@@ -50,7 +50,10 @@ QStringList tableColumns(QSqlDatabase db, const QString& table, const QString& s
 bool hasUniqueKey(QSqlDatabase db, const QString& table)
 {
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT COUNT(*) FROM pragma_index_list(?, 'main') WHERE \"unique\""));
+    // A one-column integer primary key is the rowid and has no index of its own.
+    q.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM pragma_table_info(?, 'main') WHERE pk > 0)"
+                             " + (SELECT COUNT(*) FROM pragma_index_list(?, 'main') WHERE \"unique\")"));
+    q.addBindValue(table);
     q.addBindValue(table);
     return q.exec() && q.next() && q.value(0).toInt() > 0;
 }
@@ -157,7 +160,7 @@ MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
             sql = QStringLiteral("INSERT OR IGNORE INTO %1 (%2) SELECT %3 FROM %4")
                       .arg(into, quotedList(cols), quotedList(srcCols), from);
         else
-            sql = QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 AS s WHERE NOT EXISTS (SELECT 1 FROM %1 AS m WHERE %5)")
+            sql = QStringLiteral("INSERT OR IGNORE INTO %1 (%2) SELECT %3 FROM %4 AS s WHERE NOT EXISTS (SELECT 1 FROM %1 AS m WHERE %5)")
                       .arg(into, quotedList(cols), quotedList(srcCols, QStringLiteral("s.")), from,
                            sameRow(cols, QStringLiteral("m."), srcCols, QStringLiteral("s.")));
         QSqlQuery q(main);
@@ -234,7 +237,7 @@ MergeResult mergeAccess(QSqlDatabase main, AccessReader& reader)
                         marks << QStringLiteral("?");
                     const QString sql = unique
                         ? QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)").arg(into, quotedList(cols), marks.join(u','))
-                        : QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %4)")
+                        : QStringLiteral("INSERT OR IGNORE INTO %1 (%2) SELECT %3 WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %4)")
                               .arg(into, quotedList(cols), marks.join(u','), sameRow(cols, QString(), cols, QString()));
                     if (!insert.prepare(sql)) {
                         error = insert.lastError().text();
