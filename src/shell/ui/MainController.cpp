@@ -1,7 +1,9 @@
 #include "shell/ui/MainController.h"
 
+#include "import/ui/Form16.h"
 #include "link/Link.h"
 #include "localisation/ui/Form7.h"
+#include "programming/ui/Form10.h"
 #include "programming/ui/Form2.h"
 #include "records/ui/Form9.h"
 #include "reports/ui/ReportPrinting.h"
@@ -61,8 +63,10 @@ void registerProgramWindows()
     registerExportableWindow(4, QStringLiteral("Form4"), [] { return std::make_unique<Form4>(); });
     registerExportableWindow(7, QStringLiteral("Form7"), [] { return std::make_unique<Form7>(); });
     registerExportableWindow(9, QStringLiteral("Form9"), [] { return std::make_unique<Form9>(); });
+    registerExportableWindow(10, QStringLiteral("Form10"), [] { return std::make_unique<Form10>(); });
     registerExportableWindow(11, QStringLiteral("Form11"), [] { return std::make_unique<Form11>(linkState()); });
     registerExportableWindow(12, QStringLiteral("Form12"), [] { return std::make_unique<Form12>(linkState()); });
+    registerExportableWindow(16, QStringLiteral("Form16"), [] { return std::make_unique<Form16>(); });
 }
 
 } // namespace nbx
