@@ -37,7 +37,10 @@ bool isFrameFault(Fault f)
         || f == Fault::BadLength || f == Fault::LengthTooLong || f == Fault::ShortLength;
 }
 
-bool answersWithFrame(int command) { return command == 0x01 || command == 0x04; }
+bool answersWithFrame(int command)
+{
+    return command == 0x01 || command == 0x04 || StreamEngine::isStreamCommand(command);
+}
 
 bool faultApplies(Fault f, int command)
 {
@@ -198,6 +201,7 @@ struct Simulator::Impl {
     QList<FrameEntry> frames;
     QStringList events;
     std::function<void(const QString&)> sink;
+    StreamEngine streams;
 
     QByteArray storedBlock;
     QByteArray storedClockBytes;
@@ -322,6 +326,10 @@ struct Simulator::Impl {
     void answer(const DecodedFrame& f)
     {
         const int cmd = f.command;
+        if (StreamEngine::isStreamCommand(cmd)) {
+            streams.start(cmd, now());
+            return;
+        }
         const QString name =
             QStringLiteral("0x") + QString::number(cmd, 16).rightJustified(2, QLatin1Char('0')).toUpper();
         switch (cmd) {
@@ -496,10 +504,12 @@ struct Simulator::Impl {
             plusRun = 0;
             if (b == kCan) {
                 event(QStringLiteral("CAN"));
+                streams.can(t);
                 return;
             }
             if (b == kAck) {
-                event(QStringLiteral("ACK with no stream running"));
+                if (!streams.ack(t))
+                    event(QStringLiteral("ACK with no stream running"));
                 return;
             }
         }
@@ -565,6 +575,10 @@ struct Simulator::Impl {
                 const qint64 t = now();
                 if (!out.empty())
                     timeoutMs = int(std::max<qint64>(0, (out.front().due - t + 999) / 1000));
+                if (const qint64 due = streams.nextDueUs(); due >= 0) {
+                    const int ms = int(std::max<qint64>(0, (due - t + 999) / 1000));
+                    timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+                }
                 if (rx.inFrame()) {
                     const qint64 left = lastRx + qint64(frameTimeoutMs) * 1000 - t;
                     const int ms = int(std::max<qint64>(0, (left + 999) / 1000));
@@ -589,6 +603,7 @@ struct Simulator::Impl {
                 // Nobody holds the slave open; wait a little rather than spin.
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
+            streams.tick(now());
             wantWritable = !flushDue();
             if (rx.inFrame() && now() - lastRx >= qint64(frameTimeoutMs) * 1000) {
                 event(QStringLiteral("frame from the program stalled: dropped"));
@@ -601,6 +616,12 @@ struct Simulator::Impl {
 Simulator::Simulator(DeviceConfig cfg) : d(std::make_unique<Impl>())
 {
     d->cfg = std::move(cfg);
+    Impl* impl = d.get();
+    d->streams.setIo({[impl](const QByteArray& b) { impl->queue(b, 0); },
+                      [impl](int command) { return impl->takeFault(command); },
+                      [](const QByteArray& frame, Fault f) { return Impl::damage(frame, f); },
+                      [impl](const QString& text) { impl->event(text); },
+                      [impl] { return impl->out.empty(); }});
 }
 
 Simulator::~Simulator() { stop(); }
@@ -715,6 +736,18 @@ void Simulator::setBadFrameAnswer(int byte)
 {
     std::lock_guard<std::mutex> lock(d->mu);
     d->badFrameAnswer = byte < 0 ? -1 : (byte & 0xFF);
+}
+
+void Simulator::setStreamScript(const StreamScript& script)
+{
+    std::lock_guard<std::mutex> lock(d->mu);
+    d->streams.setScript(script);
+}
+
+StreamScript Simulator::streamScript() const
+{
+    std::lock_guard<std::mutex> lock(d->mu);
+    return d->streams.script();
 }
 
 QList<LogEntry> Simulator::log() const
