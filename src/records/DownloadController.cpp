@@ -1,0 +1,106 @@
+#include "records/DownloadController.h"
+
+#include "common/Prompter.h"
+#include "link/Link.h"
+#include "link/LinkSession.h"
+#include "localisation/Strings.h"
+#include "records/RecordStore.h"
+#include "records/RecordTransfer.h"
+#include "records/RecordsState.h"
+
+namespace nbx {
+
+DownloadController::DownloadController(Link& link, DownloadUi& ui, Clock now)
+    : link_(link), ui_(ui), now_(now ? std::move(now) : Clock(&QDateTime::currentDateTime))
+{
+}
+
+void DownloadController::stop()
+{
+    link_.state.PararRecepcion = true;
+    link_.state.PararMarcado = true;
+}
+
+bool DownloadController::run()
+{
+    if (running_)
+        return false;
+    if (ui_.shownSerial() == 0) {
+        prompter().message(GetS(28), Prompter::Icon::Information);
+        return false;
+    }
+    running_ = true;
+    bool rangeAccepted = false;
+    bool done = false;
+    SessionHooks hooks;
+    hooks.phone = ui_.phone();
+    hooks.before = [&] {
+        RecordsState& st = recordsState();
+        st.rangoCancelado = !ui_.askRange(st.rangoFechas);
+        rangeAccepted = !st.rangoCancelado;
+        range_ = st.rangoFechas;
+        return rangeAccepted;
+    };
+    hooks.busy = [&](bool on) {
+        if (on) {
+            frames_ = 0;
+            ui_.setCounter(0);
+        }
+        ui_.setBusy(on);
+    };
+    hooks.exchange = [&](Link&) {
+        done = exchange();
+        return done;
+    };
+    const SessionOutcome out = LinkSession(link_, Operation::DescargarRegistros, hooks).run();
+    link_.state.PararRecepcion = false;
+    link_.state.PararMarcado = false;
+    // Every ending after an accepted range reloads the device shown with what was stored.
+    if (out != SessionOutcome::Refused && rangeAccepted)
+        ui_.reloadDevice();
+    running_ = false;
+    return done;
+}
+
+bool DownloadController::exchange()
+{
+    LinkState& st = link_.state;
+    const qint32 serial = st.NumeroSerieEqp;
+    if (serial != ui_.shownSerial() && !ui_.showDevice(serial)) {
+        prompter().message(GetS(29) + QString::number(serial), Prompter::Icon::Critical);
+        return false;
+    }
+    RecordStore store;
+    TransferContext c{link_, store, serial, range_.from(), [this] { ui_.setCounter(++frames_); }};
+    auto request = [this](uint8_t command) { link_.port.write(requestFrame(command, range_)); };
+
+    request(cmd::ComandoTotales);
+    Totals totals;
+    const QDateTime stamp = now_();
+    if (!RecibirTotales(c, stamp, &totals))
+        return false;
+    ui_.showTotals(totals, stamp);
+
+    request(cmd::ComandoFechas);
+    if (!RecibirFechas(c))
+        return false;
+
+    request(cmd::ComandoIntervalos);
+    if (!RecibirIntervalos(c) || st.PararRecepcion)
+        return false;
+
+    request(cmd::ComandoSesiones);
+    const bool ok = RecibirSesiones(c);
+    QString error;
+    if (!store.commit(&error)) {
+        prompter().message(error, Prompter::Icon::Critical);
+        return false;
+    }
+    // A download stopped between two session records is not reported as complete.
+    if (!ok || st.PararRecepcion)
+        return false;
+    prompter().message(GetS(61), Prompter::Icon::Information);
+    return true;
+}
+
+} // namespace nbx

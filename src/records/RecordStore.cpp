@@ -1,0 +1,206 @@
+#include "records/RecordStore.h"
+
+#include <QSqlError>
+#include <QStringList>
+#include <QVariant>
+
+namespace nbx {
+
+namespace {
+
+QString placeholders(int n)
+{
+    QStringList q;
+    for (int i = 0; i < n; ++i)
+        q << QStringLiteral("?");
+    return q.join(QLatin1Char(','));
+}
+
+QString columnList(const QStringList& cols)
+{
+    QStringList q;
+    for (const QString& c : cols)
+        q << quoteIdentifier(c);
+    return q.join(QLatin1Char(','));
+}
+
+void bindAll(QSqlQuery& q, const QVariantList& values)
+{
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values[i]);
+}
+
+} // namespace
+
+RecordStore::RecordStore(QSqlDatabase db, int maxUncommittedMs) : db_(std::move(db)), maxMs_(maxUncommittedMs)
+{
+    timer_.setSingleShot(true);
+    timer_.callOnTimeout([this] {
+        QString why;
+        if (!commit(&why))
+            deferredError_ = why;
+    });
+}
+
+RecordStore::~RecordStore() { commit(); }
+
+bool RecordStore::prepare(std::unique_ptr<QSqlQuery>& q, const QString& sql, QString* error)
+{
+    if (q)
+        return true;
+    q = std::make_unique<QSqlQuery>(db_);
+    if (q->prepare(sql))
+        return true;
+    if (error)
+        *error = q->lastError().text();
+    q.reset();
+    return false;
+}
+
+bool RecordStore::begin(QString* error)
+{
+    if (!deferredError_.isEmpty()) {
+        if (error)
+            *error = deferredError_;
+        return false;
+    }
+    if (inTransaction_)
+        return true;
+    if (!db_.transaction()) {
+        if (error)
+            *error = db_.lastError().text();
+        return false;
+    }
+    inTransaction_ = true;
+    age_.start();
+    timer_.start(maxMs_);
+    return true;
+}
+
+bool RecordStore::commit(QString* error)
+{
+    timer_.stop();
+    if (!inTransaction_)
+        return true;
+    inTransaction_ = false;
+    if (db_.commit())
+        return true;
+    if (error)
+        *error = db_.lastError().text();
+    db_.rollback();
+    return false;
+}
+
+// After a statement: its failure is reported with what came before kept; a group older than the
+// limit is committed at once.
+bool RecordStore::afterWrite(bool ok, const QSqlQuery& q, QString* error)
+{
+    if (!ok) {
+        if (error)
+            *error = q.lastError().text();
+        commit();
+        return false;
+    }
+    if (age_.elapsed() >= maxMs_)
+        return commit(error);
+    return true;
+}
+
+bool RecordStore::storeTotals(qint32 serial, const Totals& t, const QDateTime& stamp, QString* error)
+{
+    if (!begin(error))
+        return false;
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("UPDATE Programacion SET DFechaTotales=?, THoraTotales=?, LPasadasLocal=?, "
+                             "LPasadasVecino=?, LE3=?, LCB=? WHERE LNumeroSerie=?"));
+    bindAll(q, {stamp.date().toString(Qt::ISODate), stamp.time().toString(QStringLiteral("HH:mm:ss")),
+                t.pasadasLocal, t.pasadasVecino, t.e3, t.cb, serial});
+    return afterWrite(q.exec(), q, error);
+}
+
+bool RecordStore::storeDay(const QString& table, qint32 serial, const DayEntry& e, QString* error)
+{
+    const QVariantList key{serial, e.fecha.toString(Qt::ISODate), e.hora};
+    QSqlQuery find(db_);
+    find.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE LNumeroSerie=? AND DFecha=? AND THora=? LIMIT 1")
+                     .arg(quoteIdentifier(table)));
+    bindAll(find, key);
+    if (!find.exec())
+        return afterWrite(false, find, error);
+    if (find.next())
+        return true; // already stored with the same values
+    QSqlQuery ins(db_);
+    ins.prepare(QStringLiteral("INSERT INTO %1 (LNumeroSerie, DFecha, THora) VALUES (?,?,?)")
+                    .arg(quoteIdentifier(table)));
+    bindAll(ins, key);
+    return afterWrite(ins.exec(), ins, error);
+}
+
+bool RecordStore::storeDays(qint32 serial, const DayLists& days, QString* error)
+{
+    if (!begin(error))
+        return false;
+    for (const DayEntry& e : days.borrados)
+        if (!storeDay(QStringLiteral("DiaBorrado"), serial, e, error))
+            return false;
+    for (const DayEntry& e : days.reprogramados)
+        if (!storeDay(QStringLiteral("DiaReprogramado"), serial, e, error))
+            return false;
+    return true;
+}
+
+bool RecordStore::storeInterval(const IntervalRecord& r, QString* error)
+{
+    if (!begin(error))
+        return false;
+    if (!interval_) {
+        const QStringList cols = schemaColumns(QStringLiteral("Intervalos"));
+        QStringList sets;
+        for (const QString& c : cols.mid(3))
+            sets << QStringLiteral("%1=excluded.%1").arg(quoteIdentifier(c));
+        const QString sql = QStringLiteral("INSERT INTO Intervalos (%1) VALUES (%2) "
+                                           "ON CONFLICT(LNumeroSerie, DFechaInicio, THoraInicio) DO UPDATE SET %3")
+                                .arg(columnList(cols), placeholders(int(cols.size())), sets.join(QLatin1Char(',')));
+        if (!prepare(interval_, sql, error)) {
+            commit();
+            return false;
+        }
+    }
+    bindAll(*interval_, r.values());
+    return afterWrite(interval_->exec(), *interval_, error);
+}
+
+bool RecordStore::storeSession(const SessionRecord& r, QString* error)
+{
+    if (!begin(error))
+        return false;
+    const QStringList cols = schemaColumns(QStringLiteral("Sesiones"));
+    QStringList sets;
+    for (const QString& c : cols)
+        sets << quoteIdentifier(c) + QStringLiteral("=?");
+    if (!prepare(sessionFind_, QStringLiteral("SELECT rowid FROM Sesiones WHERE LNumeroSerie=? AND DFechaInicio=? "
+                                              "AND THoraInicio=? ORDER BY rowid LIMIT 1"), error)
+        || !prepare(sessionUpdate_, QStringLiteral("UPDATE Sesiones SET %1 WHERE rowid=?").arg(sets.join(QLatin1Char(','))),
+                    error)
+        || !prepare(sessionInsert_, QStringLiteral("INSERT INTO Sesiones (%1) VALUES (%2)")
+                                        .arg(columnList(cols), placeholders(int(cols.size()))), error)) {
+        commit();
+        return false;
+    }
+    const QVariantList values = r.values();
+    bindAll(*sessionFind_, {values[0], values[1], values[2]});
+    if (!sessionFind_->exec())
+        return afterWrite(false, *sessionFind_, error);
+    if (sessionFind_->next()) {
+        const QVariant rowid = sessionFind_->value(0);
+        sessionFind_->finish();
+        bindAll(*sessionUpdate_, values);
+        sessionUpdate_->bindValue(int(values.size()), rowid);
+        return afterWrite(sessionUpdate_->exec(), *sessionUpdate_, error);
+    }
+    sessionFind_->finish();
+    bindAll(*sessionInsert_, values);
+    return afterWrite(sessionInsert_->exec(), *sessionInsert_, error);
+}
+
+} // namespace nbx

@@ -1,0 +1,50 @@
+// Storage of downloaded records: totals, erasure and reprogramming days, intervals (one row per
+// start moment, updated on a second download) and sessions (the first row with the same start is
+// updated). Writes are grouped in transactions, but a group never holds more than 250 ms of
+// received records: a timer commits it while the transfer waits for the next frame.
+#pragma once
+
+#include "common/Database.h"
+#include "records/RecordFrames.h"
+
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTimer>
+#include <memory>
+
+namespace nbx {
+
+class RecordStore {
+public:
+    explicit RecordStore(QSqlDatabase db = mainDb(), int maxUncommittedMs = 250);
+    ~RecordStore(); // commits what is pending
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+
+    // Each returns false with the database's description on failure.
+    bool storeTotals(qint32 serial, const Totals& t, const QDateTime& stamp, QString* error);
+    bool storeDays(qint32 serial, const DayLists& days, QString* error);
+    bool storeInterval(const IntervalRecord& r, QString* error);
+    bool storeSession(const SessionRecord& r, QString* error);
+
+    // Commits the open group (nothing to do when none is open).
+    bool commit(QString* error = nullptr);
+    bool pending() const { return inTransaction_; }
+
+private:
+    bool begin(QString* error);
+    bool afterWrite(bool ok, const QSqlQuery& q, QString* error);
+    bool prepare(std::unique_ptr<QSqlQuery>& q, const QString& sql, QString* error);
+    bool storeDay(const QString& table, qint32 serial, const DayEntry& e, QString* error);
+
+    QSqlDatabase db_;
+    int maxMs_;
+    bool inTransaction_ = false;
+    QElapsedTimer age_;
+    QTimer timer_;
+    QString deferredError_; // a commit the timer could not make
+    std::unique_ptr<QSqlQuery> interval_, sessionFind_, sessionUpdate_, sessionInsert_;
+};
+
+} // namespace nbx

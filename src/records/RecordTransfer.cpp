@@ -1,0 +1,120 @@
+#include "records/RecordTransfer.h"
+
+#include "common/Prompter.h"
+#include "link/FrameReceiver.h"
+#include "link/Link.h"
+#include "records/RecordStore.h"
+
+namespace nbx {
+
+namespace {
+
+// One frame within the records' inactivity interval; messages shown by the receiver.
+bool receive(Link& link)
+{
+    InactivityTimer timer(link.clock, link.timing.recordsTimeoutMs);
+    return RecibirTrama(link, timer);
+}
+
+void dbFailure(const QString& error) { prompter().message(error, Prompter::Icon::Critical); }
+
+template <typename Record, typename Decode, typename Store>
+bool recordLoop(TransferContext& c, Decode decode, Store store)
+{
+    Link& link = c.link;
+    auto send = [&link](uint8_t b) { link.port.writeByte(b); };
+    for (bool more = true;;) {
+        if (!more || link.state.PararRecepcion) {
+            if (link.state.PararRecepcion)
+                send(ctl::CAN);
+            return true;
+        }
+        if (!receive(link)) {
+            send(ctl::CAN);
+            return false;
+        }
+        if (c.counted)
+            c.counted();
+        const Decoded<Record> d = decode(link.BufferTrama, c.from, c.serial);
+        QString error;
+        switch (d.verdict) {
+        case Verdict::End:
+            more = false;
+            break;
+        case Verdict::Short:
+            showReceiveError(ReceiveResult::BadFrame);
+            send(ctl::CAN);
+            return false;
+        case Verdict::Skip:
+        case Verdict::Drop:
+            send(ctl::ACK);
+            break;
+        case Verdict::Older:
+            send(ctl::CAN);
+            more = false;
+            break;
+        case Verdict::Store:
+            if (!store(d.record, &error)) {
+                send(ctl::CAN);
+                dbFailure(error);
+                return false;
+            }
+            send(ctl::ACK);
+            break;
+        }
+    }
+}
+
+} // namespace
+
+bool RecibirTotales(TransferContext& c, const QDateTime& now, Totals* shown)
+{
+    if (!receive(c.link))
+        return false;
+    const std::optional<Totals> t = decodeTotals(c.link.BufferTrama);
+    if (!t) {
+        showReceiveError(ReceiveResult::BadFrame);
+        return false;
+    }
+    QString error;
+    if (!c.store.storeTotals(c.serial, *t, now, &error)) {
+        dbFailure(error);
+        return false;
+    }
+    if (shown)
+        *shown = *t;
+    return true;
+}
+
+bool RecibirFechas(TransferContext& c)
+{
+    if (!receive(c.link))
+        return false;
+    const std::optional<DayLists> days = decodeDates(c.link.BufferTrama);
+    if (!days) {
+        showReceiveError(ReceiveResult::BadFrame);
+        return false;
+    }
+    QString error;
+    if (!c.store.storeDays(c.serial, *days, &error)) {
+        dbFailure(error);
+        return false;
+    }
+    return true;
+}
+
+bool RecibirIntervalos(TransferContext& c)
+{
+    return recordLoop<IntervalRecord>(c, &decodeInterval, [&c](const IntervalRecord& r, QString* e) {
+        return c.store.storeInterval(r, e);
+    });
+}
+
+bool RecibirSesiones(TransferContext& c)
+{
+    return recordLoop<SessionRecord>(c, &decodeSession, [&c](const SessionRecord& r, QString* e) {
+        return c.store.storeSession(r, e);
+    });
+}
+
+} // namespace nbx
