@@ -36,7 +36,7 @@ public:
 
 class LiveRun {
 public:
-    LiveRun(Link& link, LiveKind kind, LiveView& view, const QLocale& locale = QLocale::system());
+    LiveRun(Link& link, LiveKind kind, LiveView& view, const QLocale& locale = QLocale());
 
     // One run, from the connection prompt to the closing; returns when it has ended.
     SessionOutcome run(const QString& sheetSerial, const QString& phone);

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -75,13 +76,21 @@ LiveWindow::~LiveWindow() { giveSheetBack(); }
 void LiveWindow::Form_Load()
 {
     TranslateForm(this);
-    adjustSize();
     if (sheet_) {
         sheet_->setEnabled(false);
         telefonoActual_ = sheet_->MaskTelefono->text();
+    }
+}
+
+void LiveWindow::showEvent(QShowEvent* event)
+{
+    // Placed once its own height is known: the load's texts are in by now.
+    if (sheet_ && !event->spontaneous()) {
+        adjustSize();
         const int dpi = sheet_->screen() ? int(sheet_->screen()->logicalDotsPerInchY()) : 96;
         move(livePlacement(sheet_->frameGeometry(), frameGeometry().height(), dpi));
     }
+    QDialog::showEvent(event);
 }
 
 int LiveWindow::exec()

@@ -57,6 +57,7 @@ protected:
     QVBoxLayout* body() const { return body_; }
 
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
     void setBusy(bool on) override;
     void setHelpEnabled(bool on) override;
