@@ -2,10 +2,12 @@
 
 #include "link/Link.h"
 #include "localisation/ui/Form7.h"
+#include "programming/ui/Form10.h"
 #include "programming/ui/Form2.h"
 #include "programming/ui/Form13.h"
 #include "programming/ui/Form14.h"
 #include "programming/ui/Form3.h"
+#include "records/ui/Form9.h"
 #include "localisation/ui/StringExport.h"
 #include "shell/ui/Form1.h"
 #include "shell/ui/Form11.h"
@@ -61,6 +63,8 @@ void registerProgramWindows()
     registerExportableWindow(3, QStringLiteral("Form3"), [] { return std::make_unique<Form3>(); });
     registerExportableWindow(4, QStringLiteral("Form4"), [] { return std::make_unique<Form4>(); });
     registerExportableWindow(7, QStringLiteral("Form7"), [] { return std::make_unique<Form7>(); });
+    registerExportableWindow(9, QStringLiteral("Form9"), [] { return std::make_unique<Form9>(); });
+    registerExportableWindow(10, QStringLiteral("Form10"), [] { return std::make_unique<Form10>(); });
     registerExportableWindow(11, QStringLiteral("Form11"), [] { return std::make_unique<Form11>(linkState()); });
     registerExportableWindow(12, QStringLiteral("Form12"), [] { return std::make_unique<Form12>(linkState()); });
     registerExportableWindow(13, QStringLiteral("Form13"), [] { return std::make_unique<Form13>(); });
