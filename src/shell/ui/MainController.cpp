@@ -1,5 +1,6 @@
 #include "shell/ui/MainController.h"
 
+#include "import/ui/Form16.h"
 #include "link/Link.h"
 #include "localisation/ui/Form7.h"
 #include "programming/ui/Form10.h"
@@ -69,6 +70,7 @@ void registerProgramWindows()
     registerExportableWindow(12, QStringLiteral("Form12"), [] { return std::make_unique<Form12>(linkState()); });
     registerExportableWindow(13, QStringLiteral("Form13"), [] { return std::make_unique<Form13>(); });
     registerExportableWindow(14, QStringLiteral("Form14"), [] { return std::make_unique<Form14>(); });
+    registerExportableWindow(16, QStringLiteral("Form16"), [] { return std::make_unique<Form16>(); });
 }
 
 } // namespace nbx
