@@ -44,6 +44,12 @@ namespace nbx {
 
 namespace {
 
+std::function<void(Form2&)>& printHandler()
+{
+    static std::function<void(Form2&)> handler;
+    return handler;
+}
+
 // The sheet date box shows its minimum date as a blank: a sheet without a date.
 const QDate kNoDate(1949, 12, 31);
 
@@ -543,6 +549,7 @@ void Form2::buildButtons()
     // The records window and printing come with their own windows.
     for (QPushButton* b : {SSCommandIncidencias, SSCommandImprimir})
         b->setEnabled(false);
+    SSCommandImprimir->setEnabled(bool(printHandler()));
 
     SSPanel2 = new QFrame(this);
     SSPanel2->setObjectName(QStringLiteral("SSPanel2"));
@@ -652,6 +659,7 @@ void Form2::wire()
     connect(SSCommandCalibracio, &QPushButton::clicked, this, &Form2::SSCommandCalibracio_Click);
     connect(SSCommandSonometro, &QPushButton::clicked, this, &Form2::SSCommandSonometro_Click);
     connect(SSCommandHelp, &QPushButton::clicked, this, &Form2::SSCommandHelp_Click);
+    connect(SSCommandImprimir, &QPushButton::clicked, this, &Form2::SSCommandImprimir_Click);
 
     auto setsFlag = [] { programmingState().fichaModificada = true; };
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{CheckCambioHora, OptionLocalLeq125, OptionVeiNo,
@@ -957,6 +965,14 @@ void Form2::SSCommandBuscar_Click()
 void Form2::SSCommandExit_Click() { close(); }
 
 void Form2::SSCommandHelp_Click() { AbrirAyuda(); }
+
+void Form2::setPrintHandler(std::function<void(Form2&)> handler) { printHandler() = std::move(handler); }
+
+void Form2::SSCommandImprimir_Click()
+{
+    if (printHandler())
+        printHandler()(*this);
+}
 
 void Form2::Timer1_Timer()
 {

@@ -9,6 +9,7 @@
 #include "programming/ui/Form14.h"
 #include "programming/ui/Form3.h"
 #include "records/ui/Form9.h"
+#include "reports/ui/ReportPrinting.h"
 #include "localisation/ui/StringExport.h"
 #include "shell/ui/Form1.h"
 #include "shell/ui/Form11.h"
@@ -59,6 +60,7 @@ void MainController::reloadForLanguage(int codigoIdioma)
 
 void registerProgramWindows()
 {
+    installReportPrinting();
     registerExportableWindow(1, QStringLiteral("Form1"), [] { return std::make_unique<Form1>(); });
     registerExportableWindow(2, QStringLiteral("Form2"), [] { return std::make_unique<Form2>(); });
     registerExportableWindow(3, QStringLiteral("Form3"), [] { return std::make_unique<Form3>(); });
