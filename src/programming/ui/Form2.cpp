@@ -10,6 +10,9 @@
 #include "programming/FieldRules.h"
 #include "programming/SavePrompt.h"
 #include "programming/SheetText.h"
+#include "programming/ui/Form13.h"
+#include "programming/ui/Form14.h"
+#include "programming/ui/Form3.h"
 #include "programming/ui/Form10.h"
 #include "programming/ui/IntervalGrid.h"
 
@@ -228,6 +231,24 @@ void Form2::SSCommandTransmitir_Click() { exchange_->Transmitir(); }
 void Form2::SSCommandBorrat_Click() { exchange_->Borrat(); }
 void Form2::CommandCanviClau_Click() { exchange_->CanviClau(); }
 void Form2::SSCommandTest_Click() { exchange_->Test(); }
+
+void Form2::SSCommandRealTime_Click()
+{
+    Form3 window(this);
+    window.exec();
+}
+
+void Form2::SSCommandCalibracio_Click()
+{
+    Form13 window(this);
+    window.exec();
+}
+
+void Form2::SSCommandSonometro_Click()
+{
+    Form14 window(this);
+    window.exec();
+}
 
 void Form2::buildHeader()
 {
@@ -525,9 +546,8 @@ void Form2::buildButtons()
     SSCommandCalibracio = makeButton(QStringLiteral("SSCommandCalibracio"), QStringLiteral("Calibración"), this);
     SSCommandSonometro = makeButton(QStringLiteral("SSCommandSonometro"), QStringLiteral("Sonómetro"), this);
 
-    // The live windows, the records window and printing come with their own windows.
-    for (QPushButton* b : {SSCommandRealTime, SSCommandCalibracio, SSCommandSonometro, SSCommandIncidencias,
-                           SSCommandImprimir})
+    // The records window and printing come with their own windows.
+    for (QPushButton* b : {SSCommandIncidencias, SSCommandImprimir})
         b->setEnabled(false);
     SSCommandImprimir->setEnabled(bool(printHandler()));
 
@@ -635,6 +655,9 @@ void Form2::wire()
     connect(SSCommandBorrat, &QPushButton::clicked, this, &Form2::SSCommandBorrat_Click);
     connect(CommandCanviClau, &QPushButton::clicked, this, &Form2::CommandCanviClau_Click);
     connect(SSCommandTest, &QPushButton::clicked, this, &Form2::SSCommandTest_Click);
+    connect(SSCommandRealTime, &QPushButton::clicked, this, &Form2::SSCommandRealTime_Click);
+    connect(SSCommandCalibracio, &QPushButton::clicked, this, &Form2::SSCommandCalibracio_Click);
+    connect(SSCommandSonometro, &QPushButton::clicked, this, &Form2::SSCommandSonometro_Click);
     connect(SSCommandHelp, &QPushButton::clicked, this, &Form2::SSCommandHelp_Click);
     connect(SSCommandImprimir, &QPushButton::clicked, this, &Form2::SSCommandImprimir_Click);
 

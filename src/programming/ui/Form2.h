@@ -154,6 +154,10 @@ public slots:
     void SSCommandBorrat_Click();
     void CommandCanviClau_Click();
     void SSCommandTest_Click();
+    // The live windows, modal over the sheet.
+    void SSCommandRealTime_Click();
+    void SSCommandCalibracio_Click();
+    void SSCommandSonometro_Click();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
