@@ -10,6 +10,10 @@
 #include "programming/FieldRules.h"
 #include "programming/SavePrompt.h"
 #include "programming/SheetText.h"
+#include "programming/ui/Form13.h"
+#include "programming/ui/Form14.h"
+#include "programming/ui/Form3.h"
+#include "programming/ui/Form10.h"
 #include "programming/ui/IntervalGrid.h"
 
 #include <QApplication>
@@ -39,6 +43,12 @@
 namespace nbx {
 
 namespace {
+
+std::function<void(Form2&)>& printHandler()
+{
+    static std::function<void(Form2&)> handler;
+    return handler;
+}
 
 // The sheet date box shows its minimum date as a blank: a sheet without a date.
 const QDate kNoDate(1949, 12, 31);
@@ -226,6 +236,24 @@ void Form2::SSCommandTransmitir_Click() { exchange_->Transmitir(); }
 void Form2::SSCommandBorrat_Click() { exchange_->Borrat(); }
 void Form2::CommandCanviClau_Click() { exchange_->CanviClau(); }
 void Form2::SSCommandTest_Click() { exchange_->Test(); }
+
+void Form2::SSCommandRealTime_Click()
+{
+    Form3 window(this);
+    window.exec();
+}
+
+void Form2::SSCommandCalibracio_Click()
+{
+    Form13 window(this);
+    window.exec();
+}
+
+void Form2::SSCommandSonometro_Click()
+{
+    Form14 window(this);
+    window.exec();
+}
 
 void Form2::buildHeader()
 {
@@ -523,10 +551,10 @@ void Form2::buildButtons()
     SSCommandCalibracio = makeButton(QStringLiteral("SSCommandCalibracio"), QStringLiteral("Calibración"), this);
     SSCommandSonometro = makeButton(QStringLiteral("SSCommandSonometro"), QStringLiteral("Sonómetro"), this);
 
-    // The live windows, the records window and printing come with their own windows.
-    for (QPushButton* b : {SSCommandRealTime, SSCommandCalibracio, SSCommandSonometro, SSCommandIncidencias,
-                           SSCommandImprimir})
+    // The records window and printing come with their own windows.
+    for (QPushButton* b : {SSCommandIncidencias, SSCommandImprimir})
         b->setEnabled(false);
+    SSCommandImprimir->setEnabled(bool(printHandler()));
 
     SSPanel2 = new QFrame(this);
     SSPanel2->setObjectName(QStringLiteral("SSPanel2"));
@@ -632,7 +660,11 @@ void Form2::wire()
     connect(SSCommandBorrat, &QPushButton::clicked, this, &Form2::SSCommandBorrat_Click);
     connect(CommandCanviClau, &QPushButton::clicked, this, &Form2::CommandCanviClau_Click);
     connect(SSCommandTest, &QPushButton::clicked, this, &Form2::SSCommandTest_Click);
+    connect(SSCommandRealTime, &QPushButton::clicked, this, &Form2::SSCommandRealTime_Click);
+    connect(SSCommandCalibracio, &QPushButton::clicked, this, &Form2::SSCommandCalibracio_Click);
+    connect(SSCommandSonometro, &QPushButton::clicked, this, &Form2::SSCommandSonometro_Click);
     connect(SSCommandHelp, &QPushButton::clicked, this, &Form2::SSCommandHelp_Click);
+    connect(SSCommandImprimir, &QPushButton::clicked, this, &Form2::SSCommandImprimir_Click);
 
     auto setsFlag = [] { programmingState().fichaModificada = true; };
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{CheckCambioHora, OptionLocalLeq125, OptionVeiNo,
@@ -954,6 +986,14 @@ void Form2::SSCommandExit_Click() { close(); }
 
 void Form2::SSCommandHelp_Click() { AbrirAyuda(); }
 
+void Form2::setPrintHandler(std::function<void(Form2&)> handler) { printHandler() = std::move(handler); }
+
+void Form2::SSCommandImprimir_Click()
+{
+    if (printHandler())
+        printHandler()(*this);
+}
+
 void Form2::Timer1_Timer()
 {
     const QDateTime now = clock_();
@@ -1006,6 +1046,15 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
         // A click in the serial box puts the caret after the last character.
         if (w == MaskNumeroSerie)
             QTimer::singleShot(0, MaskNumeroSerie, [e = MaskNumeroSerie] { e->end(false); });
+        // The weekday boxes are edited only through the weekly editor (not while a device
+        // operation is reading the sheet).
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && w->isEnabled() && !DeviceOperationGuard::running()
+            && (std::find(weekdayIni.begin(), weekdayIni.end(), w) != weekdayIni.end()
+                || std::find(weekdayFi.begin(), weekdayFi.end(), w) != weekdayFi.end())) {
+            // Opened once the click is over, so the editor gets the mouse from the start.
+            QTimer::singleShot(0, this, [this] { openWeekEditor(*this); });
+        }
         return false;
     }
     // Only the widget the key is meant for; a key passed on to its parents is not seen again.
