@@ -40,6 +40,8 @@ namespace nbx {
 
 namespace {
 
+std::function<void()> g_recordsOpener;
+
 // The sheet date box shows its minimum date as a blank: a sheet without a date.
 const QDate kNoDate(1949, 12, 31);
 
@@ -519,9 +521,9 @@ void Form2::buildButtons()
     SSCommandSonometro = makeButton(QStringLiteral("SSCommandSonometro"), QStringLiteral("Sonómetro"), this);
 
     // The live windows, the records window and printing come with their own windows.
-    for (QPushButton* b : {SSCommandRealTime, SSCommandCalibracio, SSCommandSonometro, SSCommandIncidencias,
-                           SSCommandImprimir})
+    for (QPushButton* b : {SSCommandRealTime, SSCommandCalibracio, SSCommandSonometro, SSCommandImprimir})
         b->setEnabled(false);
+    SSCommandIncidencias->setEnabled(bool(g_recordsOpener));
 
     SSPanel2 = new QFrame(this);
     SSPanel2->setObjectName(QStringLiteral("SSPanel2"));
@@ -627,6 +629,7 @@ void Form2::wire()
     connect(SSCommandBorrat, &QPushButton::clicked, this, &Form2::SSCommandBorrat_Click);
     connect(CommandCanviClau, &QPushButton::clicked, this, &Form2::CommandCanviClau_Click);
     connect(SSCommandTest, &QPushButton::clicked, this, &Form2::SSCommandTest_Click);
+    connect(SSCommandIncidencias, &QPushButton::clicked, this, &Form2::SSCommandIncidencias_Click);
     connect(SSCommandHelp, &QPushButton::clicked, this, &Form2::SSCommandHelp_Click);
 
     auto setsFlag = [] { programmingState().fichaModificada = true; };
@@ -939,6 +942,15 @@ void Form2::Timer1_Timer()
     const QDateTime now = clock_();
     TextFecha->setText(formatSheetDate(now.date()));
     TextHora->setText(formatLongTime(now.time()));
+}
+
+void Form2::setRecordsOpener(std::function<void()> open) { g_recordsOpener = std::move(open); }
+
+void Form2::SSCommandIncidencias_Click()
+{
+    const std::function<void()> open = g_recordsOpener;
+    if (open && close())
+        open();
 }
 
 void Form2::closeEvent(QCloseEvent* event)
