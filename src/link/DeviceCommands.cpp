@@ -9,12 +9,19 @@ namespace nbx {
 int EnvioPausado(Link& link, const QByteArray& frameToEtx, int waitMs)
 {
     Waiter w = link.waiter();
+    // A late or repeated byte of an earlier exchange must not be taken for this answer.
+    link.port.clearInput();
     for (char c : frameToEtx) {
         link.port.write(QByteArray(1, c));
         w.pause(link.timing.paceMs);
     }
     link.port.write(QByteArray(1, char(xorOf(frameToEtx))));
-    if (w.waitForData(waitMs, nullptr) != Waiter::Result::Data)
+    const Waiter::Result r = w.waitForData(waitMs, nullptr);
+    if (r == Waiter::Result::LineLost) {
+        link.reportLineLost();
+        return kResultadoPerdido;
+    }
+    if (r != Waiter::Result::Data)
         return kResultadoNada;
     const int b = link.port.readByte();
     if (b < 0)

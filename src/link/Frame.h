@@ -41,6 +41,8 @@ inline constexpr uint8_t ComandoSonometro = 0x11;
 inline constexpr int kResultadoAck = 6;
 inline constexpr int kResultadoOtro = 21;
 inline constexpr int kResultadoNada = 24;
+// The port was lost while waiting; its message is already shown and the port closed.
+inline constexpr int kResultadoPerdido = -3;
 
 inline constexpr int kMinFrame = 6;
 inline constexpr int kMaxFrame = 513;

@@ -18,6 +18,8 @@ ReceiveResult receiveFrame(ISerialPort& port, Waiter& waiter, InactivityTimer& t
             return ReceiveResult::Timeout;
         if (w == Waiter::Result::Stopped)
             return ReceiveResult::Stopped;
+        if (w == Waiter::Result::LineLost)
+            return ReceiveResult::LineLost;
         const int b = port.readByte();
         if (b < 0)
             return ReceiveResult::Timeout;
@@ -74,6 +76,8 @@ ReceiveResult RecibirTramaResult(Link& link, InactivityTimer& timer)
     Waiter w = link.waiter();
     const ReceiveResult r = receiveFrame(link.port, w, timer, link.BufferTrama,
                                          &link.state.PararRecepcion, link.timing.stxHuntLimit);
+    if (r == ReceiveResult::LineLost)
+        link.reportLineLost();
     showReceiveError(r);
     return r;
 }

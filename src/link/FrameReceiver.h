@@ -8,7 +8,7 @@ namespace nbx {
 
 class Link;
 
-enum class ReceiveResult { Ok, Timeout, BadFrame, Stopped };
+enum class ReceiveResult { Ok, Timeout, BadFrame, Stopped, LineLost };
 
 // Hunts for STX (at most stxHuntLimit dropped bytes, then a timeout), reads LEN (signed; outside
 // 6..513 is a bad frame before any data byte is stored), the rest of the frame and its XOR.
@@ -18,7 +18,7 @@ ReceiveResult receiveFrame(ISerialPort& port, Waiter& waiter, InactivityTimer& t
                            FrameBuffer& buffer, const bool* stop, int stxHuntLimit);
 
 // The same on the link, with its messages: a timeout shows GetS(31), a bad frame GetS(62)
-// (both critical); a stop shows nothing. True for a whole frame with a right XOR.
+// (both critical); a stop shows nothing; a lost port shows its message and is closed. True for a whole frame with a right XOR.
 bool RecibirTrama(Link& link, InactivityTimer& timer);
 ReceiveResult RecibirTramaResult(Link& link, InactivityTimer& timer);
 

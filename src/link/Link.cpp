@@ -1,14 +1,21 @@
 #include "link/Link.h"
 
+#include "common/Prompter.h"
 #include "link/QtSerialPort.h"
+#include "localisation/Strings.h"
 
 namespace nbx {
 
 bool Link::AbrirPuerto(QString* error)
 {
-    if (!port.isOpen())
-        port.setPortName(state.portName());
-    return port.open(error);
+    if (port.isOpen())
+        return port.open(error);
+    port.setPortName(state.portName());
+    if (!port.open(error))
+        return false;
+    // Whatever the line held before the port opened is no answer to anything sent now.
+    port.clearInput();
+    return true;
 }
 
 void Link::cerrarPuerto()
@@ -25,6 +32,21 @@ void Link::colgar()
         port.close();
     }
     state.ModemConectado = false;
+}
+
+void Link::reportLineLost()
+{
+    if (!port.isOpen())
+        return;
+    const QString name = port.portName();
+    port.close();
+    state.ModemConectado = false;
+    prompter().message(lineLostText(name), Prompter::Icon::Critical);
+}
+
+QString lineLostText(const QString& portName)
+{
+    return GetS(QStringLiteral("Se ha perdido la conexión con el puerto %s."), {portName});
 }
 
 Link& defaultLink()

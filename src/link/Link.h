@@ -36,7 +36,13 @@ public:
     void cerrarPuerto();
     // Hangs up: drops DTR (a pseudo-terminal refuses it: ignored), then closes.
     void colgar();
+    // After a wait ended on a lost line: one message naming the port, the port closed and the
+    // line recorded down. Shows nothing when the port is already closed.
+    void reportLineLost();
 };
+
+// The message of a port lost during an operation, in the current language.
+QString lineLostText(const QString& portName);
 
 // The program's link, over the real serial port and the system clock.
 Link& defaultLink();

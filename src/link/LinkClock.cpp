@@ -64,12 +64,14 @@ void Espera(LinkClock& clock, const LinkTiming& timing, int seconds)
 Waiter::Result Waiter::waitForData(const InactivityTimer& timer, const bool* stop)
 {
     for (;;) {
+        if (stop && *stop)
+            return Result::Stopped;
+        if (!port_.isOpen() || port_.lineLost())
+            return Result::LineLost;
         if (port_.bytesAvailable() > 0)
             return Result::Data;
         if (timer.expired())
             return Result::Timeout;
-        if (stop && *stop)
-            return Result::Stopped;
         port_.waitForInput(static_cast<int>(std::min<qint64>(timer.remainingMs(),
                                                              timing_.yieldSliceMs)));
     }

@@ -57,14 +57,16 @@ private:
 // Yielding waits on the port. None of them spins the processor.
 class Waiter {
 public:
-    enum class Result { Data, Timeout, Stopped };
+    // LineLost: the port reported an error or a hang-up, or is not open.
+    enum class Result { Data, Timeout, Stopped, LineLost };
 
     Waiter(ISerialPort& port, LinkClock& clock, const LinkTiming& timing)
         : port_(port), clock_(clock), timing_(timing)
     {
     }
 
-    // Until a byte is waiting, the timer expires or *stop becomes true (stop may be null).
+    // Until a byte is waiting, the timer expires or *stop becomes true (stop may be null). A stop
+    // wins over bytes already waiting; a lost line ends the wait at once.
     Result waitForData(const InactivityTimer& timer, const bool* stop);
     // Until a byte is waiting, ms pass or *stop becomes true.
     Result waitForData(qint64 ms, const bool* stop);

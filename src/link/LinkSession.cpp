@@ -194,6 +194,8 @@ SessionOutcome LinkSession::road()
     // 8. Password.
     if (profile_.sendPassword) {
         const int r = EnviarPassword(link_);
+        if (r == kResultadoPerdido)
+            return SessionOutcome::Failed;
         if (r == kResultadoOtro) {
             prompter().message(profile_.wrongPasswordLiteral
                                    ? QStringLiteral("Contraseña incorrecta")
@@ -210,7 +212,10 @@ SessionOutcome LinkSession::road()
     // 9. Identification, 10. checks.
     if (profile_.connect) {
         DemanaIdentificacion(link_);
-        InactivityTimer timer = link_.frameTimer();
+        // The identification waits as long as the operation's own receptions do.
+        InactivityTimer timer(link_.clock, profile_.operation == Operation::DescargarRegistros
+                                               ? link_.timing.recordsTimeoutMs
+                                               : link_.timing.frameTimeoutMs);
         if (!RecibirIdentificacion(link_, timer))
             return SessionOutcome::Failed;
         if (!runChecks())

@@ -40,7 +40,12 @@ int MarcarModem(Link& link, const QString& phone)
 
     int result = kMarcadoFallido;
     Waiter w = link.waiter();
-    if (w.waitForData(link.timing.dialAnswerMs, &st.PararMarcado) == Waiter::Result::Data) {
+    const Waiter::Result r = w.waitForData(link.timing.dialAnswerMs, &st.PararMarcado);
+    if (r == Waiter::Result::LineLost) {
+        link.reportLineLost();
+        return kMarcadoFallido;
+    }
+    if (r == Waiter::Result::Data) {
         const QByteArray reply = link.port.read(100);
         if (!reply.isEmpty() && reply.at(0) == '1')
             result = kMarcadoConectado;

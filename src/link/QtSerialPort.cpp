@@ -3,6 +3,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <poll.h>
+
 namespace nbx {
 
 QString serialPortName(int portNumber, const QString& device)
@@ -13,7 +15,15 @@ QString serialPortName(int portNumber, const QString& device)
     return QStringLiteral("ttyS%1").arg(portNumber - 1);
 }
 
-QtSerialPort::QtSerialPort() = default;
+QtSerialPort::QtSerialPort()
+{
+    // A port that vanishes (an adapter unplugged) or fails to read reports it here; every wait
+    // then ends at once instead of spinning on a dead descriptor until its timeout.
+    QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
+        if (port_.isOpen() && (e == QSerialPort::ResourceError || e == QSerialPort::ReadError))
+            lost_ = true;
+    });
+}
 
 QtSerialPort::~QtSerialPort()
 {
@@ -55,6 +65,7 @@ bool QtSerialPort::open(QString* error)
     }
     port_.setDataTerminalReady(true); // refused by a pseudo-terminal; harmless there
     port_.clearError();
+    lost_ = false;
     return true;
 }
 
@@ -64,9 +75,23 @@ void QtSerialPort::close()
         port_.close();
 }
 
-qint64 QtSerialPort::bytesAvailable()
+bool QtSerialPort::lineLost()
 {
     if (!port_.isOpen())
+        return false;
+    if (!lost_) {
+        // A hang-up shows on the descriptor before any read fails: the far end of a
+        // pseudo-terminal closed, a USB adapter removed.
+        pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            lost_ = true;
+    }
+    return lost_;
+}
+
+qint64 QtSerialPort::bytesAvailable()
+{
+    if (!port_.isOpen() || lost_)
         return 0;
     if (port_.bytesAvailable() == 0)
         port_.waitForReadyRead(0); // pulls what the driver holds without blocking
@@ -129,13 +154,14 @@ bool QtSerialPort::setDtr(bool on)
 
 void QtSerialPort::waitForInput(int maxMs)
 {
-    if (maxMs <= 0 || !port_.isOpen() || bytesAvailable() > 0)
+    if (maxMs <= 0 || !port_.isOpen() || lineLost() || bytesAvailable() > 0)
         return;
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(&port_, &QIODevice::readyRead, &loop, &QEventLoop::quit);
+    QObject::connect(&port_, &QSerialPort::errorOccurred, &loop, &QEventLoop::quit);
     timer.start(maxMs);
     loop.exec();
 }

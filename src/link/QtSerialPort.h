@@ -25,6 +25,7 @@ public:
     void clearOutput() override;
     bool setDtr(bool on) override;
     void waitForInput(int maxMs) override;
+    bool lineLost() override;
 
     // Builds the message for a failed open; "permission denied" adds the dialout hint.
     static QString openErrorText(const QString& portName, QSerialPort::SerialPortError error,
@@ -33,6 +34,7 @@ public:
 private:
     QSerialPort port_;
     QString name_;
+    bool lost_ = false;
 };
 
 } // namespace nbx

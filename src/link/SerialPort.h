@@ -40,6 +40,10 @@ public:
 
     // Lets the event loop run until input arrives or maxMs pass, whichever is first.
     virtual void waitForInput(int maxMs) = 0;
+
+    // True once the open port reported an error or a hang-up (an adapter unplugged, the far end
+    // of a pseudo-terminal closed). Cleared by the next open.
+    virtual bool lineLost() { return false; }
 };
 
 // The device name for port number n (1-16) when no explicit device is set: ttyS<n-1>.

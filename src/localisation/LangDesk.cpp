@@ -243,6 +243,25 @@ QString GetS(long id, std::initializer_list<QString> args)
     return langDesk().GetS(id, args);
 }
 
+QString GetS(const QString& native, std::initializer_list<QString> args)
+{
+    LangDesk& desk = langDesk();
+    QString text = desk.GetTranslation(native);
+    // Each argument fills the next "%s" after the previous one, so an argument holding "%s"
+    // (a path, a port name) is never filled itself.
+    qsizetype from = 0;
+    for (const QString& arg : args) {
+        const qsizetype at = text.indexOf(QStringLiteral("%s"), from, Qt::CaseSensitive);
+        if (at < 0)
+            break;
+        text.replace(at, 2, arg);
+        from = at + arg.size();
+    }
+    if (desk.bConvertEscapes())
+        text = desk.ConvertCrLf(text);
+    return text;
+}
+
 namespace {
 
 // The seven languages: the language code, the Windows locale id kept in nbx70.ini under

@@ -20,4 +20,8 @@ bool HasNativeString(long id);
 // replaced in turn by the next argument.
 QString GetS(long id, std::initializer_list<QString> args = {});
 
+// The same for a Spanish text of the program outside the built-in table (a row of the language
+// database translates it).
+QString GetS(const QString& native, std::initializer_list<QString> args = {});
+
 } // namespace nbx

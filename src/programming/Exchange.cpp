@@ -78,6 +78,8 @@ bool ProgrammingExchange::commandResult(int result)
     case kResultadoNada:
         prompter().message(GetS(31), Icon::Critical);
         return false;
+    case kResultadoPerdido: // the lost port was reported
+        return false;
     default: // refused by the device
         prompter().message(GetS(62), Icon::Critical);
         return false;
@@ -229,6 +231,8 @@ SessionOutcome ProgrammingExchange::Test()
             return false;
         case kTestInvalido:
             prompter().message(GetS(106), Icon::Critical);
+            return false;
+        case kResultadoPerdido: // the lost port was reported
             return false;
         default: // cancelled: nothing was sent after CAN
             cancelled = true;

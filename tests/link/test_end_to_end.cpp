@@ -11,7 +11,10 @@
 #include "localisation/Strings.h"
 #include "nbx70-sim/Simulator.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <gtest/gtest.h>
+#include <time.h>
 
 namespace nbx::test {
 namespace {
@@ -210,6 +213,43 @@ TEST_F(EndToEnd, RealPacingOfTheEraseFrame)
     for (int i = 1; i < 6; ++i)
         EXPECT_GE(times[i] - times[i - 1], 30000) << i;
     EXPECT_GE(times[5] - times[0], 240000);
+}
+
+qint64 threadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// The far end of the line goes away in the middle of a 20 s wait for the password's answer: the
+// operation ends soon after with one message naming the port, without spinning the processor.
+// A wait that simply runs to its timeout does not spin either.
+TEST_F(EndToEnd, FarEndClosedMidWaitEndsAtOnceWithoutSpinning)
+{
+    link.timing.answerWaitMs = 1000;
+    sim.injectFault(Fault::Silence, 0x0A);
+    QElapsedTimer wall;
+    wall.start();
+    qint64 cpu0 = threadCpuMs();
+    EXPECT_EQ(run(Operation::Borrar, [](Link&) { return true; }), SessionOutcome::Failed);
+    EXPECT_EQ(prompts.shown.last().text, GetS(31));
+    EXPECT_LT(threadCpuMs() - cpu0, wall.elapsed() / 2) << "a timed-out wait spun";
+
+    link.timing.answerWaitMs = 20000;
+    sim.injectFault(Fault::Silence, 0x0A);
+    prompts.shown.clear();
+    QTimer::singleShot(300, [this] { sim.stop(); });
+    wall.restart();
+    cpu0 = threadCpuMs();
+    EXPECT_EQ(run(Operation::Borrar, [](Link&) { return true; }), SessionOutcome::Failed);
+    const qint64 elapsed = wall.elapsed();
+    EXPECT_LT(elapsed, 10000);
+    EXPECT_LT(threadCpuMs() - cpu0, std::max<qint64>(elapsed / 2, 100)) << "the lost line spun";
+    ASSERT_EQ(prompts.shown.size(), 2); // the cable prompt, then one message
+    EXPECT_EQ(prompts.shown.last().text, lineLostText(sim.portPath()));
+    EXPECT_TRUE(prompts.shown.last().text.contains(sim.portPath()));
+    EXPECT_FALSE(port.isOpen());
 }
 
 } // namespace

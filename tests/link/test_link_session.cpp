@@ -149,7 +149,7 @@ TEST_F(Session, CancelledPasswordDialogClosesThePortOpenedAtThePrompt)
 {
     asker.cancel = true;
     EXPECT_EQ(run(Operation::EnviarProgramacion), SessionOutcome::Cancelled);
-    EXPECT_EQ(port.events, QStringList({"open ttyS0", "close"}));
+    EXPECT_EQ(port.events, QStringList({"open ttyS0", "clearInput", "close"}));
     EXPECT_TRUE(port.written.isEmpty());
     EXPECT_EQ(run(Operation::CambiarPassword), SessionOutcome::Cancelled);
     EXPECT_TRUE(busy.isEmpty());

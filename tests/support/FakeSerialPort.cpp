@@ -27,6 +27,7 @@ bool FakeSerialPort::open(QString* error)
         return false;
     }
     open_ = true;
+    lost_ = false;
     openedName = name_;
     events.append("open " + name_);
     return true;

@@ -24,6 +24,11 @@ public:
     // Bytes arriving `delayMs` from now, `gapMs` apart.
     void reply(const QByteArray& bytes, qint64 delayMs = 0, qint64 gapMs = 0);
     void failOpen(const QString& reason) { openError_ = reason; }
+    // The line is lost (an adapter unplugged) once the clock reaches `t`, until the next open.
+    void hangUpAt(qint64 t)
+    {
+        clock_.at(t, [this] { lost_ = true; });
+    }
 
     // ISerialPort
     void setPortName(const QString& name) override { name_ = name; }
@@ -39,6 +44,7 @@ public:
     void clearOutput() override { events.append("clearOutput"); }
     bool setDtr(bool on) override;
     void waitForInput(int maxMs) override;
+    bool lineLost() override { return open_ && lost_; }
 
     QByteArray written;          // every byte the program wrote
     QList<qint64> writeTimes;    // when each byte was written
@@ -55,6 +61,7 @@ private:
     QString name_;
     QString openError_;
     bool open_ = false;
+    bool lost_ = false;
     std::deque<std::pair<qint64, uint8_t>> incoming_;
     QByteArray unit_;
     int frameLen_ = 0;

@@ -12,6 +12,8 @@
 // remembered, so translating again or exporting a translated window still uses the Spanish key.
 #pragma once
 
+#include "common/ui/TranslatableTexts.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,18 +23,6 @@ class QWidget;
 namespace nbx {
 
 class LangDesk;
-
-// Implemented by grid and chart wrappers. texts() lists the translatable texts in a fixed order:
-// a grid its caption, then its column captions (hidden columns included) only while its column
-// headers are shown, then its split captions; a chart the series labels of each chart group in
-// turn. setTexts() receives a list of the same length; texts may hold CR (or CR LF) line breaks,
-// which the wrapper shows as line breaks.
-class TranslatableTexts {
-public:
-    virtual ~TranslatableTexts() = default;
-    virtual QStringList texts() const = 0;
-    virtual void setTexts(const QStringList& texts) = 0;
-};
 
 // Translates the window and its controls when the width test is on or a language database is
 // open read-only; otherwise changes nothing. Escapes are never expanded here.
