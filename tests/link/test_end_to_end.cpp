@@ -157,7 +157,8 @@ TEST_F(EndToEnd, ModemCallAnsweredThenHungUp)
 {
     link.state.ConexionModem = 1;
     link.state.PrefijoMarcado = "0";
-    sim.setModemMode(true, ModemAnswer::Connect, 30);
+    sim.setModemMode(true, ModemAnswer::Connect, 400);
+    link.timing.secondMs = 100; // the modem's echo is read away a "second" after the dial
     prompts.answer(Answer::Ok);  // GetS(33)
     prompts.answer(Answer::Yes); // hang up
     EXPECT_EQ(run(Operation::Borrar, [](Link& l) { return EnviarBorrat(l) == kResultadoAck; }),
@@ -172,7 +173,8 @@ TEST_F(EndToEnd, ModemCallAnsweredThenHungUp)
 TEST_F(EndToEnd, ModemCallAnsweredNoCarrier)
 {
     link.state.ConexionModem = 1;
-    sim.setModemMode(true, ModemAnswer::Busy, 30);
+    sim.setModemMode(true, ModemAnswer::Busy, 400);
+    link.timing.secondMs = 100; // the modem's echo is read away a "second" after the dial
     EXPECT_EQ(run(Operation::RecibirProgramacion, [](Link&) { return true; }),
               SessionOutcome::Failed);
     EXPECT_TRUE(prompts.sawText(GetS(35)));
@@ -188,10 +190,14 @@ TEST_F(EndToEnd, OneByteAnswersOverThePty)
         int result;
     } cases[] = {{Fault::None, 6}, {Fault::Nak, 21}, {Fault::OtherByte, 21},
                  {Fault::DoubleAck, 6}, {Fault::Silence, 24}};
+    link.state.PasswordActual = "1234"; // the device erases only after its password
     for (const auto& c : cases) {
+        EXPECT_EQ(EnviarPassword(link), kResultadoAck);
         if (c.fault != Fault::None)
             sim.injectFault(c.fault, 0x0C);
         EXPECT_EQ(EnviarBorrat(link), c.result) << int(c.fault);
+        if (c.fault == Fault::DoubleAck) // the second ACK, however late, is read away here
+            EXPECT_EQ(link.waiter().waitForData(2000, nullptr), Waiter::Result::Data);
         link.port.clearInput();
     }
 }
@@ -201,6 +207,8 @@ TEST_F(EndToEnd, RealPacingOfTheEraseFrame)
 {
     link.timing.paceMs = 50;
     ASSERT_TRUE(link.AbrirPuerto(nullptr));
+    link.state.PasswordActual = "1234";
+    EXPECT_EQ(EnviarPassword(link), kResultadoAck);
     sim.clearLog();
     EXPECT_EQ(EnviarBorrat(link), kResultadoAck);
     QList<qint64> times;

@@ -104,6 +104,36 @@ TEST_F(Pty, ALastByteWrittenBeforeCloseReachesTheWire)
     EXPECT_EQ(readMaster(1), QByteArray(1, char(0x18)));
 }
 
+// Whatever the line was set to before, the port opens at 19200 baud, 8 data bits, no parity,
+// 1 stop bit, without hardware or software flow control.
+TEST_F(Pty, OpensAt19200With8N1AndNoFlowControl)
+{
+    termios t{};
+    ASSERT_EQ(tcgetattr(slave, &t), 0);
+    cfsetispeed(&t, B9600);
+    cfsetospeed(&t, B9600);
+    t.c_cflag = (t.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB | CRTSCTS;
+    t.c_iflag |= IXON | IXOFF;
+    ASSERT_EQ(tcsetattr(slave, TCSANOW, &t), 0);
+
+    ASSERT_TRUE(port.open(nullptr));
+    ASSERT_EQ(tcgetattr(slave, &t), 0); // the settings belong to the line, seen from any descriptor
+    const struct {
+        const char* what;
+        bool ok;
+    } checks[] = {
+        {"input speed 19200", cfgetispeed(&t) == B19200},
+        {"output speed 19200", cfgetospeed(&t) == B19200},
+        {"8 data bits", (t.c_cflag & CSIZE) == CS8},
+        {"no parity", (t.c_cflag & PARENB) == 0},
+        {"1 stop bit", (t.c_cflag & CSTOPB) == 0},
+        {"no hardware flow control", (t.c_cflag & CRTSCTS) == 0},
+        {"no software flow control", (t.c_iflag & (IXON | IXOFF)) == 0},
+    };
+    for (const auto& c : checks)
+        EXPECT_TRUE(c.ok) << c.what;
+}
+
 TEST(SerialPortNames, NumberOrDevice)
 {
     EXPECT_EQ(serialPortName(1, ""), "ttyS0");

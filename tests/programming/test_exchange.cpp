@@ -378,7 +378,8 @@ TEST_F(Exchange, ModemCallKeptUpThenHungUp)
     link.state.ConexionModem = 1;
     link.state.PrefijoMarcado = QStringLiteral("0");
     window.sheet.telefono = QStringLiteral("5551234");
-    sim.setModemMode(true, sim::ModemAnswer::Connect, 30);
+    sim.setModemMode(true, sim::ModemAnswer::Connect, 400);
+    link.timing.secondMs = 100; // the modem's echo is read away a "second" after the dial
 
     prompts.answer(Answer::Ok); // GetS(33)
     prompts.answer(Answer::Ok); // GetS(61)

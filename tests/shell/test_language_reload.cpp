@@ -6,6 +6,8 @@
 #include "localisation/ui/Form7.h"
 #include "localisation/ui/StringExport.h"
 #include "programming/ui/Form2.h"
+#include "link/Link.h"
+#include "nbx70-sim/Simulator.h"
 #include "shell/ui/MainController.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
@@ -149,6 +151,35 @@ TEST(LanguageReload, TheChosenLanguageAppliesEvenWhenTheIniCannotBeWritten)
     controller.reloadForLanguage(3000); // the ini still says Spanish
     EXPECT_EQ(LeerIni("Configuration", "Language", "", AppPaths::configFile()), "1034");
     EXPECT_EQ(controller.form()->SSCommandProgramacion->text(), "Programming");
+    controller.form()->SSCommandExit->click();
+    Database::close();
+}
+
+// A modem call left up survives a language change: the port stays open and the line state still
+// says so, so the next operation does not dial over the live call.
+TEST(LanguageReload, AModemCallUpStaysUpAndRecorded)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    prepareHome("1034");
+    sim::Simulator device;
+    QString error;
+    ASSERT_TRUE(device.start(&error)) << error.toStdString();
+    MainController controller;
+    controller.start(QString());
+
+    Link& link = defaultLink();
+    link.state.SerialDevice = device.portPath();
+    ASSERT_TRUE(link.AbrirPuerto(&error)) << error.toStdString();
+    link.state.ModemConectado = true; // as a dial that connected leaves it
+    controller.reloadForLanguage(3000);
+    EXPECT_TRUE(link.port.isOpen());
+    EXPECT_TRUE(link.state.ModemConectado);
+
+    // With the port closed the state can only say "no call".
+    link.port.close();
+    controller.reloadForLanguage(1000);
+    EXPECT_FALSE(link.state.ModemConectado);
     controller.form()->SSCommandExit->click();
     Database::close();
 }

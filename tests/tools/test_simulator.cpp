@@ -5,6 +5,7 @@
 #include "nbx70-sim/Simulator.h"
 
 #include <QSerialPort>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,8 @@ struct Rig {
         line = std::make_unique<SlaveLine>(sim.portPath());
         EXPECT_TRUE(line->isOpen());
     }
+    // The right password, which programming, new password and erase need first.
+    void authorise() { EXPECT_EQ(ask(kPassword1234, 1), kAck); }
     QByteArray ask(const QByteArray& request, int replySize, int timeoutMs = 1000)
     {
         EXPECT_TRUE(line->write(request));
@@ -117,6 +120,7 @@ TEST(Simulator, PasswordAnswersAckOnlyWhenAllFourBytesMatch)
 TEST(Simulator, NewPasswordIsStoredAndThenRequired)
 {
     Rig rig;
+    rig.authorise();
     EXPECT_EQ(rig.ask(bytes("02 00 0A 0B 61 62 63 64 03 04"), 1), kAck);
     EXPECT_EQ(rig.sim.config().password, QByteArray("abcd"));
     EXPECT_EQ(rig.ask(kPassword1234, 1), kNak);
@@ -126,7 +130,9 @@ TEST(Simulator, NewPasswordIsStoredAndThenRequired)
 TEST(Simulator, EraseAnswersAckAndCounts)
 {
     Rig rig;
+    rig.authorise();
     EXPECT_EQ(rig.ask(kEraseRequest, 1), kAck);
+    rig.authorise();
     EXPECT_EQ(rig.ask(kEraseRequest, 1), kAck);
     EXPECT_EQ(rig.sim.recordsCleared(), 2);
 }
@@ -205,6 +211,7 @@ TEST(Simulator, FaultsOnOneByteAnswers)
     };
     for (const Case& c : cases) {
         Rig rig;
+        rig.authorise();
         rig.sim.injectFault(c.fault, c.command);
         EXPECT_EQ(rig.ask(kEraseRequest, 3, 100).toHex(' '), bytes(c.expected).toHex(' '))
             << int(c.fault);
@@ -214,6 +221,7 @@ TEST(Simulator, FaultsOnOneByteAnswers)
 TEST(Simulator, RefusedOrSilentCommandsChangeNothing)
 {
     Rig rig;
+    rig.authorise();
     rig.sim.injectFault(Fault::Silence, 0x0B);
     rig.sim.injectFault(Fault::Nak, 0x0C);
     EXPECT_TRUE(rig.ask(sim::encodeFrame(0x0B, "abcd"), 1, 100).isEmpty());
@@ -228,6 +236,7 @@ TEST(Simulator, FaultRepeatsTheGivenNumberOfTimes)
     rig.sim.injectFault(Fault::Nak, -1, 2);
     EXPECT_EQ(rig.ask(kEraseRequest, 1), kNak);
     EXPECT_EQ(rig.ask(kPassword1234, 1), kNak);
+    rig.authorise();
     EXPECT_EQ(rig.ask(kEraseRequest, 1), kAck);
 }
 
@@ -305,6 +314,7 @@ TEST(Simulator, ProgrammingSendIsStoredAndReturnedByTheNextRequest)
     const QByteArray send = sim::encodeFrame(0x08, clock + block);
     ASSERT_EQ(send.size(), 377);
     EXPECT_EQ(send.left(4), bytes("02 01 79 08"));
+    rig.authorise();
     EXPECT_EQ(rig.ask(send, 1), kAck);
     EXPECT_EQ(rig.sim.storedBlock(), block);
     EXPECT_EQ(rig.sim.storedClockBytes(), clock);
@@ -317,6 +327,7 @@ TEST(Simulator, ProgrammingSendOfTheWrongLengthIsRefused)
     Rig rig;  // firmware 2.0 takes 377 bytes
     const QByteArray send = sim::encodeFrame(0x08, bytes("1F 0C 7E 17 3B 3A") + QByteArray(364, '\1'));
     ASSERT_EQ(send.size(), 376);
+    rig.authorise();
     EXPECT_EQ(rig.ask(send, 1), kNak);
     EXPECT_TRUE(rig.sim.storedBlock().isEmpty());
     EXPECT_EQ(rig.ask(kProgRequest, 371), progReply(sim::defaultProgrammingBlock(true)));
@@ -339,20 +350,37 @@ TEST(Simulator, ModemConnectsThenPassesBytesToTheDevice)
 {
     Rig rig;
     rig.sim.setModemMode(true, ModemAnswer::Connect, 20);
-    // Before the call the device does not answer.
-    EXPECT_TRUE(rig.ask(kIdentRequest, 1, 60).isEmpty());
-    ASSERT_TRUE(rig.line->write("+++"));
-    ASSERT_TRUE(rig.line->write("ATE0V0X0DT,5551234\r"));
-    EXPECT_EQ(rig.line->read(2, 1000), QByteArray("1\r"));
+    rig.sim.setEscapeGuardMs(100);
+    // Before the call the device does not answer; the modem echoes the line (no E0 carried out).
+    EXPECT_EQ(rig.ask(kIdentRequest, 6, 200), kIdentRequest);
+    const QByteArray dial = "+++ATE0V0X0DT,5551234\r";
+    ASSERT_TRUE(rig.line->write(dial));
+    EXPECT_EQ(rig.line->read(dial.size() + 2, 1000), dial + "1\r"); // the echo, then CONNECT
     EXPECT_EQ(rig.sim.lastDialCommand(), QString("ATE0V0X0DT,5551234"));
     EXPECT_TRUE(rig.sim.modemConnected());
     EXPECT_EQ(rig.ask(kIdentRequest, 16), kIdentReply);
 
-    // "+++" between frames escapes; a pulse dial with a prefix connects again.
+    // "+++" without its guard times is data: the call stays online.
+    EXPECT_EQ(rig.ask("+++" + kIdentRequest, 16), kIdentReply);
+    EXPECT_TRUE(rig.line->readFor(250).isEmpty());
+
+    // With the guards it escapes (OK, no echo after E0); a dial over the live call is an ERROR,
+    // ATO goes back online, ATH hangs up and a pulse dial connects again.
+    QThread::msleep(150);
     ASSERT_TRUE(rig.line->write("+++"));
-    ASSERT_TRUE(rig.line->write("ATE0V0X0DP0,5551234\r"));
-    EXPECT_EQ(rig.line->read(2, 1000), QByteArray("1\r"));
+    EXPECT_EQ(rig.line->read(2, 1000), QByteArray("0\r"));
+    EXPECT_TRUE(rig.sim.modemConnected());
+    EXPECT_EQ(rig.ask("ATE0V0X0DT,5551234\r", 2), QByteArray("4\r"));
+    EXPECT_EQ(rig.ask("ATO\r", 2), QByteArray("1\r"));
+    EXPECT_EQ(rig.ask(kIdentRequest, 16), kIdentReply);
+    QThread::msleep(150);
+    ASSERT_TRUE(rig.line->write("+++"));
+    EXPECT_EQ(rig.line->read(2, 1000), QByteArray("0\r"));
+    EXPECT_EQ(rig.ask("ATH\r", 2), QByteArray("0\r"));
+    EXPECT_FALSE(rig.sim.modemConnected());
+    EXPECT_EQ(rig.ask("ATE0V0X0DP0,5551234\r", 2), QByteArray("1\r"));
     EXPECT_EQ(rig.sim.lastDialCommand(), QString("ATE0V0X0DP0,5551234"));
+    rig.authorise();
     EXPECT_EQ(rig.ask(kEraseRequest, 1), kAck);
 }
 
@@ -362,11 +390,38 @@ TEST(Simulator, ModemBusyOrSilentLeavesTheDeviceUnreached)
     for (const Case& c : {Case{ModemAnswer::Busy, "3\r"}, Case{ModemAnswer::Silent, ""}}) {
         Rig rig;
         rig.sim.setModemMode(true, c.answer, 10);
-        ASSERT_TRUE(rig.line->write("+++ATE0V0X0DT,5551234\r"));
-        EXPECT_EQ(rig.line->read(3, 100), QByteArray(c.expected));
+        const QByteArray dial = "+++ATE0V0X0DT,5551234\r";
+        ASSERT_TRUE(rig.line->write(dial));
+        EXPECT_EQ(rig.line->read(dial.size() + 3, 150), dial + c.expected);
         EXPECT_FALSE(rig.sim.modemConnected());
         EXPECT_TRUE(rig.ask(kIdentRequest, 1, 60).isEmpty());
     }
+}
+
+// Programming, new password and erase are refused without a right password just before; a
+// wrong password or a CAN takes the permission back, and each command uses it up.
+TEST(Simulator, ProtectedCommandsNeedARightPasswordFirst)
+{
+    Rig rig;
+    const QByteArray program = sim::encodeFrame(0x08, bytes("01 01 7E 00 00 00") + QByteArray(365, '\0'));
+    const QByteArray newPassword = sim::encodeFrame(0x0B, "abcd");
+    for (const QByteArray& command : {kEraseRequest, newPassword, program}) {
+        EXPECT_EQ(rig.ask(command, 1), kNak);
+        EXPECT_EQ(rig.ask(sim::encodeFrame(0x0A, "9999"), 1), kNak);
+        EXPECT_EQ(rig.ask(command, 1), kNak);
+        rig.authorise();
+        EXPECT_TRUE(rig.line->write(bytes("18")));
+        EXPECT_EQ(rig.ask(command, 1), kNak);
+        rig.authorise();
+        EXPECT_EQ(rig.ask(command, 1), kAck);
+        EXPECT_EQ(rig.ask(command, 1), kNak);
+        if (command == newPassword) { // put the password back
+            EXPECT_EQ(rig.ask(sim::encodeFrame(0x0A, "abcd"), 1), kAck);
+            EXPECT_EQ(rig.ask(sim::encodeFrame(0x0B, "1234"), 1), kAck);
+        }
+    }
+    EXPECT_EQ(rig.sim.recordsCleared(), 1);
+    EXPECT_EQ(rig.sim.config().password, QByteArray("1234"));
 }
 
 TEST(Simulator, LogRecordsEveryByteBothWaysInOrder)
@@ -425,6 +480,7 @@ TEST(Simulator, QSerialPortReachesItAndTheLineStaysRawAfterClose)
     QByteArray sent(365, '\0');
     for (int k = 0; k < sent.size(); ++k)
         sent[k] = char(255 - k);
+    rig.authorise();
     EXPECT_EQ(rig.ask(sim::encodeFrame(0x08, bytes("01 01 7E 00 00 00") + sent), 1), kAck);
     EXPECT_EQ(rig.sim.storedBlock(), sent);
 }

@@ -185,10 +185,18 @@ struct Simulator::Impl {
     bool modemOn = false;
     ModemAnswer modemAnswer = ModemAnswer::Connect;
     int modemDelayMs = 2000;
-    bool modemConnected = false;
+    bool modemConnected = false;  // a call is up
+    bool online = false;          // bytes go to the device (a call up and not escaped)
+    bool echo = true;             // command-mode echo, until an E0 has been carried out
     QByteArray modemLine;
     int plusRun = 0;
+    int escapeGuardMs = 1000;     // S12: the silence before and after "+++", the most between its '+'
+    qint64 lastOnlineRx = 0;      // last byte received while online
+    qint64 lastPlus = 0;
+    qint64 escapeDue = 0;         // "+++" seen; the escape happens if silence lasts until then
     QString lastDial;
+
+    bool passwordOk = false;      // a right 0x0A came since the last CAN or protected command
 
     std::deque<OutByte> out;
     FrameDecoder rx;
@@ -355,6 +363,16 @@ struct Simulator::Impl {
 
         QByteArray reply;
         QString what;
+        // Programming, new password and erase need a right password first; each one uses it up.
+        if (cmd == 0x08 || cmd == 0x0B || cmd == 0x0C) {
+            const bool allowed = passwordOk;
+            passwordOk = false;
+            if (!allowed) {
+                queue(QByteArray(1, char(kNak)), delay);
+                event(QStringLiteral("%1 refused: no right password first; answer 15").arg(name));
+                return;
+            }
+        }
         switch (cmd) {
         case 0x01:
             reply = damage(encodeFrame(0x01, identificationData(fault)), fault);
@@ -383,6 +401,7 @@ struct Simulator::Impl {
         }
         case 0x0A: {
             const bool right = f.data.size() == 4 && f.data == paddedPassword(cfg.password);
+            passwordOk = right;
             reply = QByteArray(1, char(right ? kAck : kNak));
             what = right ? QStringLiteral("password right") : QStringLiteral("password wrong");
             break;
@@ -433,13 +452,24 @@ struct Simulator::Impl {
         if (line.isEmpty())
             return;
         lastDial = line;
+        // E0/E1 take effect once the line is carried out: the line itself was echoed already.
+        static const QRegularExpression echoCmd(QStringLiteral("^AT[^D]*?E([01])"),
+                                                QRegularExpression::CaseInsensitiveOption);
+        const auto e = echoCmd.match(line);
+        if (e.hasMatch())
+            echo = e.captured(1) == QLatin1String("1");
         static const QRegularExpression dial(QStringLiteral("^ATE0V0X0D([TP])(.*),([^,]*)$"));
         const auto m = dial.match(line);
-        if (m.hasMatch()) {
+        if (m.hasMatch() && modemConnected) {
+            // A dial while a call is up (escaped to command mode): ERROR.
+            queue("4\r", 0);
+            event(QStringLiteral("modem: %1 -> \"4\", a call is already up").arg(line));
+        } else if (m.hasMatch()) {
             switch (modemAnswer) {
             case ModemAnswer::Connect:
                 queue("1\r", modemDelayMs);
-                modemConnected = true;
+                modemConnected = online = true;
+                lastOnlineRx = now();
                 event(QStringLiteral("modem: %1 -> \"1\", connected").arg(line));
                 break;
             case ModemAnswer::Busy:
@@ -450,6 +480,17 @@ struct Simulator::Impl {
                 event(QStringLiteral("modem: %1 -> no answer").arg(line));
                 break;
             }
+        } else if (line.compare(QLatin1String("ATH"), Qt::CaseInsensitive) == 0
+                   || line.compare(QLatin1String("ATH0"), Qt::CaseInsensitive) == 0) {
+            queue("0\r", 0);
+            modemConnected = online = false;
+            event(QStringLiteral("modem: %1 -> \"0\", hung up").arg(line));
+        } else if (line.compare(QLatin1String("ATO"), Qt::CaseInsensitive) == 0) {
+            queue(modemConnected ? "1\r" : "3\r", 0);
+            online = modemConnected;
+            lastOnlineRx = now();
+            event(QStringLiteral("modem: ATO -> %1").arg(online ? QStringLiteral("back online")
+                                                                 : QStringLiteral("no call")));
         } else if (line.startsWith(QLatin1String("AT"), Qt::CaseInsensitive)) {
             queue("0\r", 0);
             event(QStringLiteral("modem: %1 -> \"0\"").arg(line));
@@ -458,21 +499,51 @@ struct Simulator::Impl {
         }
     }
 
+    // A byte in command mode: echoed while echo is on, collected into the command line.
     void modemByte(quint8 b)
     {
-        if (b == '+') {
-            if (++plusRun == 3) {
-                plusRun = 0;
-                modemLine.clear();
-                event(QStringLiteral("modem: escape \"+++\""));
-            }
-            return;
-        }
-        plusRun = 0;
+        if (echo)
+            queue(QByteArray(1, char(b)), 0);
         if (b == '\r')
             modemLineDone();
         else if (b != '\n' && modemLine.size() < 256)
             modemLine.append(char(b));
+    }
+
+    // Online: "+++" escapes to command mode only with the guard times kept: silence before the
+    // first '+', each '+' soon after the previous one, and silence after the third (checked in
+    // run()). The bytes still reach the device. True for a '+' taken as part of an escape.
+    bool onlineEscapeByte(quint8 b, qint64 t)
+    {
+        const qint64 guard = qint64(escapeGuardMs) * 1000;
+        const qint64 quietBefore = t - lastOnlineRx;
+        lastOnlineRx = t;
+        escapeDue = 0;
+        if (b != '+') {
+            plusRun = 0;
+            return false;
+        }
+        if (plusRun > 0 && t - lastPlus < guard)
+            ++plusRun;
+        else
+            plusRun = quietBefore >= guard ? 1 : 0;
+        lastPlus = t;
+        if (plusRun == 3) {
+            plusRun = 0;
+            escapeDue = t + guard;
+        }
+        return true;
+    }
+
+    void escapeIfDue()
+    {
+        if (escapeDue == 0 || now() < escapeDue)
+            return;
+        escapeDue = 0;
+        online = false;
+        modemLine.clear();
+        queue("0\r", 0);
+        event(QStringLiteral("modem: escape \"+++\" with its guard times, command mode, call still up"));
     }
 
     void byteLine(bool fromDevice, quint8 b)
@@ -486,25 +557,18 @@ struct Simulator::Impl {
     {
         log.append({t, false, b});
         byteLine(false, b);
-        if (modemOn && !modemConnected) {
+        if (modemOn && !online) {
             modemByte(b);
             return;
         }
+        if (modemOn && onlineEscapeByte(b, t) && !rx.inFrame())
+            return;
         if (!rx.inFrame()) {
-            if (modemOn && b == '+') {
-                if (++plusRun == 3) {
-                    plusRun = 0;
-                    modemConnected = false;
-                    modemLine.clear();
-                    event(QStringLiteral("modem: escape \"+++\", back to command mode"));
-                }
-                return;
-            }
-            plusRun = 0;
             if (records.control(b, [this](const QByteArray& bytes, int ms) { queue(bytes, ms); },
                                 [this](const QString& e) { event(e); }))
                 return;
             if (b == kCan) {
+                passwordOk = false;
                 event(QStringLiteral("CAN"));
                 return;
             }
@@ -580,6 +644,10 @@ struct Simulator::Impl {
                     const int ms = int(std::max<qint64>(0, (left + 999) / 1000));
                     timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
                 }
+                if (escapeDue > 0) {
+                    const int ms = int(std::max<qint64>(0, (escapeDue - t + 999) / 1000));
+                    timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+                }
             }
             pollfd fds[2] = {{master, short(POLLIN | (wantWritable ? POLLOUT : 0)), 0},
                              {stopPipe[0], POLLIN, 0}};
@@ -599,6 +667,7 @@ struct Simulator::Impl {
                 // Nobody holds the slave open; wait a little rather than spin.
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
+            escapeIfDue();
             wantWritable = !flushDue();
             if (rx.inFrame() && now() - lastRx >= qint64(frameTimeoutMs) * 1000) {
                 event(QStringLiteral("frame from the program stalled: dropped"));
@@ -688,7 +757,14 @@ void Simulator::setModemMode(bool on, ModemAnswer answer, int answerDelayMs)
     d->modemAnswer = answer;
     d->modemDelayMs = answerDelayMs;
     if (!on)
-        d->modemConnected = false;
+        d->modemConnected = d->online = false;
+    d->echo = true;
+}
+
+void Simulator::setEscapeGuardMs(int ms)
+{
+    std::lock_guard<std::mutex> lock(d->mu);
+    d->escapeGuardMs = std::max(1, ms);
 }
 
 bool Simulator::modemConnected() const

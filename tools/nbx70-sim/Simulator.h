@@ -89,7 +89,11 @@ public:
     // Modem emulation: bytes go to a Hayes modem until a dial is answered "1" (after
     // `answerDelayMs`); later bytes go to the device. "+++" between frames escapes back.
     void setModemMode(bool on, ModemAnswer answer = ModemAnswer::Connect, int answerDelayMs = 2000);
-    bool modemConnected() const;
+    // The modem echoes command lines until an E0 is carried out. "+++" escapes from a call only
+    // with `ms` of silence before and after it and less than `ms` between its '+' (S12, 1 s).
+    // A dial while a call is up answers "4" (ERROR); ATH hangs up, ATO goes back online.
+    void setEscapeGuardMs(int ms);
+    bool modemConnected() const;  // a call is up (online or escaped to command mode)
     QString lastDialCommand() const;  // the last AT line received, without its CR
     void setAnswerDelayMs(int command, int ms);  // e.g. the test command 0x0D answers after a delay
     void setByteDelayMs(int ms);   // pause between the bytes the device writes (0: none)

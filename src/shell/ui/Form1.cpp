@@ -147,7 +147,9 @@ void Form1::applySettings(const Settings& settings)
 {
     settings_ = settings;
     LinkState& link = linkState();
-    link.ModemConectado = false;
+    // A language change reloads the window while a call may be up: the line state follows the
+    // port, which stays open on the call.
+    link.ModemConectado = link.ModemConectado && defaultLink().port.isOpen();
     link.PararRecepcion = false;
     link.PuertoCom = settings.puertoCom;
     link.SerialDevice = settings.serialDevice;
