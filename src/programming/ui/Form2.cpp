@@ -10,6 +10,7 @@
 #include "programming/FieldRules.h"
 #include "programming/SavePrompt.h"
 #include "programming/SheetText.h"
+#include "programming/ui/Form10.h"
 #include "programming/ui/IntervalGrid.h"
 
 #include <QApplication>
@@ -998,6 +999,14 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
         // A click in the serial box puts the caret after the last character.
         if (w == MaskNumeroSerie)
             QTimer::singleShot(0, MaskNumeroSerie, [e = MaskNumeroSerie] { e->end(false); });
+        // The weekday boxes are edited only through the weekly editor.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && w->isEnabled()
+            && (std::find(weekdayIni.begin(), weekdayIni.end(), w) != weekdayIni.end()
+                || std::find(weekdayFi.begin(), weekdayFi.end(), w) != weekdayFi.end())) {
+            // Opened once the click is over, so the editor gets the mouse from the start.
+            QTimer::singleShot(0, this, [this] { openWeekEditor(*this); });
+        }
         return false;
     }
     // Only the widget the key is meant for; a key passed on to its parents is not seen again.

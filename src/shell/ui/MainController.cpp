@@ -2,6 +2,7 @@
 
 #include "link/Link.h"
 #include "localisation/ui/Form7.h"
+#include "programming/ui/Form10.h"
 #include "programming/ui/Form2.h"
 #include "records/ui/Form9.h"
 #include "localisation/ui/StringExport.h"
@@ -63,6 +64,7 @@ void registerProgramWindows()
     registerExportableWindow(7, QStringLiteral("Form7"), [] { return std::make_unique<Form7>(); });
     registerExportableWindow(8, QStringLiteral("Form8"), [] { return std::make_unique<Form8>(); });
     registerExportableWindow(9, QStringLiteral("Form9"), [] { return std::make_unique<Form9>(); });
+    registerExportableWindow(10, QStringLiteral("Form10"), [] { return std::make_unique<Form10>(); });
     registerExportableWindow(11, QStringLiteral("Form11"), [] { return std::make_unique<Form11>(linkState()); });
     registerExportableWindow(12, QStringLiteral("Form12"), [] { return std::make_unique<Form12>(linkState()); });
 }

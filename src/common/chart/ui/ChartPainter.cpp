@@ -175,16 +175,15 @@ void drawTitle(QPainter& p, const ChartTitle& t, const QRectF& area, const Chart
     QFont f = titleFont(t, base);
     p.setPen(Qt::black);
     if (t.spanPlot) {
-        // Scale the text so that it spans the plot exactly: padded names line up with the data.
-        const double w = QFontMetricsF(f, p.device()).horizontalAdvance(t.text);
-        if (w > 0) {
-            double size = f.pointSizeF() * L.plot.width() / w;
-            size = qBound(4.0, size, f.pointSizeF() * 1.6);
-            f.setPointSizeF(size);
-        }
+        // Stretch the text across the plot: padded names line up with the data under them.
         p.setFont(f);
-        p.drawText(QRectF(L.plot.left(), area.top(), area.right() - L.plot.left(), area.height()),
-                   Qt::AlignLeft | Qt::AlignVCenter, t.text);
+        const double w = QFontMetricsF(f, p.device()).horizontalAdvance(t.text);
+        p.save();
+        p.translate(L.plot.left(), area.top());
+        if (w > 0)
+            p.scale(L.plot.width() / w, 1);
+        p.drawText(QRectF(0, 0, qMax(w, 1.0), area.height()), Qt::AlignLeft | Qt::AlignVCenter, t.text);
+        p.restore();
     } else {
         p.setFont(f);
         p.drawText(area, Qt::AlignCenter, t.text);
@@ -265,7 +264,7 @@ ChartLayout chartLayout(const ChartModel& m, const QRectF& target, const QFont& 
     const ChartTitle& head = m.title(0);
     if (head.visible && !blank(head.text)) {
         const QFont tf = titleFont(head, font);
-        const double h = (device ? QFontMetricsF(tf, device) : QFontMetricsF(tf)).height() * (head.spanPlot ? 1.8 : 1.4);
+        const double h = (device ? QFontMetricsF(tf, device) : QFontMetricsF(tf)).height() * 1.4;
         L.header = QRectF(r.left(), r.top(), r.width(), h);
         r.setTop(r.top() + h);
     }
