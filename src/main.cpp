@@ -1,6 +1,7 @@
 // The NBX-70 program: starts the main window.
 #include "common/Database.h"
 #include "common/ui/QtPrompter.h"
+#include "import/ui/ImportWindows.h"
 #include "localisation/LangDesk.h"
 #include "shell/CommandLine.h"
 #include "shell/ui/MainController.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
     nbx::setPrompter(&prompter);
 
     nbx::installPasswordDialogs();
+    nbx::installImportService();
 
     nbx::registerProgramWindows();
 

@@ -5,7 +5,11 @@
 
 namespace nbx {
 
-enum class MergeOutcome { Merged, OpenFailed };
+enum class MergeOutcome {
+    Merged,     // rows added (or nothing to add)
+    OpenFailed, // not a database: "Formato incorrecto" was shown
+    Failed,     // the merge was rolled back; its error was shown
+};
 
 class ImportService {
 public:
@@ -19,5 +23,9 @@ public:
 // The installed service, or nullptr while the program has none.
 ImportService* importService();
 void setImportService(ImportService* service);
+
+// What the import button does with a chosen file, by its ending (any case).
+enum class ImportFileKind { None, Database, Exchange, Unknown };
+ImportFileKind importFileKind(const QString& path); // "" None, ".MDB" Database, ".KM70" Exchange
 
 } // namespace nbx

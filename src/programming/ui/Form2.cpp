@@ -999,9 +999,10 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
         // A click in the serial box puts the caret after the last character.
         if (w == MaskNumeroSerie)
             QTimer::singleShot(0, MaskNumeroSerie, [e = MaskNumeroSerie] { e->end(false); });
-        // The weekday boxes are edited only through the weekly editor.
+        // The weekday boxes are edited only through the weekly editor (not while a device
+        // operation is reading the sheet).
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton && w->isEnabled()
+        if (mouse->button() == Qt::LeftButton && w->isEnabled() && !DeviceOperationGuard::running()
             && (std::find(weekdayIni.begin(), weekdayIni.end(), w) != weekdayIni.end()
                 || std::find(weekdayFi.begin(), weekdayFi.end(), w) != weekdayFi.end())) {
             // Opened once the click is over, so the editor gets the mouse from the start.

@@ -5,6 +5,7 @@
 #include "common/Prompter.h"
 #include "common/ui/Help.h"
 #include "import/ImportService.h"
+#include "import/ui/ImportWindows.h"
 #include "link/Link.h"
 #include "programming/ui/Form2.h"
 #include "records/ui/Form5.h"
@@ -122,6 +123,7 @@ Form1::Form1(QWidget* parent)
     connect(SSCommandUsuario, &QPushButton::clicked, this, &Form1::SSCommandUsuario_Click);
     connect(SSCommandHelp, &QPushButton::clicked, this, &Form1::SSCommandHelp_Click);
     connect(SSCommandExit, &QPushButton::clicked, this, &Form1::SSCommandExit_Click);
+    connect(SSCommand1, &QPushButton::clicked, this, &Form1::SSCommand1_Click);
 }
 
 StartupResult Form1::start(const QString& rawCommandLine, bool followCommandLine, int languageCode)
@@ -133,6 +135,7 @@ StartupResult Form1::start(const QString& rawCommandLine, bool followCommandLine
     // The programming sheet lives in the database; start-up has already said why there is none.
     SSCommandProgramacion->setEnabled(databaseOpen_);
     SSCommandIncidencias->setEnabled(databaseOpen_);
+    SSCommand1->setEnabled(databaseOpen_ && importService());
     return r;
 }
 
@@ -172,8 +175,13 @@ void Form1::showWindow()
 void Form1::setImportPanelVisible(bool visible)
 {
     SSPanel1->setVisible(visible);
-    // No button reacts while a database is merged, from the mouse or the keyboard.
-    if (visible) {
+    holdButtons(visible);
+}
+
+void Form1::holdButtons(bool hold)
+{
+    // No button reacts while a database is merged or a file imported, from the mouse or the keyboard.
+    if (hold) {
         for (QPushButton* b : findChildren<QPushButton*>()) {
             if (b->isEnabled()) {
                 b->setEnabled(false);
@@ -210,6 +218,35 @@ bool Form1::openProgrammingModal()
     form->show();
     loop.exec();
     return true;
+}
+
+void Form1::SSCommand1_Click()
+{
+    ImportService* service = importService();
+    if (!service)
+        return;
+    if (DeviceOperationGuard::running()) {
+        prompter().beep();
+        return;
+    }
+    AppState& state = appState();
+    if (state.ficheroImportar.isEmpty())
+        state.ficheroImportar = SeleccionaFichero(this);
+    switch (importFileKind(state.ficheroImportar)) {
+    case ImportFileKind::Database:
+        setImportPanelVisible(true);
+        service->mergeDatabase(state.ficheroImportar);
+        setImportPanelVisible(false);
+        break;
+    case ImportFileKind::Exchange:
+        holdButtons(true);
+        service->importExchangeFile(state.ficheroImportar);
+        holdButtons(false);
+        break;
+    default:
+        break;
+    }
+    state.ficheroImportar.clear();
 }
 
 void Form1::SSCommandProgramacion_Click()

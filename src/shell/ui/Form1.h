@@ -57,6 +57,7 @@ public Q_SLOTS:
     void SSCommandUsuario_Click();
     void SSCommandHelp_Click();
     void SSCommandExit_Click();
+    void SSCommand1_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -64,6 +65,8 @@ protected:
 private:
     // Closes the other main windows through their own exit paths; false when one stays open.
     bool closeOtherWindows();
+    // Disables every enabled button (and enables them again) around an import or a merge.
+    void holdButtons(bool hold);
 
     Settings settings_;
     bool databaseOpen_ = false;

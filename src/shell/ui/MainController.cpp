@@ -1,5 +1,6 @@
 #include "shell/ui/MainController.h"
 
+#include "import/ui/Form16.h"
 #include "link/Link.h"
 #include "localisation/ui/Form7.h"
 #include "programming/ui/Form10.h"
@@ -67,6 +68,7 @@ void registerProgramWindows()
     registerExportableWindow(10, QStringLiteral("Form10"), [] { return std::make_unique<Form10>(); });
     registerExportableWindow(11, QStringLiteral("Form11"), [] { return std::make_unique<Form11>(linkState()); });
     registerExportableWindow(12, QStringLiteral("Form12"), [] { return std::make_unique<Form12>(linkState()); });
+    registerExportableWindow(16, QStringLiteral("Form16"), [] { return std::make_unique<Form16>(); });
 }
 
 } // namespace nbx

@@ -1,0 +1,214 @@
+// Merging another database into the main one: our own files and Access files (on a fake reader).
+#include "common/Database.h"
+#include "import/DatabaseMerge.h"
+#include "support/ExchangeFileWriter.h"
+#include "support/TempDatabase.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+using namespace nbx;
+using namespace nbx::test;
+
+namespace {
+
+// Runs statements on a database file of its own (created with our schema when `schema` is set).
+void onFile(const QString& path, const QStringList& statements, bool schema = true)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("merge-src"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        if (schema) {
+            QString error;
+            ASSERT_TRUE(Database::ensureSchema(db, &error)) << error.toStdString();
+        }
+        for (const QString& sql : statements) {
+            QSqlQuery q(db);
+            EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("merge-src"));
+}
+
+int count(const QString& sql)
+{
+    QSqlQuery q(mainDb());
+    q.exec(sql);
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
+void exec(const QString& sql)
+{
+    QSqlQuery q(mainDb());
+    EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
+}
+
+QByteArray hashOf(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
+}
+
+class FakeAccess : public AccessReader {
+public:
+    bool opens = true;
+    QList<std::pair<QString, QStringList>> tableDefs; // name, columns
+    QHash<QString, QList<QVariantList>> rows;
+    bool open(const QString&, QString*) override { return opens; }
+    QStringList tables() override
+    {
+        QStringList out;
+        for (const auto& t : tableDefs)
+            out << t.first;
+        return out;
+    }
+    bool readTable(const QString& table, QStringList* columns, const std::function<bool(const QVariantList&)>& row,
+                   QString*) override
+    {
+        for (const auto& t : tableDefs)
+            if (t.first == table)
+                *columns = t.second;
+        for (const QVariantList& r : rows.value(table))
+            if (!row(r))
+                break;
+        return true;
+    }
+};
+
+} // namespace
+
+TEST(DatabaseMerge, OwnFileAddsOnlyMissingRowsAndTwiceChangesNothing)
+{
+    TempDatabase db;
+    exec("INSERT INTO Programacion (LNumeroSerie, TLocal) VALUES (1, 'A main')");
+    exec("INSERT INTO Sesiones (LNumeroSerie, DFechaInicio, THoraInicio, SLeq) VALUES (1, '2005-03-21', '20:00', 80)");
+    const QString src = db.file("other.mdb");
+    onFile(src, {
+        "INSERT INTO Programacion (LNumeroSerie, TLocal) VALUES (1, 'A other')",   // duplicate key
+        "INSERT INTO Programacion (LNumeroSerie, TLocal, \"SOctava31,5Hz\") VALUES (2, 'B', 1.5)",
+        "INSERT INTO Sesiones (LNumeroSerie, DFechaInicio, THoraInicio, SLeq) VALUES (1, '2005-03-21', '20:00', 80)",
+        "INSERT INTO Sesiones (LNumeroSerie, DFechaInicio, THoraInicio, SLeq) VALUES (1, '2005-03-22', '20:00', 81)",
+        "UPDATE Configuracion SET TUsuario = 'other'",
+        "CREATE TABLE configuracion2 (x)",
+        "CREATE TABLE \"x\"\"; DROP TABLE Intervalos;--\" (a)",
+        "CREATE TABLE Otra (a)",
+        "ALTER TABLE DiaBorrado ADD COLUMN Extra TEXT",
+        "ALTER TABLE DiaBorrado ADD COLUMN \"we\"\"ird\" TEXT",
+        "INSERT INTO DiaBorrado (LNumeroSerie, DFecha, THora, Extra) VALUES (1, '2005-03-21', '14:15', 'x')",
+    });
+    const MergeResult r = mergeDatabaseFile(mainDb(), src);
+    ASSERT_EQ(r.status, MergeResult::Status::Merged) << r.error.toStdString();
+    EXPECT_EQ(r.rowsAdded, 3);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Programacion WHERE TLocal = 'A main'"), 1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Programacion WHERE LNumeroSerie = 2 AND CMI = 0"), 1); // a default
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Sesiones"), 2);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Configuracion WHERE TUsuario = ''"), 1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Configuracion"), 1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos"), 0); // still there
+
+    EXPECT_EQ(mergeDatabaseFile(mainDb(), src).rowsAdded, 0);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Sesiones") + count("SELECT COUNT(*) FROM Programacion")
+                  + count("SELECT COUNT(*) FROM DiaBorrado"),
+              5);
+    EXPECT_EQ(mergeDatabaseFile(mainDb(), db.file("nbx70.db")).status, MergeResult::Status::NothingToMerge);
+}
+
+TEST(DatabaseMerge, SettingsTableInAnyCaseIsNeverCopied)
+{
+    TempDatabase db;
+    const QString src = db.file("lower.mdb");
+    onFile(src, {"CREATE TABLE configuracion (TUsuario TEXT)", "INSERT INTO configuracion VALUES ('x')"}, false);
+    ASSERT_EQ(mergeDatabaseFile(mainDb(), src).status, MergeResult::Status::Merged);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Configuracion"), 1);
+}
+
+TEST(DatabaseMerge, FilesThatAreNotDatabasesAndAReadOnlyMainRollBack)
+{
+    TempDatabase db;
+    exec("INSERT INTO DiaBorrado VALUES (1, '2005-03-21', '14:15')");
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } bad[] = {
+        {"notes.mdb", "just some text\n"},
+        {"broken.mdb", QByteArray("SQLite format 3\0", 16) + QByteArray(200, 'x')},
+        {"empty.mdb", ""},
+    };
+    QSqlQuery(mainDb()).exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    const QByteArray before = hashOf(db.file("nbx70.db"));
+    for (const auto& b : bad) {
+        QFile f(db.file(b.name));
+        f.open(QIODevice::WriteOnly);
+        f.write(b.bytes);
+        f.close();
+        EXPECT_EQ(mergeDatabaseFile(mainDb(), f.fileName()).status, MergeResult::Status::NotADatabase) << b.name;
+    }
+    EXPECT_EQ(mergeDatabaseFile(mainDb(), db.file("missing.mdb")).status, MergeResult::Status::NotADatabase);
+    QSqlQuery(mainDb()).exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    EXPECT_EQ(hashOf(db.file("nbx70.db")), before);
+
+    const QString src = db.file("good.mdb");
+    onFile(src, {"INSERT INTO DiaBorrado VALUES (2, '2005-03-21', '14:15')"});
+    exec("PRAGMA query_only = ON");
+    const MergeResult r = mergeDatabaseFile(mainDb(), src);
+    exec("PRAGMA query_only = OFF");
+    EXPECT_EQ(r.status, MergeResult::Status::Failed);
+    EXPECT_FALSE(r.error.isEmpty());
+    EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado"), 1);
+    EXPECT_EQ(mergeDatabaseFile(mainDb(), src).status, MergeResult::Status::Merged); // detached again
+    EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado"), 2);
+}
+
+TEST(DatabaseMerge, AccessFileThroughTheReaderInStorageForms)
+{
+    TempDatabase db;
+    FakeAccess access;
+    access.tableDefs = {{"Configuracion", {"TUsuario"}},
+                        {"intervalos", {"LNumeroSerie", "DFechaInicio", "THoraInicio", "SLeqLocal", "BoRS232", "Unknown"}},
+                        {"DiaBorrado", {"LNumeroSerie", "DFecha", "THora"}},
+                        {"Programacion", {"LNumeroSerie", "THoraTotales", "CMI", "ByVelocidad"}},
+                        {"Otra", {"a"}}};
+    access.rows["Configuracion"] = {{"x"}};
+    access.rows["intervalos"] = {{"123456", "2005-03-21 00:00:00", "1899-12-30 14:15:00", "85.5000019073486", "1", "z"},
+                                 {"123456", "2005-03-21 00:00:00", "14:15", "90", "0", "z"}};
+    access.rows["DiaBorrado"] = {{"123456", "2005-03-21 00:00:00", "14:15"}, {"123456", "2005-03-21 00:00:00", "14:15"}};
+    access.rows["Programacion"] = {{"123456", "1899-12-30 14:35:12", "true", "2"}};
+    access.rows["Otra"] = {{"1"}};
+    QFile file(db.file("old.mdb"));
+    file.open(QIODevice::WriteOnly);
+    file.close();
+    for (int pass = 0; pass < 2; ++pass)
+        ASSERT_EQ(mergeDatabaseFile(mainDb(), db.file("old.mdb"), &access).status, MergeResult::Status::Merged);
+    const auto iv = tableRows("Intervalos");
+    ASSERT_EQ(iv.size(), 1);
+    EXPECT_EQ(iv[0]["DFechaInicio"], "2005-03-21");
+    EXPECT_EQ(iv[0]["THoraInicio"], "14:15");
+    EXPECT_DOUBLE_EQ(iv[0]["SLeqLocal"].toDouble(), 85.5);
+    EXPECT_EQ(iv[0]["BoRS232"].toInt(), -1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado"), 1); // identical rows are not doubled
+    const auto prog = tableRows("Programacion");
+    EXPECT_EQ(prog[0]["THoraTotales"], "14:35:12");
+    EXPECT_EQ(prog[0]["CMI"].toInt(), -1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Configuracion"), 1);
+
+    access.opens = false;
+    EXPECT_EQ(mergeDatabaseFile(mainDb(), db.file("old.mdb"), &access).status, MergeResult::Status::NotADatabase);
+}
+
+TEST(DatabaseMerge, LibmdbRefusesAFileThatIsNotAnAccessFile)
+{
+    TempDatabase db;
+    QFile f(db.file("fake.mdb"));
+    f.open(QIODevice::WriteOnly);
+    f.write(QByteArray(4096, '\x01'));
+    f.close();
+    auto reader = makeAccessReader();
+    QString error;
+    EXPECT_FALSE(reader->open(f.fileName(), &error));
+    EXPECT_TRUE(reader->tables().isEmpty());
+    EXPECT_EQ(mergeDatabaseFile(mainDb(), f.fileName()).status, MergeResult::Status::NotADatabase);
+}

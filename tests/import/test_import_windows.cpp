@@ -1,0 +1,229 @@
+// The import window Form16, the main window's import button and the imports of start-up, through
+// the real windows (offscreen).
+#include "common/AppPaths.h"
+#include "common/AppState.h"
+#include "common/Database.h"
+#include "import/ui/Form16.h"
+#include "import/ui/ImportWindows.h"
+#include "localisation/LangDesk.h"
+#include "localisation/Strings.h"
+#include "shell/ui/Form1.h"
+#include "support/ExchangeFileWriter.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempDatabase.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+using namespace nbx;
+using namespace nbx::test;
+
+namespace {
+
+QString writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
+
+int rows(const char* table)
+{
+    QSqlQuery q(mainDb());
+    q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table)));
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
+QByteArray intervals(int n)
+{
+    ExchangeSectionRows s{"Intervalos", {}};
+    for (int i = 0; i < n; ++i)
+        s.rows << sampleRow("Intervalos", i);
+    return writeExchangeFile({s});
+}
+
+// Runs Form16 on `path` as the program does; `hook` sees every progress text.
+ExchangeImportResult::Status runForm16(const QString& path, std::function<void(Form16&, const QString&)> hook = {})
+{
+    Form16 form;
+    form.Form_Load();
+    form.setFile(path);
+    if (hook)
+        form.progressHook = [&](const QString& t) { hook(form, t); };
+    form.exec();
+    return form.outcome();
+}
+
+class RecordingImport : public ImportService {
+public:
+    QStringList calls;
+    Form1* form = nullptr;
+    MergeOutcome mergeDatabase(const QString& path) override
+    {
+        calls << "merge:" + path + (form && form->SSPanel1->isVisibleTo(form) ? " panel" : "");
+        return MergeOutcome::Merged;
+    }
+    void importExchangeFile(const QString& path) override
+    {
+        calls << "km70:" + path + (form && !form->SSCommandExit->isEnabled() ? " held" : "");
+    }
+};
+
+} // namespace
+
+TEST(Form16, ImportsShowsProgressAndReportsAFormatError)
+{
+    TempDatabase db;
+    ScriptedPrompter prompts;
+    QStringList progress;
+    const QString good = writeFile(db.file("Sala 1.KM70"), intervals(30));
+    EXPECT_EQ(runForm16(good, [&](Form16& f, const QString& t) {
+                  progress << t;
+                  EXPECT_EQ(f.lblFitxer->text(), "Sala 1.KM70");
+              }),
+              ExchangeImportResult::Status::Imported);
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    EXPECT_EQ(rows("Intervalos"), 30);
+    EXPECT_EQ(progress.last(), "Importando datos   30 / 30");
+
+    const QString bad = writeFile(db.file("bad.km70"), "//Sesiones//\r\nh\r\n123456;2005-03-21;2005-03-21;1;999\r\n");
+    EXPECT_EQ(runForm16(bad), ExchangeImportResult::Status::Rejected);
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(prompts.shown[0].icon, Prompter::Icon::Critical);
+    EXPECT_EQ(prompts.shown[0].text, QStringLiteral("Formato incorrecto\rTabla Sesiones, línea 3, columna 5 (ByNivelDiaLocal): valor no válido «999»."));
+
+    EXPECT_EQ(runForm16(db.file("missing.km70")), ExchangeImportResult::Status::DatabaseError);
+    ASSERT_EQ(prompts.shown.size(), 2);
+    EXPECT_TRUE(prompts.shown[1].text.startsWith("No se puede leer el fichero"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(Form16, CancelInMidImportRollsBackSilentlyAndASecondImportWorks)
+{
+    TempDatabase db;
+    ScriptedPrompter prompts;
+    const QString file = writeFile(db.file("big.km70"), intervals(400));
+    const auto status = runForm16(file, [](Form16& f, const QString& t) {
+        if (t.endsWith(QLatin1String("200 / 400")))
+            f.sscmdCancel->click();
+    });
+    EXPECT_EQ(status, ExchangeImportResult::Status::Cancelled);
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    EXPECT_EQ(rows("Intervalos"), 0);
+    EXPECT_EQ(runForm16(file), ExchangeImportResult::Status::Imported);
+    EXPECT_EQ(rows("Intervalos"), 400);
+}
+
+TEST(ImportButton, FileDialogFiltersAndTheDispatchByEnding)
+{
+    TempDatabase db;
+    ScriptedPrompter prompts;
+    Form1 form;
+    RecordingImport import;
+    import.form = &form;
+    setImportService(&import);
+    QStringList filters;
+    QString chosen;
+    setOpenFileDialog([&](QWidget*, const QString& dir, const QStringList& f) {
+        filters = f;
+        EXPECT_EQ(dir, AppPaths::dataDir());
+        return chosen;
+    });
+    const struct {
+        QString chosen;
+        QString call; // empty: nothing imported
+        bool wrongFormat;
+    } cases[] = {
+        {"/d/DATA.MDB", "merge:/d/DATA.MDB panel", false},
+        {"/d/data.mdb", "merge:/d/data.mdb panel", false},
+        {"/d/x.KM70", "km70:/d/x.KM70 held", false},
+        {"/d/x.km70", "km70:/d/x.km70 held", false},
+        {"/d/notes.txt", "", true},
+        {"", "", false}, // the dialog was cancelled
+    };
+    for (const auto& c : cases) {
+        chosen = c.chosen;
+        import.calls.clear();
+        prompts.shown.clear();
+        form.SSCommand1_Click();
+        EXPECT_EQ(import.calls, c.call.isEmpty() ? QStringList() : QStringList{c.call}) << c.chosen.toStdString();
+        EXPECT_EQ(prompts.sawText("Formato incorrecto"), c.wrongFormat) << c.chosen.toStdString();
+        EXPECT_TRUE(appState().ficheroImportar.isEmpty());
+        EXPECT_TRUE(form.SSCommandExit->isEnabled());
+        EXPECT_FALSE(form.SSPanel1->isVisibleTo(&form));
+    }
+    EXPECT_EQ(filters, QStringList({"Bases de datos de Access (*.mdb *.MDB)",
+                                    "Ficheros de intercambio NBX-70 (*.km70 *.KM70)", "Todos los ficheros (*)"}));
+    setOpenFileDialog({});
+    setImportService(nullptr);
+}
+
+TEST(ImportStartup, PendingBackupIsMergedAndAKm70OnTheCommandLineIsImported)
+{
+    TempHome home;
+    ScriptedPrompter prompts;
+    installImportService();
+    // A backup holding a sheet, made with our own schema.
+    {
+        QSqlDatabase src = QSqlDatabase::addDatabase("QSQLITE", "backup-src");
+        src.setDatabaseName(AppPaths::backupFile());
+        ASSERT_TRUE(src.open());
+        QString error;
+        ASSERT_TRUE(Database::ensureSchema(src, &error));
+        QSqlQuery(src).exec("INSERT INTO Programacion (LNumeroSerie, TLocal) VALUES (654321, 'Bar')");
+    }
+    QSqlDatabase::removeDatabase("backup-src");
+    const QString km70 = writeFile(home.file("Sala.KM70"), intervals(5));
+    {
+        Form1 form;
+        const StartupResult r = form.start("\"" + km70 + "\"", true);
+        EXPECT_TRUE(r.commandLineFollowed);
+        EXPECT_TRUE(form.SSCommand1->isEnabled());
+        EXPECT_EQ(rows("Programacion"), 1);
+        EXPECT_EQ(rows("Intervalos"), 5);
+        form.SSCommandExit->click();
+    }
+    EXPECT_FALSE(QFile::exists(AppPaths::backupFile()));
+    EXPECT_TRUE(prompts.shown.isEmpty()) << prompts.shown.value(0).text.toStdString();
+    Database::close();
+
+    // A backup that is not a database: "Formato incorrecto", and it is set aside, never deleted.
+    writeFile(AppPaths::backupFile(), "not a database");
+    {
+        Form1 form;
+        form.start(QString(), true);
+        form.SSCommandExit->click();
+    }
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(prompts.shown[0].text, GetS(157)); // in the language of the first start
+    EXPECT_EQ(prompts.shown[0].icon, Prompter::Icon::Critical);
+    EXPECT_FALSE(QFile::exists(AppPaths::backupFile()));
+    EXPECT_EQ(QDir(home.path()).entryList({"backupnbx70.bak.failed-*"}).size(), 1);
+    setImportService(nullptr);
+    Database::close();
+}
+
+TEST(ImportScreenshots, Form16)
+{
+    const QString dir = qEnvironmentVariable("NBX70_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "set NBX70_SCREENSHOT_DIR to write the pictures";
+    TempHome home;
+    for (const char* language : {"Español", "English"}) {
+        QString name = "Language.db";
+        SetupLanguage(name, QString::fromUtf8(language), langDesk());
+        Form16 form;
+        form.Form_Load();
+        form.lblFitxer->setText("Sala de conciertos 2005.KM70");
+        form.lblText->setText(form.lblText->text() + "   7 / 120");
+        form.adjustSize();
+        EXPECT_TRUE(form.grab().save(QDir(dir).filePath(QStringLiteral("form16-%1.png").arg(language))));
+    }
+    shutdownLangDesk();
+}
