@@ -38,7 +38,10 @@ bool isFrameFault(Fault f)
         || f == Fault::BadLength || f == Fault::LengthTooLong || f == Fault::ShortLength;
 }
 
-bool answersWithFrame(int command) { return command == 0x01 || command == 0x04; }
+bool answersWithFrame(int command)
+{
+    return command == 0x01 || command == 0x04 || StreamEngine::isStreamCommand(command);
+}
 
 bool faultApplies(Fault f, int command)
 {
@@ -207,6 +210,7 @@ struct Simulator::Impl {
     QList<FrameEntry> frames;
     QStringList events;
     std::function<void(const QString&)> sink;
+    StreamEngine streams;
 
     QByteArray storedBlock;
     QByteArray storedClockBytes;
@@ -332,6 +336,19 @@ struct Simulator::Impl {
     void answer(const DecodedFrame& f)
     {
         const int cmd = f.command;
+        if (StreamEngine::isStreamCommand(cmd)) {
+            // Calibration and the meter need a right password first; the real-time view does not.
+            if (cmd != 0x09) {
+                const bool allowed = passwordOk;
+                passwordOk = false;
+                if (!allowed) {
+                    event(QStringLiteral("stream 0x%1 refused: no right password first").arg(cmd, 2, 16, QLatin1Char('0')));
+                    return;
+                }
+            }
+            streams.start(cmd, now());
+            return;
+        }
         const QString name =
             QStringLiteral("0x") + QString::number(cmd, 16).rightJustified(2, QLatin1Char('0')).toUpper();
         if (RecordDevice::handles(cmd)) {
@@ -570,10 +587,12 @@ struct Simulator::Impl {
             if (b == kCan) {
                 passwordOk = false;
                 event(QStringLiteral("CAN"));
+                streams.can(t);
                 return;
             }
             if (b == kAck) {
-                event(QStringLiteral("ACK with no stream running"));
+                if (!streams.ack(t))
+                    event(QStringLiteral("ACK with no stream running"));
                 return;
             }
         }
@@ -639,6 +658,10 @@ struct Simulator::Impl {
                 const qint64 t = now();
                 if (!out.empty())
                     timeoutMs = int(std::max<qint64>(0, (out.front().due - t + 999) / 1000));
+                if (const qint64 due = streams.nextDueUs(); due >= 0) {
+                    const int ms = int(std::max<qint64>(0, (due - t + 999) / 1000));
+                    timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+                }
                 if (rx.inFrame()) {
                     const qint64 left = lastRx + qint64(frameTimeoutMs) * 1000 - t;
                     const int ms = int(std::max<qint64>(0, (left + 999) / 1000));
@@ -667,6 +690,7 @@ struct Simulator::Impl {
                 // Nobody holds the slave open; wait a little rather than spin.
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
+            streams.tick(now());
             escapeIfDue();
             wantWritable = !flushDue();
             if (rx.inFrame() && now() - lastRx >= qint64(frameTimeoutMs) * 1000) {
@@ -680,6 +704,12 @@ struct Simulator::Impl {
 Simulator::Simulator(DeviceConfig cfg) : d(std::make_unique<Impl>())
 {
     d->cfg = std::move(cfg);
+    Impl* impl = d.get();
+    d->streams.setIo({[impl](const QByteArray& b) { impl->queue(b, 0); },
+                      [impl](int command) { return impl->takeFault(command); },
+                      [](const QByteArray& frame, Fault f) { return Impl::damage(frame, f); },
+                      [impl](const QString& text) { impl->event(text); },
+                      [impl] { return impl->out.empty(); }});
 }
 
 Simulator::~Simulator() { stop(); }
@@ -801,6 +831,18 @@ void Simulator::setBadFrameAnswer(int byte)
 {
     std::lock_guard<std::mutex> lock(d->mu);
     d->badFrameAnswer = byte < 0 ? -1 : (byte & 0xFF);
+}
+
+void Simulator::setStreamScript(const StreamScript& script)
+{
+    std::lock_guard<std::mutex> lock(d->mu);
+    d->streams.setScript(script);
+}
+
+StreamScript Simulator::streamScript() const
+{
+    std::lock_guard<std::mutex> lock(d->mu);
+    return d->streams.script();
 }
 
 QList<LogEntry> Simulator::log() const

@@ -3,6 +3,8 @@
 // by the nbx70-sim command.
 #pragma once
 
+#include "SimStreams.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -100,6 +102,10 @@ public:
     void setFrameTimeoutMs(int ms);  // a frame from the program that stalls this long is dropped
     // The byte a bad frame from the program (check byte, length, ETX) is answered with; -1: none.
     void setBadFrameAnswer(int byte);
+
+    // The frames of the live streams (real time, calibration, meter); see SimStreams.h.
+    void setStreamScript(const StreamScript& script);
+    StreamScript streamScript() const;
 
     QList<LogEntry> log() const;    // every byte both ways with a timestamp
     QList<FrameEntry> frames() const;

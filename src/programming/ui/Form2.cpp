@@ -10,6 +10,9 @@
 #include "programming/FieldRules.h"
 #include "programming/SavePrompt.h"
 #include "programming/SheetText.h"
+#include "programming/ui/Form13.h"
+#include "programming/ui/Form14.h"
+#include "programming/ui/Form3.h"
 #include "programming/ui/Form10.h"
 #include "programming/ui/IntervalGrid.h"
 
@@ -42,6 +45,12 @@ namespace nbx {
 namespace {
 
 std::function<void()> g_recordsOpener;
+
+std::function<void(Form2&)>& printHandler()
+{
+    static std::function<void(Form2&)> handler;
+    return handler;
+}
 
 // The sheet date box shows its minimum date as a blank: a sheet without a date.
 const QDate kNoDate(1949, 12, 31);
@@ -224,6 +233,24 @@ void Form2::SSCommandTransmitir_Click() { exchange_->Transmitir(); }
 void Form2::SSCommandBorrat_Click() { exchange_->Borrat(); }
 void Form2::CommandCanviClau_Click() { exchange_->CanviClau(); }
 void Form2::SSCommandTest_Click() { exchange_->Test(); }
+
+void Form2::SSCommandRealTime_Click()
+{
+    Form3 window(this);
+    window.exec();
+}
+
+void Form2::SSCommandCalibracio_Click()
+{
+    Form13 window(this);
+    window.exec();
+}
+
+void Form2::SSCommandSonometro_Click()
+{
+    Form14 window(this);
+    window.exec();
+}
 
 void Form2::buildHeader()
 {
@@ -521,9 +548,8 @@ void Form2::buildButtons()
     SSCommandCalibracio = makeButton(QStringLiteral("SSCommandCalibracio"), QStringLiteral("Calibración"), this);
     SSCommandSonometro = makeButton(QStringLiteral("SSCommandSonometro"), QStringLiteral("Sonómetro"), this);
 
-    // The live windows, the records window and printing come with their own windows.
-    for (QPushButton* b : {SSCommandRealTime, SSCommandCalibracio, SSCommandSonometro, SSCommandImprimir})
-        b->setEnabled(false);
+    // Printing comes with its own window.
+    SSCommandImprimir->setEnabled(bool(printHandler()));
     SSCommandIncidencias->setEnabled(bool(g_recordsOpener));
 
     SSPanel2 = new QFrame(this);
@@ -631,7 +657,11 @@ void Form2::wire()
     connect(CommandCanviClau, &QPushButton::clicked, this, &Form2::CommandCanviClau_Click);
     connect(SSCommandTest, &QPushButton::clicked, this, &Form2::SSCommandTest_Click);
     connect(SSCommandIncidencias, &QPushButton::clicked, this, &Form2::SSCommandIncidencias_Click);
+    connect(SSCommandRealTime, &QPushButton::clicked, this, &Form2::SSCommandRealTime_Click);
+    connect(SSCommandCalibracio, &QPushButton::clicked, this, &Form2::SSCommandCalibracio_Click);
+    connect(SSCommandSonometro, &QPushButton::clicked, this, &Form2::SSCommandSonometro_Click);
     connect(SSCommandHelp, &QPushButton::clicked, this, &Form2::SSCommandHelp_Click);
+    connect(SSCommandImprimir, &QPushButton::clicked, this, &Form2::SSCommandImprimir_Click);
 
     auto setsFlag = [] { programmingState().fichaModificada = true; };
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{CheckCambioHora, OptionLocalLeq125, OptionVeiNo,
@@ -937,6 +967,14 @@ void Form2::SSCommandBuscar_Click()
 void Form2::SSCommandExit_Click() { close(); }
 
 void Form2::SSCommandHelp_Click() { AbrirAyuda(); }
+
+void Form2::setPrintHandler(std::function<void(Form2&)> handler) { printHandler() = std::move(handler); }
+
+void Form2::SSCommandImprimir_Click()
+{
+    if (printHandler())
+        printHandler()(*this);
+}
 
 void Form2::Timer1_Timer()
 {

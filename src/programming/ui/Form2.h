@@ -66,6 +66,9 @@ public:
     bool sheetButtonsHeld() const { return !busySaved_.isEmpty(); }
 
     QString campoActual() const { return campoActual_; }
+    // The print button's action, installed by the reports (an area above this one); the button
+    // stays disabled while none is installed.
+    static void setPrintHandler(std::function<void(Form2&)> handler);
     std::optional<qint32> cursorSerial() const { return cursor_; }
     void setClock(Clock clock) { clock_ = std::move(clock); }
     SheetRepository& repository() { return repo_; }
@@ -146,6 +149,7 @@ public slots:
     void SSCommandBuscar_Click();
     void SSCommandExit_Click();
     void SSCommandHelp_Click();
+    void SSCommandImprimir_Click();
     void Timer1_Timer();
     // The device operations of the sheet.
     void SSCommandRecibir_Click();
@@ -155,6 +159,10 @@ public slots:
     void SSCommandTest_Click();
     // Leaves the sheet (offering to save it) and opens the record window on its device.
     void SSCommandIncidencias_Click();
+    // The live windows, modal over the sheet.
+    void SSCommandRealTime_Click();
+    void SSCommandCalibracio_Click();
+    void SSCommandSonometro_Click();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
