@@ -194,7 +194,7 @@ public:
         else
             QApplication::restoreOverrideCursor();
     }
-    bool hasStoredSheet(qint32 serial) override { return form_.repository().exists(serial); }
+    bool hasStoredSheet(qint32 serial, QString* error) override { return form_.repository().exists(serial, error); }
     bool loadStoredSheet(qint32 serial) override { return form_.CarregaProgramacio(serial); }
     bool saveSheet() override { return form_.GrabaProgramacio(); }
 
@@ -226,7 +226,12 @@ Form2::Form2(QWidget* parent)
     exchange_ = std::make_unique<ProgrammingExchange>(*exchangeWindow_);
 }
 
-Form2::~Form2() = default;
+Form2::~Form2()
+{
+    // The children are destroyed after this body and move the focus as they go: the slot must not
+    // run on a window that is no longer a Form2.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
 
 void Form2::SSCommandRecibir_Click() { exchange_->Recibir(); }
 void Form2::SSCommandTransmitir_Click() { exchange_->Transmitir(); }
@@ -819,7 +824,13 @@ void Form2::load(std::optional<long> initialSerial)
 
     if (initialSerial && *initialSerial >= 1 && *initialSerial <= 999999) {
         const qint32 serial = qint32(*initialSerial);
-        if (repo_.exists(serial) && CarregaProgramacio(serial))
+        QString error;
+        const bool stored = repo_.exists(serial, &error);
+        if (!error.isEmpty()) {
+            prompter().message(error, Prompter::Icon::Critical);
+            return;
+        }
+        if (stored && CarregaProgramacio(serial))
             return;
     }
     QString error;
@@ -899,17 +910,21 @@ void Form2::navigate(bool forward)
         return;
     QPushButton* button = forward ? SSCommandSiguiente : SSCommandAnterior;
     ButtonBusy busy(button);
-    std::optional<qint32> target;
-    if (cursor_)
-        target = forward ? repo_.next(*cursor_) : repo_.previous(*cursor_);
-    else if (!forward)
-        target = repo_.last();
-    if (!target) {
-        if (repo_.first())
-            prompter().beep();
+    // A blank sheet made at load stands before the first sheet: Siguiente has nowhere to go.
+    if (!cursor_ && forward)
+        return;
+    QString error;
+    const std::optional<qint32> target = cursor_ ? (forward ? repo_.next(*cursor_, &error)
+                                                            : repo_.previous(*cursor_, &error))
+                                                 : repo_.last(&error);
+    if (error.isEmpty() && !target && repo_.first(&error))
+        prompter().beep();
+    if (!error.isEmpty()) {
+        prompter().message(error, Prompter::Icon::Critical);
         return;
     }
-    CarregaProgramacio(*target);
+    if (target)
+        CarregaProgramacio(*target);
 }
 
 void Form2::SSCommandAnterior_Click() { navigate(false); }
@@ -935,7 +950,12 @@ void Form2::SSCommandBorrar_Click()
     OverrideCursor hourglass;
     if (!BorraFicha(serial, repo_))
         return;
-    const std::optional<qint32> first = repo_.first();
+    QString error;
+    const std::optional<qint32> first = repo_.first(&error);
+    if (!error.isEmpty()) {
+        prompter().message(error, Prompter::Icon::Critical);
+        return;
+    }
     if (!first) {
         cursor_.reset();
         CreaProgramacio();
