@@ -66,9 +66,12 @@ void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) co
                 const QRectF b = d.picture->boundingRect();
                 if (b.width() <= 0 || b.height() <= 0)
                     break;
+                // A picture plays back scaled by the device's resolution over its own; undo that.
+                const double dpiX = double(d.picture->logicalDpiX()) / painter.device()->logicalDpiX();
+                const double dpiY = double(d.picture->logicalDpiY()) / painter.device()->logicalDpiY();
                 painter.save();
                 painter.translate(r.topLeft());
-                painter.scale(r.width() / b.width(), r.height() / b.height());
+                painter.scale(r.width() / b.width() * dpiX, r.height() / b.height() * dpiY);
                 painter.translate(-b.topLeft());
                 painter.drawPicture(0, 0, *d.picture);
                 painter.restore();

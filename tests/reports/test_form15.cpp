@@ -2,12 +2,14 @@
 #include "ReportSeed.h"
 
 #include "programming/ui/Form2.h"
+#include "records/ui/Form9.h"
 #include "reports/ui/Form15.h"
 #include "reports/ui/ReportPrinting.h"
 #include "link/LinkState.h"
 #include "link/Link.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
+#include "localisation/Strings.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -15,6 +17,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -119,6 +122,39 @@ TEST(Form15, ProgrammingWindowPrintButtonShowsTheSheetReport)
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_EQ(prompter.shown[0].icon, Prompter::Icon::Critical);
     form.close();
+}
+
+TEST(Form15, GraphWindowPrintButtonShowsBothChartsAndTheSheet)
+{
+    TempDatabase db;
+    seedSheet(123456);
+    seedIntervals(123456, 80);
+    installReportPrinting();
+    ScriptedPrompter prompter;
+    Form9 form;
+    ASSERT_TRUE(form.Form_Load(123456, "05/03/26", "Bar La Plaza"));
+    form.show();
+    ASSERT_TRUE(form.SSCommandImprimir->isEnabled());
+    std::shared_ptr<const reports::ReportDocument> shown;
+    int pages = -1;
+    QTimer::singleShot(0, [&] {
+        if (auto* preview = qobject_cast<Form15*>(QApplication::activeModalWidget())) {
+            pages = preview->VSPrinter1->pageCount();
+            if (const QString dir = qEnvironmentVariable("NBX70_SCREENSHOT_DIR"); !dir.isEmpty())
+                preview->grab().save(dir + "/form15_graph.png");
+            preview->SSCommandExit->click();
+        }
+    });
+    form.SSCommandImprimir->click();
+    EXPECT_TRUE(prompter.shown.isEmpty()) << (prompter.shown.isEmpty() ? "" : prompter.shown[0].text.toStdString());
+    EXPECT_EQ(pages, 2);
+
+    // A device without a sheet: one message, no preview.
+    QSqlQuery q(mainDb());
+    q.exec("DELETE FROM Programacion");
+    form.SSCommandImprimir->click();
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_EQ(prompter.shown[0].text, GetS(59));
 }
 
 } // namespace nbx::test
