@@ -186,6 +186,8 @@ SessionOutcome LinkSession::road()
         st.ModemConectado = true;
     }
     setBusy();
+    if (hooks_.addressing)
+        hooks_.addressing();
 
     // 7. CAN.
     if (profile_.sendCan)

@@ -57,6 +57,7 @@ struct SessionHooks {
     QString sheetSerial;                         // serial of the sheet, for check S
     std::function<void(bool on)> busy;           // the window's busy state
     std::function<void(bool on)> hourglass;      // wait pointer on and off
+    std::function<void()> addressing;            // the device is about to be addressed (after the dial)
     std::function<bool(Link& link)> exchange;    // the operation's own exchange; true: success
 };
 

@@ -254,6 +254,13 @@ TEST(Form10Road, SheetClickEditorSaveAndBlock)
     ASSERT_EQ(sheet.MaskNumeroSerie->text(), u"4711"_qs);
     ASSERT_FALSE(programmingState().fichaModificada);
 
+    {
+        // Not while a device operation reads the sheet.
+        DeviceOperationGuard operation;
+        QTest::mouseClick(sheet.weekdayFi[Jueves], Qt::LeftButton);
+        settle();
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
     bool driven = false;
     QTest::mouseClick(sheet.weekdayFi[Jueves], Qt::LeftButton);
     QTimer::singleShot(0, [&] {

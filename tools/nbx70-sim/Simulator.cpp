@@ -1,6 +1,7 @@
 #include "Simulator.h"
 
 #include "SimFrame.h"
+#include "SimRecords.h"
 
 #include <QMap>
 #include <QRegularExpression>
@@ -37,7 +38,10 @@ bool isFrameFault(Fault f)
         || f == Fault::BadLength || f == Fault::LengthTooLong || f == Fault::ShortLength;
 }
 
-bool answersWithFrame(int command) { return command == 0x01 || command == 0x04; }
+bool answersWithFrame(int command)
+{
+    return command == 0x01 || command == 0x04 || StreamEngine::isStreamCommand(command);
+}
 
 bool faultApplies(Fault f, int command)
 {
@@ -206,11 +210,13 @@ struct Simulator::Impl {
     QList<FrameEntry> frames;
     QStringList events;
     std::function<void(const QString&)> sink;
+    StreamEngine streams;
 
     QByteArray storedBlock;
     QByteArray storedClockBytes;
     QDateTime storedClock;
     int cleared = 0;
+    RecordDevice records; // totals, dates and the record streams
 
     qint64 now() const
     {
@@ -330,8 +336,26 @@ struct Simulator::Impl {
     void answer(const DecodedFrame& f)
     {
         const int cmd = f.command;
+        if (StreamEngine::isStreamCommand(cmd)) {
+            // Calibration and the meter need a right password first; the real-time view does not.
+            if (cmd != 0x09) {
+                const bool allowed = passwordOk;
+                passwordOk = false;
+                if (!allowed) {
+                    event(QStringLiteral("stream 0x%1 refused: no right password first").arg(cmd, 2, 16, QLatin1Char('0')));
+                    return;
+                }
+            }
+            streams.start(cmd, now());
+            return;
+        }
         const QString name =
             QStringLiteral("0x") + QString::number(cmd, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+        if (RecordDevice::handles(cmd)) {
+            records.request(cmd, f.data, [this](const QByteArray& b, int ms) { queue(b, ms); },
+                            [this](const QString& e) { event(e); });
+            return;
+        }
         switch (cmd) {
         case 0x01: case 0x04: case 0x08: case 0x0A: case 0x0B: case 0x0C: case 0x0D:
             break;
@@ -557,13 +581,18 @@ struct Simulator::Impl {
         if (modemOn && onlineEscapeByte(b, t) && !rx.inFrame())
             return;
         if (!rx.inFrame()) {
+            if (records.control(b, [this](const QByteArray& bytes, int ms) { queue(bytes, ms); },
+                                [this](const QString& e) { event(e); }))
+                return;
             if (b == kCan) {
                 passwordOk = false;
                 event(QStringLiteral("CAN"));
+                streams.can(t);
                 return;
             }
             if (b == kAck) {
-                event(QStringLiteral("ACK with no stream running"));
+                if (!streams.ack(t))
+                    event(QStringLiteral("ACK with no stream running"));
                 return;
             }
         }
@@ -629,6 +658,10 @@ struct Simulator::Impl {
                 const qint64 t = now();
                 if (!out.empty())
                     timeoutMs = int(std::max<qint64>(0, (out.front().due - t + 999) / 1000));
+                if (const qint64 due = streams.nextDueUs(); due >= 0) {
+                    const int ms = int(std::max<qint64>(0, (due - t + 999) / 1000));
+                    timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+                }
                 if (rx.inFrame()) {
                     const qint64 left = lastRx + qint64(frameTimeoutMs) * 1000 - t;
                     const int ms = int(std::max<qint64>(0, (left + 999) / 1000));
@@ -657,6 +690,7 @@ struct Simulator::Impl {
                 // Nobody holds the slave open; wait a little rather than spin.
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
+            streams.tick(now());
             escapeIfDue();
             wantWritable = !flushDue();
             if (rx.inFrame() && now() - lastRx >= qint64(frameTimeoutMs) * 1000) {
@@ -670,6 +704,12 @@ struct Simulator::Impl {
 Simulator::Simulator(DeviceConfig cfg) : d(std::make_unique<Impl>())
 {
     d->cfg = std::move(cfg);
+    Impl* impl = d.get();
+    d->streams.setIo({[impl](const QByteArray& b) { impl->queue(b, 0); },
+                      [impl](int command) { return impl->takeFault(command); },
+                      [](const QByteArray& frame, Fault f) { return Impl::damage(frame, f); },
+                      [impl](const QString& text) { impl->event(text); },
+                      [impl] { return impl->out.empty(); }});
 }
 
 Simulator::~Simulator() { stop(); }
@@ -793,6 +833,18 @@ void Simulator::setBadFrameAnswer(int byte)
     d->badFrameAnswer = byte < 0 ? -1 : (byte & 0xFF);
 }
 
+void Simulator::setStreamScript(const StreamScript& script)
+{
+    std::lock_guard<std::mutex> lock(d->mu);
+    d->streams.setScript(script);
+}
+
+StreamScript Simulator::streamScript() const
+{
+    std::lock_guard<std::mutex> lock(d->mu);
+    return d->streams.script();
+}
+
 QList<LogEntry> Simulator::log() const
 {
     std::lock_guard<std::mutex> lock(d->mu);
@@ -873,6 +925,12 @@ QByteArray Simulator::storedClockBytes() const
 {
     std::lock_guard<std::mutex> lock(d->mu);
     return d->storedClockBytes;
+}
+
+void Simulator::withRecords(const std::function<void(RecordDevice&)>& f)
+{
+    std::lock_guard<std::mutex> lock(d->mu);
+    f(d->records);
 }
 
 int Simulator::recordsCleared() const

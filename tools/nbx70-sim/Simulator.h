@@ -3,6 +3,8 @@
 // by the nbx70-sim command.
 #pragma once
 
+#include "SimStreams.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -13,6 +15,8 @@
 #include <memory>
 
 namespace nbx::sim {
+
+class RecordDevice;
 
 struct DeviceConfig {
     int model = 5;                  // model code in the identification reply
@@ -99,6 +103,10 @@ public:
     // The byte a bad frame from the program (check byte, length, ETX) is answered with; -1: none.
     void setBadFrameAnswer(int byte);
 
+    // The frames of the live streams (real time, calibration, meter); see SimStreams.h.
+    void setStreamScript(const StreamScript& script);
+    StreamScript streamScript() const;
+
     QList<LogEntry> log() const;    // every byte both ways with a timestamp
     QList<FrameEntry> frames() const;
     QStringList events() const;     // timestamped text lines: frames, answers, modem, faults
@@ -114,6 +122,8 @@ public:
     QDateTime storedClock() const;   // the clock the last 0x08 brought (invalid before)
     QByteArray storedClockBytes() const;  // its six bytes as received
     int recordsCleared() const;      // counts 0x0C erases
+    // The device's records (SimRecords.h), configured or read under the simulator's lock.
+    void withRecords(const std::function<void(RecordDevice&)>& f);
 
 private:
     struct Impl;

@@ -69,8 +69,19 @@ int main(int argc, char** argv)
                                    QStringLiteral("file"));
     const QCommandLineOption logFile(QStringLiteral("log"), QStringLiteral("Write every byte and event to this file."),
                                      QStringLiteral("file"));
+    const QCommandLineOption streamScript(QStringLiteral("stream-script"),
+                                          QStringLiteral("File with the frames of the live streams (see SimStreams.h)."),
+                                          QStringLiteral("file"));
+    const QCommandLineOption meterPeriod(QStringLiteral("meter-period-ms"),
+                                         QStringLiteral("Pause before each meter frame; 0: as fast as the line takes them."),
+                                         QStringLiteral("ms"));
+    const QCommandLineOption calibrationResult(QStringLiteral("calibration-result"),
+                                               QStringLiteral("Result code of the calibration's end frame."),
+                                               QStringLiteral("code"));
+    const QCommandLineOption afterCan(QStringLiteral("frames-after-can"),
+                                      QStringLiteral("Stream frames still sent after a CAN."), QStringLiteral("n"));
     parser.addOptions({serial, firmware, model, password, noProg, antiTest, modem, modemDelay, testDelay,
-                       block, logFile});
+                       block, logFile, streamScript, meterPeriod, calibrationResult, afterCan});
     parser.process(app);
 
     nbx::sim::DeviceConfig cfg;
@@ -97,7 +108,32 @@ int main(int argc, char** argv)
         cfg.programmingBlock = f.readAll();
     }
 
+    nbx::sim::StreamScript streams = nbx::sim::defaultStreamScript();
+    if (parser.isSet(streamScript)) {
+        QFile f(parser.value(streamScript));
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+            return usageError(QStringLiteral("cannot read %1").arg(f.fileName()));
+        QString why;
+        const auto parsed = nbx::sim::parseStreamScript(QString::fromUtf8(f.readAll()), &why);
+        if (!parsed)
+            return usageError(QStringLiteral("%1: %2").arg(f.fileName(), why));
+        streams = *parsed;
+    }
+    auto number = [&parser](const QCommandLineOption& o, int* into) {
+        if (!parser.isSet(o))
+            return true;
+        bool ok = false;
+        const int v = parser.value(o).toInt(&ok);
+        if (ok && v >= 0)
+            *into = v;
+        return ok && v >= 0;
+    };
+    if (!number(meterPeriod, &streams.meterPeriodMs) || !number(calibrationResult, &streams.calibrationResult)
+        || !number(afterCan, &streams.framesAfterCan))
+        return usageError(QStringLiteral("--meter-period-ms, --calibration-result and --frames-after-can take a number"));
+
     nbx::sim::Simulator sim(cfg);
+    sim.setStreamScript(streams);
     if (parser.isSet(modem)) {
         const QString answer = parser.value(modem).toLower();
         nbx::sim::ModemAnswer a = nbx::sim::ModemAnswer::Connect;

@@ -10,6 +10,9 @@
 #include "programming/FieldRules.h"
 #include "programming/SavePrompt.h"
 #include "programming/SheetText.h"
+#include "programming/ui/Form13.h"
+#include "programming/ui/Form14.h"
+#include "programming/ui/Form3.h"
 #include "programming/ui/Form10.h"
 #include "programming/ui/IntervalGrid.h"
 
@@ -40,6 +43,14 @@
 namespace nbx {
 
 namespace {
+
+std::function<void()> g_recordsOpener;
+
+std::function<void(Form2&)>& printHandler()
+{
+    static std::function<void(Form2&)> handler;
+    return handler;
+}
 
 // The sheet date box shows its minimum date as a blank: a sheet without a date.
 const QDate kNoDate(1949, 12, 31);
@@ -183,7 +194,7 @@ public:
         else
             QApplication::restoreOverrideCursor();
     }
-    bool hasStoredSheet(qint32 serial) override { return form_.repository().exists(serial); }
+    bool hasStoredSheet(qint32 serial, QString* error) override { return form_.repository().exists(serial, error); }
     bool loadStoredSheet(qint32 serial) override { return form_.CarregaProgramacio(serial); }
     bool saveSheet() override { return form_.GrabaProgramacio(); }
 
@@ -215,13 +226,36 @@ Form2::Form2(QWidget* parent)
     exchange_ = std::make_unique<ProgrammingExchange>(*exchangeWindow_);
 }
 
-Form2::~Form2() = default;
+Form2::~Form2()
+{
+    // The children are destroyed after this body and move the focus as they go: the slot must not
+    // run on a window that is no longer a Form2.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
 
 void Form2::SSCommandRecibir_Click() { exchange_->Recibir(); }
 void Form2::SSCommandTransmitir_Click() { exchange_->Transmitir(); }
 void Form2::SSCommandBorrat_Click() { exchange_->Borrat(); }
 void Form2::CommandCanviClau_Click() { exchange_->CanviClau(); }
 void Form2::SSCommandTest_Click() { exchange_->Test(); }
+
+void Form2::SSCommandRealTime_Click()
+{
+    Form3 window(this);
+    window.exec();
+}
+
+void Form2::SSCommandCalibracio_Click()
+{
+    Form13 window(this);
+    window.exec();
+}
+
+void Form2::SSCommandSonometro_Click()
+{
+    Form14 window(this);
+    window.exec();
+}
 
 void Form2::buildHeader()
 {
@@ -519,10 +553,9 @@ void Form2::buildButtons()
     SSCommandCalibracio = makeButton(QStringLiteral("SSCommandCalibracio"), QStringLiteral("Calibración"), this);
     SSCommandSonometro = makeButton(QStringLiteral("SSCommandSonometro"), QStringLiteral("Sonómetro"), this);
 
-    // The live windows, the records window and printing come with their own windows.
-    for (QPushButton* b : {SSCommandRealTime, SSCommandCalibracio, SSCommandSonometro, SSCommandIncidencias,
-                           SSCommandImprimir})
-        b->setEnabled(false);
+    // Printing comes with its own window.
+    SSCommandImprimir->setEnabled(bool(printHandler()));
+    SSCommandIncidencias->setEnabled(bool(g_recordsOpener));
 
     SSPanel2 = new QFrame(this);
     SSPanel2->setObjectName(QStringLiteral("SSPanel2"));
@@ -628,7 +661,12 @@ void Form2::wire()
     connect(SSCommandBorrat, &QPushButton::clicked, this, &Form2::SSCommandBorrat_Click);
     connect(CommandCanviClau, &QPushButton::clicked, this, &Form2::CommandCanviClau_Click);
     connect(SSCommandTest, &QPushButton::clicked, this, &Form2::SSCommandTest_Click);
+    connect(SSCommandIncidencias, &QPushButton::clicked, this, &Form2::SSCommandIncidencias_Click);
+    connect(SSCommandRealTime, &QPushButton::clicked, this, &Form2::SSCommandRealTime_Click);
+    connect(SSCommandCalibracio, &QPushButton::clicked, this, &Form2::SSCommandCalibracio_Click);
+    connect(SSCommandSonometro, &QPushButton::clicked, this, &Form2::SSCommandSonometro_Click);
     connect(SSCommandHelp, &QPushButton::clicked, this, &Form2::SSCommandHelp_Click);
+    connect(SSCommandImprimir, &QPushButton::clicked, this, &Form2::SSCommandImprimir_Click);
 
     auto setsFlag = [] { programmingState().fichaModificada = true; };
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{CheckCambioHora, OptionLocalLeq125, OptionVeiNo,
@@ -786,7 +824,13 @@ void Form2::load(std::optional<long> initialSerial)
 
     if (initialSerial && *initialSerial >= 1 && *initialSerial <= 999999) {
         const qint32 serial = qint32(*initialSerial);
-        if (repo_.exists(serial) && CarregaProgramacio(serial))
+        QString error;
+        const bool stored = repo_.exists(serial, &error);
+        if (!error.isEmpty()) {
+            prompter().message(error, Prompter::Icon::Critical);
+            return;
+        }
+        if (stored && CarregaProgramacio(serial))
             return;
     }
     QString error;
@@ -866,17 +910,21 @@ void Form2::navigate(bool forward)
         return;
     QPushButton* button = forward ? SSCommandSiguiente : SSCommandAnterior;
     ButtonBusy busy(button);
-    std::optional<qint32> target;
-    if (cursor_)
-        target = forward ? repo_.next(*cursor_) : repo_.previous(*cursor_);
-    else if (!forward)
-        target = repo_.last();
-    if (!target) {
-        if (repo_.first())
-            prompter().beep();
+    // A blank sheet made at load stands before the first sheet: Siguiente has nowhere to go.
+    if (!cursor_ && forward)
+        return;
+    QString error;
+    const std::optional<qint32> target = cursor_ ? (forward ? repo_.next(*cursor_, &error)
+                                                            : repo_.previous(*cursor_, &error))
+                                                 : repo_.last(&error);
+    if (error.isEmpty() && !target && repo_.first(&error))
+        prompter().beep();
+    if (!error.isEmpty()) {
+        prompter().message(error, Prompter::Icon::Critical);
         return;
     }
-    CarregaProgramacio(*target);
+    if (target)
+        CarregaProgramacio(*target);
 }
 
 void Form2::SSCommandAnterior_Click() { navigate(false); }
@@ -902,7 +950,12 @@ void Form2::SSCommandBorrar_Click()
     OverrideCursor hourglass;
     if (!BorraFicha(serial, repo_))
         return;
-    const std::optional<qint32> first = repo_.first();
+    QString error;
+    const std::optional<qint32> first = repo_.first(&error);
+    if (!error.isEmpty()) {
+        prompter().message(error, Prompter::Icon::Critical);
+        return;
+    }
     if (!first) {
         cursor_.reset();
         CreaProgramacio();
@@ -935,11 +988,28 @@ void Form2::SSCommandExit_Click() { close(); }
 
 void Form2::SSCommandHelp_Click() { AbrirAyuda(); }
 
+void Form2::setPrintHandler(std::function<void(Form2&)> handler) { printHandler() = std::move(handler); }
+
+void Form2::SSCommandImprimir_Click()
+{
+    if (printHandler())
+        printHandler()(*this);
+}
+
 void Form2::Timer1_Timer()
 {
     const QDateTime now = clock_();
     TextFecha->setText(formatSheetDate(now.date()));
     TextHora->setText(formatLongTime(now.time()));
+}
+
+void Form2::setRecordsOpener(std::function<void()> open) { g_recordsOpener = std::move(open); }
+
+void Form2::SSCommandIncidencias_Click()
+{
+    const std::function<void()> open = g_recordsOpener;
+    if (open && close())
+        open();
 }
 
 void Form2::closeEvent(QCloseEvent* event)

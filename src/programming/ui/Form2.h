@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <optional>
 
 class QCheckBox;
@@ -34,6 +35,9 @@ class Form2ExchangeWindow;
 class Form2 : public QWidget {
     Q_OBJECT
 public:
+    // Opens the record window; installed by the program (Incidencias stays disabled without it).
+    static void setRecordsOpener(std::function<void()> open);
+
     // Builds every control with its designed Spanish texts; loads no data (see load()).
     explicit Form2(QWidget* parent = nullptr);
     ~Form2() override;
@@ -62,6 +66,9 @@ public:
     bool sheetButtonsHeld() const { return !busySaved_.isEmpty(); }
 
     QString campoActual() const { return campoActual_; }
+    // The print button's action, installed by the reports (an area above this one); the button
+    // stays disabled while none is installed.
+    static void setPrintHandler(std::function<void(Form2&)> handler);
     std::optional<qint32> cursorSerial() const { return cursor_; }
     void setClock(Clock clock) { clock_ = std::move(clock); }
     SheetRepository& repository() { return repo_; }
@@ -142,6 +149,7 @@ public slots:
     void SSCommandBuscar_Click();
     void SSCommandExit_Click();
     void SSCommandHelp_Click();
+    void SSCommandImprimir_Click();
     void Timer1_Timer();
     // The device operations of the sheet.
     void SSCommandRecibir_Click();
@@ -149,6 +157,12 @@ public slots:
     void SSCommandBorrat_Click();
     void CommandCanviClau_Click();
     void SSCommandTest_Click();
+    // Leaves the sheet (offering to save it) and opens the record window on its device.
+    void SSCommandIncidencias_Click();
+    // The live windows, modal over the sheet.
+    void SSCommandRealTime_Click();
+    void SSCommandCalibracio_Click();
+    void SSCommandSonometro_Click();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

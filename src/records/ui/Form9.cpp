@@ -24,6 +24,12 @@ namespace nbx {
 
 namespace {
 
+std::function<void(Form9&)>& printHandler()
+{
+    static std::function<void(Form9&)> handler;
+    return handler;
+}
+
 const QString kOnBar = QStringLiteral("OnBar");
 
 // Runs a function when the scope ends, on every way out.
@@ -138,7 +144,8 @@ void Form9::build()
 
     SSCommandImprimir = new QPushButton(QStringLiteral("Imprimir"), this);
     SSCommandImprimir->setObjectName(QStringLiteral("SSCommandImprimir"));
-    SSCommandImprimir->setEnabled(false);  // the graph report is not built yet
+    SSCommandImprimir->setEnabled(bool(printHandler()));
+    connect(SSCommandImprimir, &QPushButton::clicked, this, &Form9::SSCommandImprimir_Click);
     SSCommandHelp = new QPushButton(QStringLiteral("Ayuda"), this);
     SSCommandHelp->setObjectName(QStringLiteral("SSCommandHelp"));
     SSCommandExit = new QPushButton(QStringLiteral("Volver"), this);
@@ -310,6 +317,14 @@ void Form9::designEventChart()
         st.fill = series[s - 1].color;
     }
     m.setBatch(false);
+}
+
+void Form9::setPrintHandler(std::function<void(Form9&)> handler) { printHandler() = std::move(handler); }
+
+void Form9::SSCommandImprimir_Click()
+{
+    if (printHandler())
+        printHandler()(*this);
 }
 
 bool Form9::Form_Load(qint32 serial, const QString& fechaFicha, const QString& localFicha, QSqlDatabase db)

@@ -47,6 +47,10 @@ public:
 
     const GraphValues& values() const { return values_; }
 
+    // The print button's action, installed by the reports (an area above this one); the button
+    // stays disabled while none is installed.
+    static void setPrintHandler(std::function<void(Form9&)> handler);
+
     QGroupBox* Frame9;
     QLabel* Label3;
     QLineEdit* TextNumeroSerie;
@@ -80,6 +84,7 @@ public slots:
     void SSCommandSliderRight_Click();
     void SSCommandExit_Click();
     void SSCommandHelp_Click();
+    void SSCommandImprimir_Click();
 
 private:
     void build();

@@ -5,11 +5,17 @@
 #include "localisation/ui/Form7.h"
 #include "programming/ui/Form10.h"
 #include "programming/ui/Form2.h"
+#include "programming/ui/Form13.h"
+#include "programming/ui/Form14.h"
+#include "programming/ui/Form3.h"
 #include "records/ui/Form9.h"
+#include "reports/ui/ReportPrinting.h"
 #include "localisation/ui/StringExport.h"
 #include "shell/ui/Form1.h"
 #include "shell/ui/Form11.h"
 #include "shell/ui/Form12.h"
+#include "records/ui/Form5.h"
+#include "records/ui/Form8.h"
 #include "shell/ui/Form4.h"
 
 #include <QTimer>
@@ -56,14 +62,20 @@ void MainController::reloadForLanguage(int codigoIdioma)
 
 void registerProgramWindows()
 {
+    installReportPrinting();
     registerExportableWindow(1, QStringLiteral("Form1"), [] { return std::make_unique<Form1>(); });
     registerExportableWindow(2, QStringLiteral("Form2"), [] { return std::make_unique<Form2>(); });
+    registerExportableWindow(3, QStringLiteral("Form3"), [] { return std::make_unique<Form3>(); });
     registerExportableWindow(4, QStringLiteral("Form4"), [] { return std::make_unique<Form4>(); });
+    registerExportableWindow(5, QStringLiteral("Form5"), [] { return std::make_unique<Form5>(); });
     registerExportableWindow(7, QStringLiteral("Form7"), [] { return std::make_unique<Form7>(); });
+    registerExportableWindow(8, QStringLiteral("Form8"), [] { return std::make_unique<Form8>(); });
     registerExportableWindow(9, QStringLiteral("Form9"), [] { return std::make_unique<Form9>(); });
     registerExportableWindow(10, QStringLiteral("Form10"), [] { return std::make_unique<Form10>(); });
     registerExportableWindow(11, QStringLiteral("Form11"), [] { return std::make_unique<Form11>(linkState()); });
     registerExportableWindow(12, QStringLiteral("Form12"), [] { return std::make_unique<Form12>(linkState()); });
+    registerExportableWindow(13, QStringLiteral("Form13"), [] { return std::make_unique<Form13>(); });
+    registerExportableWindow(14, QStringLiteral("Form14"), [] { return std::make_unique<Form14>(); });
     registerExportableWindow(16, QStringLiteral("Form16"), [] { return std::make_unique<Form16>(); });
 }
 

@@ -1,0 +1,131 @@
+#include "reports/ReportDocument.h"
+
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPen>
+#include <algorithm>
+
+namespace nbx::reports {
+
+QSizeF ReportDocument::pageSizeMm() const
+{
+    return pageLayout.fullRect(QPageLayout::Millimeter).size();
+}
+
+void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) const
+{
+    if (page < 0 || page >= pageCount())
+        return;
+    const QSizeF size = pageSizeMm();
+    const double sx = target.width() / size.width();
+    const double sy = target.height() / size.height();
+    const double s = std::min(sx, sy);
+    auto map = [&](const QRectF& r) {
+        return QRectF(target.left() + r.left() * s, target.top() + r.top() * s, r.width() * s, r.height() * s);
+    };
+    // Fonts sized for this device: a point size that gives the height in millimetres at scale s.
+    const double dpi = painter.device() ? painter.device()->logicalDpiY() : 96;
+    std::vector<QFont> fontsHere;
+    for (const FontSpec& f : fonts) {
+        QFont font(f.family);
+        font.setPointSizeF(f.pointSize * 25.4 * s / dpi);
+        font.setBold(f.bold);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        fontsHere.push_back(font);
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    QPen pen(Qt::black);
+    pen.setWidthF(std::max(0.25 * s, 0.5));
+    painter.setPen(pen);
+    int currentFont = -1;
+    for (const DrawItem& d : pages[size_t(page)]) {
+        const QRectF r = map(d.rect);
+        switch (d.type) {
+        case DrawItem::Text:
+            if (d.font != currentFont) {
+                painter.setFont(fontsHere[size_t(d.font)]);
+                currentFont = d.font;
+            }
+            painter.drawText(r, d.align | Qt::TextDontClip | Qt::TextSingleLine, d.text);
+            break;
+        case DrawItem::Line:
+            painter.drawLine(r.topLeft(), r.bottomRight());
+            break;
+        case DrawItem::Box:
+            if (d.fill.isValid())
+                painter.fillRect(r, d.fill);
+            if (d.border) {
+                painter.setBrush(Qt::NoBrush);
+                painter.drawRect(r);
+            }
+            break;
+        case DrawItem::Picture:
+            if (d.picture) {
+                const QRectF b = d.picture->boundingRect();
+                if (b.width() <= 0 || b.height() <= 0)
+                    break;
+                // A picture plays back scaled by the device's resolution over its own; undo that.
+                const double dpiX = double(d.picture->logicalDpiX()) / painter.device()->logicalDpiX();
+                const double dpiY = double(d.picture->logicalDpiY()) / painter.device()->logicalDpiY();
+                painter.save();
+                painter.translate(r.topLeft());
+                painter.scale(r.width() / b.width() * dpiX, r.height() / b.height() * dpiY);
+                painter.translate(-b.topLeft());
+                painter.drawPicture(0, 0, *d.picture);
+                painter.restore();
+                painter.setPen(pen);
+                currentFont = -1;
+            }
+            break;
+        }
+    }
+    painter.restore();
+}
+
+bool ReportDocument::print(QPagedPaintDevice& device, QString* error) const
+{
+    QPageLayout layout = pageLayout;
+    layout.setMargins(QMarginsF(0, 0, 0, 0));
+    layout.setMinimumMargins(QMarginsF(0, 0, 0, 0));
+    device.setPageLayout(layout);
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        if (error)
+            *error = QStringLiteral("The painter cannot begin on the output device");
+        return false;
+    }
+    for (int p = 0; p < pageCount(); ++p) {
+        if (p > 0 && !device.newPage()) {
+            if (error)
+                *error = QStringLiteral("The output device refused a new page");
+            painter.end();
+            return false;
+        }
+        const QRectF target(0, 0, device.width(), device.height());
+        paint(painter, p, target);
+    }
+    return painter.end();
+}
+
+QStringList ReportDocument::pageTexts(int page) const
+{
+    QStringList out;
+    if (page < 0 || page >= pageCount())
+        return out;
+    std::vector<const DrawItem*> items;
+    for (const DrawItem& d : pages[size_t(page)])
+        if (d.type == DrawItem::Text)
+            items.push_back(&d);
+    std::stable_sort(items.begin(), items.end(), [](const DrawItem* a, const DrawItem* b) {
+        if (qAbs(a->rect.top() - b->rect.top()) > 0.5)
+            return a->rect.top() < b->rect.top();
+        return a->rect.left() < b->rect.left();
+    });
+    for (const DrawItem* d : items)
+        out << d->text;
+    return out;
+}
+
+} // namespace nbx::reports

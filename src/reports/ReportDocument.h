@@ -1,0 +1,54 @@
+// A laid-out report: pages of positioned draw items in millimetres, painted on any QPainter.
+#pragma once
+
+#include <QColor>
+#include <QPageLayout>
+#include <QPicture>
+#include <QRectF>
+#include <QString>
+#include <memory>
+#include <vector>
+
+class QPainter;
+class QPagedPaintDevice;
+
+namespace nbx::reports {
+
+struct FontSpec {
+    QString family;
+    double pointSize = 8;
+    bool bold = false;
+    bool operator==(const FontSpec&) const = default;
+};
+
+struct DrawItem {
+    enum Type { Text, Line, Box, Picture };
+    Type type = Text;
+    QRectF rect;        // millimetres from the page's top left corner
+    QString text;       // one line
+    int font = 0;       // index into ReportDocument::fonts
+    int align = 0;      // Qt::Alignment of the text within its rectangle
+    QColor fill;        // Box: background (invalid: none)
+    bool border = false;
+    std::shared_ptr<const QPicture> picture;
+};
+
+struct ReportDocument {
+    QPageLayout pageLayout;
+    std::vector<FontSpec> fonts;
+    std::vector<std::vector<DrawItem>> pages;
+
+    int pageCount() const { return int(pages.size()); }
+    QSizeF pageSizeMm() const;
+
+    // Paints page `page` (from 0) scaled into `target`, in the painter's device coordinates.
+    void paint(QPainter& painter, int page, const QRectF& target) const;
+    // Paints every page on a paged device (a printer, a PDF writer), one device page each. The
+    // device's page layout is set from the document's first. Returns false with a description
+    // when the painter cannot begin on the device.
+    bool print(QPagedPaintDevice& device, QString* error) const;
+    // The texts of a page in reading order (tests, diagnostics).
+    QStringList pageTexts(int page) const;
+};
+
+} // namespace nbx::reports

@@ -1,0 +1,45 @@
+// Form15: the print preview of a laid-out report, with print, back and help.
+#pragma once
+
+#include "reports/ReportDocument.h"
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+
+class QPrinter;
+class QPrintPreviewWidget;
+class QPushButton;
+
+namespace nbx {
+
+class Form15 : public QDialog {
+    Q_OBJECT
+public:
+    // A null document gives an empty preview whose print button does nothing.
+    explicit Form15(std::shared_ptr<const reports::ReportDocument> document, QWidget* parent = nullptr);
+    ~Form15() override;
+
+    // The print dialog; returns false when the user cancels. Tests replace it.
+    using PrintDialog = std::function<bool(QPrinter& printer, QWidget* parent)>;
+    void setPrintDialog(PrintDialog dialog) { printDialog_ = std::move(dialog); }
+
+    QPrintPreviewWidget* VSPrinter1;
+    QPushButton* SSCommandImprimir;
+    QPushButton* SSCommandExit;
+    QPushButton* SSCommandHelp;
+
+public slots:
+    void SSCommandImprimir_Click();
+    void SSCommandExit_Click();
+    void SSCommandHelp_Click();
+
+private:
+    void paintPreview(QPrinter* printer);
+
+    std::shared_ptr<const reports::ReportDocument> document_;
+    std::unique_ptr<QPrinter> previewPrinter_;
+    PrintDialog printDialog_;
+};
+
+} // namespace nbx

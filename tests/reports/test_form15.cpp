@@ -1,0 +1,160 @@
+// The preview window and the programming window's print button, through the real windows.
+#include "ReportSeed.h"
+
+#include "programming/ui/Form2.h"
+#include "records/ui/Form9.h"
+#include "reports/ui/Form15.h"
+#include "reports/ui/ReportPrinting.h"
+#include "link/LinkState.h"
+#include "link/Link.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempDatabase.h"
+#include "localisation/Strings.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace nbx::test {
+
+namespace {
+
+std::shared_ptr<const reports::ReportDocument> sheetDocument()
+{
+    reports::PrintJob job = reports::prepareSheetReport(123456, "2.0", InhibitedIntervals{});
+    EXPECT_TRUE(job.report) << job.error.toStdString();
+    return job.report ? job.report->layout().document : nullptr;
+}
+
+QString pdfToText(const QString& path)
+{
+    QProcess p;
+    p.start("pdftotext", {path, "-"});
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+} // namespace
+
+TEST(Form15, NullDocumentGivesAnEmptyPreviewThatPrintsNothing)
+{
+    ScriptedPrompter prompter;
+    Form15 form(nullptr);
+    int dialogs = 0;
+    form.setPrintDialog([&](QPrinter&, QWidget*) { return ++dialogs, true; });
+    form.show();
+    QApplication::processEvents();
+    form.SSCommandImprimir->click();
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_TRUE(prompter.shown.isEmpty());
+    EXPECT_EQ(form.windowTitle(), "NBX-70");
+    EXPECT_EQ(form.SSCommandExit->toolTip(), "Volver");
+}
+
+TEST(Form15, PrintsThroughQPrinterAndReportsAnOutputThatCannotOpen)
+{
+    TempDatabase db;
+    seedSheet(123456);
+    ScriptedPrompter prompter;
+    Form15 form(sheetDocument());
+    const QString out = db.file("printed.pdf");
+    form.setPrintDialog([&](QPrinter& printer, QWidget*) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(out);
+        return true;
+    });
+    form.show();
+    QApplication::processEvents();
+    EXPECT_EQ(form.VSPrinter1->pageCount(), 1);
+    form.SSCommandImprimir->click();
+    EXPECT_TRUE(prompter.shown.isEmpty());
+    EXPECT_TRUE(pdfToText(out).contains("Marta Vidal"));
+
+    form.setPrintDialog([&](QPrinter& printer, QWidget*) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(db.file("missing/folder/out.pdf"));
+        return true;
+    });
+    form.SSCommandImprimir->click();
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_EQ(prompter.shown[0].icon, Prompter::Icon::Critical);
+
+    form.setPrintDialog([&](QPrinter&, QWidget*) { return false; }); // cancelled: nothing
+    form.SSCommandImprimir->click();
+    EXPECT_EQ(prompter.shown.size(), 1);
+}
+
+TEST(Form15, ProgrammingWindowPrintButtonShowsTheSheetReport)
+{
+    TempDatabase db;
+    seedSheet(123456);
+    programmingState() = ProgrammingState{};
+    linkState().NumeroSerieEqp = 123456;
+    installReportPrinting();
+    ScriptedPrompter prompter;
+    Form2 form;
+    form.load(123456);
+    form.show();
+    ASSERT_TRUE(form.SSCommandImprimir->isEnabled());
+    int pages = -1;
+    QTimer::singleShot(0, [&] {
+        if (auto* preview = qobject_cast<Form15*>(QApplication::activeModalWidget())) {
+            pages = preview->VSPrinter1->pageCount();
+            if (const QString dir = qEnvironmentVariable("NBX70_SCREENSHOT_DIR"); !dir.isEmpty())
+                preview->grab().save(dir + "/form15.png");
+            preview->SSCommandExit->click();
+        }
+    });
+    form.SSCommandImprimir->click();
+    EXPECT_EQ(pages, 1);
+    EXPECT_TRUE(prompter.shown.isEmpty());
+
+    // A serial that is not a number reaches no query.
+    form.MaskNumeroSerie->setText("1 OR 1=1");
+    form.SSCommandImprimir->click();
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_EQ(prompter.shown[0].icon, Prompter::Icon::Critical);
+    form.close();
+}
+
+TEST(Form15, GraphWindowPrintButtonShowsBothChartsAndTheSheet)
+{
+    TempDatabase db;
+    seedSheet(123456);
+    seedIntervals(123456, 80);
+    installReportPrinting();
+    ScriptedPrompter prompter;
+    Form9 form;
+    ASSERT_TRUE(form.Form_Load(123456, "05/03/26", "Bar La Plaza"));
+    form.show();
+    ASSERT_TRUE(form.SSCommandImprimir->isEnabled());
+    std::shared_ptr<const reports::ReportDocument> shown;
+    int pages = -1;
+    QTimer::singleShot(0, [&] {
+        if (auto* preview = qobject_cast<Form15*>(QApplication::activeModalWidget())) {
+            pages = preview->VSPrinter1->pageCount();
+            if (const QString dir = qEnvironmentVariable("NBX70_SCREENSHOT_DIR"); !dir.isEmpty())
+                preview->grab().save(dir + "/form15_graph.png");
+            preview->SSCommandExit->click();
+        }
+    });
+    form.SSCommandImprimir->click();
+    EXPECT_TRUE(prompter.shown.isEmpty()) << (prompter.shown.isEmpty() ? "" : prompter.shown[0].text.toStdString());
+    EXPECT_EQ(pages, 2);
+
+    // A device without a sheet: one message, no preview.
+    QSqlQuery q(mainDb());
+    q.exec("DELETE FROM Programacion");
+    form.SSCommandImprimir->click();
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_EQ(prompter.shown[0].text, GetS(59));
+}
+
+} // namespace nbx::test

@@ -1,0 +1,137 @@
+// Each report laid out from generated data, written to PDF and read back with pdftotext.
+#include "ReportSeed.h"
+
+#include "localisation/Strings.h"
+#include "reports/ReportDrivers.h"
+#include "support/TempDatabase.h"
+
+#include <QDir>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+namespace nbx::test {
+
+namespace {
+
+// Writes the document to `path` and returns the text of its pages, pages separated by form feeds.
+QString pdfText(const reports::ReportDocument& doc, const QString& path)
+{
+    QPdfWriter writer(path);
+    writer.setResolution(600);
+    QString error;
+    EXPECT_TRUE(doc.print(writer, &error)) << error.toStdString();
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+InhibitedIntervals threeIntervals()
+{
+    InhibitedIntervals iv;
+    iv.fechaIni[0] = "01/08/26"; iv.horaIni[0] = "00:00"; iv.fechaFi[0] = "31/08/26"; iv.horaFi[0] = "23:59";
+    iv.fechaIni[4] = "24/12/26"; iv.horaIni[4] = "18:00"; iv.fechaFi[4] = "26/12/26"; iv.horaFi[4] = "08:00";
+    iv.fechaIni[29] = "31/12/26"; iv.horaIni[29] = "20:00"; iv.fechaFi[29] = "00/00/00"; iv.horaFi[29] = "00:00";
+    return iv;
+}
+
+class ReportPdf : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        seedSheet(123456);
+        seedDays(123456, 3);
+        out_ = qEnvironmentVariable("NBX70_REPORT_PDF_DIR", db_.path());
+    }
+    QString pdf(const QString& name) const { return QDir(out_).filePath(name); }
+
+    TempDatabase db_;
+    QString out_;
+};
+
+std::shared_ptr<const reports::ReportDocument> layOut(reports::PrintJob job)
+{
+    EXPECT_TRUE(job.error.isEmpty()) << job.error.toStdString();
+    if (!job.report)
+        return nullptr;
+    reports::LayoutResult l = job.report->layout();
+    EXPECT_TRUE(l.error.isEmpty()) << l.error.toStdString();
+    return l.document;
+}
+
+} // namespace
+
+TEST_F(ReportPdf, SheetReportShowsTheStoredSheet)
+{
+    auto doc = layOut(reports::prepareSheetReport(123456, QStringLiteral("2.1"), threeIntervals()));
+    ASSERT_TRUE(doc);
+    const QString text = pdfText(*doc, pdf("nbx70_1.pdf"));
+    for (const char* s : {"N. Serie:", "123456", "Marta Vidal", "Bar La Plaza", "Girona", "REPROGRAMACIONES:",
+                          "BORRADOS:", "01 - 01/08/26 00:00 <-> 31/08/26 23:59", "05 - 24/12/26 18:00 <-> 26/12/26 08:00",
+                          "30 - 31/12/26 20:00 <-> 00/00/00 00:00", "01/01/25", "10:15", "11:45", "No actúa", "CMI",
+                          "Primera nota", "segunda linea", "1/1"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s << "\n" << text.toStdString();
+}
+
+TEST_F(ReportPdf, IntervalReportFlowsOverPagesWithItsHeadingRepeated)
+{
+    seedIntervals(123456, 60);
+    reports::ListingReportInput in;
+    in.serial = 123456;
+    in.fromDate = "2026-01-10"; in.fromTime = "08:15";
+    in.toDate = "2026-01-10"; in.toTime = "20:00";
+    in.fechaTotales = "04/03/26"; in.horaTotales = "18:30:05";
+    in.textoUsuario = "Pie de prueba";
+    auto doc = layOut(reports::prepareListingReport(in));
+    ASSERT_TRUE(doc);
+    const QString text = pdfText(*doc, pdf("nbx70_2.pdf"));
+    const QStringList pages = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    ASSERT_GE(pages.size(), 3);
+    for (int p = 1; p < pages.size(); ++p)
+        EXPECT_TRUE(pages[p].contains("dd/mm/yy hh:mm")) << "page " << p + 1;
+    EXPECT_EQ(text.count(QStringLiteral("Leq1'max")), 48); // 08:15 .. 20:00, both included
+    EXPECT_TRUE(text.contains("10/01/26  08:15") || text.contains("10/01/26 08:15"));
+    EXPECT_FALSE(text.contains("10/01/26  08:00")) << "the interval before the range";
+    for (const char* s : {"und", "up", "---", "Sin calibrar", "12min", "Pie de prueba", "04/03/26 18:30:05"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s;
+}
+
+TEST_F(ReportPdf, SessionReport)
+{
+    seedSessions(123456, 4);
+    reports::ListingReportInput in;
+    in.serial = 123456;
+    in.sessions = true;
+    in.fromDate = "2026-01-11"; in.fromTime = "20:00";
+    in.toDate = "2026-01-12"; in.toTime = "20:00";
+    auto doc = layOut(reports::prepareListingReport(in));
+    ASSERT_TRUE(doc);
+    const QString text = pdfText(*doc, pdf("nbx70_3.pdf"));
+    EXPECT_EQ(text.count(QRegularExpression(QStringLiteral("^Sesión:"), QRegularExpression::MultilineOption)), 2);
+    EXPECT_TRUE(text.contains("REGISTROS Sesión:"));
+}
+
+TEST_F(ReportPdf, GraphReportCarriesBothCharts)
+{
+    reports::GraphReportInput in;
+    in.serial = 123456;
+    for (auto [pic, label] : {std::pair{&in.levelChart, "LEVELCHART"}, std::pair{&in.eventChart, "EVENTCHART"}}) {
+        QPainter p(pic);
+        p.drawRect(QRectF(0, 0, 800, label[0] == 'L' ? 350 : 156));
+        p.drawText(QPointF(20, 40), QString::fromLatin1(label));
+    }
+    auto doc = layOut(reports::prepareGraphReport(in));
+    ASSERT_TRUE(doc);
+    const QString text = pdfText(*doc, pdf("nbx70_4.pdf"));
+    const QStringList pages = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(pages.isEmpty());
+    EXPECT_LT(pages[0].indexOf("EVENTCHART"), pages[0].indexOf("LEVELCHART"));
+    EXPECT_GE(pages[0].indexOf("EVENTCHART"), 0);
+}
+
+} // namespace nbx::test
