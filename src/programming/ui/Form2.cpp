@@ -44,6 +44,8 @@ namespace nbx {
 
 namespace {
 
+std::function<void()> g_recordsOpener;
+
 std::function<void(Form2&)>& printHandler()
 {
     static std::function<void(Form2&)> handler;
@@ -551,10 +553,9 @@ void Form2::buildButtons()
     SSCommandCalibracio = makeButton(QStringLiteral("SSCommandCalibracio"), QStringLiteral("Calibración"), this);
     SSCommandSonometro = makeButton(QStringLiteral("SSCommandSonometro"), QStringLiteral("Sonómetro"), this);
 
-    // The records window and printing come with their own windows.
-    for (QPushButton* b : {SSCommandIncidencias, SSCommandImprimir})
-        b->setEnabled(false);
+    // Printing comes with its own window.
     SSCommandImprimir->setEnabled(bool(printHandler()));
+    SSCommandIncidencias->setEnabled(bool(g_recordsOpener));
 
     SSPanel2 = new QFrame(this);
     SSPanel2->setObjectName(QStringLiteral("SSPanel2"));
@@ -660,6 +661,7 @@ void Form2::wire()
     connect(SSCommandBorrat, &QPushButton::clicked, this, &Form2::SSCommandBorrat_Click);
     connect(CommandCanviClau, &QPushButton::clicked, this, &Form2::CommandCanviClau_Click);
     connect(SSCommandTest, &QPushButton::clicked, this, &Form2::SSCommandTest_Click);
+    connect(SSCommandIncidencias, &QPushButton::clicked, this, &Form2::SSCommandIncidencias_Click);
     connect(SSCommandRealTime, &QPushButton::clicked, this, &Form2::SSCommandRealTime_Click);
     connect(SSCommandCalibracio, &QPushButton::clicked, this, &Form2::SSCommandCalibracio_Click);
     connect(SSCommandSonometro, &QPushButton::clicked, this, &Form2::SSCommandSonometro_Click);
@@ -999,6 +1001,15 @@ void Form2::Timer1_Timer()
     const QDateTime now = clock_();
     TextFecha->setText(formatSheetDate(now.date()));
     TextHora->setText(formatLongTime(now.time()));
+}
+
+void Form2::setRecordsOpener(std::function<void()> open) { g_recordsOpener = std::move(open); }
+
+void Form2::SSCommandIncidencias_Click()
+{
+    const std::function<void()> open = g_recordsOpener;
+    if (open && close())
+        open();
 }
 
 void Form2::closeEvent(QCloseEvent* event)
