@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the packages, builds everything, fuzzes the frame receiver for 30 seconds under
-# AddressSanitizer, then runs every test.
+# AddressSanitizer, runs every test, then builds the tests again in Debug with AddressSanitizer and
+# UndefinedBehaviorSanitizer (build-asan) and runs every test under them, a test failing at its
+# first report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -13,3 +15,13 @@ if ! bash fuzz/run.sh 30 > build/fuzz.log 2>&1; then
 fi
 echo "fuzzing: $(grep -E '^Done [0-9]+ runs' build/fuzz.log | tail -n 1)"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300
+
+sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS="$sanitizers" -DCMAKE_EXE_LINKER_FLAGS="$sanitizers" \
+  -DNBX70_BUILD_BENCH=OFF
+export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=0
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+cmake --build build-asan -j"$(nproc)"
+echo "tests under AddressSanitizer and UndefinedBehaviorSanitizer:"
+QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 600

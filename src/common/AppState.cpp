@@ -8,9 +8,4 @@ AppState& appState()
     return state;
 }
 
-QString settingsWriteFailedText(const QString& file)
-{
-    return QStringLiteral("No se ha podido guardar la configuración en el fichero %1").arg(file);
-}
-
 } // namespace nbx

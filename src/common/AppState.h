@@ -15,7 +15,4 @@ struct AppState {
 
 AppState& appState();
 
-// The message shown when a settings file cannot be written.
-QString settingsWriteFailedText(const QString& file);
-
 } // namespace nbx

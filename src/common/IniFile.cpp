@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <unistd.h>
+
 namespace nbx {
 
 namespace {
@@ -33,7 +36,20 @@ bool isSectionHeader(const QString& line, QString* name)
     return true;
 }
 
+// write() may only fill a cache and a full disk may only show at the flush or the sync, so each
+// step is checked before the temporary file may replace the old one.
+bool writeAndSync(QFileDevice& f, const QByteArray& bytes)
+{
+    if (f.write(bytes) != bytes.size() || !f.flush())
+        return false;
+    return ::fsync(f.handle()) == 0 || errno == EINVAL || errno == ENOTSUP;
+}
+
+IniBytesWriter g_writer = &writeAndSync;
+
 } // namespace
+
+void setIniBytesWriter(IniBytesWriter writer) { g_writer = writer ? writer : &writeAndSync; }
 
 IniFile::IniFile(const QString& path)
     : path_(path)
@@ -131,8 +147,10 @@ bool IniFile::save() const
     QString text;
     for (const QString& l : lines_)
         text += l + eol_;
-    if (f.write(text.toUtf8()) < 0)
+    if (!g_writer(f, text.toUtf8())) {
+        f.cancelWriting();
         return false;
+    }
     return f.commit();
 }
 

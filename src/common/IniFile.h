@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QFileDevice;
+
 namespace nbx {
 
 class IniFile {
@@ -18,7 +20,8 @@ public:
     // key after the last line of its section, or a new section at the end.
     void set(const QString& section, const QString& key, const QString& value);
 
-    // Writes the file as UTF-8 (atomically). Returns false when it cannot be written.
+    // Writes the file as UTF-8 through a temporary file that replaces it only once every byte is
+    // on the disk. Returns false, the old file untouched, when it cannot be written whole.
     bool save() const;
 
     QString path() const { return path_; }
@@ -32,6 +35,11 @@ private:
     QStringList lines_;
     QString eol_ = QStringLiteral("\n");
 };
+
+// Puts the bytes into the temporary file and onto the disk; false when any step fails (a full
+// disk). Tests replace it with one whose writes fail; null puts the default back.
+using IniBytesWriter = bool (*)(QFileDevice& temporary, const QByteArray& bytes);
+void setIniBytesWriter(IniBytesWriter writer);
 
 // Reads a value as the historical reader did: at most 254 characters.
 QString LeerIni(const QString& section, const QString& key, const QString& defaultValue,

@@ -262,6 +262,11 @@ QString GetS(const QString& native, std::initializer_list<QString> args)
     return text;
 }
 
+QString settingsWriteFailedText(const QString& file)
+{
+    return GetS(QStringLiteral("No se ha podido guardar la configuración en el fichero %s"), {file});
+}
+
 namespace {
 
 // The seven languages: the language code, the Windows locale id kept in nbx70.ini under

@@ -24,4 +24,7 @@ QString GetS(long id, std::initializer_list<QString> args = {});
 // database translates it).
 QString GetS(const QString& native, std::initializer_list<QString> args = {});
 
+// The message shown when a settings file cannot be written.
+QString settingsWriteFailedText(const QString& file);
+
 } // namespace nbx

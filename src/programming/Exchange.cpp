@@ -111,12 +111,25 @@ bool ProgrammingExchange::receiveExchange(Link& link)
     DeviceCopy copy = state_.deviceCopy;
     if (!RecibirProgramacion(link.BufferTrama.frame(), link.state.VersionEqp, copy))
         return false;
+    // Whether the device has a stored sheet decides between a new sheet and a comparison: a
+    // storage that cannot answer stops the receive, so a stored sheet is never replaced by a
+    // blank one.
+    const qint32 serial = link.state.NumeroSerieEqp;
+    bool stored = sheetSerial(window_.sheetValues()) == serial;
+    if (!stored) {
+        QString error;
+        stored = window_.hasStoredSheet(serial, &error);
+        if (!error.isEmpty()) {
+            prompter().message(error, Icon::Critical);
+            return false;
+        }
+    }
     state_.deviceCopy = copy;
     prompter().message(GetS(61), Icon::Information);
-    return placeReceived();
+    return placeReceived(stored);
 }
 
-bool ProgrammingExchange::placeReceived()
+bool ProgrammingExchange::placeReceived(bool stored)
 {
     const qint32 serial = link_.state.NumeroSerieEqp;
     const QString version = link_.state.VersionEqp;
@@ -124,7 +137,7 @@ bool ProgrammingExchange::placeReceived()
     SheetValues s = window_.sheetValues();
 
     const bool sameSheet = sheetSerial(s) == serial;
-    if (!sameSheet && !window_.hasStoredSheet(serial)) {
+    if (!sameSheet && !stored) {
         // A device without a sheet: a new unsaved sheet filled from the device.
         const QDateTime now = now_();
         s.textFecha = formatSheetDate(now.date());

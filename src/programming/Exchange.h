@@ -25,7 +25,7 @@ class Link;
 //   setSheetButtonsEnabled(b)  -> form.CanviaEstatBotons()   (always called in pairs: false, true)
 //   setBusyDisplay(on)         -> SSPanel2->setVisible(on) (its busy indicator runs while shown)
 //   setWaitCursor(on)          -> QGuiApplication::setOverrideCursor(Qt::WaitCursor) / restore
-//   hasStoredSheet(serial)     -> form.repository().exists(serial)
+//   hasStoredSheet(serial, e)  -> form.repository().exists(serial, e)
 //   loadStoredSheet(serial)    -> form.CarregaProgramacio(serial)
 //   saveSheet()                -> form.GrabaProgramacio()
 // and each button:  SSCommandRecibir -> exchange.Recibir();  SSCommandTransmitir ->
@@ -57,10 +57,11 @@ public:
     // The wait pointer (receive, send, erase, password change).
     virtual void setWaitCursor(bool on) = 0;
 
-    // Storage of sheets by serial number. loadStoredSheet shows the stored sheet (the clock fields
+    // Storage of sheets by serial number. hasStoredSheet fills `error` when the storage could not
+    // be asked (never read as "no sheet"). loadStoredSheet shows the stored sheet (the clock fields
     // refreshed, the modified flag cleared) and saveSheet saves the sheet shown (clearing the
     // flag); both show their own error message and return false on failure.
-    virtual bool hasStoredSheet(qint32 serial) = 0;
+    virtual bool hasStoredSheet(qint32 serial, QString* error) = 0;
     virtual bool loadStoredSheet(qint32 serial) = 0;
     virtual bool saveSheet() = 0;
 };
@@ -96,7 +97,7 @@ public:
 private:
     SessionHooks hooks(bool sheetButtons, bool busyPanel);
     bool receiveExchange(Link& link);
-    bool placeReceived();
+    bool placeReceived(bool stored);
     bool prepareSend();
     bool sendExchange(Link& link);
     bool commandResult(int result);

@@ -58,7 +58,12 @@ const SearchColumn& searchColumn(SearchField f)
 
 QString col(const char* name) { return quoteIdentifier(QString::fromUtf8(name)); }
 
-QString sqlError(const QSqlQuery& q) { return q.lastError().text(); }
+// The reason of a failed query; never empty, so that callers can tell a failure from "none".
+QString sqlError(const QSqlQuery& q)
+{
+    const QString t = q.lastError().text().trimmed();
+    return t.isEmpty() ? QStringLiteral("SQL: ") + q.lastQuery() : t;
+}
 
 // Runs a prepared query (or `sql` when given); on failure fills `error` with the reason.
 bool execOrFail(QSqlQuery& q, QString* error, const QString& sql = QString())
@@ -142,13 +147,14 @@ QString intervalDate(const QVariant& v)
     return v.toString();
 }
 
-std::optional<qint32> scalarSerial(const QSqlDatabase& db, const QString& sql, std::optional<qint32> bound)
+std::optional<qint32> scalarSerial(const QSqlDatabase& db, const QString& sql, std::optional<qint32> bound,
+                                   QString* error)
 {
     QSqlQuery q(db);
     q.prepare(sql);
     if (bound)
         q.addBindValue(*bound);
-    if (!q.exec() || !q.next() || q.value(0).isNull())
+    if (!execOrFail(q, error) || !q.next() || q.value(0).isNull())
         return std::nullopt;
     return q.value(0).toInt();
 }
@@ -296,21 +302,21 @@ bool SheetRepository::load(qint32 serial, SheetValues& sheet, QString* error, co
     for (int m = 0; m < 9; ++m)
         s.octavas[m] = octaveText(v(kOctaveColumns[m]), locale);
 
-    // Intervals: a slot without a readable row is empty.
+    // Intervals: a slot without a row is empty; a failed query fails the load.
     s.intervals.clear();
     QSqlQuery iq(db_);
     iq.prepare(QStringLiteral("SELECT ByIntervalo, TDiaEmpiezaInt, THoraEmpiezaInt, TDiaTerminaInt, THoraTerminaInt "
                               "FROM IntervaloInhabil WHERE LNumeroSerie = ? AND ByIntervalo BETWEEN 1 AND 30 "
                               "ORDER BY ByIntervalo"));
     iq.addBindValue(serial);
-    if (iq.exec()) {
-        while (iq.next()) {
-            const int i = iq.value(0).toInt() - 1;
-            s.intervals.fechaIni[i] = intervalDate(iq.value(1));
-            s.intervals.horaIni[i] = intervalTime(iq.value(2));
-            s.intervals.fechaFi[i] = intervalDate(iq.value(3));
-            s.intervals.horaFi[i] = intervalTime(iq.value(4));
-        }
+    if (!execOrFail(iq, error))
+        return false;
+    while (iq.next()) {
+        const int i = iq.value(0).toInt() - 1;
+        s.intervals.fechaIni[i] = intervalDate(iq.value(1));
+        s.intervals.horaIni[i] = intervalTime(iq.value(2));
+        s.intervals.fechaFi[i] = intervalDate(iq.value(3));
+        s.intervals.horaFi[i] = intervalTime(iq.value(4));
     }
     sheet = s;
     return true;
@@ -491,24 +497,26 @@ QList<qint32> SheetRepository::orderedSerials(QString* error) const
     return out;
 }
 
-std::optional<qint32> SheetRepository::first() const
+std::optional<qint32> SheetRepository::first(QString* error) const
 {
-    return scalarSerial(db_, QStringLiteral("SELECT MIN(LNumeroSerie) FROM Programacion"), std::nullopt);
+    return scalarSerial(db_, QStringLiteral("SELECT MIN(LNumeroSerie) FROM Programacion"), std::nullopt, error);
 }
 
-std::optional<qint32> SheetRepository::last() const
+std::optional<qint32> SheetRepository::last(QString* error) const
 {
-    return scalarSerial(db_, QStringLiteral("SELECT MAX(LNumeroSerie) FROM Programacion"), std::nullopt);
+    return scalarSerial(db_, QStringLiteral("SELECT MAX(LNumeroSerie) FROM Programacion"), std::nullopt, error);
 }
 
-std::optional<qint32> SheetRepository::next(qint32 from) const
+std::optional<qint32> SheetRepository::next(qint32 from, QString* error) const
 {
-    return scalarSerial(db_, QStringLiteral("SELECT MIN(LNumeroSerie) FROM Programacion WHERE LNumeroSerie > ?"), from);
+    return scalarSerial(db_, QStringLiteral("SELECT MIN(LNumeroSerie) FROM Programacion WHERE LNumeroSerie > ?"), from,
+                        error);
 }
 
-std::optional<qint32> SheetRepository::previous(qint32 from) const
+std::optional<qint32> SheetRepository::previous(qint32 from, QString* error) const
 {
-    return scalarSerial(db_, QStringLiteral("SELECT MAX(LNumeroSerie) FROM Programacion WHERE LNumeroSerie < ?"), from);
+    return scalarSerial(db_, QStringLiteral("SELECT MAX(LNumeroSerie) FROM Programacion WHERE LNumeroSerie < ?"), from,
+                        error);
 }
 
 std::optional<qint32> SheetRepository::search(SearchField field, const QString& text, QString* error) const

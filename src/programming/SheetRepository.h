@@ -36,6 +36,8 @@ class SheetRepository {
 public:
     explicit SheetRepository(QSqlDatabase db = mainDb());
 
+    // Every query fills `error` when it fails (the result is then false or none): a failure is
+    // never to be read as "no such sheet".
     bool exists(qint32 serial, QString* error = nullptr) const;
 
     // Reads the stored sheet of `serial` over a copy of `sheet` and assigns it only when the row was
@@ -57,12 +59,13 @@ public:
     // DiaReprogramado, DiaFinalBateria and Programacion, in one transaction.
     bool deleteDevice(qint32 serial, QString* error);
 
-    // Navigation in ascending serial order; none when there is no such row (or on a read error).
+    // Navigation in ascending serial order; none when there is no such row or on a read error
+    // (then `error` tells which).
     QList<qint32> orderedSerials(QString* error = nullptr) const;
-    std::optional<qint32> first() const;
-    std::optional<qint32> last() const;
-    std::optional<qint32> next(qint32 from) const;     // the smallest serial above `from`
-    std::optional<qint32> previous(qint32 from) const; // the largest serial below `from`
+    std::optional<qint32> first(QString* error = nullptr) const;
+    std::optional<qint32> last(QString* error = nullptr) const;
+    std::optional<qint32> next(qint32 from, QString* error = nullptr) const;     // smallest serial above `from`
+    std::optional<qint32> previous(qint32 from, QString* error = nullptr) const; // largest serial below `from`
 
     // The first serial, in ascending order, whose field as the sheet shows it contains `text`
     // (case-insensitive, taken literally). A date matches its "dd/mm/yy" and "dd/mm/yyyy" forms.

@@ -1,7 +1,9 @@
 #include "common/Cp1252.h"
 #include "common/IniFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileDevice>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -116,6 +118,40 @@ TEST(IniFile, WriteIntoAnUnwritablePlaceFails)
     // A folder that is a plain file cannot hold the settings, whoever runs the test.
     const QString notAFolder = writeFile(dir, "x");
     EXPECT_FALSE(EscribirIni("Configuration", "User", "x", notAFolder + "/nbx70.ini"));
+}
+
+// A disk that fills up while the settings are written: the old file stays whole and the write
+// reports the failure, whichever step fails.
+TEST(IniFile, AFailedWriteKeepsTheOldFile)
+{
+    const struct {
+        const char* what;
+        IniBytesWriter writer;
+    } cases[] = {
+        {"nothing written", [](QFileDevice&, const QByteArray&) { return false; }},
+        {"half written", [](QFileDevice& f, const QByteArray& b) {
+             f.write(b.left(b.size() / 2));
+             return false;
+         }},
+        {"written, not synced", [](QFileDevice& f, const QByteArray& b) {
+             f.write(b);
+             f.flush();
+             return false;
+         }},
+    };
+    QTemporaryDir dir;
+    const QByteArray old = "[Configuration]\nSerialPort=3\nUser=Bar Sol\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = writeFile(dir, old);
+        setIniBytesWriter(c.writer);
+        EXPECT_FALSE(EscribirIni("Configuration", "User", "Otro", path));
+        setIniBytesWriter(nullptr);
+        EXPECT_EQ(readFile(path), old);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"test.ini"})) << "no temporary left";
+    }
+    EXPECT_TRUE(EscribirIni("Configuration", "User", "Otro", writeFile(dir, old)));
+    EXPECT_EQ(LeerIni("Configuration", "User", "", dir.filePath("test.ini")), "Otro");
 }
 
 TEST(Cp1252, RoundTripsTheWholeByteRange)

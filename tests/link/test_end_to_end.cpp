@@ -196,8 +196,9 @@ TEST_F(EndToEnd, OneByteAnswersOverThePty)
         if (c.fault != Fault::None)
             sim.injectFault(c.fault, 0x0C);
         EXPECT_EQ(EnviarBorrat(link), c.result) << int(c.fault);
-        if (c.fault == Fault::DoubleAck) // the second ACK, however late, is read away here
+        if (c.fault == Fault::DoubleAck) { // the second ACK, however late, is read away here
             EXPECT_EQ(link.waiter().waitForData(2000, nullptr), Waiter::Result::Data);
+        }
         link.port.clearInput();
     }
 }

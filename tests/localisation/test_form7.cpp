@@ -5,6 +5,7 @@
 #include "common/AppState.h"
 #include "common/IniFile.h"
 #include "localisation/LangDesk.h"
+#include "localisation/Strings.h"
 #include "localisation/QtTranslations.h"
 #include "localisation/ui/Form7.h"
 #include "support/ScriptedPrompter.h"

@@ -52,7 +52,7 @@ public:
     void setSheetButtonsEnabled(bool enabled) override { count(buttonsOff, !enabled); }
     void setBusyDisplay(bool on) override { count(busy, on); }
     void setWaitCursor(bool on) override { count(cursor, on); }
-    bool hasStoredSheet(qint32 serial) override { return repo_.exists(serial); }
+    bool hasStoredSheet(qint32 serial, QString* error) override { return repo_.exists(serial, error); }
     bool loadStoredSheet(qint32 serial) override
     {
         return CarregaProgramacio(serial, sheet, state, repo_, [] { return kNow; });

@@ -11,6 +11,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 namespace nbx::test {
@@ -93,6 +94,39 @@ TEST_F(Form2Exchange, AFailureShowsOneMessageAndGivesTheWindowBack)
             ++failures;
     EXPECT_EQ(failures, 1);
     EXPECT_TRUE(prompts.sawText(GetS(31)));
+    expectIdle();
+}
+
+// The storage cannot say whether the device has a sheet: the receive stops with the error and
+// neither the sheet shown nor the stored one changes (never a blank sheet over a stored one).
+TEST_F(Form2Exchange, AStorageErrorStopsTheReceiveAndKeepsTheStoredSheet)
+{
+    SheetRepository repo;
+    for (const char* serial : {"111111", "123456"}) {
+        form.CreaProgramacio();
+        form.MaskNumeroSerie->setText(QString::fromLatin1(serial));
+        form.MaskContacto->setText(QStringLiteral("Contacto %1").arg(QLatin1String(serial)));
+        ASSERT_TRUE(form.GrabaProgramacio());
+    }
+    ASSERT_TRUE(form.CarregaProgramacio(111111));
+    QSqlQuery q(mainDb());
+    ASSERT_TRUE(q.exec("ALTER TABLE Programacion RENAME TO Hidden"));
+    prompts.shown.clear();
+    form.SSCommandRecibir->click();
+    ASSERT_TRUE(q.exec("ALTER TABLE Hidden RENAME TO Programacion"));
+
+    QStringList critical;
+    for (const auto& m : prompts.shown)
+        if (m.icon == Prompter::Icon::Critical)
+            critical << m.text;
+    ASSERT_EQ(critical.size(), 1);
+    EXPECT_FALSE(critical.first().isEmpty());
+    EXPECT_FALSE(prompts.sawText(GetS(61)));
+    EXPECT_EQ(form.MaskNumeroSerie->text(), "111111");
+    EXPECT_FALSE(programmingState().fichaModificada);
+    SheetValues stored;
+    ASSERT_TRUE(repo.load(123456, stored, nullptr));
+    EXPECT_EQ(stored.contacto, "Contacto 123456");
     expectIdle();
 }
 

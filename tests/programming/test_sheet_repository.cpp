@@ -6,6 +6,7 @@
 #include "support/TempDatabase.h"
 
 #include <QSqlQuery>
+#include <functional>
 #include <QVariant>
 
 #include <gtest/gtest.h>
@@ -434,6 +435,44 @@ TEST(SheetRepository, LoadOperationSetsClockAndClearsTheFlag)
     EXPECT_TRUE(st.fichaModificada);
     ASSERT_EQ(p.shown.size(), 1);
     EXPECT_EQ(p.shown[0].icon, Prompter::Icon::Critical);
+}
+
+} // namespace nbx::test
+
+namespace nbx::test {
+
+// A query that cannot run reports its error; none of them answers "no such sheet" instead.
+TEST(SheetRepository, EveryQueryReportsItsErrorInsteadOfNone)
+{
+    TempDatabase db;
+    SheetRepository repo;
+    ASSERT_TRUE(repo.save(fullSheet(), kNow, nullptr, QLocale::c()));
+    SheetValues shown;
+    const struct {
+        const char* table; // made unreadable for the query
+        const char* what;
+        std::function<bool(QString*)> query; // true when it answered
+    } cases[] = {
+        {"Programacion", "exists", [&](QString* e) { return repo.exists(123456, e); }},
+        {"Programacion", "first", [&](QString* e) { return repo.first(e).has_value(); }},
+        {"Programacion", "last", [&](QString* e) { return repo.last(e).has_value(); }},
+        {"Programacion", "next", [&](QString* e) { return repo.next(1, e).has_value(); }},
+        {"Programacion", "previous", [&](QString* e) { return repo.previous(999999, e).has_value(); }},
+        {"Programacion", "search",
+         [&](QString* e) { return repo.search(SearchField::Contacto, "O", e).has_value(); }},
+        {"Programacion", "load", [&](QString* e) { return repo.load(123456, shown, e, QLocale::c()); }},
+        {"IntervaloInhabil", "load", [&](QString* e) { return repo.load(123456, shown, e, QLocale::c()); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.what) + " without " + c.table);
+        exec(QStringLiteral("ALTER TABLE %1 RENAME TO Hidden").arg(QLatin1String(c.table)));
+        QString error;
+        EXPECT_FALSE(c.query(&error));
+        EXPECT_FALSE(error.isEmpty());
+        exec(QStringLiteral("ALTER TABLE Hidden RENAME TO %1").arg(QLatin1String(c.table)));
+        error.clear();
+        EXPECT_TRUE(c.query(&error)) << error.toStdString();
+    }
 }
 
 } // namespace nbx::test

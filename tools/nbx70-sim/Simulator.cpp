@@ -1,6 +1,7 @@
 #include "Simulator.h"
 
 #include "SimFrame.h"
+#include "SimRecords.h"
 
 #include <QMap>
 #include <QRegularExpression>
@@ -215,6 +216,7 @@ struct Simulator::Impl {
     QByteArray storedClockBytes;
     QDateTime storedClock;
     int cleared = 0;
+    RecordDevice records; // totals, dates and the record streams
 
     qint64 now() const
     {
@@ -349,6 +351,11 @@ struct Simulator::Impl {
         }
         const QString name =
             QStringLiteral("0x") + QString::number(cmd, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+        if (RecordDevice::handles(cmd)) {
+            records.request(cmd, f.data, [this](const QByteArray& b, int ms) { queue(b, ms); },
+                            [this](const QString& e) { event(e); });
+            return;
+        }
         switch (cmd) {
         case 0x01: case 0x04: case 0x08: case 0x0A: case 0x0B: case 0x0C: case 0x0D:
             break;
@@ -574,6 +581,9 @@ struct Simulator::Impl {
         if (modemOn && onlineEscapeByte(b, t) && !rx.inFrame())
             return;
         if (!rx.inFrame()) {
+            if (records.control(b, [this](const QByteArray& bytes, int ms) { queue(bytes, ms); },
+                                [this](const QString& e) { event(e); }))
+                return;
             if (b == kCan) {
                 passwordOk = false;
                 event(QStringLiteral("CAN"));
@@ -915,6 +925,12 @@ QByteArray Simulator::storedClockBytes() const
 {
     std::lock_guard<std::mutex> lock(d->mu);
     return d->storedClockBytes;
+}
+
+void Simulator::withRecords(const std::function<void(RecordDevice&)>& f)
+{
+    std::lock_guard<std::mutex> lock(d->mu);
+    f(d->records);
 }
 
 int Simulator::recordsCleared() const

@@ -16,6 +16,8 @@
 
 namespace nbx::sim {
 
+class RecordDevice;
+
 struct DeviceConfig {
     int model = 5;                  // model code in the identification reply
     QString firmware = "2.0";       // major.minor
@@ -120,6 +122,8 @@ public:
     QDateTime storedClock() const;   // the clock the last 0x08 brought (invalid before)
     QByteArray storedClockBytes() const;  // its six bytes as received
     int recordsCleared() const;      // counts 0x0C erases
+    // The device's records (SimRecords.h), configured or read under the simulator's lock.
+    void withRecords(const std::function<void(RecordDevice&)>& f);
 
 private:
     struct Impl;

@@ -44,6 +44,8 @@ namespace nbx {
 
 namespace {
 
+std::function<void()> g_recordsOpener;
+
 std::function<void(Form2&)>& printHandler()
 {
     static std::function<void(Form2&)> handler;
@@ -192,7 +194,7 @@ public:
         else
             QApplication::restoreOverrideCursor();
     }
-    bool hasStoredSheet(qint32 serial) override { return form_.repository().exists(serial); }
+    bool hasStoredSheet(qint32 serial, QString* error) override { return form_.repository().exists(serial, error); }
     bool loadStoredSheet(qint32 serial) override { return form_.CarregaProgramacio(serial); }
     bool saveSheet() override { return form_.GrabaProgramacio(); }
 
@@ -224,7 +226,12 @@ Form2::Form2(QWidget* parent)
     exchange_ = std::make_unique<ProgrammingExchange>(*exchangeWindow_);
 }
 
-Form2::~Form2() = default;
+Form2::~Form2()
+{
+    // The children are destroyed after this body and move the focus as they go: the slot must not
+    // run on a window that is no longer a Form2.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
 
 void Form2::SSCommandRecibir_Click() { exchange_->Recibir(); }
 void Form2::SSCommandTransmitir_Click() { exchange_->Transmitir(); }
@@ -546,10 +553,9 @@ void Form2::buildButtons()
     SSCommandCalibracio = makeButton(QStringLiteral("SSCommandCalibracio"), QStringLiteral("Calibración"), this);
     SSCommandSonometro = makeButton(QStringLiteral("SSCommandSonometro"), QStringLiteral("Sonómetro"), this);
 
-    // The records window and printing come with their own windows.
-    for (QPushButton* b : {SSCommandIncidencias, SSCommandImprimir})
-        b->setEnabled(false);
+    // Printing comes with its own window.
     SSCommandImprimir->setEnabled(bool(printHandler()));
+    SSCommandIncidencias->setEnabled(bool(g_recordsOpener));
 
     SSPanel2 = new QFrame(this);
     SSPanel2->setObjectName(QStringLiteral("SSPanel2"));
@@ -655,6 +661,7 @@ void Form2::wire()
     connect(SSCommandBorrat, &QPushButton::clicked, this, &Form2::SSCommandBorrat_Click);
     connect(CommandCanviClau, &QPushButton::clicked, this, &Form2::CommandCanviClau_Click);
     connect(SSCommandTest, &QPushButton::clicked, this, &Form2::SSCommandTest_Click);
+    connect(SSCommandIncidencias, &QPushButton::clicked, this, &Form2::SSCommandIncidencias_Click);
     connect(SSCommandRealTime, &QPushButton::clicked, this, &Form2::SSCommandRealTime_Click);
     connect(SSCommandCalibracio, &QPushButton::clicked, this, &Form2::SSCommandCalibracio_Click);
     connect(SSCommandSonometro, &QPushButton::clicked, this, &Form2::SSCommandSonometro_Click);
@@ -817,7 +824,13 @@ void Form2::load(std::optional<long> initialSerial)
 
     if (initialSerial && *initialSerial >= 1 && *initialSerial <= 999999) {
         const qint32 serial = qint32(*initialSerial);
-        if (repo_.exists(serial) && CarregaProgramacio(serial))
+        QString error;
+        const bool stored = repo_.exists(serial, &error);
+        if (!error.isEmpty()) {
+            prompter().message(error, Prompter::Icon::Critical);
+            return;
+        }
+        if (stored && CarregaProgramacio(serial))
             return;
     }
     QString error;
@@ -897,17 +910,21 @@ void Form2::navigate(bool forward)
         return;
     QPushButton* button = forward ? SSCommandSiguiente : SSCommandAnterior;
     ButtonBusy busy(button);
-    std::optional<qint32> target;
-    if (cursor_)
-        target = forward ? repo_.next(*cursor_) : repo_.previous(*cursor_);
-    else if (!forward)
-        target = repo_.last();
-    if (!target) {
-        if (repo_.first())
-            prompter().beep();
+    // A blank sheet made at load stands before the first sheet: Siguiente has nowhere to go.
+    if (!cursor_ && forward)
+        return;
+    QString error;
+    const std::optional<qint32> target = cursor_ ? (forward ? repo_.next(*cursor_, &error)
+                                                            : repo_.previous(*cursor_, &error))
+                                                 : repo_.last(&error);
+    if (error.isEmpty() && !target && repo_.first(&error))
+        prompter().beep();
+    if (!error.isEmpty()) {
+        prompter().message(error, Prompter::Icon::Critical);
         return;
     }
-    CarregaProgramacio(*target);
+    if (target)
+        CarregaProgramacio(*target);
 }
 
 void Form2::SSCommandAnterior_Click() { navigate(false); }
@@ -933,7 +950,12 @@ void Form2::SSCommandBorrar_Click()
     OverrideCursor hourglass;
     if (!BorraFicha(serial, repo_))
         return;
-    const std::optional<qint32> first = repo_.first();
+    QString error;
+    const std::optional<qint32> first = repo_.first(&error);
+    if (!error.isEmpty()) {
+        prompter().message(error, Prompter::Icon::Critical);
+        return;
+    }
     if (!first) {
         cursor_.reset();
         CreaProgramacio();
@@ -979,6 +1001,15 @@ void Form2::Timer1_Timer()
     const QDateTime now = clock_();
     TextFecha->setText(formatSheetDate(now.date()));
     TextHora->setText(formatLongTime(now.time()));
+}
+
+void Form2::setRecordsOpener(std::function<void()> open) { g_recordsOpener = std::move(open); }
+
+void Form2::SSCommandIncidencias_Click()
+{
+    const std::function<void()> open = g_recordsOpener;
+    if (open && close())
+        open();
 }
 
 void Form2::closeEvent(QCloseEvent* event)

@@ -35,6 +35,9 @@ class Form2ExchangeWindow;
 class Form2 : public QWidget {
     Q_OBJECT
 public:
+    // Opens the record window; installed by the program (Incidencias stays disabled without it).
+    static void setRecordsOpener(std::function<void()> open);
+
     // Builds every control with its designed Spanish texts; loads no data (see load()).
     explicit Form2(QWidget* parent = nullptr);
     ~Form2() override;
@@ -154,6 +157,8 @@ public slots:
     void SSCommandBorrat_Click();
     void CommandCanviClau_Click();
     void SSCommandTest_Click();
+    // Leaves the sheet (offering to save it) and opens the record window on its device.
+    void SSCommandIncidencias_Click();
     // The live windows, modal over the sheet.
     void SSCommandRealTime_Click();
     void SSCommandCalibracio_Click();

@@ -8,6 +8,7 @@
 #include "import/ui/ImportWindows.h"
 #include "link/Link.h"
 #include "programming/ui/Form2.h"
+#include "records/ui/Form5.h"
 #include "shell/CommandLine.h"
 #include "shell/ui/Form4.h"
 #include "localisation/LangDesk.h"
@@ -32,6 +33,8 @@ namespace {
 
 // The one programming window; it outlives a main window rebuilt for a language change.
 QPointer<Form2> g_programacion;
+// The one record window.
+QPointer<Form5> g_registros;
 
 // Ends the event loop of the program. Only a running loop can end: a pending request would make
 // every later modal dialog return at once.
@@ -108,8 +111,12 @@ Form1::Form1(QWidget* parent)
     // Windows that are not part of the program yet stay disabled.
     for (QPushButton* b : {SSCommandIncidencias, SSCommand1})
         b->setEnabled(false);
+    // The programming and record windows open each other.
+    Form2::setRecordsOpener([this] { SSCommandIncidencias_Click(); });
+    Form5::setProgrammingOpener([this] { SSCommandProgramacion_Click(); });
 
     connect(SSCommandProgramacion, &QPushButton::clicked, this, &Form1::SSCommandProgramacion_Click);
+    connect(SSCommandIncidencias, &QPushButton::clicked, this, &Form1::SSCommandIncidencias_Click);
     connect(SSCommandPort, &QPushButton::clicked, this, &Form1::SSCommandPort_Click);
     connect(SSCommandIdioma, &QPushButton::clicked, this, &Form1::SSCommandIdioma_Click);
     connect(CommandExportar, &QPushButton::clicked, this, &Form1::CommandExportar_Click);
@@ -127,6 +134,7 @@ StartupResult Form1::start(const QString& rawCommandLine, bool followCommandLine
     databaseOpen_ = r.databaseOpen;
     // The programming sheet lives in the database; start-up has already said why there is none.
     SSCommandProgramacion->setEnabled(databaseOpen_);
+    SSCommandIncidencias->setEnabled(databaseOpen_);
     SSCommand1->setEnabled(databaseOpen_ && importService());
     return r;
 }
@@ -256,8 +264,25 @@ void Form1::SSCommandProgramacion_Click()
     form->show();
 }
 
+void Form1::SSCommandIncidencias_Click()
+{
+    if (g_registros) {
+        g_registros->showNormal();
+        g_registros->raise();
+        g_registros->activateWindow();
+        return;
+    }
+    auto* form = new Form5;
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    g_registros = form;
+    form->show();
+    form->Form_Load();
+}
+
 bool Form1::closeOtherWindows()
 {
+    if (g_registros && !g_registros->close())
+        return false;
     // The programming window leaves through its own exit, which offers to save the sheet.
     if (g_programacion && !g_programacion->close())
         return false;

@@ -50,6 +50,7 @@ public:
 
 public Q_SLOTS:
     void SSCommandProgramacion_Click();
+    void SSCommandIncidencias_Click();
     void SSCommandPort_Click();
     void SSCommandIdioma_Click();
     void CommandExportar_Click();

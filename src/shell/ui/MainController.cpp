@@ -15,6 +15,8 @@
 #include "shell/ui/Form1.h"
 #include "shell/ui/Form11.h"
 #include "shell/ui/Form12.h"
+#include "records/ui/Form5.h"
+#include "records/ui/Form8.h"
 #include "shell/ui/Form4.h"
 
 #include <QTimer>
@@ -66,8 +68,10 @@ void registerProgramWindows()
     registerExportableWindow(2, QStringLiteral("Form2"), [] { return std::make_unique<Form2>(); });
     registerExportableWindow(3, QStringLiteral("Form3"), [] { return std::make_unique<Form3>(); });
     registerExportableWindow(4, QStringLiteral("Form4"), [] { return std::make_unique<Form4>(); });
+    registerExportableWindow(5, QStringLiteral("Form5"), [] { return std::make_unique<Form5>(); });
     registerExportableWindow(6, QStringLiteral("Form6"), [] { return std::make_unique<Form6>(); });
     registerExportableWindow(7, QStringLiteral("Form7"), [] { return std::make_unique<Form7>(); });
+    registerExportableWindow(8, QStringLiteral("Form8"), [] { return std::make_unique<Form8>(); });
     registerExportableWindow(9, QStringLiteral("Form9"), [] { return std::make_unique<Form9>(); });
     registerExportableWindow(10, QStringLiteral("Form10"), [] { return std::make_unique<Form10>(); });
     registerExportableWindow(11, QStringLiteral("Form11"), [] { return std::make_unique<Form11>(linkState()); });

@@ -1,0 +1,187 @@
+#include "records/RecordsRepository.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+
+namespace nbx {
+
+namespace {
+
+QString text(const QSqlQuery& q, const char* col)
+{
+    const QVariant v = q.value(QLatin1String(col));
+    return v.isNull() ? QString() : v.toString();
+}
+
+qint64 number(const QSqlQuery& q, const char* col)
+{
+    const QVariant v = q.value(QLatin1String(col));
+    return v.isNull() ? 0 : v.toLongLong();
+}
+
+bool fail(const QSqlQuery& q, QString* error)
+{
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}
+
+QDate storedDate(const QString& s)
+{
+    QDate d = QDate::fromString(s.left(10), Qt::ISODate);
+    if (!d.isValid() && s.size() >= 10) // "dd/mm/yyyy" from older imports
+        d = QDate(s.mid(6, 4).toInt(), s.mid(3, 2).toInt(), s.left(2).toInt());
+    return d;
+}
+
+} // namespace
+
+QString shortDateText(const QString& stored)
+{
+    const QDate d = storedDate(stored);
+    return d.isValid() ? QString::asprintf("%02d/%02d/%02d", d.day(), d.month(), d.year() % 100) : QString();
+}
+
+QString hourMinuteText(const QString& stored) { return stored.trimmed().left(5); }
+
+RecordsRepository::RecordsRepository(QSqlDatabase db) : db_(std::move(db)) {}
+
+QList<qint32> RecordsRepository::serials(QString* error) const
+{
+    QList<qint32> out;
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT LNumeroSerie FROM Programacion ORDER BY LNumeroSerie"))) {
+        fail(q, error);
+        return {};
+    }
+    while (q.next())
+        out.append(q.value(0).toInt());
+    return out;
+}
+
+std::optional<DeviceHeader> RecordsRepository::header(qint32 serial, QString* error) const
+{
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT * FROM Programacion WHERE LNumeroSerie=?"));
+    q.addBindValue(serial);
+    if (!q.exec()) {
+        fail(q, error);
+        return std::nullopt;
+    }
+    if (!q.next())
+        return std::nullopt;
+    DeviceHeader h;
+    h.serial = serial;
+    h.fecha = shortDateText(text(q, "DFecha"));
+    h.local = text(q, "TLocal");
+    h.version = text(q, "TVersion");
+    h.telefono = text(q, "TTelefono");
+    h.fechaTotales = shortDateText(text(q, "DFechaTotales"));
+    h.horaTotales = text(q, "THoraTotales");
+    h.pasadasLocal = number(q, "LPasadasLocal");
+    h.pasadasVecino = number(q, "LPasadasVecino");
+    h.e3 = number(q, "LE3");
+    h.cb = number(q, "LCB");
+    const char* days[7][2] = {{"TDomingoInicio", "TDomingoFin"},     {"TLunesInicio", "TLunesFin"},
+                              {"TMartesInicio", "TMartesFin"},       {"TMiercolesInicio", "TMiercolesFin"},
+                              {"TJuevesInicio", "TJuevesFin"},       {"TViernesInicio", "TViernesFin"},
+                              {"TSabadoInicio", "TSabadoFin"}};
+    for (int d = 0; d < 7; ++d)
+        for (int x = 0; x < 2; ++x)
+            h.horario[d][x] = text(q, days[d][x]);
+    h.horaEmpiezaNoche = text(q, "THoraEmpiezaNoche");
+    h.horaTerminaNoche = text(q, "THoraTerminaNoche");
+    h.nivelDiaLocal = int(number(q, "ByNivelDiaLocal"));
+    h.nivelNocheLocal = int(number(q, "ByNivelNocheLocal"));
+    return h;
+}
+
+InhibitedIntervals RecordsRepository::inhibitedIntervals(qint32 serial, QString* error) const
+{
+    InhibitedIntervals out;
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT ByIntervalo, TDiaEmpiezaInt, THoraEmpiezaInt, TDiaTerminaInt, THoraTerminaInt "
+                             "FROM IntervaloInhabil WHERE LNumeroSerie=?"));
+    q.addBindValue(serial);
+    if (!q.exec()) {
+        fail(q, error);
+        return out;
+    }
+    while (q.next()) {
+        const int i = q.value(0).toInt() - 1;
+        if (i < 0 || i >= kIntervalCount || q.value(1).isNull() || q.value(2).isNull() || q.value(3).isNull()
+            || q.value(4).isNull())
+            continue; // an unreadable interval keeps the empty markers
+        out.fechaIni[i] = q.value(1).toString();
+        out.horaIni[i] = hourMinuteText(q.value(2).toString());
+        out.fechaFi[i] = q.value(3).toString();
+        out.horaFi[i] = hourMinuteText(q.value(4).toString());
+    }
+    return out;
+}
+
+std::optional<qint32> RecordsRepository::search(RecordSearchField field, const QString& typed, QString* error) const
+{
+    QString column;
+    switch (field) {
+    case RecordSearchField::NumeroSerie: column = QStringLiteral("CAST(LNumeroSerie AS TEXT)"); break;
+    case RecordSearchField::Version: column = QStringLiteral("TVersion"); break;
+    case RecordSearchField::Local: column = QStringLiteral("TLocal"); break;
+    case RecordSearchField::Fecha:
+        column = QStringLiteral("(substr(DFecha,9,2)||'/'||substr(DFecha,6,2)||'/'||substr(DFecha,1,4))");
+        break;
+    }
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT LNumeroSerie FROM Programacion WHERE %1 LIKE '%' || ? || '%' "
+                             "ORDER BY LNumeroSerie LIMIT 1").arg(column));
+    q.addBindValue(typed);
+    if (!q.exec()) {
+        fail(q, error);
+        return std::nullopt;
+    }
+    if (!q.next())
+        return std::nullopt;
+    return q.value(0).toInt();
+}
+
+std::optional<QDateTime> RecordsRepository::newestIntervalStart(qint32 serial, QString* error) const
+{
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT DFechaInicio, THoraInicio FROM Intervalos WHERE LNumeroSerie=? "
+                             "ORDER BY DFechaInicio DESC, THoraInicio DESC LIMIT 1"));
+    q.addBindValue(serial);
+    if (!q.exec()) {
+        fail(q, error);
+        return std::nullopt;
+    }
+    if (!q.next())
+        return std::nullopt;
+    const QDate d = storedDate(q.value(0).toString());
+    const QString t = q.value(1).toString();
+    const QTime time(t.left(2).toInt(), t.mid(3, 2).toInt());
+    if (!d.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(d, time, Qt::UTC);
+}
+
+bool RecordsRepository::hasIntervals(qint32 serial) const
+{
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT 1 FROM Intervalos WHERE LNumeroSerie=? LIMIT 1"));
+    q.addBindValue(serial);
+    return q.exec() && q.next();
+}
+
+DefaultRange defaultRange(const QDateTime& now, const std::optional<QDateTime>& newestStart)
+{
+    // Naive wall-clock values: the date and time as they read, without a zone.
+    const QDateTime to(now.date(), QTime(now.time().hour(), now.time().minute()), Qt::UTC);
+    if (newestStart)
+        return {*newestStart, to};
+    return {QDateTime(to.date().addDays(-60), to.time(), Qt::UTC), to};
+}
+
+} // namespace nbx

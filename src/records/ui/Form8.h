@@ -1,0 +1,36 @@
+// Form8: the date range dialog that bounds a download (FROM and TO, to the minute).
+#pragma once
+
+#include <QDateTime>
+#include <QDialog>
+#include <optional>
+
+class QDateTimeEdit;
+class QPushButton;
+
+namespace nbx {
+
+class Form8 : public QDialog {
+    Q_OBJECT
+public:
+    // Builds the designed Spanish texts; no data (see Form_Load).
+    explicit Form8(QWidget* parent = nullptr);
+
+    // Translates the window, sets the calendars' language and the defaults: TO = now, FROM = the
+    // newest stored interval's start or now - 60 days. Naive values, to the minute.
+    void Form_Load(const QDateTime& now, const std::optional<QDateTime>& newestStart);
+
+    QDateTimeEdit* MaskFechaIni;
+    QDateTimeEdit* MaskFechaFi;
+    QPushButton* CommandVolver;
+    QPushButton* SSCommandCancelar;
+
+public slots:
+    // Refuses TO not after FROM with GetS(24); otherwise writes the range and closes.
+    void CommandVolver_Click();
+    void SSCommandCancelar_Click();
+    // Any close but Aceptar counts as Cancel.
+    void reject() override;
+};
+
+} // namespace nbx

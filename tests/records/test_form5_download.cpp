@@ -1,0 +1,291 @@
+// Downloads through the real record window, over the program's own link on a pseudo-terminal
+// against the device simulator: one test per road, the failures in a table.
+#include "link/Link.h"
+#include "localisation/Strings.h"
+#include "nbx70-sim/SimRecords.h"
+#include "nbx70-sim/Simulator.h"
+#include "records/RecordsState.h"
+#include "records/ui/Form5.h"
+#include "records/ui/RecordGrid.h"
+#include "support/LinkTestSupport.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempDatabase.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace nbx::test {
+namespace {
+
+using Answer = Prompter::Answer;
+
+const QDateTime kClock(QDate(2024, 5, 14), QTime(10, 30), Qt::UTC);
+const QDateTime kFrom(QDate(2024, 5, 12), QTime(0, 0), Qt::UTC);
+
+int count(const QString& sql)
+{
+    QSqlQuery q(mainDb());
+    return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
+}
+
+QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
+
+class Form5Download : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QSqlQuery q(mainDb());
+        for (const char* sql : {"INSERT INTO Programacion (LNumeroSerie, TLocal, TTelefono, DFecha) VALUES (111111, 'Bar Uno', '', '2024-01-02')",
+                                "INSERT INTO Programacion (LNumeroSerie, TLocal, TTelefono, DFecha) VALUES (123456, 'Sala Barcelona', '5551234', '2024-02-03')"})
+            ASSERT_TRUE(q.exec(QString::fromLatin1(sql)));
+        QString error;
+        ASSERT_TRUE(sim.start(&error)) << error.toStdString();
+        sim.withRecords([](sim::RecordDevice& r) {
+            r.config.clock = kClock;
+            r.config.intervalCount = 20;
+            r.config.tMinutes = 15;
+            r.config.sessionCount = 5;
+            r.config.erasureDays = {QDateTime(QDate(2024, 4, 1), QTime(9, 5), Qt::UTC)};
+            r.config.reprogrammingDays = {QDateTime(QDate(2024, 3, 15), QTime(10, 5), Qt::UTC),
+                                          QDateTime(QDate(2024, 4, 20), QTime(18, 0), Qt::UTC)};
+        });
+        Link& link = defaultLink();
+        savedTiming = link.timing;
+        link.timing = shortLinkTiming();
+        link.state.SerialDevice = sim.portPath();
+        link.state.ConexionModem = 0;
+        link.state.NumeroSerieEqp = 123456;
+        form.setClock([] { return kClock; });
+        form.setRangeAsker([](RangoFechas& r) {
+            r = RangoFechas::fromMoments(kFrom, kClock);
+            return true;
+        });
+        form.Form_Load();
+    }
+    void TearDown() override
+    {
+        defaultLink().colgar();
+        defaultLink().timing = savedTiming;
+        defaultLink().state.SerialDevice.clear();
+        defaultLink().state.ConexionModem = 0;
+        sim.stop();
+    }
+    int criticals() const
+    {
+        int n = 0;
+        for (const auto& m : prompts.shown)
+            n += m.icon == Prompter::Icon::Critical;
+        return n;
+    }
+    void expectIdle()
+    {
+        EXPECT_TRUE(form.SSCommandExit->isEnabled());
+        EXPECT_TRUE(form.SSCommandRecibir->isEnabled());
+        EXPECT_TRUE(form.SSCommandAnterior->isEnabled());
+        EXPECT_FALSE(form.SSCommandStop->isVisibleTo(&form));
+        EXPECT_FALSE(form.SSPanel1->isVisibleTo(&form));
+        EXPECT_FALSE(defaultLink().port.isOpen());
+        EXPECT_FALSE(DeviceOperationGuard::running());
+        EXPECT_FALSE(defaultLink().state.PararRecepcion);
+    }
+    QByteArray rangeRequest(uint8_t command) const
+    {
+        return requestFrame(command, RangoFechas::fromMoments(kFrom, kClock));
+    }
+
+    TempDatabase db;
+    ScriptedPrompter prompts;
+    sim::Simulator sim{[] {
+        sim::DeviceConfig c;
+        c.serial = "123456";
+        return c;
+    }()};
+    LinkTiming savedTiming;
+    Form5 form;
+};
+
+TEST_F(Form5Download, FullDownloadThenAgainUpdatesInsteadOfDoubling)
+{
+    form.SSCommandRecibir->click();
+    ASSERT_FALSE(prompts.shown.isEmpty());
+    EXPECT_EQ(prompts.shown.first().text, GetS(15));
+    EXPECT_EQ(prompts.shown.last().text, GetS(61));
+    EXPECT_EQ(criticals(), 0);
+
+    // The program's bytes, exactly: CAN, identification, totals, dates, the interval request, one
+    // ACK per record (none for the end frame), the session request, two ACKs and CAN at FROM.
+    const QByteArray expected = hex("18") + hex("020006010306") + hex("020006020305") + hex("020006030304")
+        + rangeRequest(0x05) + QByteArray(20, char(0x06)) + rangeRequest(0x06) + QByteArray(2, char(0x06)) + hex("18");
+    EXPECT_EQ(sim.bytesReceived().toHex(' '), expected.toHex(' '));
+
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE LNumeroSerie=123456"), 20);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Sesiones WHERE LNumeroSerie=123456"), 2);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado"), 1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM DiaReprogramado"), 2);
+    EXPECT_EQ(count("SELECT LPasadasLocal FROM Programacion WHERE LNumeroSerie=123456"), 1520);
+    EXPECT_EQ(form.LbPasadasLocal->text(), "1520");
+    EXPECT_EQ(form.MaskFechaTotales->text(), "14/05/24");
+    EXPECT_EQ(form.Frame17->text(), "24"); // 21 interval frames and 3 session frames
+    EXPECT_EQ(form.TDBGridIntervalos->model()->rowCount(), 20);
+    expectIdle();
+
+    sim.withRecords([](sim::RecordDevice& r) { r.config.totals[0] = 1600; });
+    prompts.shown.clear();
+    form.SSCommandRecibir->click();
+    EXPECT_EQ(prompts.shown.last().text, GetS(61));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos"), 20);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Sesiones"), 2);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM DiaReprogramado"), 2);
+    EXPECT_EQ(count("SELECT LPasadasLocal FROM Programacion WHERE LNumeroSerie=123456"), 1600);
+    expectIdle();
+}
+
+TEST_F(Form5Download, StopInTheMiddleKeepsWhatWasStored)
+{
+    sim.withRecords([](sim::RecordDevice& r) {
+        r.config.intervalCount = 400;
+        r.config.tMinutes = 2;
+        r.config.recordDelayMs = 5;
+    });
+    // Stop once a few records came in (the window's counter moves).
+    QTimer poll;
+    poll.callOnTimeout([&] {
+        if (form.Frame17->text().toInt() >= 6 && form.SSCommandStop->isVisible())
+            form.SSCommandStop->click();
+    });
+    form.show();
+    poll.start(5);
+    form.SSCommandRecibir->click();
+    poll.stop();
+    EXPECT_FALSE(prompts.sawText(GetS(61)));
+    EXPECT_EQ(criticals(), 0);
+    const int stored = count("SELECT COUNT(*) FROM Intervalos");
+    EXPECT_GT(stored, 3);
+    EXPECT_LT(stored, 400);
+    EXPECT_EQ(uint8_t(sim.bytesReceived().back()), 0x18); // CAN ends the stream
+    EXPECT_FALSE(sim.bytesReceived().contains(rangeRequest(0x06)));
+    expectIdle();
+}
+
+TEST_F(Form5Download, EveryFailureShowsOneMessageAndGivesTheWindowBack)
+{
+    struct Case {
+        const char* what;
+        std::function<void(sim::Simulator&)> fault;
+        QString message;
+        int intervalsKept;
+        bool sessionsRequested;
+    };
+    auto recordFault = [](int command, int number, sim::RecordFault f) {
+        return [=](sim::Simulator& s) { s.withRecords([=](sim::RecordDevice& r) { r.injectFault(command, number, f); }); };
+    };
+    const std::vector<Case> cases = {
+        {"silent after 3 records", recordFault(0x05, 4, sim::RecordFault::Stall), GetS(31), 3, false},
+        {"bad check byte", recordFault(0x05, 2, sim::RecordFault::BadCheckByte), GetS(62), 1, false},
+        {"short record frame", recordFault(0x05, 3, sim::RecordFault::ShortLength), GetS(62), 2, false},
+        {"truncated record frame", recordFault(0x05, 2, sim::RecordFault::Truncated), GetS(31), 1, false},
+        {"length 0x8000", recordFault(0x05, 2, sim::RecordFault::BadLength), GetS(62), 1, false},
+        {"short end frame", recordFault(0x05, 21, sim::RecordFault::ShortEndFrame), GetS(62), 20, false},
+        {"session stalls", recordFault(0x06, 2, sim::RecordFault::Stall), GetS(31), 20, true},
+        {"identification silent", [](sim::Simulator& s) { s.injectFault(sim::Fault::Silence, 0x01); }, GetS(31), 0, false},
+        {"wrong model", [](sim::Simulator& s) { s.injectFault(sim::Fault::WrongModel, 0x01); }, GetS(30), 0, false},
+        {"serial not digits", [](sim::Simulator& s) { s.injectFault(sim::Fault::SerialNotDigits, 0x01); }, GetS(62), 0, false},
+        {"database read-only", [](sim::Simulator&) { QSqlQuery(mainDb()).exec("PRAGMA query_only=1"); }, QString(), 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QSqlQuery(mainDb()).exec("PRAGMA query_only=0");
+        QSqlQuery(mainDb()).exec("DELETE FROM Intervalos");
+        sim.clearFaults();
+        sim.withRecords([](sim::RecordDevice& r) { r.clearFaults(); });
+        c.fault(sim);
+        sim.clearLog();
+        prompts.shown.clear();
+        form.SSCommandRecibir->click();
+        ASSERT_EQ(criticals(), 1);
+        if (!c.message.isEmpty()) {
+            EXPECT_TRUE(prompts.sawText(c.message));
+        }
+        EXPECT_FALSE(prompts.sawText(GetS(61)));
+        EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos"), c.intervalsKept);
+        EXPECT_EQ(sim.bytesReceived().contains(rangeRequest(0x06)), c.sessionsRequested);
+        expectIdle();
+    }
+    QSqlQuery(mainDb()).exec("PRAGMA query_only=0");
+}
+
+TEST_F(Form5Download, UnknownDeviceIsRefusedAndTheWindowKeepsItsDevice)
+{
+    sim.setConfig([] {
+        sim::DeviceConfig c;
+        c.serial = "012345";
+        return c;
+    }());
+    form.SSCommandRecibir->click();
+    ASSERT_EQ(criticals(), 1);
+    EXPECT_EQ(prompts.shown.last().text, GetS(29) + "12345");
+    EXPECT_EQ(sim.bytesReceived(), hex("18") + hex("020006010306")); // nothing after the identification
+    EXPECT_EQ(form.TextNumeroSerie->text(), "123456");
+    EXPECT_EQ(linkState().NumeroSerieEqp, 123456);
+    expectIdle();
+}
+
+TEST_F(Form5Download, AnotherDeviceShownSwitchesToTheIdentifiedOne)
+{
+    form.SSCommandAnterior->click();
+    ASSERT_EQ(form.TextNumeroSerie->text(), "111111");
+    form.SSCommandRecibir->click();
+    EXPECT_EQ(prompts.shown.last().text, GetS(61));
+    EXPECT_EQ(form.TextNumeroSerie->text(), "123456");
+    EXPECT_EQ(count("SELECT LPasadasLocal FROM Programacion WHERE LNumeroSerie=123456"), 1520);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Programacion WHERE LPasadasLocal IS NOT NULL"), 1);
+}
+
+TEST_F(Form5Download, CancelledPromptWritesNothing)
+{
+    prompts.answer(Answer::Cancel);
+    form.SSCommandRecibir->click();
+    EXPECT_TRUE(sim.bytesReceived().isEmpty());
+    expectIdle();
+    // A cancelled range changes nothing either.
+    form.setRangeAsker([](RangoFechas&) { return false; });
+    prompts.shown.clear();
+    form.SSCommandRecibir->click();
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    expectIdle();
+}
+
+TEST_F(Form5Download, ModemDownloadKeepsTheCallWhenAsked)
+{
+    sim.setModemMode(true, sim::ModemAnswer::Connect, 20);
+    defaultLink().state.ConexionModem = 1;
+    prompts.answer(Answer::Ok); // connect the modem
+    prompts.answer(Answer::Ok); // done
+    prompts.answer(Answer::No); // keep the call
+    form.SSCommandRecibir->click();
+    EXPECT_EQ(prompts.shown.first().text, GetS(33));
+    EXPECT_EQ(prompts.shown.at(1).text, GetS(61));
+    EXPECT_EQ(prompts.shown.last().text, GetS(124));
+    EXPECT_TRUE(sim.lastDialCommand().endsWith(",5551234"));
+    EXPECT_TRUE(defaultLink().port.isOpen());
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos"), 20);
+
+    // The call is up: no prompt, no dial, CAN first.
+    sim.clearLog();
+    prompts.shown.clear();
+    prompts.answer(Answer::Ok);
+    prompts.answer(Answer::Yes); // hang up
+    form.SSCommandRecibir->click();
+    ASSERT_FALSE(prompts.shown.isEmpty());
+    EXPECT_EQ(prompts.shown.first().text, GetS(61));
+    EXPECT_EQ(uint8_t(sim.bytesReceived().at(0)), 0x18);
+    expectIdle();
+}
+
+} // namespace
+} // namespace nbx::test
