@@ -8,6 +8,11 @@
 #include "reports/ListingModel.h"
 #include "reports/ui/Form15.h"
 #include "reports/ui/Form6.h"
+#include "reports/ui/ReportPrinting.h"
+#include "records/ui/Form5.h"
+#include "link/LinkState.h"
+#include "link/Link.h"
+#include <QLineEdit>
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
 
@@ -137,6 +142,43 @@ TEST(Form6Test, DeviceWithoutIntervalsGivesEmptyGridsAndPrintsNothing)
     EXPECT_EQ(form.model()->rowCount(), 0);
     EXPECT_FALSE(printFrom(form));
     EXPECT_TRUE(prompter.shown.isEmpty());
+}
+
+TEST(Form6Test, OpenedFromTheRecordWindowPrintsItsTotalsAndIntervals)
+{
+    TempDatabase db;
+    seedSheet(kSerial);
+    seedIntervals(kSerial, 5);
+    QSqlQuery q(mainDb());
+    q.exec("INSERT INTO IntervaloInhabil (LNumeroSerie, ByIntervalo, TDiaEmpiezaInt, THoraEmpiezaInt, TDiaTerminaInt, "
+           "THoraTerminaInt) VALUES (123456, 3, '01/08/26', '00:00', '31/08/26', '23:59')");
+    installReportPrinting();
+    linkState().NumeroSerieEqp = kSerial;
+    ScriptedPrompter prompter;
+    Form5 recordWindow;
+    recordWindow.Form_Load();
+    recordWindow.show();
+    ASSERT_TRUE(recordWindow.SSCommandImprimir->isEnabled());
+    const QString totals = recordWindow.MaskFechaTotales->text() + " " + recordWindow.MaskHoraTotales->text();
+    std::shared_ptr<const reports::ReportDocument> doc;
+    int rows = -1;
+    QTimer::singleShot(0, [&] {
+        auto* listing = qobject_cast<Form6*>(QApplication::activeModalWidget());
+        if (!listing)
+            return;
+        rows = listing->model()->rowCount();
+        doc = printFrom(*listing);
+        listing->SSCommandExit->click();
+    });
+    recordWindow.SSCommandImprimir->click();
+    EXPECT_EQ(rows, 5);
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(records(*doc), 5);
+    const QStringList first = doc->pageTexts(0);
+    EXPECT_TRUE(first.contains(totals)) << totals.toStdString() << "\n" << first.join('|').toStdString();
+    EXPECT_TRUE(first.join('|').contains("03 - 01/08/26 00:00 <-> 31/08/26 23:59"));
+    EXPECT_TRUE(prompter.shown.isEmpty());
+    recordWindow.close();
 }
 
 TEST(Form6Test, PicturesOfTheWindowAndTheReports)
