@@ -19,7 +19,7 @@ bool run(QSqlQuery& q, QString* error)
     return false;
 }
 
-bool updateOne(const char* column, const QString& value, QString* error)
+bool updateOne(const char* column, const QVariant& value, QString* error)
 {
     QSqlQuery q(mainDb());
     q.prepare(QStringLiteral("UPDATE Configuracion SET %1 = ?").arg(QLatin1String(column)));
@@ -70,6 +70,23 @@ bool ConfiguracionRepo::saveSettings(const ConfiguracionRow& row, QString* error
 bool ConfiguracionRepo::saveUsuario(const QString& text, QString* error)
 {
     return updateOne("TUsuario", text, error);
+}
+
+bool ConfiguracionRepo::saveIdioma(int codigoIdioma, QString* error)
+{
+    return updateOne("IIdioma", codigoIdioma, error);
+}
+
+bool ConfiguracionRepo::saveLink(int byCom, int byTono, int byModem, const QString& prefijo, QString* error)
+{
+    QSqlQuery q(mainDb());
+    q.prepare(QStringLiteral("UPDATE Configuracion SET ByCom = ?, ByTono = ?, ByModem = ?, TPrefijo = ?, "
+                             "IModemSpeed = 19200"));
+    q.addBindValue(byCom);
+    q.addBindValue(byTono);
+    q.addBindValue(byModem);
+    q.addBindValue(prefijo.isEmpty() ? QStringLiteral(" ") : prefijo);
+    return run(q, error);
 }
 
 bool ConfiguracionRepo::saveMemo(const QString& text, QString* error)

@@ -23,6 +23,9 @@ public:
     // Writes the settings columns (all but memo) in one statement.
     static bool saveSettings(const ConfiguracionRow& row, QString* error);
     static bool saveUsuario(const QString& text, QString* error);
+    static bool saveIdioma(int codigoIdioma, QString* error);
+    // The communication settings (an empty prefix is stored as one blank, the speed 19200).
+    static bool saveLink(int byCom, int byTono, int byModem, const QString& prefijo, QString* error);
     static bool saveMemo(const QString& text, QString* error);
 };
 

@@ -141,37 +141,80 @@ QStringList schemaColumns(const QString& table)
     return out;
 }
 
-bool Database::ensureSchema(QSqlDatabase& db, QString* error)
+int Database::schemaVersion(QSqlDatabase& db, QString* error)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
         if (error)
             *error = q.lastError().text();
+        return -1;
+    }
+    return q.value(0).toInt();
+}
+
+namespace {
+
+// Adds the columns of `t` that the stored table lacks (a file from an older program, or one
+// damaged by hand). A column added later cannot be NOT NULL; its rows read as empty.
+bool addMissingColumns(QSqlDatabase& db, const Table& t, QString* error)
+{
+    const QString table = quoteIdentifier(QString::fromUtf8(t.name));
+    QSqlQuery info(db);
+    if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table))) {
+        if (error)
+            *error = info.lastError().text();
         return false;
     }
-    const int version = q.value(0).toInt();
-    q.finish();
-    if (version < 1) {
-        if (!db.transaction()) {
-            if (error)
-                *error = db.lastError().text();
+    QStringList present;
+    while (info.next())
+        present << info.value(1).toString().toLower();
+    info.finish();
+    for (const Column& c : t.columns) {
+        const QString name = QString::fromUtf8(c.name);
+        if (present.contains(name.toLower()))
+            continue;
+        QString type = QString::fromLatin1(c.type);
+        type.remove(QStringLiteral(" NOT NULL"));
+        if (!exec(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(table, quoteIdentifier(name), type),
+                  error))
             return false;
-        }
-        bool ok = true;
-        for (const Table& t : kTables)
-            ok = ok && exec(db, createTableSql(t), error);
-        for (const char* sql : kIndexes)
-            ok = ok && exec(db, QLatin1String(sql), error);
-        ok = ok && exec(db, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion), error);
-        if (!ok) {
-            db.rollback();
-            return false;
-        }
-        if (!db.commit()) {
-            if (error)
-                *error = db.lastError().text();
-            return false;
-        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool Database::ensureSchema(QSqlDatabase& db, QString* error)
+{
+    const int version = schemaVersion(db, error);
+    if (version < 0)
+        return false;
+    if (version > kSchemaVersion) {
+        if (error)
+            *error = QStringLiteral("user_version %1 > %2").arg(version).arg(kSchemaVersion);
+        return false;
+    }
+    // Every open checks the schema: missing tables, columns and indexes are added, rows kept.
+    if (!db.transaction()) {
+        if (error)
+            *error = db.lastError().text();
+        return false;
+    }
+    bool ok = true;
+    for (const Table& t : kTables)
+        ok = ok && exec(db, createTableSql(t), error) && addMissingColumns(db, t, error);
+    for (const char* sql : kIndexes)
+        ok = ok && exec(db, QLatin1String(sql), error);
+    if (ok && version != kSchemaVersion)
+        ok = exec(db, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion), error);
+    if (!ok) {
+        db.rollback();
+        return false;
+    }
+    if (!db.commit()) {
+        if (error)
+            *error = db.lastError().text();
+        return false;
     }
     // Exactly one settings row: add it when missing, drop surplus rows a merge may have left.
     QSqlQuery count(db);
@@ -195,18 +238,26 @@ bool Database::ensureSchema(QSqlDatabase& db, QString* error)
     return true;
 }
 
-bool Database::open(const QString& path, QString* error)
+bool Database::open(const QString& path, QString* error, bool* newer)
 {
     close();
+    if (newer)
+        *newer = false;
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(kMainConnection));
         db.setDatabaseName(path);
+        QString why;
         if (!db.open()) {
             if (error)
                 *error = QStringLiteral("%1: %2").arg(path, db.lastError().text());
+        } else if (schemaVersion(db, &why) > kSchemaVersion) {
+            // Made by a newer program: nothing is written to it (not even the journal mode).
+            if (newer)
+                *newer = true;
+            if (error)
+                *error = QStringLiteral("%1: user_version > %2").arg(path).arg(kSchemaVersion);
         } else {
-            QString why;
             ok = exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), &why)
                 && exec(db, QStringLiteral("PRAGMA synchronous=FULL"), &why)
                 && ensureSchema(db, &why);

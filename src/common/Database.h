@@ -15,13 +15,17 @@ class Database {
 public:
     // Opens (creating when missing) the database at `path` as the main connection, brings its schema
     // to the current version and makes sure `Configuracion` holds exactly one row. On failure returns
-    // false with a readable description and leaves no main connection open.
-    static bool open(const QString& path, QString* error);
+    // false with a readable description and leaves no main connection open. A database of a newer
+    // schema than this program's is refused untouched, with *newer set.
+    static bool open(const QString& path, QString* error, bool* newer = nullptr);
     static bool isOpen();
     static void close();
 
-    // Creates or migrates the schema on any connection (used for the main database and for tests).
+    // Creates or migrates the schema on any connection (used for the main database and for tests):
+    // adds what is missing (tables, columns, indexes) and keeps every row. Refuses a newer schema.
     static bool ensureSchema(QSqlDatabase& db, QString* error);
+    // PRAGMA user_version, or -1 with the error.
+    static int schemaVersion(QSqlDatabase& db, QString* error);
 
     static constexpr int kSchemaVersion = 1;
 };

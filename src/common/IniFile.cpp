@@ -112,6 +112,18 @@ QString IniFile::read(const QString& section, const QString& key, const QString&
     return defaultValue;
 }
 
+bool IniFile::contains(const QString& section, const QString& key) const
+{
+    int end = 0;
+    const int start = findSection(section, &end);
+    for (int i = start + 1; start >= 0 && i < end; ++i) {
+        QString k, v;
+        if (splitKeyLine(lines_[i], &k, &v) && k.compare(key, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 void IniFile::set(const QString& section, const QString& key, const QString& value)
 {
     QString clean = value;

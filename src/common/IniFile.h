@@ -15,6 +15,7 @@ public:
     explicit IniFile(const QString& path);
 
     QString read(const QString& section, const QString& key, const QString& defaultValue) const;
+    bool contains(const QString& section, const QString& key) const;
 
     // Sets the key's value in memory: replaces the first matching key line in place, appends a new
     // key after the last line of its section, or a new section at the end.

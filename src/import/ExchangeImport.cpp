@@ -4,9 +4,12 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTime>
+
+#include <sqlite3.h>
 
 namespace nbx {
 
@@ -65,17 +68,6 @@ bool digits(QStringView s)
     return !s.isEmpty();
 }
 
-QString valueText(const QVariant& v)
-{
-    if (v.typeId() == QMetaType::QDate)
-        return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
-    if (v.typeId() == QMetaType::QDateTime)
-        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    if (v.typeId() == QMetaType::QTime)
-        return v.toTime().toString(QStringLiteral("HH:mm:ss"));
-    return v.toString();
-}
-
 QString sqlJoin(const QStringList& columns, const QString& pattern, const QString& separator)
 {
     QStringList parts;
@@ -92,12 +84,69 @@ QString placeholders(qsizetype n)
     return q.join(QStringLiteral(", "));
 }
 
+// The SQLite connection under a Qt one; null for another driver.
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(v.constData());
+    return nullptr;
+}
+
+// One prepared statement on the connection itself: a bulk import binds a few million values, and
+// binding them through the SQL module costs several times the write.
+class Statement {
+public:
+    Statement() = default;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement() { sqlite3_finalize(stmt_); }
+
+    bool prepare(sqlite3* db, const QString& sql)
+    {
+        const QByteArray text = sql.toUtf8();
+        return sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt_, nullptr) == SQLITE_OK;
+    }
+
+    void bind(int index, const QVariant& v)
+    {
+        if (v.isNull()) {
+            sqlite3_bind_null(stmt_, index);
+            return;
+        }
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong: sqlite3_bind_int64(stmt_, index, v.toLongLong()); return;
+        case QMetaType::Double: sqlite3_bind_double(stmt_, index, v.toDouble()); return;
+        default: {
+            const QString text = v.toString();
+            sqlite3_bind_text16(stmt_, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+        }
+        }
+    }
+
+    // Runs the statement; true with a row in `rowid` (its first column) when it returned one.
+    bool run(bool* gotRow = nullptr, qint64* rowid = nullptr)
+    {
+        const int rc = sqlite3_step(stmt_);
+        if (gotRow)
+            *gotRow = rc == SQLITE_ROW;
+        if (rc == SQLITE_ROW && rowid)
+            *rowid = sqlite3_column_int64(stmt_, 0);
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+        return rc == SQLITE_DONE || rc == SQLITE_ROW;
+    }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
 // Prepared statements that write one table's rows by its key rules.
 class TableWriter {
 public:
-    TableWriter(QSqlDatabase db, int table)
-        : table_(table), columns_(importColumns(table)), keys_(keyColumns(table)),
-          insert_(db), find_(db), update_(db)
+    TableWriter(sqlite3* db, int table)
+        : db_(db), table_(table), columns_(importColumns(table)), keys_(keyColumns(table))
     {
         for (const QString& k : keys_)
             keyIndex_ << columns_.indexOf(k);
@@ -111,70 +160,64 @@ public:
             others << columns_[i];
         if (isDayTable(table)) {
             // No unique key: a row is added only when no equal row is there.
-            ok_ = insert_.prepare(QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %4)")
-                                      .arg(name, cols, placeholders(columns_.size()),
-                                           sqlJoin(keys_, QStringLiteral("%c = ?"), QStringLiteral(" AND "))));
+            ok_ = insert_.prepare(db, QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %4)")
+                                          .arg(name, cols, placeholders(columns_.size()),
+                                               sqlJoin(keys_, QStringLiteral("%c = ?"), QStringLiteral(" AND "))));
         } else if (table == Sesiones) {
-            ok_ = find_.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 LIMIT 1")
-                                    .arg(name, sqlJoin(keys_, QStringLiteral("%c = ?"), QStringLiteral(" AND "))))
-                && update_.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                                       .arg(name, sqlJoin(others, QStringLiteral("%c = ?"), QStringLiteral(", "))))
-                && insert_.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                       .arg(name, cols, placeholders(columns_.size())));
+            ok_ = find_.prepare(db, QStringLiteral("SELECT rowid FROM %1 WHERE %2 LIMIT 1")
+                                        .arg(name, sqlJoin(keys_, QStringLiteral("%c = ?"), QStringLiteral(" AND "))))
+                && update_.prepare(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                                           .arg(name, sqlJoin(others, QStringLiteral("%c = ?"), QStringLiteral(", "))))
+                && insert_.prepare(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                           .arg(name, cols, placeholders(columns_.size())));
         } else {
             // The key is the table's primary key: a present row takes the file's other values.
-            ok_ = insert_.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO UPDATE SET %5")
-                                      .arg(name, cols, placeholders(columns_.size()),
-                                           sqlJoin(keys_, QStringLiteral("%c"), QStringLiteral(", ")),
-                                           sqlJoin(others, QStringLiteral("%c = excluded.%c"), QStringLiteral(", "))));
+            ok_ = insert_.prepare(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO UPDATE SET %5")
+                                          .arg(name, cols, placeholders(columns_.size()),
+                                               sqlJoin(keys_, QStringLiteral("%c"), QStringLiteral(", ")),
+                                               sqlJoin(others, QStringLiteral("%c = excluded.%c"), QStringLiteral(", "))));
         }
-        if (!ok_)
-            error_ = insert_.lastError().text() + find_.lastError().text() + update_.lastError().text();
     }
 
     bool ok() const { return ok_; }
-    QString error() const { return error_; }
+    QString error() const { return QString::fromUtf8(sqlite3_errmsg(db_)); }
 
     bool write(const QVector<QVariant>& values)
     {
         if (table_ == Sesiones) {
+            int n = 0;
             for (qsizetype k : keyIndex_)
-                find_.addBindValue(values[k]);
-            if (!find_.exec())
-                return fail(find_);
-            if (find_.next()) {
-                const QVariant rowid = find_.value(0);
-                find_.finish();
+                find_.bind(++n, values[k]);
+            bool found = false;
+            qint64 rowid = 0;
+            if (!find_.run(&found, &rowid))
+                return false;
+            if (found) {
+                n = 0;
                 for (qsizetype i : otherIndex_)
-                    update_.addBindValue(values[i]);
-                update_.addBindValue(rowid);
-                return update_.exec() || fail(update_);
+                    update_.bind(++n, values[i]);
+                update_.bind(++n, rowid);
+                return update_.run();
             }
-            find_.finish();
         }
+        int n = 0;
         for (const QVariant& v : values)
-            insert_.addBindValue(v);
+            insert_.bind(++n, v);
         if (isDayTable(table_))
             for (qsizetype k : keyIndex_)
-                insert_.addBindValue(values[k]);
-        return insert_.exec() || fail(insert_);
+                insert_.bind(++n, values[k]);
+        return insert_.run();
     }
 
 private:
-    bool fail(const QSqlQuery& q)
-    {
-        error_ = q.lastError().text();
-        return false;
-    }
-
+    sqlite3* db_;
     int table_;
     QStringList columns_;
     QStringList keys_;
     QList<qsizetype> keyIndex_;
     QList<qsizetype> otherIndex_;
-    QSqlQuery insert_, find_, update_;
+    Statement insert_, find_, update_;
     bool ok_ = false;
-    QString error_;
 };
 
 } // namespace
@@ -227,59 +270,200 @@ QString inhibitedDay(const QString& text)
     return text;
 }
 
-std::optional<FormatError> toDatabaseRow(int table, const TypedRow& row, QVector<QVariant>* values)
+namespace {
+
+// How each exchange column becomes main-database values, worked out once per table.
+struct Step {
+    enum Kind { Integer, Single, Bit, Text, Date, DateTime, InhibitedHour, InhibitedDay, LeqDate, LeqTime };
+    Kind kind = Text;
+    qlonglong lo = 0, hi = 0; // Integer ranges (the import's own checks included)
+    bool required = false;
+};
+
+QVector<Step> makePlan(int table)
 {
     const ExchangeTable& t = exchangeTables()[table];
-    values->clear();
-    values->reserve(t.columns.size() + 2);
-    for (qsizetype c = 0; c < qsizetype(t.columns.size()); ++c) {
-        const ExchangeColumn& column = t.columns[c];
-        const QString name = QString::fromLatin1(column.name);
-        const QVariant& v = row.cells.value(c);
-        bool bad = v.isNull() && isRequired(table, name);
-        if (name == u"LNumeroSerie" && !v.isNull())
-            bad = v.toLongLong() < 1 || v.toLongLong() > 999999;
-        if (table == IntervaloInhabil && name == u"ByIntervalo" && !v.isNull())
-            bad = v.toLongLong() < 1 || v.toLongLong() > 30;
-        if (bad) {
-            FormatError e;
-            e.kind = FormatError::Kind::BadCell;
-            e.line = row.line;
-            e.table = t.tableName();
-            e.column = int(c + 1);
-            e.columnName = name;
-            e.value = valueText(v);
-            return e;
-        }
-        switch (column.type) {
-        case ExchangeType::Bit:
-            values->append(v.isNull() ? QVariant() : QVariant(v.toBool() ? -1 : 0));
-            break;
+    QVector<Step> plan;
+    for (const ExchangeColumn& c : t.columns) {
+        const QString name = QString::fromLatin1(c.name);
+        Step s;
+        s.required = isRequired(table, name);
+        switch (c.type) {
+        case ExchangeType::Integer: s.kind = Step::Integer; s.lo = -2147483648LL; s.hi = 2147483647LL; break;
+        case ExchangeType::Short: s.kind = Step::Integer; s.lo = -32768; s.hi = 32767; break;
+        case ExchangeType::Byte: s.kind = Step::Integer; s.lo = 0; s.hi = 255; break;
+        case ExchangeType::Single: s.kind = Step::Single; break;
+        case ExchangeType::Bit: s.kind = Step::Bit; break;
         case ExchangeType::Date:
-            if (table == IntervaloInhabil) {
-                values->append(v.isNull() ? QStringLiteral("00:00") : v.toTime().toString(QStringLiteral("HH:mm")));
-            } else if (t.dateTimeColumns()) {
-                const QDateTime dt = v.toDateTime();
-                values->append(v.isNull() ? QVariant() : QVariant(dt.date().toString(QStringLiteral("yyyy-MM-dd"))));
-                values->append(v.isNull() ? QVariant() : QVariant(dt.time().toString(QStringLiteral("HH:mm"))));
-            } else {
-                values->append(v.isNull() ? QVariant() : QVariant(v.toDate().toString(QStringLiteral("yyyy-MM-dd"))));
-            }
+            s.kind = table == IntervaloInhabil ? Step::InhibitedHour : t.dateTimeColumns() ? Step::DateTime : Step::Date;
             break;
         case ExchangeType::Char:
+        case ExchangeType::Memo:
             if (table == IntervaloInhabil && name.startsWith(QLatin1String("TDia")))
-                values->append(inhibitedDay(v.toString()));
-            else if (v.isNull())
-                values->append(QVariant());
+                s.kind = Step::InhibitedDay;
             else if (name.startsWith(QLatin1String("TFecha")) && name.endsWith(QLatin1String("Leq1min")))
-                values->append(normaliseLeqDate(v.toString()));
+                s.kind = Step::LeqDate;
             else if (name.startsWith(QLatin1String("THora")) && name.endsWith(QLatin1String("Leq1min")))
-                values->append(normaliseLeqTime(v.toString()));
-            else
-                values->append(v);
+                s.kind = Step::LeqTime;
             break;
-        default:
-            values->append(v);
+        }
+        if (name == u"LNumeroSerie") {
+            s.lo = 1;
+            s.hi = 999999;
+        }
+        if (table == IntervaloInhabil && name == u"ByIntervalo") {
+            s.lo = 1;
+            s.hi = 30;
+        }
+        plan << s;
+    }
+    return plan;
+}
+
+const QVector<Step>& planOf(int table)
+{
+    static const QVector<Step> plans[kExchangeTableCount] = {makePlan(0), makePlan(1), makePlan(2), makePlan(3),
+                                                             makePlan(4), makePlan(5), makePlan(6)};
+    return plans[table];
+}
+
+QString twoDigits(int a, QChar sep, int b)
+{
+    const QChar c[5] = {QChar('0' + a / 10), QChar('0' + a % 10), sep, QChar('0' + b / 10), QChar('0' + b % 10)};
+    return QString(c, 5);
+}
+
+QString hhmm(const QTime& t) { return twoDigits(t.hour(), QLatin1Char(':'), t.minute()); }
+
+// A date-time cell ("yyyy-mm-dd" with an optional time of day) split into its date and "hh:mm".
+bool splitDateTime(QStringView s, QString* date, QString* time)
+{
+    s = s.trimmed();
+    const qsizetype blank = s.indexOf(QLatin1Char(' '));
+    const QStringView d = blank < 0 ? s : s.left(blank);
+    if (!parseIsoDate(d))
+        return false;
+    QTime t(0, 0);
+    if (blank >= 0) {
+        const auto parsed = parseClockTime(s.mid(blank + 1).trimmed());
+        if (!parsed)
+            return false;
+        t = *parsed;
+    }
+    if (date)
+        *date = d.toString();
+    if (time)
+        *time = hhmm(t);
+    return true;
+}
+
+// Appends the main-database value(s) of one cell; false when the cell is not a value of its column.
+// With `out` null the cell is only checked.
+bool convertCell(const Step& step, QStringView cell, QVector<QVariant>* out)
+{
+    const bool isText = step.kind == Step::Text || step.kind == Step::LeqDate || step.kind == Step::LeqTime
+        || step.kind == Step::InhibitedDay;
+    if (cell.isEmpty() || (!isText && cell.trimmed().isEmpty())) {
+        if (step.required)
+            return false;
+        if (!out)
+            return true;
+        switch (step.kind) {
+        case Step::DateTime: out->append(QVariant()); out->append(QVariant()); break;
+        case Step::InhibitedHour: out->append(QStringLiteral("00:00")); break;
+        case Step::InhibitedDay: out->append(QStringLiteral("00/00/00")); break;
+        default: out->append(QVariant());
+        }
+        return true;
+    }
+    switch (step.kind) {
+    case Step::Integer: {
+        qlonglong v = 0;
+        if (!parseInteger(cell, step.lo, step.hi, &v))
+            return false;
+        if (out)
+            out->append(v);
+        return true;
+    }
+    case Step::Single: {
+        double v = 0;
+        if (!parseSingle(cell, &v))
+            return false;
+        if (out)
+            out->append(v);
+        return true;
+    }
+    case Step::Bit: {
+        bool v = false;
+        if (!parseBit(cell, &v))
+            return false;
+        if (out)
+            out->append(v ? -1 : 0);
+        return true;
+    }
+    case Step::Date:
+    case Step::DateTime: {
+        QString date, time;
+        if (!splitDateTime(cell, out ? &date : nullptr, out ? &time : nullptr))
+            return false;
+        if (out) {
+            out->append(date);
+            if (step.kind == Step::DateTime)
+                out->append(time);
+        }
+        return true;
+    }
+    case Step::InhibitedHour: {
+        const QStringView s = cell.trimmed();
+        if (const auto t = parseClockTime(s)) {
+            if (out)
+                out->append(hhmm(*t));
+            return true;
+        }
+        QString time;
+        if (!splitDateTime(s, nullptr, &time))
+            return false;
+        if (out)
+            out->append(time);
+        return true;
+    }
+    default:
+        break;
+    }
+    if (!out)
+        return true;
+    switch (step.kind) {
+    case Step::InhibitedDay: out->append(inhibitedDay(cell.toString())); break;
+    case Step::LeqDate: out->append(normaliseLeqDate(cell.toString())); break;
+    case Step::LeqTime: out->append(normaliseLeqTime(cell.toString())); break;
+    default: out->append(cell.toString());
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<FormatError> convertLine(int table, QStringView line, qsizetype lineNumber, QVector<QVariant>* values)
+{
+    thread_local QList<QStringView> fields;
+    thread_local QStringList unescaped;
+    unescaped.clear();
+    splitFieldViews(line, &fields, &unescaped);
+    const QVector<Step>& plan = planOf(table);
+    if (values)
+        values->clear();
+    for (qsizetype c = 0; c < plan.size(); ++c) {
+        const QStringView cell = c < fields.size() ? fields[c] : QStringView();
+        if (!convertCell(plan[c], cell, values)) {
+            const ExchangeTable& t = exchangeTables()[table];
+            FormatError e;
+            e.kind = FormatError::Kind::BadCell;
+            e.line = lineNumber;
+            e.table = t.tableName();
+            e.column = int(c + 1);
+            e.columnName = QString::fromLatin1(t.columns[c].name);
+            e.value = cell.toString();
+            return e;
         }
     }
     return std::nullopt;
@@ -305,10 +489,10 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
         return result;
     }
 
-    // Every row is read, converted and checked before anything is written; the rows are read again
-    // while writing, so that a large file is held in memory only once.
-    auto eachRow = [&](int table, const std::function<bool(const TypedRow&)>& use) -> std::optional<FormatError> {
-        const ExchangeTable& schema = exchangeTables()[table];
+    // Every row is read and checked before anything is written; the rows are read again and
+    // converted while writing, so that a large file is held in memory only once.
+    QVector<QVariant> values;
+    auto eachRow = [&](int table, bool convert, const std::function<bool()>& use) -> std::optional<FormatError> {
         for (const ExchangeSection& s : std::as_const(sections)) {
             if (s.table != table)
                 continue;
@@ -316,11 +500,9 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
                 const QString line = text.line(i);
                 if (isBlankRow(line))
                     continue;
-                TypedRow row;
-                row.line = i + 1;
-                if (auto e = readRow(schema, line, row.line, &row.cells))
+                if (auto e = convertLine(table, line, i + 1, convert ? &values : nullptr))
                     return e;
-                if (!use(row))
+                if (!use())
                     return std::nullopt;
             }
         }
@@ -328,14 +510,12 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
     };
 
     int totals[kExchangeTableCount] = {};
-    QVector<QVariant> values;
     for (int table = 0; table < kExchangeTableCount; ++table) {
-        std::optional<FormatError> bad;
         bool stop = false;
-        auto e = eachRow(table, [&](const TypedRow& row) {
-            if ((bad = toDatabaseRow(table, row, &values)))
-                return false;
-            progress(lead + QString::number(++totals[table]));
+        auto e = eachRow(table, false, [&] {
+            ++totals[table];
+            if (hooks.progress)
+                progress(lead + QString::number(totals[table]));
             if (cancelled()) {
                 stop = true;
                 return false;
@@ -346,9 +526,9 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
             result.status = Status::Cancelled;
             return result;
         }
-        if (e || bad) {
+        if (e) {
             result.status = Status::Rejected;
-            result.formatError = e ? e : bad;
+            result.formatError = e;
             return result;
         }
         result.rowsRead += totals[table];
@@ -362,7 +542,8 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
         result.databaseError = error;
         return result;
     };
-    if (!db.transaction()) {
+    sqlite3* handle = sqliteHandle(db);
+    if (!handle || !db.transaction()) {
         result.status = Status::DatabaseError;
         result.databaseError = db.lastError().text();
         return result;
@@ -370,18 +551,19 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
     for (int table = 0; table < kExchangeTableCount; ++table) {
         if (totals[table] == 0)
             continue;
-        TableWriter writer(db, table);
+        TableWriter writer(handle, table);
         if (!writer.ok())
             return dbFailed(writer.error());
         int n = 0;
         bool stop = false, failed = false;
-        eachRow(table, [&](const TypedRow& row) {
-            toDatabaseRow(table, row, &values);
+        eachRow(table, true, [&] {
             if (!writer.write(values)) {
                 failed = true;
                 return false;
             }
-            progress(lead + QStringLiteral("%1 / %2").arg(++n).arg(totals[table]));
+            ++n;
+            if (hooks.progress)
+                progress(lead + QStringLiteral("%1 / %2").arg(n).arg(totals[table]));
             if (cancelled()) {
                 stop = true;
                 return false;

@@ -13,10 +13,11 @@ namespace nbx {
 // columns of Intervalos and Sesiones each become a date and an "hh:mm" column.
 QStringList importColumns(int table);
 
-// Converts a typed row to the storage forms of the main database (values in importColumns order)
-// and checks what the import needs: a serial number 1-999999, every key cell, an inhibited
-// interval 1-30.
-std::optional<FormatError> toDatabaseRow(int table, const TypedRow& row, QVector<QVariant>* values);
+// Reads one row of exchange table `table` straight into the storage forms of the main database
+// (values in importColumns order), with the cell checks of the typed reader and those of the
+// import: a serial number 1-999999, every key cell, an inhibited interval 1-30. With `values` null
+// the row is only checked.
+std::optional<FormatError> convertLine(int table, QStringView line, qsizetype lineNumber, QVector<QVariant>* values);
 
 // Device texts of the minute-level columns: a date becomes "dd/mm/yyyy" and a time "hh:mm"; a text
 // that is neither is kept as it is.

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QTime>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -29,15 +30,8 @@ int number(QStringView s) { return s.toInt(); }
 
 bool readInteger(const QString& text, qlonglong lo, qlonglong hi, QVariant* value)
 {
-    QStringView s = QStringView(text).trimmed();
-    QStringView digits = s;
-    if (digits.startsWith(QLatin1Char('-')) || digits.startsWith(QLatin1Char('+')))
-        digits = digits.mid(1);
-    if (!allDigits(digits) || digits.size() > 12)
-        return false;
-    bool ok = false;
-    const qlonglong v = s.toLongLong(&ok);
-    if (!ok || v < lo || v > hi)
+    qlonglong v = 0;
+    if (!parseInteger(text, lo, hi, &v))
         return false;
     *value = v;
     return true;
@@ -45,13 +39,8 @@ bool readInteger(const QString& text, qlonglong lo, qlonglong hi, QVariant* valu
 
 bool readSingle(const QString& text, QVariant* value)
 {
-    QString s = text.trimmed();
-    s.replace(QLatin1Char(','), QLatin1Char('.'));
-    if (s.isEmpty() || s.count(QLatin1Char('.')) > 1)
-        return false;
-    bool ok = false;
-    const double v = QLocale::c().toDouble(s, &ok);
-    if (!ok || !std::isfinite(v))
+    double v = 0;
+    if (!parseSingle(text, &v))
         return false;
     *value = v;
     return true;
@@ -59,13 +48,10 @@ bool readSingle(const QString& text, QVariant* value)
 
 bool readBit(const QString& text, QVariant* value)
 {
-    const QString s = text.trimmed().toLower();
-    if (s == u"1" || s == u"-1" || s == u"true" || s == u"yes")
-        *value = true;
-    else if (s == u"0" || s == u"false" || s == u"no")
-        *value = false;
-    else
+    bool v = false;
+    if (!parseBit(text, &v))
         return false;
+    *value = v;
     return true;
 }
 
@@ -116,6 +102,67 @@ bool readDate(const ExchangeTable& table, const QString& text, QVariant* value)
 }
 
 } // namespace
+
+bool parseInteger(QStringView s, qlonglong lo, qlonglong hi, qlonglong* value)
+{
+    s = s.trimmed();
+    bool negative = false;
+    if (!s.isEmpty() && (s[0] == QLatin1Char('-') || s[0] == QLatin1Char('+'))) {
+        negative = s[0] == QLatin1Char('-');
+        s = s.mid(1);
+    }
+    if (s.isEmpty() || s.size() > 12)
+        return false;
+    qlonglong v = 0;
+    for (QChar c : s) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+        v = v * 10 + (c.unicode() - '0');
+    }
+    if (negative)
+        v = -v;
+    if (v < lo || v > hi)
+        return false;
+    *value = v;
+    return true;
+}
+
+bool parseSingle(QStringView s, double* value)
+{
+    s = s.trimmed();
+    if (s.isEmpty() || s.count(QLatin1Char('.')) + s.count(QLatin1Char(',')) > 1)
+        return false;
+    char buffer[64];
+    if (s.size() >= qsizetype(sizeof buffer))
+        return false;
+    qsizetype n = 0;
+    for (QChar c : s) {
+        if (c.unicode() > 0x7F)
+            return false;
+        buffer[n++] = c == QLatin1Char(',') ? '.' : char(c.unicode());
+    }
+    const char* begin = buffer;
+    if (n > 1 && buffer[0] == '+' && buffer[1] != '-')
+        ++begin;
+    double v = 0;
+    const auto [end, error] = std::from_chars(begin, buffer + n, v);
+    if (error != std::errc() || end != buffer + n || !std::isfinite(v))
+        return false;
+    *value = v;
+    return true;
+}
+
+bool parseBit(QStringView s, bool* value)
+{
+    s = s.trimmed();
+    for (const char* yes : {"1", "-1", "true", "yes"})
+        if (s.compare(QLatin1String(yes), Qt::CaseInsensitive) == 0)
+            return *value = true, true;
+    for (const char* no : {"0", "false", "no"})
+        if (s.compare(QLatin1String(no), Qt::CaseInsensitive) == 0)
+            return *value = false, true;
+    return false;
+}
 
 std::optional<QDate> parseIsoDate(QStringView s)
 {
@@ -196,7 +243,13 @@ QString ExchangeText::line(qsizetype index) const
     const char* p = bytes_.constData() + s.offset;
     if (utf8_)
         return QString::fromUtf8(p, s.length);
-    return cp1252ToUnicode(QByteArray::fromRawData(p, s.length));
+    // Windows-1252 is Latin-1 but for the bytes 0x80-0x9F.
+    for (qsizetype i = 0; i < s.length; ++i) {
+        const auto b = static_cast<unsigned char>(p[i]);
+        if (b >= 0x80 && b <= 0x9F)
+            return cp1252ToUnicode(QByteArray::fromRawData(p, s.length));
+    }
+    return QString::fromLatin1(p, s.length);
 }
 
 QStringList splitExchangeLines(const QByteArray& bytes)
@@ -281,6 +334,59 @@ QStringList splitFields(const QString& line)
         }
     }
     return fields;
+}
+
+void splitFieldViews(QStringView line, QList<QStringView>* fields, QStringList* unescaped)
+{
+    fields->clear();
+    const qsizetype n = line.size();
+    qsizetype i = 0;
+    while (true) {
+        if (i < n && line[i] == QLatin1Char('"')) {
+            const qsizetype start = i + 1;
+            qsizetype close = start;
+            bool doubled = false;
+            while (close < n) {
+                if (line[close] == QLatin1Char('"')) {
+                    if (close + 1 < n && line[close + 1] == QLatin1Char('"')) {
+                        doubled = true;
+                        close += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++close;
+            }
+            qsizetype semi = line.indexOf(QLatin1Char(';'), qMin(close, n));
+            if (semi < 0)
+                semi = n;
+            if (doubled || close + 1 < semi) {
+                // Unescape, and keep what stands between the closing quote and the ";".
+                QString f = line.mid(start, qMin(close, n) - start).toString();
+                f.replace(QLatin1String("\"\""), QLatin1String("\""));
+                if (close + 1 < semi)
+                    f += line.mid(close + 1, semi - close - 1);
+                unescaped->append(f);
+                fields->append(unescaped->last());
+            } else {
+                fields->append(line.mid(start, qMin(close, n) - start));
+            }
+            i = semi;
+        } else {
+            qsizetype semi = line.indexOf(QLatin1Char(';'), i);
+            if (semi < 0)
+                semi = n;
+            fields->append(line.mid(i, semi - i));
+            i = semi;
+        }
+        if (i >= n)
+            break;
+        ++i;
+        if (i == n) {
+            fields->append(QStringView());
+            break;
+        }
+    }
 }
 
 bool isBlankRow(const QString& line)

@@ -75,6 +75,10 @@ std::optional<FormatError> splitSections(const ExchangeText& text, QList<Exchang
 // Splits a row on ";". A field wrapped in double quotes may hold ";" and "" for one quote.
 QStringList splitFields(const QString& line);
 
+// The same without copying: each field is a view into `line`, or into `unescaped` for a quoted
+// field holding "" (which must then outlive the views).
+void splitFieldViews(QStringView line, QList<QStringView>* fields, QStringList* unescaped);
+
 // True for a line that holds no value: blank, or nothing but empty fields.
 bool isBlankRow(const QString& line);
 
@@ -97,6 +101,13 @@ struct TypedRow {
 // Every row of a section (column-name line and blank rows skipped), typed by `table`.
 std::optional<FormatError> readSection(const ExchangeText& text, const ExchangeSection& section,
                                        const ExchangeTable& table, QList<TypedRow>* rows);
+
+// Whole numbers with an optional sign; false outside [lo, hi].
+bool parseInteger(QStringView text, qlonglong lo, qlonglong hi, qlonglong* value);
+// A Single with "." or "," as the decimal separator.
+bool parseSingle(QStringView text, double* value);
+// 0, 1, -1, True, False, Yes, No in any case.
+bool parseBit(QStringView text, bool* value);
 
 // Strict parsers shared with the import: "yyyy-mm-dd"; "h:mm", "hh:mm" or "hh:mm:ss".
 std::optional<QDate> parseIsoDate(QStringView text);

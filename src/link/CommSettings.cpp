@@ -1,6 +1,8 @@
 #include "link/CommSettings.h"
 
 #include "common/AppState.h"
+#include "common/ConfiguracionRepo.h"
+#include "common/Database.h"
 #include "common/IniFile.h"
 #include "common/Prompter.h"
 #include "link/Link.h"
@@ -102,6 +104,11 @@ bool CommSettings::accept(Link& link, const CommChoice& choice, const QString& i
         written = EscribirIni(section, QString::fromLatin1(key), value, iniFile) && written;
     if (!written)
         prompter().message(settingsWriteFailedText(iniFile), Prompter::Icon::Critical);
+    // The reports read the settings from the database's copy: it follows at once.
+    QString error;
+    if (Database::isOpen()
+        && !ConfiguracionRepo::saveLink(st.PuertoCom, st.MarcadoTonos, st.ConexionModem, st.PrefijoMarcado, &error))
+        prompter().message(error, Prompter::Icon::Critical);
 
     link.port.setPortName(st.portName());
     return true;

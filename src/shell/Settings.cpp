@@ -54,36 +54,61 @@ std::optional<int> toByte(const QString& text, QString* error)
     return static_cast<int>(r);
 }
 
+namespace {
+// The keys of a first start, in their order, with their default values.
+QList<std::pair<QString, QString>> defaultKeys()
+{
+    return {{QStringLiteral("SerialPort"), QStringLiteral("1")},
+            {QStringLiteral("SerialDevice"), QString()},
+            {QStringLiteral("User"), QString()},
+            {QStringLiteral("Language"), QString::number(systemLocaleId())},
+            {QStringLiteral("Modem"), QStringLiteral("0")},
+            {QStringLiteral("TonePulse"), QStringLiteral("1")},
+            {QStringLiteral("DialCode"), QString()},
+            {QStringLiteral("ModemSpeed"), QStringLiteral("19200")}};
+}
+} // namespace
+
 bool createDefaultIni(const QString& file)
 {
     if (QFileInfo::exists(file))
         return true;
     IniFile ini(file);
-    ini.set(kSection, QStringLiteral("SerialPort"), QStringLiteral("1"));
-    ini.set(kSection, QStringLiteral("SerialDevice"), QString());
-    ini.set(kSection, QStringLiteral("User"), QString());
-    ini.set(kSection, QStringLiteral("Language"), QString::number(systemLocaleId()));
-    ini.set(kSection, QStringLiteral("Modem"), QStringLiteral("0"));
-    ini.set(kSection, QStringLiteral("TonePulse"), QStringLiteral("1"));
-    ini.set(kSection, QStringLiteral("DialCode"), QString());
-    ini.set(kSection, QStringLiteral("ModemSpeed"), QStringLiteral("19200"));
+    for (const auto& [key, value] : defaultKeys())
+        ini.set(kSection, key, value);
     return ini.save();
 }
 
-Settings readSettings(const QString& file, QStringList* errors)
+bool writeDefaultKeys(const QString& file, const QStringList& keys)
+{
+    IniFile ini(file);
+    for (const auto& [key, value] : defaultKeys())
+        if (keys.contains(key, Qt::CaseInsensitive))
+            ini.set(kSection, key, value);
+    return ini.save();
+}
+
+Settings readSettings(const QString& file, QStringList* errors, QStringList* unreadable)
 {
     Settings s;
     auto byteKey = [&](const char* key, int* target) {
         QString why;
         const auto v = toByte(LeerIni(kSection, QLatin1String(key), QString(), file), &why);
-        if (v)
+        if (v) {
             *target = *v;
-        else
+        } else {
             errors->append(QStringLiteral("%1 (%2: \"%3\")").arg(why, QFileInfo(file).fileName(), QLatin1String(key)));
+            if (unreadable)
+                unreadable->append(QLatin1String(key));
+        }
     };
     byteKey("SerialPort", &s.puertoCom);
     s.textoUsuario = LeerIni(kSection, QStringLiteral("User"), QString(), file);
     s.languageText = LeerIni(kSection, QStringLiteral("Language"), QString(), file);
+    if (unreadable && !IniFile(file).contains(kSection, QStringLiteral("Language"))) {
+        unreadable->append(QStringLiteral("Language"));
+        s.languageText = QString::number(systemLocaleId());
+    }
     byteKey("Modem", &s.conexionModem);
     byteKey("TonePulse", &s.marcadoTonos);
     s.prefijoMarcado = LeerIni(kSection, QStringLiteral("DialCode"), QString(), file);

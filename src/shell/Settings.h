@@ -40,7 +40,11 @@ std::optional<int> toByte(const QString& text, QString* error);
 bool createDefaultIni(const QString& file);
 
 // Reads the settings in their historical order. A key that does not convert keeps its default and
-// its error is added to `errors` (one line per key).
-Settings readSettings(const QString& file, QStringList* errors);
+// its error is added to `errors` (one line per key). `unreadable`, when given, receives the names of
+// those keys and of a missing "Language".
+Settings readSettings(const QString& file, QStringList* errors, QStringList* unreadable = nullptr);
+
+// Writes the named keys back with their first-start defaults. False when the file cannot be written.
+bool writeDefaultKeys(const QString& file, const QStringList& keys);
 
 } // namespace nbx

@@ -23,14 +23,25 @@ StartupResult Startup::run(const QString& rawCommandLine, bool followCommandLine
     AppState& state = appState();
     const QString iniFile = AppPaths::configFile();
 
-    // The settings file: a first start writes one with the defaults.
-    if (!createDefaultIni(iniFile))
+    // The settings file: a first start writes one with the defaults. A folder where not even that
+    // can be written gets this one message; the defaults then apply silently.
+    const bool iniWritable = createDefaultIni(iniFile);
+    if (!iniWritable)
         prompter().message(settingsWriteFailedText(iniFile), Prompter::Icon::Critical);
 
+    // Keys that cannot be read (an empty or garbled file) are named once and written back with
+    // their defaults, so the next start is quiet.
     QStringList errors;
-    settings_ = readSettings(iniFile, &errors);
-    for (const QString& e : errors)
-        prompter().message(e, Prompter::Icon::Critical);
+    QStringList unreadable;
+    settings_ = readSettings(iniFile, &errors, &unreadable);
+    if (iniWritable && !unreadable.isEmpty()) {
+        prompter().message(GetS(QStringLiteral("No se han podido leer del fichero %s las claves %s: se guardan con "
+                                               "sus valores por omisión."),
+                                {iniFile, unreadable.join(QStringLiteral(", "))}),
+                           Prompter::Icon::Critical);
+        if (!writeDefaultKeys(iniFile, unreadable))
+            prompter().message(settingsWriteFailedText(iniFile), Prompter::Icon::Critical);
+    }
     settings_.velocidadModem = 19200;
     state.textoUsuario = settings_.textoUsuario;
 
@@ -45,11 +56,30 @@ StartupResult Startup::run(const QString& rawCommandLine, bool followCommandLine
 
     // The main database; without it the window opens with what start-up reached.
     if (!Database::isOpen()) {
+        const QString dbFile = AppPaths::databaseFile();
+        const bool fresh = !QFileInfo::exists(dbFile);
         QString error;
-        if (!Database::open(AppPaths::databaseFile(), &error)) {
-            prompter().message(error, Prompter::Icon::Critical);
+        bool newer = false;
+        if (!Database::open(dbFile, &error, &newer)) {
+            // In the settings' own folder, a database that cannot be created failed for the
+            // reason already shown.
+            const bool sameCause = !iniWritable && fresh
+                && QFileInfo(dbFile).absolutePath() == QFileInfo(iniFile).absolutePath();
+            if (newer)
+                prompter().message(GetS(QStringLiteral("La base de datos %s es de una versión más reciente del "
+                                                       "programa: no se usa ni se modifica."),
+                                        {dbFile}),
+                                   Prompter::Icon::Critical);
+            else if (!sameCause)
+                prompter().message(error, Prompter::Icon::Critical);
             host_.showWindow();
             return result;
+        }
+        // A new database's settings row starts as the settings in use, not as fixed defaults.
+        if (fresh) {
+            Settings row = settings_;
+            if (!saveSettingsRow(&row, state.codigoIdioma, &error))
+                prompter().message(error, Prompter::Icon::Critical);
         }
     }
     result.databaseOpen = true;

@@ -37,8 +37,12 @@ TEST(Database, FirstOpenCreatesEveryTableAndOneSettingsRow)
 {
     test::TempDatabase db;
     ASSERT_TRUE(Database::isOpen());
-    for (const QString& table : schemaTables())
-        EXPECT_EQ(columnsInDb(table), schemaColumns(table)) << table.toStdString();
+    for (const QString& table : schemaTables()) {
+        QStringList have = columnsInDb(table), want = schemaColumns(table);
+        have.sort();
+        want.sort();
+        EXPECT_EQ(have.join(',').toStdString(), want.join(',').toStdString()) << table.toStdString();
+    }
     EXPECT_EQ(schemaColumns("Programacion").size(), 56);
     EXPECT_EQ(schemaColumns("Intervalos").size(), 35);
     EXPECT_EQ(schemaColumns("Sesiones").size(), 31);
@@ -125,4 +129,79 @@ TEST(AppPaths, HomeOverrideAndCaseInsensitiveNames)
     EXPECT_TRUE(ExisteFichero(home.file("NBX70.INI")));
     EXPECT_FALSE(ExisteFichero(home.path()));
     EXPECT_FALSE(ExisteFichero(home.file("*.INI")));
+}
+
+namespace {
+
+// Runs statements on a database file outside the main connection.
+void onFile(const QString& path, const QStringList& statements)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "raw-file");
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const QString& s : statements)
+            ASSERT_TRUE(q.exec(s)) << s.toStdString();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("raw-file");
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+} // namespace
+
+// A file of an older program or one damaged by hand: what is missing is added, rows are kept.
+TEST(Database, OpenAddsMissingTablesColumnsAndIndexesKeepingRows)
+{
+    test::TempHome home;
+    const QString path = home.file("nbx70.db");
+    onFile(path, {"CREATE TABLE Programacion (LNumeroSerie INTEGER NOT NULL, TContacto TEXT, PRIMARY KEY (LNumeroSerie))",
+                  "INSERT INTO Programacion VALUES (42, 'Ana')",
+                  "CREATE TABLE Configuracion (ByCom INTEGER)", "INSERT INTO Configuracion VALUES (7)",
+                  "PRAGMA user_version = 1"});
+    QString error;
+    ASSERT_TRUE(Database::open(path, &error)) << error.toStdString();
+    for (const QString& table : schemaTables()) {
+        QStringList have = columnsInDb(table), want = schemaColumns(table);
+        have.sort();
+        want.sort();
+        EXPECT_EQ(have.join(',').toStdString(), want.join(',').toStdString()) << table.toStdString();
+    }
+    EXPECT_EQ(count("SELECT COUNT(*) FROM sqlite_master WHERE type='index' AND name NOT LIKE 'sqlite_%'"), 4);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Programacion WHERE LNumeroSerie = 42 AND TContacto = 'Ana' "
+                    "AND CMI = 0"), 1);
+    EXPECT_EQ(count("SELECT ByCom FROM Configuracion"), 7);
+    EXPECT_EQ(count("PRAGMA user_version"), Database::kSchemaVersion);
+    QSqlQuery q(mainDb());
+    q.prepare("UPDATE Programacion SET \"SOctava31,5Hz\" = ?, TVersion = ? WHERE LNumeroSerie = 42");
+    q.addBindValue(1.5);
+    q.addBindValue("2.0");
+    EXPECT_TRUE(q.exec()) << "a save after the migration finds every column";
+    q.finish();
+    Database::close();
+}
+
+// A database of a newer program is refused and not touched at all.
+TEST(Database, ANewerDatabaseIsRefusedUntouched)
+{
+    test::TempHome home;
+    const QString path = home.file("nbx70.db");
+    onFile(path, {"CREATE TABLE Programacion (LNumeroSerie INTEGER)",
+                  QStringLiteral("PRAGMA user_version = %1").arg(Database::kSchemaVersion + 1)});
+    const QByteArray before = bytesOf(path);
+    QString error;
+    bool newer = false;
+    EXPECT_FALSE(Database::open(path, &error, &newer));
+    EXPECT_TRUE(newer);
+    EXPECT_TRUE(error.contains(path));
+    EXPECT_FALSE(Database::isOpen());
+    EXPECT_EQ(bytesOf(path), before);
+    EXPECT_FALSE(QFile::exists(path + "-wal"));
 }

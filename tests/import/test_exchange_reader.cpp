@@ -108,9 +108,18 @@ TEST(ExchangeReader, Fields)
         {"a;;c;", {"a", "", "c", ""}},
         {"d'Òdena;1", {u"d'Òdena"_qs, "1"}},
         {"", {""}},
+        {"\"ab\"c;\"\"", {"abc", ""}},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(splitFields(c.line), c.fields) << c.line.toStdString();
+        QList<QStringView> views;
+        QStringList unescaped;
+        splitFieldViews(c.line, &views, &unescaped);
+        QStringList copied;
+        for (QStringView v : views)
+            copied << v.toString();
+        EXPECT_EQ(copied, c.fields) << c.line.toStdString();
+    }
 }
 
 TEST(ExchangeReader, TypedCells)

@@ -4,7 +4,12 @@
 #include "common/Database.h"
 #include "common/IniFile.h"
 #include "import/ImportService.h"
+#include "link/CommSettings.h"
+#include "link/Link.h"
 #include "localisation/LangDesk.h"
+#include "localisation/Strings.h"
+#include "localisation/ui/Form7.h"
+#include "shell/Settings.h"
 #include "shell/Startup.h"
 #include "shell/ui/Form1.h"
 #include "support/ScriptedPrompter.h"
@@ -14,6 +19,9 @@
 #include <QFile>
 #include <QPushButton>
 #include <QLabel>
+#include <QRadioButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -115,7 +123,6 @@ TEST(Startup, AKeyThatDoesNotConvertIsReportedAndStartUpGoesOn)
     const StartupResult r = s.run(QString(), true);
     Database::close();
     ASSERT_EQ(prompts.shown.size(), 1);
-    EXPECT_TRUE(prompts.shown[0].text.contains("Type mismatch"));
     EXPECT_TRUE(prompts.shown[0].text.contains("Modem"));
     EXPECT_EQ(prompts.shown[0].icon, Prompter::Icon::Critical);
     EXPECT_TRUE(r.databaseOpen);
@@ -343,4 +350,127 @@ TEST(Form1, WithoutItsDatabaseTheProgrammingWindowCannotBeOpened)
     EXPECT_FALSE(form.SSCommandProgramacion->isEnabled());
     EXPECT_TRUE(form.SSCommandUsuario->isEnabled());
     form.SSCommandExit->click();
+}
+
+// An empty or garbled settings file: one message naming the file and the keys that could not be
+// read; those keys are written back with their defaults, so the next start says nothing.
+TEST(Startup, UnreadableSettingsAreNamedOnceAndWrittenBack)
+{
+    const struct {
+        const char* what;
+        QByteArray ini;
+        QStringList named;
+        QStringList notNamed;
+    } cases[] = {
+        {"empty", "", {"SerialPort", "Language", "Modem", "TonePulse"}, {}},
+        {"binary noise", QByteArray("\x00\xff\xfe\x01garbage\x00", 13), {"SerialPort", "Modem", "TonePulse"}, {}},
+        {"one bad value", "[Configuration]\nSerialPort=abc\nUser=Pie\nLanguage=1034\nModem=0\nTonePulse=1\n",
+         {"SerialPort"}, {"Modem", "TonePulse", "Language"}},
+        {"out of range", "[Configuration]\nSerialPort=1\nLanguage=1034\nModem=300\nTonePulse=1\n",
+         {"Modem"}, {"SerialPort"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempHome home;
+        writeIni(c.ini);
+        test::ScriptedPrompter prompts;
+        FakeHost host;
+        EXPECT_TRUE(Startup(host).run(QString(), true).databaseOpen);
+        Database::close();
+        ASSERT_EQ(prompts.shown.size(), 1);
+        const QString text = prompts.shown[0].text;
+        EXPECT_TRUE(text.contains(AppPaths::configFile()));
+        for (const QString& k : c.named)
+            EXPECT_TRUE(text.contains(k)) << k.toStdString();
+        for (const QString& k : c.notNamed)
+            EXPECT_FALSE(text.contains(k)) << k.toStdString();
+        QStringList errors;
+        readSettings(AppPaths::configFile(), &errors);
+        EXPECT_TRUE(errors.isEmpty()) << errors.join('|').toStdString();
+        if (c.ini.contains("User=Pie"))
+            EXPECT_EQ(LeerIni("Configuration", "User", "", AppPaths::configFile()), "Pie");
+        prompts.shown.clear();
+        Startup(host).run(QString(), true);
+        Database::close();
+        EXPECT_TRUE(prompts.shown.isEmpty());
+    }
+}
+
+// Settings and data in a folder that cannot be written: one message, the program still starts.
+TEST(Startup, AnUnwritableSettingsFolderGivesOneMessage)
+{
+    test::TempHome home;
+    touch(home.file("file"));
+    qputenv("NBX70_HOME", home.file("file/nbx70").toLocal8Bit()); // below a plain file
+    test::ScriptedPrompter prompts;
+    FakeHost host;
+    const StartupResult r = Startup(host).run(QString(), true);
+    EXPECT_FALSE(r.databaseOpen);
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(prompts.shown[0].text, settingsWriteFailedText(AppPaths::configFile()));
+    EXPECT_EQ(host.calls.last(), "show");
+}
+
+TEST(Startup, ANewerDatabaseIsRefusedWithItsName)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "newer");
+        db.setDatabaseName(AppPaths::databaseFile());
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec("PRAGMA user_version = 99");
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("newer");
+    test::ScriptedPrompter prompts;
+    FakeHost host;
+    EXPECT_FALSE(Startup(host).run(QString(), true).databaseOpen);
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_TRUE(prompts.shown[0].text.contains(AppPaths::databaseFile()));
+    EXPECT_FALSE(Database::isOpen());
+}
+
+// The settings row holds the settings in use from the first start, and follows the language and
+// communication settings as they change (the footer text already did).
+TEST(Startup, TheSettingsRowFollowsTheSettings)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    writeLanguageDb();
+    test::ScriptedPrompter prompts;
+    FakeHost host;
+    ASSERT_TRUE(Startup(host).run(QString(), true).databaseOpen);
+    auto row = [] {
+        ConfiguracionRow r;
+        QString error;
+        EXPECT_TRUE(ConfiguracionRepo::load(&r, &error)) << error.toStdString();
+        return r;
+    };
+    EXPECT_EQ(row().byCom, 2);
+    EXPECT_EQ(row().iIdioma, 5000);
+    EXPECT_EQ(row().tUsuario, "Pie");
+
+    {
+        Form7 f;
+        f.Form_Load();
+        f.option(3000)->click(); // English
+        f.SSCommandAceptar->click();
+    }
+    EXPECT_EQ(row().iIdioma, 3000);
+
+    Link& link = defaultLink();
+    CommChoice choice;
+    choice.port = "ttyS4";
+    choice.modem = true;
+    choice.tone = false;
+    choice.prefix = "9";
+    ASSERT_TRUE(CommSettings::accept(link, choice, AppPaths::configFile()));
+    EXPECT_EQ(row().byCom, 5);
+    EXPECT_EQ(row().byModem, 1);
+    EXPECT_EQ(row().byTono, 0);
+    EXPECT_EQ(row().tPrefijo, "9");
+    link.state = LinkState{};
+    Database::close();
+    EXPECT_TRUE(prompts.shown.isEmpty());
 }

@@ -2,6 +2,8 @@
 
 #include "common/AppPaths.h"
 #include "common/AppState.h"
+#include "common/ConfiguracionRepo.h"
+#include "common/Database.h"
 #include "common/IniFile.h"
 #include "common/Prompter.h"
 #include "localisation/LangDesk.h"
@@ -121,6 +123,9 @@ void Form7::SSCommandAceptar_Click()
         // A failed write is reported; the language still applies for this run.
         if (!EscribirIni(QStringLiteral("Configuration"), QStringLiteral("Language"), value, file))
             prompter().message(settingsWriteFailedText(file), Prompter::Icon::Critical);
+        QString error;
+        if (Database::isOpen() && !ConfiguracionRepo::saveIdioma(chosen_, &error))
+            prompter().message(error, Prompter::Icon::Critical);
     }
     const int code = chosen_;
     accept();
