@@ -11,10 +11,15 @@ cmake -S "$src" -B "$build" -G Ninja \
     -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_CXX_FLAGS="-fsanitize=address,fuzzer-no-link -fno-omit-frame-pointer" \
     -DNBX70_BUILD_FUZZ=ON -DNBX70_BUILD_TESTS=OFF -DNBX70_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_link
+cmake --build "$build" --target fuzz_link fuzz_live
 corpus="$build/fuzz-corpus-link"
 mkdir -p "$corpus"
 # Seeds: an identification reply, and the same after noise.
 printf '\002\000\020\001\005\002\000123456\001\003\001' > "$corpus/seed-identification"
 printf '\377\000\002\000\006\014\003\013' > "$corpus/seed-noise"
 "$build/fuzz/fuzz_link" -max_total_time="$seconds" -timeout=10 -max_len=8192 "$corpus"
+# The live windows' frame decoders, seeded with a real-time frame.
+live="$build/fuzz-corpus-live"
+mkdir -p "$live"
+printf '\002\000\024\011\037\014\174\027\073\072\001\001\000\000\000\002\130\005\003\072' > "$live/seed-realtime"
+"$build/fuzz/fuzz_live" -max_total_time="$seconds" -timeout=10 -max_len=600 "$live"

@@ -3,6 +3,8 @@
 #include "link/Link.h"
 #include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
+#include "localisation/ui/StringExport.h"
+#include "make-language-db/StringsTsv.h"
 #include "nbx70-sim/Simulator.h"
 #include "programming/ui/Form13.h"
 #include "programming/ui/Form14.h"
@@ -20,6 +22,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -415,6 +419,8 @@ TEST_F(LiveWindows, FailuresShowOneMessageAndGiveTheWindowBack)
          GetS(31), true},
         {"bad check byte", LiveKind::Sonometro, [](sim::Simulator& s, Form2&) { s.injectFault(sim::Fault::BadCheckByte, 0x11); },
          GetS(62), true},
+        {"no identification", LiveKind::Calibracion, [](sim::Simulator& s, Form2&) { s.injectFault(sim::Fault::Silence, 0x01); },
+         GetS(31), false},
         {"wrong model", LiveKind::TiempoReal,
          [](sim::Simulator& s, Form2&) {
              s.injectFault(sim::Fault::WrongModel, 0x01);
@@ -675,6 +681,47 @@ TEST_F(LiveWindows, EachWindowInEnglish)
     showAll("en");
     QString none;
     SetupLanguage(none, QString(), engine);
+}
+
+
+// The string export finds every designed text of the three windows, and each has its translations.
+TEST_F(LiveWindows, TheStringExportFindsEveryTextOfTheWindows)
+{
+    const QString path = db.file(QStringLiteral("Export.db"));
+    QString error;
+    ASSERT_TRUE(LangDesk::CreateLanguageDatabase(path, &error)) << error.toStdString();
+    const QList<ExportableWindow> windows = {
+        {3, QStringLiteral("Form3"), [] { return std::make_unique<Form3>(); }},
+        {13, QStringLiteral("Form13"), [] { return std::make_unique<Form13>(); }},
+        {14, QStringLiteral("Form14"), [] { return std::make_unique<Form14>(); }},
+    };
+    ASSERT_TRUE(ExportAllStrings(langDesk(), path, windows));
+    QStringList exported;
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("live_export"));
+        d.setDatabaseName(path);
+        ASSERT_TRUE(d.open());
+        QSqlQuery q(QStringLiteral("SELECT Native FROM LangDesk WHERE bIsUsed <> 0"), d);
+        while (q.next())
+            exported << q.value(0).toString();
+        q = QSqlQuery();
+        d.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("live_export"));
+    for (const char* t : {"Run", "Stop", "Volver", "Ayuda", "Sesión", "DESCONEXIÓN DE RED", "SENSOR INACTIVO",
+                          "INTERVALO INHÁBIL", "MULTIFUNCTION      DISPLAY", "Form13", "Form14", "Leq 1s:", "LF:",
+                          "Leq1s (global):", "Leq1s (31.5Hz):", "Leq1s (8kHz):", "dBA", "dB"})
+        EXPECT_TRUE(exported.contains(QString::fromUtf8(t))) << t;
+    const auto rows = readStringsTsv(QStringLiteral(NBX70_SOURCE_RESOURCES "/language/strings.tsv"), &error);
+    ASSERT_TRUE(rows.has_value()) << error.toStdString();
+    QHash<QString, StringRow> byNative;
+    for (const StringRow& r : *rows)
+        byNative.insert(r.native, r);
+    for (const QString& t : exported) {
+        ASSERT_TRUE(byNative.contains(t)) << "no row in strings.tsv: " << t.toStdString();
+        for (const QString& tr : byNative[t].translations)
+            EXPECT_FALSE(tr.isEmpty()) << t.toStdString();
+    }
 }
 
 } // namespace

@@ -155,7 +155,7 @@ void Form5::buildControls()
     for (RecordGrid* g : {TDBGridIntervalos, TDBGridSesiones, TDBGridBorrat, TDBGridRepro})
         connect(g, &RecordGrid::headClick, this, [this, g](int col) { headClick(g, col); });
     for (RecordGrid* g : {TDBGridBorrat, TDBGridRepro})
-        g->setFixedSize(260, 170);
+        g->setFixedSize(320, 170);
 
     SSCommandAnterior = makeButton(QStringLiteral("SSCommandAnterior"), QStringLiteral("Ficha anterior"), this);
     SSCommandSiguiente = makeButton(QStringLiteral("SSCommandSiguiente"), QStringLiteral("Ficha siguiente"), this);

@@ -176,7 +176,8 @@ RecordGrid::RecordGrid(const QString& objectName, GridKind kind, const QString& 
     } else {
         view1_ = makeView(false);
         view1_->setSelectionModel(view0_->selectionModel());
-        view0_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // The frozen split keeps an (idle) scroll bar so that both splits show the same rows.
+        view0_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         view0_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         // One vertical scroll for both splits.
         connect(view1_->verticalScrollBar(), &QScrollBar::valueChanged, view0_->verticalScrollBar(), &QScrollBar::setValue);

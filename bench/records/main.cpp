@@ -1,0 +1,212 @@
+// Prints the download's and the record window's figures on a large database: the program's time
+// per record next to the line's time per record at 19200 baud, the memory during the download,
+// and the record window's first paint, sort, next/previous and default-FROM times.
+#include "common/Database.h"
+#include "common/Prompter.h"
+#include "link/Link.h"
+#include "nbx70-sim/SimFrame.h"
+#include "nbx70-sim/SimRecords.h"
+#include "nbx70-sim/Simulator.h"
+#include "records/DownloadController.h"
+#include "records/RecordStore.h"
+#include "records/RecordsRepository.h"
+#include "records/ui/Form5.h"
+#include "records/ui/RecordGrid.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+using namespace nbx;
+
+namespace {
+
+const QDateTime kClock(QDate(2024, 5, 14), QTime(10, 30), Qt::UTC);
+constexpr qint32 kSerial = 123456;
+
+class QuietPrompter : public Prompter {
+public:
+    Answer message(const QString& text, Icon icon, Buttons) override
+    {
+        if (icon == Icon::Critical)
+            std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        return Answer::Ok;
+    }
+    std::optional<QString> inputText(const QString&, const QString&, const QString&) override { return std::nullopt; }
+};
+
+long statusKb(const char* key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+struct BenchUi : DownloadUi {
+    RangoFechas range;
+    int frames = 0;
+    qint32 shownSerial() const override { return kSerial; }
+    QString phone() const override { return {}; }
+    bool askRange(RangoFechas& r) override { r = range; return true; }
+    void setBusy(bool) override {}
+    void setCounter(int n) override { frames = n; }
+    void showTotals(const Totals&, const QDateTime&) override {}
+    bool showDevice(qint32) override { return true; }
+    void reloadDevice() override {}
+};
+
+void fillDatabase()
+{
+    QSqlDatabase db = mainDb();
+    QSqlQuery q(db);
+    for (int s : {100000, kSerial, 200000})
+        q.exec(QStringLiteral("INSERT INTO Programacion (LNumeroSerie, TLocal, DFecha) VALUES (%1, 'Bench', '2024-01-01')").arg(s));
+    // 250,000 older intervals of the device (T = 2, ending before the downloaded range).
+    RecordStore store(db, 1 << 30); // one transaction
+    const QDateTime last = kClock.addDays(-61);
+    for (int k = 0; k < 250000; ++k) {
+        const QByteArray data = sim::generatedInterval(last.addSecs(-120LL * k), 2, k);
+        FrameBuffer f;
+        const QByteArray frame = sim::encodeFrame(0x05, data);
+        for (int i = 0; i < frame.size(); ++i)
+            f[i] = uint8_t(frame[i]);
+        f.setLength(int(frame.size()));
+        const auto d = decodeInterval(f, QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC), kSerial);
+        if (d.verdict == Verdict::Store)
+            store.storeInterval(d.record, nullptr);
+    }
+    store.commit();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir home;
+    qputenv("NBX70_HOME", home.path().toUtf8());
+    QString error;
+    if (!Database::open(home.filePath(QStringLiteral("nbx70.db")), &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    QuietPrompter quiet;
+    setPrompter(&quiet);
+
+    QElapsedTimer t;
+    t.start();
+    fillDatabase();
+    std::printf("database: 250000 intervals of device %d written in %.1f s\n", kSerial, t.elapsed() / 1000.0);
+
+    // The program's own work per record, without the line: decode, checks, store, counter.
+    {
+        RecordStore store;
+        int counter = 0;
+        QList<QByteArray> frames;
+        for (int k = 0; k < 43200; ++k)
+            frames << sim::encodeFrame(0x05, sim::generatedInterval(kClock.addSecs(-120LL * k), 2, k));
+        const QDateTime from = kClock.addDays(-60);
+        t.restart();
+        for (const QByteArray& frame : frames) {
+            FrameBuffer f;
+            for (int i = 0; i < frame.size(); ++i)
+                f[i] = uint8_t(frame[i]);
+            f.setLength(int(frame.size()));
+            const auto d = decodeInterval(f, from, kSerial);
+            if (d.verdict == Verdict::Store)
+                store.storeInterval(d.record, nullptr);
+            ++counter;
+        }
+        store.commit();
+        const double ms = double(t.nsecsElapsed()) / 1e6 / counter;
+        std::printf("program only (decode, checks, store, counter): %.4f ms per interval record\n", ms);
+        QSqlQuery(mainDb()).exec(QStringLiteral("DELETE FROM Intervalos WHERE DFechaInicio >= '2024-03-01'"));
+    }
+
+    // The whole download from the simulator, unpaced, over a pseudo-terminal.
+    sim::Simulator sim;
+    sim.start(&error);
+    sim.withRecords([](sim::RecordDevice& r) {
+        r.config.clock = kClock;
+        r.config.intervalCount = 43200;
+        r.config.tMinutes = 2;
+        r.config.sessionCount = 2000;
+        r.config.sessionEveryMinutes = 42;
+    });
+    Link& link = defaultLink();
+    link.state.SerialDevice = sim.portPath();
+    link.timing.secondMs = 10;
+    BenchUi ui;
+    ui.range = RangoFechas::fromMoments(kClock.addDays(-60), kClock);
+    DownloadController controller(link, ui, [] { return kClock; });
+    long rssMin = statusKb("VmRSS:"), rssMax = rssMin;
+    QTimer sampler;
+    sampler.callOnTimeout([&] {
+        sim.clearLog(); // the simulator shares the process: its byte log is not the program's memory
+        const long r = statusKb("VmRSS:");
+        rssMin = std::min(rssMin, r);
+        rssMax = std::max(rssMax, r);
+    });
+    sampler.start(50);
+    const long rssBefore = statusKb("VmRSS:");
+    t.restart();
+    const bool ok = controller.run();
+    const double seconds = t.elapsed() / 1000.0;
+    sampler.stop();
+    int intervals = 0, sessions = 0;
+    sim.withRecords([&](sim::RecordDevice& r) {
+        intervals = r.sent(0x05);
+        sessions = r.sent(0x06);
+    });
+    const int records = intervals + sessions;
+    std::printf("download %s: %d intervals + %d sessions (%d frames) in %.2f s\n", ok ? "complete" : "FAILED",
+                intervals, sessions, ui.frames, seconds);
+    std::printf("per record: program and pseudo-terminal %.3f ms | line at 19200 baud: interval 31.25 ms, session 36.46 ms"
+                " (+0.52 ms ACK) | ratio %.2f%%\n",
+                seconds * 1000 / records, seconds * 1000 / records / 31.25 * 100);
+    std::printf("memory during the download: RSS before %ld kB, min %ld kB, max %ld kB\n", rssBefore, rssMin, rssMax);
+    sim.stop();
+    link.state.SerialDevice.clear();
+
+    // The record window on that database.
+    link.state.NumeroSerieEqp = kSerial;
+    {
+        RecordsRepository repo;
+        t.restart();
+        const auto start = repo.newestIntervalStart(kSerial);
+        std::printf("default-FROM query: %.2f ms (%s)\n", t.nsecsElapsed() / 1e6,
+                    qPrintable(start ? start->toString(Qt::ISODate) : QStringLiteral("none")));
+    }
+    Form5 form;
+    t.restart();
+    form.Form_Load();
+    form.show();
+    form.grab();
+    std::printf("record window first paint: %.1f ms\n", t.nsecsElapsed() / 1e6);
+    for (int col : {26, 1, 15}) {
+        t.restart();
+        form.headClick(form.TDBGridIntervalos, col);
+        form.grab();
+        std::printf("sort click on interval column %d: %.1f ms\n", col, t.nsecsElapsed() / 1e6);
+    }
+    t.restart();
+    form.SSCommandSiguiente->click();
+    form.grab();
+    std::printf("next device: %.1f ms\n", t.nsecsElapsed() / 1e6);
+    t.restart();
+    form.SSCommandAnterior->click();
+    form.grab();
+    std::printf("previous device (back to %d rows and more): %.1f ms\n", kSerial, t.nsecsElapsed() / 1e6);
+    setPrompter(nullptr);
+    return 0;
+}

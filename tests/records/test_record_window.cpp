@@ -1,0 +1,265 @@
+// The record window without a device: choosing and loading devices, navigation, search, the
+// grids' captions, value items and sorting, and the buttons that open other windows.
+#include "link/Link.h"
+#include "localisation/Strings.h"
+#include "records/RecordColumns.h"
+#include "records/RecordsState.h"
+#include "records/ui/Form5.h"
+#include "records/ui/RecordGrid.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempDatabase.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSqlQuery>
+#include <QTableView>
+#include <gtest/gtest.h>
+
+namespace nbx::test {
+namespace {
+
+void exec(const QString& sql, const QVariantList& values = {})
+{
+    QSqlQuery q(mainDb());
+    ASSERT_TRUE(q.prepare(sql)) << sql.toStdString();
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    ASSERT_TRUE(q.exec()) << sql.toStdString();
+}
+
+void device(int serial, const QVariant& local, const QVariant& version = "2.1", const QVariant& fecha = "2024-02-03")
+{
+    exec("INSERT INTO Programacion (LNumeroSerie, TLocal, TVersion, DFecha) VALUES (?,?,?,?)",
+         {serial, local, version, fecha});
+}
+
+// An interval of device `serial` starting at `start` ("yyyy-MM-dd hh:mm") with level L50 and a
+// Leq1'max date text.
+void interval(int serial, const QString& start, double l50, const QString& maxDate = "01/01/2024")
+{
+    exec("INSERT INTO Intervalos (LNumeroSerie, DFechaInicio, THoraInicio, DFechaFinal, THoraFinal, SL50, "
+         "TFechaMaxLeq1min, THoraMaxLeq1min, SLeqLocal, SLeqVecino, ByDNA, ByNivelLeqLocal, ByNivelMFast) "
+         "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)",
+         {serial, start.left(10), start.mid(11), start.left(10), start.mid(11), l50, maxDate, "10:00", 59, 59, 255, 255, 255});
+}
+
+class RecordWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        linkState().NumeroSerieEqp = 0;
+        Form5::setGraphOpener([this](Form5& f) { opened << QStringLiteral("graph %1").arg(f.serial()); });
+        Form5::setListingOpener([this](Form5& f) { opened << QStringLiteral("listing %1").arg(f.serial()); });
+        Form5::setProgrammingOpener([this] { opened << QStringLiteral("programming %1").arg(linkState().NumeroSerieEqp); });
+    }
+    void TearDown() override
+    {
+        Form5::setGraphOpener({});
+        Form5::setListingOpener({});
+        Form5::setProgrammingOpener({});
+    }
+    QStringList column(RecordGrid* g, int col)
+    {
+        QStringList out;
+        for (int r = 0; r < g->model()->rowCount(); ++r)
+            out << g->model()->index(r, col).data().toString();
+        return out;
+    }
+
+    TempDatabase db;
+    ScriptedPrompter prompts;
+    QStringList opened;
+};
+
+TEST_F(RecordWindow, ChoosesTheDeviceToShow)
+{
+    {
+        Form5 f;
+        f.Form_Load();
+        ASSERT_EQ(prompts.shown.size(), 1);
+        EXPECT_EQ(prompts.shown[0].text, GetS(28));
+        EXPECT_EQ(prompts.shown[0].icon, Prompter::Icon::Information);
+        EXPECT_EQ(f.serial(), 0);
+    }
+    device(300, "C");
+    device(100, "A");
+    device(200, "B");
+    const struct { qint32 wanted; qint32 shown; } cases[] = {{0, 100}, {300, 300}, {999, 100}};
+    for (auto c : cases) {
+        prompts.shown.clear();
+        linkState().NumeroSerieEqp = c.wanted;
+        Form5 f;
+        f.Form_Load();
+        EXPECT_TRUE(prompts.shown.isEmpty());
+        EXPECT_EQ(f.TextNumeroSerie->text(), QString::number(c.shown));
+        EXPECT_EQ(linkState().NumeroSerieEqp, c.shown);
+    }
+}
+
+TEST_F(RecordWindow, LoadsADeviceNullSafeWithItsIntervals)
+{
+    device(100, "Bar", "2.1", "2024-02-03");
+    device(200, QVariant(), QVariant(), QVariant());
+    interval(100, "2024-03-01 10:00", 70);
+    exec("INSERT INTO IntervaloInhabil VALUES (200, 3, '24/12/24', '14:05:00', '25/12/24', '08:00')");
+    exec("INSERT INTO IntervaloInhabil VALUES (200, 17, '31/12/24', '20:00', '01/01/25', '06:30')");
+    linkState().NumeroSerieEqp = 100;
+    Form5 f;
+    f.Form_Load();
+    EXPECT_EQ(f.TextFecha->text(), "03/02/24");
+    EXPECT_EQ(recordsState().localFicha, "Bar");
+    EXPECT_EQ(f.TDBGridIntervalos->model()->rowCount(), 1);
+    f.SSCommandSiguiente->click();
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    EXPECT_EQ(f.TextNumeroSerie->text(), "200");
+    EXPECT_EQ(f.TextVersion->text(), "");
+    EXPECT_EQ(f.TextLocal->text(), "");
+    EXPECT_EQ(f.TextFecha->text(), "");
+    EXPECT_EQ(f.TDBGridIntervalos->model()->rowCount(), 0);
+    const InhibitedIntervals& iv = f.inhibitedIntervals();
+    EXPECT_EQ(iv.horaIni[2], "14:05");
+    EXPECT_EQ(iv.fechaFi[16], "01/01/25");
+    EXPECT_EQ(iv.fechaIni[0], "00/00/00");
+    EXPECT_EQ(iv.horaFi[29], "00:00");
+}
+
+TEST_F(RecordWindow, NavigationAndBoundSearch)
+{
+    device(100, "Bar Uno");
+    device(200, "O'Brien");
+    device(300, "Sala Barcelona");
+    device(400, "Zeta");
+    Form5 f;
+    f.Form_Load();
+    f.SSCommandAnterior->click();
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_EQ(f.serial(), 100);
+
+    QFocusEvent focus(QEvent::FocusIn);
+    QApplication::sendEvent(f.TextLocal, &focus);
+    ASSERT_EQ(f.campoActual(), "TextLocal");
+    const struct { const char* typed; qint32 shown; } searches[] = {
+        {"O'Brien", 200}, {"barc", 300}, {"nothing like it", 300}, {"", 300}};
+    for (auto s : searches) {
+        prompts.input(QString::fromUtf8(s.typed));
+        f.SSCommandBuscar->click();
+        EXPECT_EQ(f.serial(), s.shown) << s.typed;
+    }
+    EXPECT_EQ(prompts.prompts.first(), GetS(20) + " " + GetS(6));
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    f.SSCommandSiguiente->click(); // the device after the shown one
+    EXPECT_EQ(f.serial(), 400);
+    f.SSCommandSiguiente->click();
+    EXPECT_EQ(prompts.beeps, 2);
+    EXPECT_EQ(f.serial(), 400);
+}
+
+TEST_F(RecordWindow, GridCaptionsAndValueItems)
+{
+    device(100, "Bar");
+    exec("INSERT INTO Intervalos (LNumeroSerie, DFechaInicio, THoraInicio, SLeqLocal, SLeqVecino, ByNivelLeqLocal, "
+         "ByNivelMFast, ByDNA, BoRS232, SL1, SL5) VALUES (100, '2024-03-01', '10:00', 59, 59, 255, 255, 255, -1, 121, 0)");
+    Form5 f;
+    f.Form_Load();
+    RecordTableModel* m = f.TDBGridIntervalos->model();
+    EXPECT_EQ(m->captions[5], GetS(41));
+    EXPECT_EQ(m->captions[14], GetS(12) + "\rdBA");
+    EXPECT_EQ(m->captions[15], GetS(12) + "\r" + GetS(16));
+    EXPECT_EQ(m->captions[22], "Pasadas");
+    EXPECT_EQ(m->captions[32], QString::fromUtf8("Línea insuficiente\rmin"));
+    EXPECT_EQ(m->captions[23], "L1\rdBA");
+    EXPECT_EQ(m->headerData(5, Qt::Horizontal).toString(), "LeqT\nT(min)");
+    EXPECT_EQ(f.TDBGridSesiones->model()->captions[9], GetS(102) + "\rdBA");
+
+    const struct { int col; QString text; } cells[] = {
+        {1, "01/03/2024"}, {6, "UND"}, {10, "59"}, {7, "---"}, {21, "255"}, {33, GetS(123)}, {23, "UP"}, {24, "---"}};
+    for (auto c : cells)
+        EXPECT_EQ(m->index(0, c.col).data().toString(), c.text) << c.col;
+    EXPECT_FALSE(m->index(0, 28).data(Qt::DecorationRole).isNull());
+    EXPECT_TRUE(f.TDBGridIntervalos->split(0)->isColumnHidden(0));
+    EXPECT_FALSE(f.TDBGridIntervalos->split(0)->isColumnHidden(1));
+    EXPECT_TRUE(f.TDBGridIntervalos->split(1)->isColumnHidden(4));
+    EXPECT_FALSE(f.TDBGridIntervalos->split(1)->isColumnHidden(34));
+}
+
+TEST_F(RecordWindow, HeadingClicksSortEveryWayOnTheShownDevice)
+{
+    device(100, "Bar");
+    device(200, "Other");
+    interval(100, "2024-03-02 10:00", 60, "02/03/2024");
+    interval(100, "2024-01-15 08:00", 121, "15/01/2024");
+    interval(100, "2024-03-01 23:45", 59, "01/12/2023");
+    interval(200, "2025-01-01 00:00", 0, "01/01/2025");
+    linkState().NumeroSerieEqp = 100;
+    Form5 f;
+    f.Form_Load();
+    RecordGrid* g = f.TDBGridIntervalos;
+    EXPECT_EQ(column(g, 1), QStringList({"02/03/2024", "01/03/2024", "15/01/2024"}));
+    linkState().NumeroSerieEqp = 200; // another window's device: the grid keeps its own
+
+    f.headClick(g, 3); // end date: sorts by the start, oldest first
+    EXPECT_EQ(column(g, 1), QStringList({"15/01/2024", "01/03/2024", "02/03/2024"}));
+    f.headClick(g, 1);
+    EXPECT_EQ(column(g, 1), QStringList({"02/03/2024", "01/03/2024", "15/01/2024"}));
+    f.headClick(g, 26); // L50 by its number: 59 before 60, 121 last
+    EXPECT_EQ(column(g, 26), QStringList({"UND", "60", "UP"}));
+    f.headClick(g, 16); // Leq1'max date, day first in the text, sorted chronologically
+    EXPECT_EQ(column(g, 15), QStringList({"02/03/2024", "15/01/2024", "01/12/2023"}));
+
+    // The scrolling split keeps its horizontal position across a sort.
+    f.resize(900, 700);
+    f.show();
+    QApplication::processEvents();
+    QScrollBar* h = g->split(1)->horizontalScrollBar();
+    h->setValue(h->maximum() / 2);
+    const int left = h->value();
+    ASSERT_GT(left, 0);
+    f.headClick(g, 26);
+    EXPECT_EQ(h->value(), left);
+
+    f.SSCommandSiguiente->click();
+    f.SSCommandAnterior->click(); // a reload: newest first, next click ascending
+    EXPECT_EQ(column(g, 1), QStringList({"02/03/2024", "01/03/2024", "15/01/2024"}));
+    EXPECT_TRUE(g->nextAscending);
+}
+
+TEST_F(RecordWindow, OpenersNeedIntervalsAndTheProgrammingButtonHandsOver)
+{
+    device(100, "Bar");
+    device(200, "Other");
+    interval(200, "2024-03-02 10:00", 60);
+    Form5 f;
+    f.Form_Load();
+    f.SSCommandGrafica->click();
+    f.SSCommandImprimir->click();
+    EXPECT_EQ(prompts.shown.size(), 2);
+    EXPECT_EQ(prompts.shown[0].text, GetS(59));
+    EXPECT_TRUE(opened.isEmpty());
+    f.SSCommandSiguiente->click();
+    f.SSCommandGrafica->click();
+    f.SSCommandImprimir->click();
+    EXPECT_EQ(opened, QStringList({"graph 200", "listing 200"}));
+    f.show();
+    f.SSCommandProgramacion->click();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(opened.last(), "programming 200");
+}
+
+TEST_F(RecordWindow, ColumnSortKeys)
+{
+    EXPECT_EQ(orderBy(GridKind::Intervalos, 4, true), " ORDER BY DFechaInicio ASC, THoraInicio ASC");
+    EXPECT_EQ(orderBy(GridKind::Sesiones, 17, false),
+              " ORDER BY (substr(TFechaMaxLeq1min,7,4)||substr(TFechaMaxLeq1min,4,2)||substr(TFechaMaxLeq1min,1,2)) DESC, "
+              "THoraMaxLeq1min DESC");
+    EXPECT_EQ(orderBy(GridKind::DiaBorrado, 1, true), " ORDER BY DFecha ASC, THora ASC");
+    EXPECT_EQ(orderBy(GridKind::Intervalos, 26, true), " ORDER BY \"SL50\" ASC");
+    EXPECT_TRUE(fechaBoxValid("31/12/24"));
+    for (const char* bad : {"00/05/24", "12/13/24", "", "abc", "31/02/24"})
+        EXPECT_FALSE(fechaBoxValid(QString::fromLatin1(bad))) << bad;
+}
+
+} // namespace
+} // namespace nbx::test
