@@ -220,6 +220,20 @@ private:
     bool ok_ = false;
 };
 
+QString twoDigits(int a, QChar sep, int b)
+{
+    const QChar c[5] = {QChar('0' + a / 10), QChar('0' + a % 10), sep, QChar('0' + b / 10), QChar('0' + b % 10)};
+    return QString(c, 5);
+}
+
+QString hhmm(const QTime& t) { return twoDigits(t.hour(), QLatin1Char(':'), t.minute()); }
+
+QString dayMonthYear(const QDate& d)
+{
+    return twoDigits(d.day(), QLatin1Char('/'), d.month()) + QLatin1Char('/')
+        + QString::number(d.year()).rightJustified(4, QLatin1Char('0'));
+}
+
 } // namespace
 
 QStringList importColumns(int table)
@@ -240,16 +254,17 @@ QString normaliseLeqDate(const QString& text)
     if (text.isEmpty())
         return text;
     if (const auto d = parseIsoDate(text))
-        return d->toString(QStringLiteral("dd/MM/yyyy"));
-    const QStringList parts = text.split(QLatin1Char('/'));
-    if (parts.size() == 3 && parts[0].size() == 2 && parts[1].size() == 2
-        && (parts[2].size() == 4 || parts[2].size() == 2) && digits(parts[0]) && digits(parts[1]) && digits(parts[2])) {
-        int year = parts[2].toInt();
-        if (parts[2].size() == 2)
+        return dayMonthYear(*d);
+    // "dd/mm/yyyy" or "dd/mm/yy", day first whatever the locale.
+    const QStringView s(text);
+    if ((s.size() == 10 || s.size() == 8) && s[2] == QLatin1Char('/') && s[5] == QLatin1Char('/')
+        && digits(s.mid(0, 2)) && digits(s.mid(3, 2)) && digits(s.mid(6))) {
+        int year = s.mid(6).toInt();
+        if (s.size() == 8)
             year += year < 50 ? 2000 : 1900;
-        const QDate d(year, parts[1].toInt(), parts[0].toInt());
+        const QDate d(year, s.mid(3, 2).toInt(), s.mid(0, 2).toInt());
         if (d.isValid())
-            return d.toString(QStringLiteral("dd/MM/yyyy"));
+            return dayMonthYear(d);
     }
     return text;
 }
@@ -257,7 +272,7 @@ QString normaliseLeqDate(const QString& text)
 QString normaliseLeqTime(const QString& text)
 {
     if (const auto t = parseClockTime(text))
-        return t->toString(QStringLiteral("HH:mm"));
+        return hhmm(*t);
     return text;
 }
 
@@ -327,13 +342,6 @@ const QVector<Step>& planOf(int table)
     return plans[table];
 }
 
-QString twoDigits(int a, QChar sep, int b)
-{
-    const QChar c[5] = {QChar('0' + a / 10), QChar('0' + a % 10), sep, QChar('0' + b / 10), QChar('0' + b % 10)};
-    return QString(c, 5);
-}
-
-QString hhmm(const QTime& t) { return twoDigits(t.hour(), QLatin1Char(':'), t.minute()); }
 
 // A date-time cell ("yyyy-mm-dd" with an optional time of day) split into its date and "hh:mm".
 bool splitDateTime(QStringView s, QString* date, QString* time)

@@ -242,6 +242,8 @@ bool LinkSession::runChecks()
             break;
         case C::S:
             if (!serialMatches(hooks_.sheetSerial, st.NumeroSerieEqp)) {
+                if (hooks_.serialMismatch)
+                    hooks_.serialMismatch();
                 prompter().message(GetS(63), profile_.checkIcon);
                 return false;
             }

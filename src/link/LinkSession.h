@@ -58,6 +58,7 @@ struct SessionHooks {
     std::function<void(bool on)> busy;           // the window's busy state
     std::function<void(bool on)> hourglass;      // wait pointer on and off
     std::function<void()> addressing;            // the device is about to be addressed (after the dial)
+    std::function<void()> serialMismatch;        // check S failed, before its message
     std::function<bool(Link& link)> exchange;    // the operation's own exchange; true: success
 };
 

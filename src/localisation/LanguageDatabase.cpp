@@ -270,9 +270,15 @@ QString LangDesk::GetTranslationText(const QString& native)
 // Reads one column (section) of a text database into `array` (element i = line i of the section).
 bool LangDesk::LoadTextColumn(const QString& file, const QString& column, QStringList& array)
 {
-    // Header: counts, the column's index among the languages, and where its section starts.
-    const long numLanguages = roundVal(LeerIni(kHeaderSection, QStringLiteral("NumberOfLanguages"), QStringLiteral("0"), file));
-    lNumStrings_ = roundVal(LeerIni(kHeaderSection, QStringLiteral("NumberOfStrings"), QStringLiteral("0"), file));
+    // Header: counts, the column's index among the languages, and where its section starts. The
+    // file is parsed once; the counts it states cannot make the search outgrow the file itself.
+    const IniFile ini(file);
+    auto headerValue = [&](const QString& key, const QString& defaultValue) {
+        return ini.read(kHeaderSection, key, defaultValue).left(254);
+    };
+    const long numLanguages = std::min<long>(roundVal(headerValue(QStringLiteral("NumberOfLanguages"), QStringLiteral("0"))),
+                                             QFileInfo(file).size());
+    lNumStrings_ = roundVal(headerValue(QStringLiteral("NumberOfStrings"), QStringLiteral("0")));
     if (numLanguages < 1 || lNumStrings_ < 1) {
         sErrDescription_ = kNotValidText;
         CloseLanguageDatabase();
@@ -283,7 +289,7 @@ bool LangDesk::LoadTextColumn(const QString& file, const QString& column, QStrin
         index = 0;
     } else {
         for (long n = 1; n <= numLanguages; ++n) {
-            const QString name = LeerIni(kHeaderSection, QStringLiteral("Language%1").arg(n), QString(), file);
+            const QString name = headerValue(QStringLiteral("Language%1").arg(n), QString());
             if (name.compare(column, Qt::CaseInsensitive) == 0) {
                 index = n;
                 break;
@@ -295,7 +301,7 @@ bool LangDesk::LoadTextColumn(const QString& file, const QString& column, QStrin
         CloseLanguageDatabase();
         return false;
     }
-    const long offset = roundVal(LeerIni(kHeaderSection, QStringLiteral("Language%1_Offset").arg(index), QStringLiteral("0"), file));
+    const long offset = roundVal(headerValue(QStringLiteral("Language%1_Offset").arg(index), QStringLiteral("0")));
 
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly)) {

@@ -86,22 +86,27 @@ NightOutcome applyNightRule(bool leavingStart, const QString& empiezaNoche, cons
 {
     NightOutcome out;
     const QString& own = leavingStart ? empiezaNoche : terminaNoche;
-    if (!parseSheetTime(own)) {
+    const std::optional<QTime> time = parseSheetTime(own);
+    if (!time) {
         out.accepted = false;
         out.messageId = leavingStart ? 25 : 26;
         out.focus = leavingStart ? NightOutcome::Focus::Start : NightOutcome::Focus::End;
         out.page = PageNormativa;
         return out;
     }
-    if (empiezaNoche == terminaNoche) {
+    // The box holds "hh:mm" only, as the device frame needs it.
+    out.text = time->toString(QStringLiteral("hh:mm"));
+    const QString start = leavingStart ? out.text : empiezaNoche;
+    const QString end = leavingStart ? terminaNoche : out.text;
+    if (start == end) {
         out.accepted = false;
         out.messageId = 97;
         out.focus = NightOutcome::Focus::Start;
         out.page = PageNormativa;
         return out;
     }
-    out.empiezaDia = terminaNoche;
-    out.terminaDia = empiezaNoche;
+    out.empiezaDia = end;
+    out.terminaDia = start;
     return out;
 }
 

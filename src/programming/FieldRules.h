@@ -55,6 +55,7 @@ struct NightOutcome {
     int page = PageNone;
     QString empiezaDia;       // when accepted: the day period, complement of the night
     QString terminaDia;
+    QString text;             // when accepted: the box left, as "hh:mm" ("8:00" -> "08:00")
 };
 NightOutcome applyNightRule(bool leavingStart, const QString& empiezaNoche, const QString& terminaNoche);
 

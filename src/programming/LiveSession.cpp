@@ -52,6 +52,8 @@ SessionOutcome LiveRun::run(const QString& sheetSerial, const QString& phone)
     hooks.sheetSerial = sheetSerial;
     hooks.busy = [this](bool on) { view_.setBusy(on); };
     hooks.addressing = [this] { view_.setHelpEnabled(false); };
+    // Another device than the sheet's: Stop hidden and Run shown before the message.
+    hooks.serialMismatch = [this] { view_.showStopped(); };
     LinkSession* current = nullptr;
     hooks.exchange = [this, &current](Link& link) { return frameLoop(link, *current); };
     LinkSession session(link_, liveOperation(kind_), std::move(hooks));

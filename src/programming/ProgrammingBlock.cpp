@@ -221,6 +221,10 @@ bool buildProgrammingBlock(const SheetValues& s, QByteArray* block, QString* err
                 w.put(0);
             continue;
         }
+        // A used interval goes out whole or not at all: stored or imported data may hold a time
+        // such as "25:00" that the grid would never take.
+        if (!parseSheetTime(s.intervals.horaIni[i]) || !parseSheetTime(s.intervals.horaFi[i]))
+            w.fail(invalidFieldMessage(143, n));
         w.putDate(s.intervals.fechaIni[i], 143, n);
         w.putTime(s.intervals.horaIni[i], 143, n);
         w.putDate(s.intervals.fechaFi[i], 143, n);
@@ -246,7 +250,7 @@ bool buildProgrammingBlock(const SheetValues& s, QByteArray* block, QString* err
 
     for (int m = 0; m < 9; ++m) {
         const QString& t = s.octavas[m];
-        const std::optional<double> v = t.trimmed().isEmpty() ? std::optional<double>(0.0) : boxNumber(t, locale);
+        const std::optional<double> v = boxNumber(t, locale); // an empty box is refused like a level
         const double tenths = v ? std::nearbyint(*v * 10.0) : 0.0;
         if (!v || tenths < -32768 || tenths > 32767)
             w.fail(invalidFieldMessage(kLabelOctave1 + m));

@@ -216,7 +216,7 @@ QString validateForSave(const SheetValues& s, const QLocale& locale)
     if (s.optionVei == VecinoAction::Leq1s && !byteValue(s.tempsActVei, locale))
         return invalidFieldMessage(66);
     for (int m = 0; m < 9; ++m)
-        if (!s.octavas[m].trimmed().isEmpty() && !boxNumber(s.octavas[m], locale))
+        if (!boxNumber(s.octavas[m], locale)) // an empty box is no value, as for the levels
             return invalidFieldMessage(161 + m);
     return QString();
 }
@@ -379,7 +379,7 @@ bool SheetRepository::save(const SheetValues& s, const QDateTime& now, QString* 
     set("ITiempoAtenuacion", int(std::nearbyint(*boxNumber(s.tiempoAtenuacion, locale))));
     set("ByRings", byte(s.rings));
     for (int m = 0; m < 9; ++m) {
-        const double v = s.octavas[m].trimmed().isEmpty() ? 0.0 : *boxNumber(s.octavas[m], locale);
+        const double v = boxNumber(s.octavas[m], locale).value_or(0.0);
         set(kOctaveColumns[m], std::nearbyint(v * 10.0) / 10.0);
     }
 

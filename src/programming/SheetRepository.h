@@ -28,7 +28,7 @@ qint32 sheetSerial(const SheetValues& sheet);
 
 // Checks every value the save stores: serial 1-999999, a valid sheet date, the byte fields
 // (levels, Leq time, LFmax, rings) 0-255, attenuation a 16-bit number, the action times when their
-// option is chosen, octaves numbers (empty counts 0), and the text widths (30, 15, 5). Returns the
+// option is chosen, octaves numbers (an empty box refused), and the text widths (30, 15, 5). Returns the
 // message naming the first bad field, or an empty text.
 QString validateForSave(const SheetValues& sheet, const QLocale& locale = QLocale::system());
 

@@ -225,6 +225,13 @@ TEST(TextKind, InvalidFilesFail)
         {"[Language Desk]\nNumberOfLanguages=1\nNumberOfStrings=1\nLanguage1=English\n[Native]\nAB=x\n",
          kEn, u"[English]"_qs},
         {"no header at all\n", kEn, notValid},
+        // Counts far beyond what the file holds: the reader stays within the file (it used to look
+        // up two thousand million language names, reading the file again for each).
+        {"[Language Desk]\nNumberOfLanguages=2000000000\nNumberOfStrings=1\n"
+         "Language1999999999=English\n[Native]\nAB=x\n",
+         kEn, u"not found"_qs},
+        {"[Language Desk]\nNumberOfLanguages=1e300\nNumberOfStrings=1e300\nLanguage1=English\n[Native]\nAB=x\n",
+         kEn, u""_qs},
     };
     for (const Case& c : cases) {
         writeFile(path, c.bytes);

@@ -2,6 +2,7 @@
 // copy, and the checks that refuse a send.
 #include "programming/Exchange.h"
 #include "programming/ExchangeCompare.h"
+#include "programming/SheetRepository.h"
 
 #include "localisation/Strings.h"
 #include "nbx70-sim/Simulator.h"
@@ -109,19 +110,41 @@ TEST(ExchangeCompare, SendRefusesTimesOutsideOneToTenAndUnconvertibleFields)
     struct Case {
         std::function<void(SheetValues&)> edit;
         long label;
+        QString detail;
+    };
+    // A used second interval, as stored or imported data may hold it.
+    auto interval = [](SheetValues& s, const char* endDate, const char* startTime, const char* endTime) {
+        s.intervals.fechaIni[1] = "24/12/24";
+        s.intervals.horaIni[1] = QString::fromLatin1(startTime);
+        s.intervals.fechaFi[1] = QString::fromLatin1(endDate);
+        s.intervals.horaFi[1] = QString::fromLatin1(endTime);
     };
     const Case cases[] = {
-        {[](SheetValues& s) { s.tempsActLoc = ""; }, 65},
-        {[](SheetValues& s) { s.tempsActLoc = "11"; }, 65},
-        {[](SheetValues& s) { s.optionVei = VecinoAction::Leq1s, s.tempsActVei = "0"; }, 66},
-        {[](SheetValues& s) { s.rings = "300"; }, 170},
-        {[](SheetValues& s) { s.diaLocal = ""; }, 102},
+        {[](SheetValues& s) { s.tempsActLoc = ""; }, 65, {}},
+        {[](SheetValues& s) { s.tempsActLoc = "11"; }, 65, {}},
+        {[](SheetValues& s) { s.optionVei = VecinoAction::Leq1s, s.tempsActVei = "0"; }, 66, {}},
+        {[](SheetValues& s) { s.rings = "300"; }, 170, {}},
+        {[](SheetValues& s) { s.diaLocal = ""; }, 102, {}},
+        {[](SheetValues& s) { s.octavas[0] = ""; }, 161, {}},
+        {[](SheetValues& s) { s.octavas[8] = " "; }, 169, {}},
+        {[&](SheetValues& s) { interval(s, "26/12/24", "23:00", "25:00"); }, 143, "2"},
+        {[&](SheetValues& s) { interval(s, "26/12/24", "24:00", "08:00"); }, 143, "2"},
+        {[&](SheetValues& s) { interval(s, "26/12/24", "23:00", "08:60"); }, 143, "2"},
+        {[&](SheetValues& s) { interval(s, "31/02/24", "23:00", "08:00"); }, 143, "2"},
     };
     for (const Case& k : cases) {
         SheetValues s = ok;
         k.edit(s);
-        EXPECT_EQ(sendRefusal(s, QLocale::c()), invalidFieldMessage(k.label));
+        EXPECT_EQ(sendRefusal(s, QLocale::c()), invalidFieldMessage(k.label, k.detail));
+        if (k.label == 161 || k.label == 169) {
+            s.numeroSerie = "123456";
+            s.fecha = "01/01/24";
+            EXPECT_EQ(validateForSave(s, QLocale::c()), invalidFieldMessage(k.label)) << "refused at save too";
+        }
     }
+    SheetValues used = ok;
+    interval(used, "26/12/24", "23:00", "08:00");
+    EXPECT_EQ(sendRefusal(used, QLocale::c()), QString());
     SheetValues leq125 = ok;
     leq125.optionLocal = LocalAction::Leq125;
     leq125.tempsActLoc = "";

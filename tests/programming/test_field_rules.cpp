@@ -85,6 +85,21 @@ TEST(FieldRules, NightRules)
     EXPECT_EQ(badEnd.focus, NightOutcome::Focus::End);
     EXPECT_EQ(badEnd.page, PageNormativa);
     EXPECT_EQ(applyNightRule(false, "  :  ", "08:00").accepted, true); // only the field left is checked
+
+    // The box left keeps "hh:mm"; the day period follows the completed text.
+    const struct {
+        bool leavingStart;
+        const char* start;
+        const char* end;
+        const char* text;
+    } completed[] = {{true, "8:00", "22:00", "08:00"}, {false, "22:00", "7:5", "07:05"}, {true, " 9:30 ", "22:00", "09:30"}};
+    for (const auto& c : completed) {
+        const NightOutcome o = applyNightRule(c.leavingStart, c.start, c.end);
+        ASSERT_TRUE(o.accepted) << c.start << " " << c.end;
+        EXPECT_EQ(o.text, c.text);
+        EXPECT_EQ(c.leavingStart ? o.terminaDia : o.empiezaDia, c.text);
+    }
+    EXPECT_EQ(applyNightRule(true, "8:00", "08:00").messageId, 97); // the same time once completed
 }
 
 TEST(FieldRules, DateRule)

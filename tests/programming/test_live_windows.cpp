@@ -82,6 +82,18 @@ private:
 
 QByteArray hexBytes(const char* hex) { return QByteArray::fromHex(hex); }
 
+// A scripted prompter that also lets a test look at the window while a message is up.
+class WatchingPrompter : public ScriptedPrompter {
+public:
+    Answer message(const QString& text, Icon icon, Buttons buttons) override
+    {
+        if (onMessage)
+            onMessage(text);
+        return ScriptedPrompter::message(text, icon, buttons);
+    }
+    std::function<void(const QString&)> onMessage;
+};
+
 class LiveWindows : public ::testing::Test {
 protected:
     void SetUp() override
@@ -178,7 +190,7 @@ protected:
     }
 
     TempDatabase db;
-    ScriptedPrompter prompts;
+    WatchingPrompter prompts;
     ScriptedPasswords passwords;
     sim::Simulator sim;
     LinkTiming savedTiming;
@@ -469,8 +481,16 @@ TEST_F(LiveWindows, FailuresShowOneMessageAndGiveTheWindowBack)
         case LiveKind::Calibracion: w = open<Form13>(); break;
         case LiveKind::Sonometro: w = open<Form14>(); break;
         }
+        bool idleUnderMessage = false;
+        prompts.onMessage = [&](const QString&) {
+            idleUnderMessage = w->SSCommandRun->isVisible() && !w->SSCommandStop->isVisible();
+        };
         w->SSCommandRun->click();
+        prompts.onMessage = nullptr;
         ASSERT_EQ(critical(), 1);
+        if (c.message == GetS(63)) {
+            EXPECT_TRUE(idleUnderMessage); // Stop hidden, Run shown before the message
+        }
         EXPECT_TRUE(prompts.shown.last().text.contains(c.message)) << prompts.shown.last().text.toStdString();
         EXPECT_TRUE(c.request ? canArrived() : noCanArrives()); // CAN only after a request
         EXPECT_EQ(requests().contains(liveCommand(c.kind)), c.request);

@@ -2,6 +2,9 @@
 // loading failures, renderings, translation and export of its texts, and pictures to look at.
 #include "records/ui/Form9.h"
 
+#include "link/Link.h"
+#include "records/ui/Form5.h"
+
 #include "common/Database.h"
 #include "common/chart/ui/ChartView.h"
 #include "localisation/LangDesk.h"
@@ -22,6 +25,9 @@
 #include <QSlider>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QFrame>
+#include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
 #include <QPushButton>
@@ -293,6 +299,39 @@ TEST_F(Form9Test, FailedLoadsShowTheirMessageAndEndTheBusyDisplay)
     EXPECT_EQ(prompts.shown.last().icon, Prompter::Icon::Critical);
     EXPECT_EQ(f->Chart2D1->model()->pointLabel(1, 1), first);
     EXPECT_TRUE(f->isVisible());
+}
+
+TEST_F(Form9Test, RecordWindowGraphButtonOpensItAndTheBusyPanelStops)
+{
+    ASSERT_TRUE(QSqlQuery(mainDb()).exec(QStringLiteral(
+        "INSERT INTO Programacion (LNumeroSerie, TLocal, TTelefono, DFecha) VALUES (123456, 'Bar El Sol', '', '2026-04-30')")));
+    store(regularIntervalRows(kFirst, 120, 15));
+    Form5::setGraphOpener(&Form9::openFromRecordWindow);
+    linkState().NumeroSerieEqp = kSerial;
+    Form5 records;
+    records.Form_Load();
+    records.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&records));
+    ASSERT_TRUE(records.SSCommandGrafica->isEnabled());
+
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* graph = qobject_cast<Form9*>(QApplication::activeModalWidget());
+        ASSERT_NE(graph, nullptr);
+        seen = true;
+        EXPECT_FALSE(records.SSPanel1->isVisible());  // stopped once the graph had loaded
+        EXPECT_EQ(graph->TextNumeroSerie->text(), QStringLiteral("123456"));
+        EXPECT_EQ(graph->TextLocal->text(), QStringLiteral("Bar El Sol"));
+        EXPECT_EQ(graph->TextFecha->text(), records.TextFecha->text());
+        EXPECT_EQ(graph->Slider1->maximum(), 70);
+        EXPECT_EQ(graph->Chart2D1->model()->pointLabel(1, 50), labelOf(rows[119]));
+        graph->SSCommandExit->click();
+    });
+    records.SSCommandGrafica->click();
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(records.SSPanel1->isVisible());
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    Form5::setGraphOpener({});
 }
 
 TEST_F(Form9Test, ChartsRenderToImageSvgAndPdfAtAnySize)

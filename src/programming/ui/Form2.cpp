@@ -1185,6 +1185,7 @@ void Form2::runRule(QPointer<QWidget> field)
         refuse(o.focus == NightOutcome::Focus::End ? MaskTerminaNoche : MaskEmpiezaNoche, o.messageId, o.page);
         return;
     }
+    (leavingStart ? MaskEmpiezaNoche : MaskTerminaNoche)->setText(o.text);
     MaskEmpiezaDia->setText(o.empiezaDia);
     MaskTerminaDia->setText(o.terminaDia);
     showPage(o.page);

@@ -7,6 +7,8 @@
 #include "common/ui/Help.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
+#include "records/RecordsState.h"
+#include "records/ui/Form5.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -15,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
@@ -382,6 +385,15 @@ void Form9::showGraph(QWidget* parent, qint32 serial, const QString& fechaFicha,
         connect(&window, &Form9::loadFinished, &window, [loaded] { loaded(); });
     if (window.Form_Load(serial, fechaFicha, localFicha))
         window.exec();
+}
+
+void Form9::openFromRecordWindow(Form5& from)
+{
+    QPointer<Form5> record(&from);
+    showGraph(&from, from.serial(), recordsState().fechaFicha, recordsState().localFicha, [record] {
+        if (record)
+            record->showBusyPanel(false);
+    });
 }
 
 bool Form9::Dibuixa()

@@ -22,6 +22,7 @@ class QToolButton;
 namespace nbx {
 
 class ChartView;
+class Form5;
 
 class Form9 : public QDialog {
     Q_OBJECT
@@ -40,6 +41,9 @@ public:
     // whatever its outcome.
     static void showGraph(QWidget* parent, qint32 serial, const QString& fechaFicha,
                           const QString& localFicha, const std::function<void()>& loaded = {});
+    // The record window's graph button: the graph of the device it shows; its busy panel is hidden
+    // once the graph has loaded.
+    static void openFromRecordWindow(Form5& from);
 
     // Redraws both charts for the window that starts the slider's value records after the first.
     // A failure is shown (critical icon) and leaves the charts as they were.

@@ -9,6 +9,7 @@
 #include "link/Link.h"
 #include "programming/ui/Form2.h"
 #include "records/ui/Form5.h"
+#include "records/ui/Form9.h"
 #include "shell/CommandLine.h"
 #include "shell/ui/Form4.h"
 #include "localisation/LangDesk.h"
@@ -114,6 +115,7 @@ Form1::Form1(QWidget* parent)
     // The programming and record windows open each other.
     Form2::setRecordsOpener([this] { SSCommandIncidencias_Click(); });
     Form5::setProgrammingOpener([this] { SSCommandProgramacion_Click(); });
+    Form5::setGraphOpener(&Form9::openFromRecordWindow);
 
     connect(SSCommandProgramacion, &QPushButton::clicked, this, &Form1::SSCommandProgramacion_Click);
     connect(SSCommandIncidencias, &QPushButton::clicked, this, &Form1::SSCommandIncidencias_Click);
