@@ -72,6 +72,7 @@ struct FlowItem {
     double bottom = 0;
     double keepBottom = 0; // a heading: the bottom of the first row it must stay with
     int group = -1;     // the subreport instance whose heading repeats on a new page
+    bool keepWithNext = false;
     std::vector<DrawItem> items; // rectangles relative to the body start
 };
 
@@ -261,6 +262,7 @@ private:
         double height = s.height;
         FlowItem band;
         band.group = group;
+        bool keepNext = false;
         auto shiftFor = [&](double top) {
             double shift = 0;
             for (const Grown& g : grown)
@@ -277,12 +279,14 @@ private:
             fi.top = top;
             fi.bottom = bottom;
             fi.group = group;
+            fi.keepWithNext = keepNext;
             fi.items.push_back(std::move(item));
             flow.push_back(std::move(fi));
         };
         for (const Field* f : fields) {
             if (!f->isVisible())
                 continue;
+            keepNext = f->keepWithNext;
             const double shift = shiftFor(f->rect.top());
             const QRectF rect = f->rect.translated(x0, y0 + shift);
             double used = f->rect.height();
@@ -445,6 +449,9 @@ private:
         const double bodyH = page.height() - m.top() - m.bottom() - headerH - footerH;
 
         std::stable_sort(flow.begin(), flow.end(), [](const FlowItem& a, const FlowItem& b) { return a.top < b.top; });
+        for (size_t i = flow.size(); i-- > 1;)
+            if (flow[i - 1].keepWithNext)
+                flow[i - 1].keepBottom = std::max(flow[i].bottom, flow[i].keepBottom);
         double pageStart = 0;
         double shift = 0;
         doc_->pages.emplace_back();

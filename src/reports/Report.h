@@ -40,6 +40,7 @@ public:
     QString image;               // picture: the run-time picture's name
     bool keepAspect = true;
     bool canGrow = false;
+    bool keepWithNext = false;   // a heading: moves to the next page with what follows it
     Qt::Alignment align = Qt::AlignLeft;
     bool bold = false;
     double fontSize = 0;         // points; 0: the report's size

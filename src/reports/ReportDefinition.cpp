@@ -19,7 +19,7 @@ const QSet<QString> kFieldAttributes = {
     QStringLiteral("w"),      QStringLiteral("h"),       QStringLiteral("source"),     QStringLiteral("format"),
     QStringLiteral("image"),  QStringLiteral("keepAspect"), QStringLiteral("canGrow"), QStringLiteral("align"),
     QStringLiteral("bold"),   QStringLiteral("size"),    QStringLiteral("border"),     QStringLiteral("fill"),
-    QStringLiteral("text")};
+    QStringLiteral("text"), QStringLiteral("keepWithNext")};
 
 struct ParseError {
     qint64 line;
@@ -199,6 +199,7 @@ private:
         f->image = attr("image");
         f->keepAspect = flag("keepAspect", true);
         f->canGrow = flag("canGrow", false);
+        f->keepWithNext = flag("keepWithNext", false);
         f->bold = flag("bold", false);
         f->border = flag("border", false);
         f->fontSize = number("size", 0);

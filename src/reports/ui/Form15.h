@@ -24,6 +24,8 @@ public:
     using PrintDialog = std::function<bool(QPrinter& printer, QWidget* parent)>;
     void setPrintDialog(PrintDialog dialog) { printDialog_ = std::move(dialog); }
 
+    std::shared_ptr<const reports::ReportDocument> document() const { return document_; }
+
     QPrintPreviewWidget* VSPrinter1;
     QPushButton* SSCommandImprimir;
     QPushButton* SSCommandExit;

@@ -6,7 +6,9 @@
 #include "common/chart/ui/ChartView.h"
 #include "programming/SheetRepository.h"
 #include "programming/ui/Form2.h"
+#include "records/ui/Form5.h"
 #include "records/ui/Form9.h"
+#include "reports/ui/Form6.h"
 #include "reports/ui/Form15.h"
 
 #include <QApplication>
@@ -72,6 +74,22 @@ QPicture chartPicture(const ChartView& view, const QSize& size)
     return picture;
 }
 
+// What the record window showing `serial` shows; none when no record window shows it.
+std::optional<RecordWindowContext> shownByRecordWindow(qint32 serial)
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* form = qobject_cast<Form5*>(w);
+        if (!form || form->serial() != serial)
+            continue;
+        RecordWindowContext c;
+        c.fechaTotales = form->MaskFechaTotales->text();
+        c.horaTotales = form->MaskHoraTotales->text();
+        c.intervals = form->inhibitedIntervals();
+        return c;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 void setRecordWindowContextSource(RecordWindowContextSource source) { contextSource() = std::move(source); }
@@ -80,6 +98,8 @@ RecordWindowContext recordWindowContext(qint32 serial)
 {
     if (contextSource())
         return contextSource()(serial);
+    if (std::optional<RecordWindowContext> shown = shownByRecordWindow(serial))
+        return *shown;
     // The record window shows the stored totals stamp and the stored intervals of its device.
     RecordWindowContext c;
     QSqlQuery q(mainDb());
@@ -118,6 +138,11 @@ void installReportPrinting()
 {
     Form2::setPrintHandler([](Form2& form) { printSheetReport(form); });
     Form9::setPrintHandler([](Form9& form) { printGraphReport(form); });
+    Form5::setListingOpener([](Form5& from) {
+        Form6 listing(&from);
+        listing.Form_Load(from.serial());
+        listing.exec();
+    });
 }
 
 } // namespace nbx

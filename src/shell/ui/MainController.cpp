@@ -9,6 +9,7 @@
 #include "programming/ui/Form14.h"
 #include "programming/ui/Form3.h"
 #include "records/ui/Form9.h"
+#include "reports/ui/Form6.h"
 #include "reports/ui/ReportPrinting.h"
 #include "localisation/ui/StringExport.h"
 #include "shell/ui/Form1.h"
@@ -68,6 +69,7 @@ void registerProgramWindows()
     registerExportableWindow(3, QStringLiteral("Form3"), [] { return std::make_unique<Form3>(); });
     registerExportableWindow(4, QStringLiteral("Form4"), [] { return std::make_unique<Form4>(); });
     registerExportableWindow(5, QStringLiteral("Form5"), [] { return std::make_unique<Form5>(); });
+    registerExportableWindow(6, QStringLiteral("Form6"), [] { return std::make_unique<Form6>(); });
     registerExportableWindow(7, QStringLiteral("Form7"), [] { return std::make_unique<Form7>(); });
     registerExportableWindow(8, QStringLiteral("Form8"), [] { return std::make_unique<Form8>(); });
     registerExportableWindow(9, QStringLiteral("Form9"), [] { return std::make_unique<Form9>(); });
