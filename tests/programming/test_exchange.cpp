@@ -206,6 +206,18 @@ TEST_F(Exchange, ReceiveTakesTheDeviceFirmwareIntoAStoredSheet)
     // A 1.9 sheet never stored the global correction: with the device's 2.0 it is compared.
     EXPECT_EQ(x.lastComparison().rows, QStringList{QStringLiteral("ENOS")});
     EXPECT_EQ(window.sheet.cmi, 1);
+    EXPECT_TRUE(window.sheet.cmiVisible) << "the CMI box shows at once";
+
+    // Back across 2.0: a 1.9 device hides the box.
+    ASSERT_TRUE(window.saveSheet());
+    sim::DeviceConfig cfg = sim.config();
+    cfg.firmware = QStringLiteral("1.9");
+    cfg.programmingBlock.clear();
+    sim.setConfig(cfg);
+    blankSheet();
+    EXPECT_EQ(x.Recibir(), SessionOutcome::Done);
+    EXPECT_EQ(window.sheet.version, "1.9");
+    EXPECT_FALSE(window.sheet.cmiVisible);
 }
 
 // The send's wire sequence byte for byte: CAN, the password frame at the real pacing, the
