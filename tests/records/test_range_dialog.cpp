@@ -1,12 +1,15 @@
 // The range dialog: defaults, the refusal of an empty range, and every way of leaving it.
+#include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
 #include "records/RecordsRepository.h"
 #include "records/RecordsState.h"
 #include "records/ui/Form8.h"
+#include "records/ui/NamedCalendar.h"
 #include "support/ScriptedPrompter.h"
 
 #include <QDateTimeEdit>
 #include <QPushButton>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace nbx::test {
@@ -50,6 +53,29 @@ TEST(RangeDialog, DefaultsRefusalAndLeaving)
         EXPECT_EQ(d.MaskFechaIni->minimumDate().year(), 2000);
         EXPECT_EQ(d.MaskFechaIni->maximumDate().year(), 2049);
     }
+}
+
+TEST(RangeDialog, CalendarsNameDaysAndMonthsInTheProgramsLanguage)
+{
+    ScriptedPrompter prompts;
+    QString name = QStringLiteral("Language.db");
+    ASSERT_TRUE(SetupLanguage(name, QStringLiteral("English"), langDesk(), {QStringLiteral(NBX70_SOURCE_RESOURCES)}));
+    {
+        Form8 d;
+        d.Form_Load(kNow, std::nullopt);
+        for (NamedCalendar* c : {d.calendarIni, d.calendarFi}) {
+            EXPECT_EQ(c->headerTexts().first(), GetS(190));
+            EXPECT_EQ(c->headerTexts().at(1), GetS(184));
+        }
+        EXPECT_NE(GetS(184), QStringLiteral("Lun"));
+        d.CalendarioIni->click();
+        EXPECT_EQ(d.calendarIni->title(), GetS(172) + " 2024"); // FROM is in January
+        d.calendarIni->dayButton(15)->click();
+        EXPECT_EQ(d.MaskFechaIni->dateTime(), QDateTime(QDate(2024, 1, 15), QTime(2, 30), Qt::UTC));
+        EXPECT_FALSE(d.calendarIni->isVisible());
+    }
+    QString none;
+    SetupLanguage(none, QString(), langDesk());
 }
 
 } // namespace
