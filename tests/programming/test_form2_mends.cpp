@@ -11,6 +11,7 @@
 #include "support/TempDatabase.h"
 
 #include <QApplication>
+#include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -71,6 +72,32 @@ TEST_F(Form2Mends, NightBoxesAreCompletedToHhMm)
     }
     EXPECT_EQ(f.MaskTerminaDia->text(), "09:00");
     EXPECT_EQ(f.MaskEmpiezaDia->text(), "07:05");
+    EXPECT_TRUE(prompts_.shown.isEmpty());
+}
+
+// A two-digit year typed into the sheet date follows the program's rule whatever date was shown:
+// below 50 is 20yy, otherwise 19yy.
+TEST_F(Form2Mends, SheetDateYearFollowsTheTwoDigitRule)
+{
+    Form2& f = open();
+    const struct {
+        const char* shown; // the date on the sheet before the typing
+        const char* typed; // typed whole from the day part
+        int year;
+    } cases[] = {{"15/03/06", "24/12/99", 1999}, {"15/03/06", "01/01/50", 1950}, {"15/03/75", "31/12/49", 2049},
+                 {"15/03/75", "29/02/00", 2000}, {"15/03/06", "5/6/7", 2007}};
+    for (const auto& c : cases) {
+        SheetValues v = f.sheet();
+        v.fecha = QString::fromLatin1(c.shown);
+        f.showSheet(v);
+        f.MaskFecha->setFocus();
+        f.MaskFecha->setSelectedSection(QDateTimeEdit::DaySection);
+        QTest::keyClicks(f.MaskFecha, c.typed);
+        QTest::keyClick(f.MaskFecha, Qt::Key_Tab);
+        settle();
+        EXPECT_EQ(f.MaskFecha->date().year(), c.year) << c.typed;
+    }
+    EXPECT_EQ(f.sheet().fecha, "05/06/07");
     EXPECT_TRUE(prompts_.shown.isEmpty());
 }
 

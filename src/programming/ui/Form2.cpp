@@ -16,6 +16,7 @@
 #include "programming/ui/Form10.h"
 #include "programming/ui/IntervalGrid.h"
 
+#include <algorithm>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCalendarWidget>
@@ -1102,7 +1103,22 @@ bool Form2::typedIntoSheetDate(QChar key)
         MaskFecha->setDate(clock_().date());
         MaskFecha->setSelectedSection(QDateTimeEdit::DaySection);
     }
-    return true;
+    // The two year digits are read with the program's rule (below 50 is 20yy, otherwise 19yy);
+    // the box itself would keep the century of the date shown ("99" over 2006 gave 2009).
+    if (!key.isDigit() || MaskFecha->currentSection() != QDateTimeEdit::YearSection) {
+        yearDigits_.clear();
+        return true;
+    }
+    if (yearDigits_.size() >= 2)
+        yearDigits_.clear();
+    yearDigits_ += key;
+    const int yy = yearDigits_.toInt();
+    const int year = yy < 50 ? 2000 + yy : 1900 + yy;
+    const QDate shown = MaskFecha->date();
+    const int day = std::min(shown.day(), QDate(year, shown.month(), 1).daysInMonth());
+    MaskFecha->setDate(QDate(year, shown.month(), day));
+    MaskFecha->setSelectedSection(QDateTimeEdit::YearSection);
+    return false;
 }
 
 void Form2::onFocusChanged(QWidget* old, QWidget* now)
@@ -1111,6 +1127,8 @@ void Form2::onFocusChanged(QWidget* old, QWidget* now)
     // being left.
     if (!now || now->window() != this)
         return;
+    if (old != now)
+        yearDigits_.clear();
     if (old && old->window() == this) {
         if (TDBGrid1->owns(old) && !TDBGrid1->owns(now))
             leaveGrid();
