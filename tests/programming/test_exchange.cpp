@@ -232,6 +232,11 @@ TEST_F(Exchange, SendWireSequenceAndRoundTrip)
     window.sheet.intervals.horaIni[5] = QStringLiteral("10:00");
     window.sheet.intervals.fechaFi[5] = QStringLiteral("02/02/27");
     window.sheet.intervals.horaFi[5] = QStringLiteral("11:30");
+    // Each weekday its own hours, so that days in the wrong order cannot pass.
+    for (int d = Domingo; d <= Sabado; ++d) {
+        window.sheet.horarioIni[d] = QStringLiteral("%1:%2").arg(10 + d).arg(d * 5, 2, 10, QLatin1Char('0'));
+        window.sheet.horarioFi[d] = QStringLiteral("%1:3%2").arg(2 + d, 2, 10, QLatin1Char('0')).arg(d);
+    }
     window.state.fichaModificada = true;
     const SheetValues sent = window.sheet;
     sim.clearLog();
@@ -252,6 +257,13 @@ TEST_F(Exchange, SendWireSequenceAndRoundTrip)
     const QByteArray expected = QByteArray(1, char(0x18)) + password + QByteArray::fromHex("020006010306") + frame;
     EXPECT_EQ(sim.bytesReceived().toHex(' '), expected.toHex(' '));
     EXPECT_EQ(sim.storedClockBytes(), QByteArray::fromHex("1F0C7E173B3A"));
+    // The device keeps the week Sunday first, four bytes a day: start hour, minute, end hour, minute.
+    const QByteArray block = sim.storedBlock();
+    for (int d = Domingo; d <= Sabado; ++d) {
+        const QByteArray day = block.mid(4 * d, 4);
+        const char want[4] = {char(10 + d), char(d * 5), char(2 + d), char(30 + d)};
+        EXPECT_EQ(day.toHex(' '), QByteArray(want, 4).toHex(' ')) << d;
+    }
 
     QList<qint64> t;
     for (const sim::LogEntry& e : sim.log())
