@@ -199,8 +199,20 @@ bool RecordTableModel::useSorted(QSqlDatabase db, GridKind kind, qint32 serial, 
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE LNumeroSerie=?")
-                  .arg(keys.join(QLatin1Char(',')), quoteIdentifier(gridTable(kind))));
+    // When the device holds a good share of the table, reading the table in its own order beats
+    // visiting the device's rows through the index (one random lookup per row).
+    const QString table = quoteIdentifier(gridTable(kind));
+    bool scan = false;
+    {
+        QSqlQuery share(db);
+        share.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM %1 WHERE LNumeroSerie=?), (SELECT MAX(rowid) FROM %1)")
+                          .arg(table));
+        share.addBindValue(serial);
+        if (share.exec() && share.next())
+            scan = share.value(0).toLongLong() * 4 >= share.value(1).toLongLong();
+    }
+    q.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 %3 WHERE LNumeroSerie=?")
+                  .arg(keys.join(QLatin1Char(',')), table, scan ? QStringLiteral("NOT INDEXED") : QString()));
     q.addBindValue(serial);
     if (!q.exec()) {
         if (error)
