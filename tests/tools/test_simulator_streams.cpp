@@ -130,15 +130,17 @@ TEST(SimulatorStreams, FaultsApplyToStreamFrames)
 
     l.sim.injectFault(Fault::StallMidFrame, 0x09);
     l.send(kRealTime);
-    EXPECT_EQ(l.line->readFor(200), kRealTimeFrame.left(10));
+    EXPECT_EQ(l.line->read(10, 5000), kRealTimeFrame.left(10));
+    EXPECT_TRUE(l.line->readFor(100).isEmpty());
     l.send(bytes("06"));
     EXPECT_TRUE(l.line->readFor(100).isEmpty()); // stalled until CAN
     l.send(bytes("18"));
 
     l.sim.injectFault(Fault::ShortLength, 0x09);
     l.send(kRealTime);
-    const QByteArray shortFrame = l.line->readFor(150);
-    EXPECT_EQ(shortFrame, sim::encodeFrame(0x09, kRealTimeFrame.mid(4, 7)));
+    const QByteArray expectedShort = sim::encodeFrame(0x09, kRealTimeFrame.mid(4, 7));
+    EXPECT_EQ(l.line->read(int(expectedShort.size()), 5000), expectedShort);
+    EXPECT_TRUE(l.line->readFor(100).isEmpty());
     l.send(bytes("18"));
 }
 
