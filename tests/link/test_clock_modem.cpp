@@ -107,6 +107,37 @@ TEST_F(ModemTest, Results)
     }
 }
 
+// An echo slower than the pause after the command line (a loaded machine, a slow modem) is
+// skipped, wherever it is cut, and the answer after it decides.
+TEST_F(ModemTest, ALateEchoIsNotTakenForTheAnswer)
+{
+    const struct {
+        const char* what;
+        bool echoPluses;
+        qint64 echoDelay, echoGap;
+        QByteArray answer;
+        int result;
+    } cases[] = {
+        {"whole echo late", false, 1500, 0, "1\r", kMarcadoConectado},
+        {"echo cut by the pause", false, 200, 80, "1\r", kMarcadoConectado},
+        {"pluses and line, late", true, 1200, 30, "1\r", kMarcadoConectado},
+        {"late echo, then busy", false, 1500, 0, "3\r", kMarcadoFallido},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        prompts.shown.clear();
+        port.setDevice([&c](FakeSerialPort& p, const QByteArray& u) {
+            if (!u.startsWith("AT"))
+                return;
+            const QByteArray echo = (c.echoPluses ? QByteArray("+++") : QByteArray()) + u;
+            p.reply(echo, c.echoDelay, c.echoGap);
+            p.reply(c.answer, 3000);
+        });
+        EXPECT_EQ(MarcarModem(link, "5551"), c.result);
+        EXPECT_EQ(prompts.sawText(GetS(35)), c.result == kMarcadoFallido);
+    }
+}
+
 TEST_F(ModemTest, StopEndsTheWaitAtOnce)
 {
     modemAnswers("", 0);
