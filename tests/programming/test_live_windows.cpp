@@ -586,7 +586,9 @@ TEST_F(LiveWindows, AModemLineKeptUpServesTheNextRun)
                                             << sim.events().join('\n').toStdString();
     EXPECT_TRUE(defaultLink().state.ModemConectado);
     EXPECT_TRUE(defaultLink().port.isOpen());
-    QTest::qWait(100); // the frames still on their way after CAN arrive
+    // The frames still on their way after CAN have gone out before the next run.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !sim.events().filter("stream ended (CAN)").isEmpty(); }, 5000))
+        << sim.events().join('\n').toStdString();
 
     prompts.shown.clear();
     sim.clearLog();
