@@ -131,6 +131,8 @@ private:
         font.setBold(spec.bold);
         font.setHintingPreference(QFont::PreferNoHinting);
         metrics_.emplace_back(font, &measureDevice_);
+        widths_.emplace_back();
+        doc_->fonts.back().ascentMm = metrics_.back().ascent() * kMmPerInch / kMeasureDpi;
         return int(doc_->fonts.size() - 1);
     }
 
@@ -153,12 +155,12 @@ private:
 
     double cachedWidth(int font, const QString& s)
     {
-        const QString key = QString::number(font) + QLatin1Char('|') + s;
-        auto it = widths_.constFind(key);
-        if (it != widths_.constEnd())
+        QHash<QString, double>& cache = widths_[size_t(font)];
+        auto it = cache.constFind(s);
+        if (it != cache.constEnd())
             return *it;
         const double w = widthMm(font, s);
-        widths_.insert(key, w);
+        cache.insert(s, w);
         return w;
     }
 
@@ -210,9 +212,14 @@ private:
         return rows;
     }
 
-    QString boundText(const Report& r, const Field& f, const QSqlRecord& record) const
+    QString boundText(const Report& r, const Field& f, const QSqlRecord& record)
     {
-        const int i = record.indexOf(f.source);
+        auto cached = columnOf_.constFind(&f);
+        const int i = cached != columnOf_.constEnd() && record.fieldName(*cached) == f.source
+                          ? *cached
+                          : int(record.indexOf(f.source));
+        if (i >= 0)
+            columnOf_.insert(&f, i);
         if (i < 0) {
             if (record.isEmpty())
                 return QString();
@@ -249,11 +256,13 @@ private:
                          const QHash<QString, QString>& results, double x0, double y0,
                          std::vector<FlowItem>& flow, int group, bool atomic = false)
     {
-        std::vector<const Field*> fields;
-        for (const auto& f : s.fields)
-            fields.push_back(f.get());
-        std::stable_sort(fields.begin(), fields.end(),
-                         [](const Field* a, const Field* b) { return a->rect.top() < b->rect.top(); });
+        std::vector<const Field*>& fields = sorted_[&s];
+        if (fields.empty()) {
+            for (const auto& f : s.fields)
+                fields.push_back(f.get());
+            std::stable_sort(fields.begin(), fields.end(),
+                             [](const Field* a, const Field* b) { return a->rect.top() < b->rect.top(); });
+        }
         struct Grown {
             double origBottom;
             double endShift; // shift below it
@@ -374,6 +383,7 @@ private:
                     d.rect = QRectF(rect.left() + pad, ly, rect.width() - 2 * pad, lh);
                     d.text = line;
                     d.font = font;
+                    d.textWidth = cachedWidth(font, line);
                     d.align = int(f->align) | Qt::AlignVCenter;
                     put(d, ly, ly + lh);
                     ly += lh;
@@ -487,6 +497,7 @@ private:
                     if (d.align & 0x10000) {
                         d.align &= ~0x10000;
                         d.text = d.text.arg(p + 1).arg(count);
+                        d.textWidth = cachedWidth(d.font, d.text);
                     }
                     doc_->pages[p].push_back(std::move(d));
                 }
@@ -499,7 +510,9 @@ private:
     std::shared_ptr<ReportDocument> doc_;
     QHash<QString, std::shared_ptr<const QPicture>> pictures_;
     std::vector<Group> groups_;
-    QHash<QString, double> widths_;
+    std::vector<QHash<QString, double>> widths_; // per font: text -> width in mm
+    QHash<const Field*, int> columnOf_;          // a bound field's column in its query's records
+    QHash<const Section*, std::vector<const Field*>> sorted_;
 };
 
 LayoutResult Report::layout() const

@@ -18,7 +18,11 @@ struct FontSpec {
     QString family;
     double pointSize = 8;
     bool bold = false;
-    bool operator==(const FontSpec&) const = default;
+    double ascentMm = 0; // measured at layout
+    bool operator==(const FontSpec& o) const
+    {
+        return family == o.family && pointSize == o.pointSize && bold == o.bold;
+    }
 };
 
 struct DrawItem {
@@ -26,6 +30,7 @@ struct DrawItem {
     Type type = Text;
     QRectF rect;        // millimetres from the page's top left corner
     QString text;       // one line
+    double textWidth = 0; // millimetres, measured at layout (page numbers: 0, measured when painted)
     int font = 0;       // index into ReportDocument::fonts
     int align = 0;      // Qt::Alignment of the text within its rectangle
     QColor fill;        // Box: background (invalid: none)
