@@ -83,10 +83,14 @@ int main(int argc, char** argv)
         preview.show();
         QApplication::processEvents();
         const double previewMs = t.nsecsElapsed() / 1e6;
+        const int firstPages = preview.VSPrinter1->pageCount();
+        while (preview.VSPrinter1->pageCount() < shown.document->pageCount() && t.elapsed() < 60000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        const double allMs = t.nsecsElapsed() / 1e6;
         std::printf("run %d: %d intervals: layout %.0f ms, %d pages; PDF written in %.0f ms (whole PDF %.0f ms); "
-                    "preview first page after %.0f ms (%d pages)\n",
-                    run + 1, kIntervals, layoutMs, layout.document->pageCount(), pdfMs, layoutMs + pdfMs, previewMs,
-                    preview.VSPrinter1->pageCount());
+                    "preview first page after %.0f ms (%d pages shown first), all pages after %.0f ms\n",
+                    run + 1, kIntervals, layoutMs, layout.document->pageCount(), pdfMs, layoutMs + pdfMs, previewMs, firstPages,
+                    allMs);
     }
     std::printf("goals: whole PDF under 3000 ms, first preview page under 1000 ms\n");
     nbx::Database::close();

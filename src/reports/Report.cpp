@@ -111,7 +111,7 @@ public:
             y += layoutSection(main_, *s, first, {}, 0, y, flow, -1);
         if (const Section* s = main_.section(QStringLiteral("Detail")))
             for (const QSqlRecord& r : rows)
-                y += layoutSection(main_, *s, r, applyDetailRules(s->detailRules(), r), 0, y, flow, -1);
+                y += layoutSection(main_, *s, r, results(*s, r), 0, y, flow, -1);
         if (const Section* s = main_.section(QStringLiteral("ReportFooter")))
             y += layoutSection(main_, *s, first, {}, 0, y, flow, -1);
         paginate(flow, first);
@@ -212,13 +212,34 @@ private:
         return rows;
     }
 
+    // The texts of the section's detail rules for a record; the columns are found once per section.
+    QHash<QString, QString> results(const Section& s, const QSqlRecord& record)
+    {
+        QHash<QString, QString> out;
+        if (s.detailRules().empty())
+            return out;
+        auto it = ruleColumns_.find(&s);
+        if (it == ruleColumns_.end()) {
+            std::vector<int> cols;
+            for (const DetailRule& rule : s.detailRules())
+                cols.push_back(int(record.indexOf(rule.column)));
+            it = ruleColumns_.insert(&s, cols);
+        }
+        const DetailRules& rules = s.detailRules();
+        for (size_t k = 0; k < rules.size(); ++k)
+            if ((*it)[k] >= 0)
+                out.insert(rules[k].resultField, applyDetailRule(rules[k], record.value((*it)[k])));
+        return out;
+    }
+
     QString boundText(const Report& r, const Field& f, const QSqlRecord& record)
     {
+        if (record.isEmpty())
+            return QString();
+        // A field reads the records of one query only, so its column is looked up once.
         auto cached = columnOf_.constFind(&f);
-        const int i = cached != columnOf_.constEnd() && record.fieldName(*cached) == f.source
-                          ? *cached
-                          : int(record.indexOf(f.source));
-        if (i >= 0)
+        const int i = cached != columnOf_.constEnd() ? *cached : int(record.indexOf(f.source));
+        if (cached == columnOf_.constEnd())
             columnOf_.insert(&f, i);
         if (i < 0) {
             if (record.isEmpty())
@@ -433,7 +454,7 @@ private:
         }
         if (const Section* s = sub.section(QStringLiteral("Detail"))) {
             for (const QSqlRecord& r : rows) {
-                h += layoutSection(sub, *s, r, applyDetailRules(s->detailRules(), r), x, y + h, flow, group, true);
+                h += layoutSection(sub, *s, r, results(*s, r), x, y + h, flow, group, true);
                 if (headerIndex) {
                     flow[*headerIndex].keepBottom = y + h;
                     headerIndex.reset();
@@ -513,6 +534,7 @@ private:
     std::vector<QHash<QString, double>> widths_; // per font: text -> width in mm
     QHash<const Field*, int> columnOf_;          // a bound field's column in its query's records
     QHash<const Section*, std::vector<const Field*>> sorted_;
+    QHash<const Section*, std::vector<int>> ruleColumns_;
 };
 
 LayoutResult Report::layout() const

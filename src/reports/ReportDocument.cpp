@@ -97,7 +97,7 @@ void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) co
     painter.restore();
 }
 
-bool ReportDocument::print(QPagedPaintDevice& device, QString* error) const
+bool ReportDocument::print(QPagedPaintDevice& device, QString* error, int pages) const
 {
     QPageLayout layout = pageLayout;
     layout.setMargins(QMarginsF(0, 0, 0, 0));
@@ -109,7 +109,8 @@ bool ReportDocument::print(QPagedPaintDevice& device, QString* error) const
             *error = QStringLiteral("The painter cannot begin on the output device");
         return false;
     }
-    for (int p = 0; p < pageCount(); ++p) {
+    const int count = pages < 0 ? pageCount() : std::min(pages, pageCount());
+    for (int p = 0; p < count; ++p) {
         if (p > 0 && !device.newPage()) {
             if (error)
                 *error = QStringLiteral("The output device refused a new page");

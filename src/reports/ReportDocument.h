@@ -48,10 +48,10 @@ struct ReportDocument {
 
     // Paints page `page` (from 0) scaled into `target`, in the painter's device coordinates.
     void paint(QPainter& painter, int page, const QRectF& target) const;
-    // Paints every page on a paged device (a printer, a PDF writer), one device page each. The
+    // Paints every page (or the first `pages`) on a paged device (a printer, a PDF writer), one device page each. The
     // device's page layout is set from the document's first. Returns false with a description
     // when the painter cannot begin on the device.
-    bool print(QPagedPaintDevice& device, QString* error) const;
+    bool print(QPagedPaintDevice& device, QString* error, int pages = -1) const;
     // The texts of a page in reading order (tests, diagnostics).
     QStringList pageTexts(int page) const;
 };

@@ -11,6 +11,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace nbx {
@@ -86,9 +87,19 @@ void Form15::paintPreview(QPrinter* printer)
     if (!document_ || document_->pageCount() == 0)
         return;
     QString error;
-    if (!document_->print(*printer, &error))
+    if (!document_->print(*printer, &error, allPages_ ? -1 : kFirstPages))
         prompter().message(langDesk().GetTranslation(QStringLiteral("No se puede imprimir:\r%1")).arg(error),
                            Prompter::Icon::Critical);
+}
+
+void Form15::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (allPages_)
+        return;
+    allPages_ = true;
+    if (document_ && document_->pageCount() > kFirstPages)
+        QTimer::singleShot(100, this, [this] { VSPrinter1->updatePreview(); });
 }
 
 void Form15::SSCommandImprimir_Click()
