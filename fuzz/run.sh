@@ -11,7 +11,7 @@ cmake -S "$src" -B "$build" -G Ninja \
     -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_CXX_FLAGS="-fsanitize=address,fuzzer-no-link -fno-omit-frame-pointer" \
     -DNBX70_BUILD_FUZZ=ON -DNBX70_BUILD_TESTS=OFF -DNBX70_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_link fuzz_live
+cmake --build "$build" --target fuzz_link fuzz_live fuzz_records
 corpus="$build/fuzz-corpus-link"
 mkdir -p "$corpus"
 # Seeds: an identification reply, and the same after noise.
@@ -23,3 +23,8 @@ live="$build/fuzz-corpus-live"
 mkdir -p "$live"
 printf '\002\000\024\011\037\014\174\027\073\072\001\001\000\000\000\002\130\005\003\072' > "$live/seed-realtime"
 "$build/fuzz/fuzz_live" -max_total_time="$seconds" -timeout=10 -max_len=600 "$live"
+# The download's decoders (totals, dates, interval and session records), seeded with a record head.
+records="$build/fuzz-corpus-records"
+mkdir -p "$records"
+printf '\002\000\074\005\017\003\174\012\036' > "$records/seed-interval"
+"$build/fuzz/fuzz_records" -max_total_time="$seconds" -timeout=10 -max_len=600 "$records"

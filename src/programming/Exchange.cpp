@@ -164,6 +164,7 @@ bool ProgrammingExchange::placeReceived(bool stored)
     // The sheet follows the device's firmware, so that a later save and send use its frame.
     if (s.version != version) {
         s.version = version;
+        s.cmiVisible = hasCmi(version); // the CMI box and its picture follow the version at once
         window_.showSheetValues(s);
         window_.setModified(true);
     }

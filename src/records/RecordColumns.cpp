@@ -128,10 +128,14 @@ std::pair<const Def*, int> defs(GridKind kind)
     }
 }
 
-// "dd/mm/yyyy" text as a sortable key.
-QString dateTextKey(const QString& column)
+// A "dd/mm/yyyy" date text and its "hh:mm" time as one number yyyymmddhhmm: chronological, and
+// cheap to sort.
+QString momentKey(const QString& date, const QString& time)
 {
-    return QStringLiteral("(substr(%1,7,4)||substr(%1,4,2)||substr(%1,1,2))").arg(column);
+    return QStringLiteral("(CAST(substr(%1,7,4) AS INTEGER)*100000000+CAST(substr(%1,4,2) AS INTEGER)*1000000"
+                          "+CAST(substr(%1,1,2) AS INTEGER)*10000+CAST(substr(%2,1,2) AS INTEGER)*100"
+                          "+CAST(substr(%2,4,2) AS INTEGER))")
+        .arg(date, time);
 }
 
 } // namespace
@@ -225,26 +229,47 @@ QString cellText(const GridColumn& c, const QVariant& value, const QString& unca
     return value.toString();
 }
 
+QStringList sortKeys(GridKind kind, int col)
+{
+    if (kind == GridKind::DiaBorrado || kind == GridKind::DiaReprogramado)
+        return {QStringLiteral("DFecha"), QStringLiteral("THora")};
+    const int maxDate = kind == GridKind::Intervalos ? 15 : 16;
+    const int minDate = kind == GridKind::Intervalos ? 18 : 19;
+    const QList<GridColumn> cols = gridColumns(kind);
+    if (col < 1 || col >= cols.size() || col <= 4)
+        return {QStringLiteral("DFechaInicio"), QStringLiteral("THoraInicio")};
+    if (col == maxDate || col == maxDate + 1)
+        return {momentKey(QStringLiteral("TFechaMaxLeq1min"), QStringLiteral("THoraMaxLeq1min"))};
+    if (col == minDate || col == minDate + 1)
+        return {momentKey(QStringLiteral("TFechaMinLeq1min"), QStringLiteral("THoraMinLeq1min"))};
+    return {quoteIdentifier(cols[col].field)};
+}
+
+bool sortKeysIndexed(GridKind kind, int col)
+{
+    return sortKeys(kind, col).first() == QLatin1String(kind == GridKind::Intervalos || kind == GridKind::Sesiones
+                                                            ? "DFechaInicio" : "DFecha");
+}
+
 QString orderBy(GridKind kind, int col, bool ascending)
 {
     const QString dir = ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC");
-    auto pair = [&dir](const QString& a, const QString& b) {
-        return QStringLiteral(" ORDER BY %1%3, %2%3").arg(a, b, dir);
-    };
-    if (kind == GridKind::DiaBorrado || kind == GridKind::DiaReprogramado)
-        return pair(QStringLiteral("DFecha"), QStringLiteral("THora"));
-    const int maxDate = kind == GridKind::Intervalos ? 15 : 16;
-    const int minDate = kind == GridKind::Intervalos ? 18 : 19;
-    if (col >= 1 && col <= 4)
-        return pair(QStringLiteral("DFechaInicio"), QStringLiteral("THoraInicio"));
-    if (col == maxDate || col == maxDate + 1)
-        return pair(dateTextKey(QStringLiteral("TFechaMaxLeq1min")), QStringLiteral("THoraMaxLeq1min"));
-    if (col == minDate || col == minDate + 1)
-        return pair(dateTextKey(QStringLiteral("TFechaMinLeq1min")), QStringLiteral("THoraMinLeq1min"));
-    const QList<GridColumn> cols = gridColumns(kind);
-    if (col < 1 || col >= cols.size())
-        return pair(QStringLiteral("DFechaInicio"), QStringLiteral("THoraInicio"));
-    return QStringLiteral(" ORDER BY %1%2").arg(quoteIdentifier(cols[col].field), dir);
+    QStringList parts;
+    for (const QString& k : sortKeys(kind, col))
+        parts << k + dir;
+    return QStringLiteral(" ORDER BY ") + parts.join(QStringLiteral(", "));
+}
+
+QString gridSelectRowids(GridKind kind, int count)
+{
+    QStringList fields{QStringLiteral("rowid")};
+    for (const GridColumn& c : gridColumns(kind))
+        fields << (c.field.isEmpty() ? QStringLiteral("NULL") : quoteIdentifier(c.field));
+    QStringList marks;
+    for (int i = 0; i < count; ++i)
+        marks << QStringLiteral("?");
+    return QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3)")
+        .arg(fields.join(QLatin1Char(',')), quoteIdentifier(gridTable(kind)), marks.join(QLatin1Char(',')));
 }
 
 QString gridSelect(GridKind kind, const QString& orderByClause)

@@ -42,10 +42,16 @@ QString designedCaption(GridKind kind, int col, const QString& current);
 // The text a cell shows; `uncalibrated` is the current GetS(123).
 QString cellText(const GridColumn& c, const QVariant& value, const QString& uncalibrated);
 
-// " ORDER BY ..." of a click on column `col` (both keys in the same direction). The Leq1' date
-// texts ("dd/mm/yyyy") sort chronologically.
+// The sort keys of a click on column `col` (SQL expressions); the Leq1' date texts
+// ("dd/mm/yyyy") give a key that sorts chronologically.
+QStringList sortKeys(GridKind kind, int col);
+// True when the table's own index gives that order (the start moment, the day tables).
+bool sortKeysIndexed(GridKind kind, int col);
+// " ORDER BY ..." of those keys, both in the same direction.
 QString orderBy(GridKind kind, int col, bool ascending);
 // The SELECT of a grid: column 0 a NULL, then each field; one bound serial.
 QString gridSelect(GridKind kind, const QString& orderByClause);
+// The same fields, preceded by the rowid, of `count` rows given by their rowids.
+QString gridSelectRowids(GridKind kind, int count);
 
 } // namespace nbx

@@ -206,6 +206,18 @@ TEST_F(Exchange, ReceiveTakesTheDeviceFirmwareIntoAStoredSheet)
     // A 1.9 sheet never stored the global correction: with the device's 2.0 it is compared.
     EXPECT_EQ(x.lastComparison().rows, QStringList{QStringLiteral("ENOS")});
     EXPECT_EQ(window.sheet.cmi, 1);
+    EXPECT_TRUE(window.sheet.cmiVisible) << "the CMI box shows at once";
+
+    // Back across 2.0: a 1.9 device hides the box.
+    ASSERT_TRUE(window.saveSheet());
+    sim::DeviceConfig cfg = sim.config();
+    cfg.firmware = QStringLiteral("1.9");
+    cfg.programmingBlock.clear();
+    sim.setConfig(cfg);
+    blankSheet();
+    EXPECT_EQ(x.Recibir(), SessionOutcome::Done);
+    EXPECT_EQ(window.sheet.version, "1.9");
+    EXPECT_FALSE(window.sheet.cmiVisible);
 }
 
 // The send's wire sequence byte for byte: CAN, the password frame at the real pacing, the
@@ -220,6 +232,11 @@ TEST_F(Exchange, SendWireSequenceAndRoundTrip)
     window.sheet.intervals.horaIni[5] = QStringLiteral("10:00");
     window.sheet.intervals.fechaFi[5] = QStringLiteral("02/02/27");
     window.sheet.intervals.horaFi[5] = QStringLiteral("11:30");
+    // Each weekday its own hours, so that days in the wrong order cannot pass.
+    for (int d = Domingo; d <= Sabado; ++d) {
+        window.sheet.horarioIni[d] = QStringLiteral("%1:%2").arg(10 + d).arg(d * 5, 2, 10, QLatin1Char('0'));
+        window.sheet.horarioFi[d] = QStringLiteral("%1:3%2").arg(2 + d, 2, 10, QLatin1Char('0')).arg(d);
+    }
     window.state.fichaModificada = true;
     const SheetValues sent = window.sheet;
     sim.clearLog();
@@ -240,6 +257,13 @@ TEST_F(Exchange, SendWireSequenceAndRoundTrip)
     const QByteArray expected = QByteArray(1, char(0x18)) + password + QByteArray::fromHex("020006010306") + frame;
     EXPECT_EQ(sim.bytesReceived().toHex(' '), expected.toHex(' '));
     EXPECT_EQ(sim.storedClockBytes(), QByteArray::fromHex("1F0C7E173B3A"));
+    // The device keeps the week Sunday first, four bytes a day: start hour, minute, end hour, minute.
+    const QByteArray block = sim.storedBlock();
+    for (int d = Domingo; d <= Sabado; ++d) {
+        const QByteArray day = block.mid(4 * d, 4);
+        const char want[4] = {char(10 + d), char(d * 5), char(2 + d), char(30 + d)};
+        EXPECT_EQ(day.toHex(' '), QByteArray(want, 4).toHex(' ')) << d;
+    }
 
     QList<qint64> t;
     for (const sim::LogEntry& e : sim.log())

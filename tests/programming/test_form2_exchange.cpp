@@ -1,6 +1,7 @@
 // The device operations through the real programming window, over the program's own link on a
 // pseudo-terminal against the device simulator.
 #include "link/Link.h"
+#include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
 #include "nbx70-sim/Simulator.h"
 #include "programming/SheetRepository.h"
@@ -128,6 +129,77 @@ TEST_F(Form2Exchange, AStorageErrorStopsTheReceiveAndKeepsTheStoredSheet)
     ASSERT_TRUE(repo.load(123456, stored, nullptr));
     EXPECT_EQ(stored.contacto, "Contacto 123456");
     expectIdle();
+}
+
+// Erase, password change and the factory test through the window's own buttons, over the cable
+// and then over a dialled modem line.
+TEST_F(Form2Exchange, EraseNewPasswordTestAndModemThroughTheWindow)
+{
+    form.SSCommandRecibir->click(); // the device's sheet, so that its serial checks pass
+    ASSERT_EQ(form.MaskNumeroSerie->text(), "123456");
+    prompts.shown.clear();
+
+    form.SSCommandBorrat->click();
+    EXPECT_EQ(sim.recordsCleared(), 1);
+    EXPECT_EQ(prompts.shown.last().text, GetS(61));
+    expectIdle();
+
+    form.CommandCanviClau->click();
+    EXPECT_EQ(sim.config().password, "ab  ");
+    EXPECT_EQ(prompts.shown.last().text, GetS(61));
+    passwords.current = "ab";
+    expectIdle();
+
+    prompts.input("123456");
+    form.SSCommandTest->click();
+    EXPECT_EQ(prompts.shown.last().text, QString::fromUtf8("Test de inicio fábrica pasado"));
+    expectIdle();
+
+    // The modem road: dial, erase, hang up when asked.
+    Link& link = defaultLink();
+    link.state.ConexionModem = 1;
+    link.timing.secondMs = 100; // the modem's echo is read away a "second" after the dial
+    sim.setModemMode(true, sim::ModemAnswer::Connect, 400);
+    form.MaskTelefono->setText("5551234");
+    prompts.shown.clear();
+    prompts.answer(Prompter::Answer::Ok);  // GetS(33): connect the modem
+    prompts.answer(Prompter::Answer::Ok);  // GetS(61)
+    prompts.answer(Prompter::Answer::Yes); // hang up
+    form.SSCommandBorrat->click();
+    link.state.ConexionModem = 0;
+    EXPECT_EQ(sim.recordsCleared(), 2);
+    EXPECT_EQ(sim.lastDialCommand().right(8), ",5551234");
+    EXPECT_TRUE(prompts.sawText(GetS(124)));
+    EXPECT_FALSE(link.state.ModemConectado);
+    expectIdle();
+}
+
+// A wrong password in an English window: the send says it in English; erase and password change
+// keep their fixed Spanish text, as designed.
+TEST_F(Form2Exchange, WrongPasswordInATranslatedWindow)
+{
+    LangDesk& desk = langDesk();
+    desk.setSForeignColumnName("English");
+    ASSERT_TRUE(desk.OpenLanguageDatabase(QStringLiteral(NBX70_SOURCE_RESOURCES "/Language.db"), true,
+                                          LangDesk::AccessLanguageDatabase));
+    form.SSCommandRecibir->click();
+    passwords.current = "9999";
+    const struct {
+        QPushButton* button;
+        QString text;
+    } cases[] = {{form.SSCommandTransmitir, GetS(119)},
+                 {form.SSCommandBorrat, QString::fromUtf8("Contraseña incorrecta")}};
+    EXPECT_NE(GetS(119), QString::fromUtf8("Contraseña incorrecta")) << "translated";
+    for (const auto& c : cases) {
+        prompts.shown.clear();
+        programmingState().fichaModificada = false;
+        c.button->click();
+        ASSERT_FALSE(prompts.shown.isEmpty());
+        EXPECT_EQ(prompts.shown.last().text, c.text);
+        expectIdle();
+    }
+    desk.CloseLanguageDatabase();
+    EXPECT_EQ(sim.recordsCleared(), 0);
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -93,6 +94,11 @@ protected:
         EXPECT_FALSE(DeviceOperationGuard::running());
         EXPECT_FALSE(defaultLink().state.PararRecepcion);
     }
+    // The simulator reads on its own thread: the last byte may need a moment to arrive.
+    bool endsWithCan()
+    {
+        return QTest::qWaitFor([&] { return sim.bytesReceived().endsWith(char(0x18)); }, 2000);
+    }
     QByteArray rangeRequest(uint8_t command) const
     {
         return requestFrame(command, RangoFechas::fromMoments(kFrom, kClock));
@@ -121,6 +127,8 @@ TEST_F(Form5Download, FullDownloadThenAgainUpdatesInsteadOfDoubling)
     // ACK per record (none for the end frame), the session request, two ACKs and CAN at FROM.
     const QByteArray expected = hex("18") + hex("020006010306") + hex("020006020305") + hex("020006030304")
         + rangeRequest(0x05) + QByteArray(20, char(0x06)) + rangeRequest(0x06) + QByteArray(2, char(0x06)) + hex("18");
+    // The simulator reads on its own thread: give it the last bytes.
+    (void)QTest::qWaitFor([&] { return sim.bytesReceived().size() >= expected.size(); }, 2000);
     EXPECT_EQ(sim.bytesReceived().toHex(' '), expected.toHex(' '));
 
     EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE LNumeroSerie=123456"), 20);
@@ -167,9 +175,32 @@ TEST_F(Form5Download, StopInTheMiddleKeepsWhatWasStored)
     const int stored = count("SELECT COUNT(*) FROM Intervalos");
     EXPECT_GT(stored, 3);
     EXPECT_LT(stored, 400);
-    EXPECT_EQ(uint8_t(sim.bytesReceived().back()), 0x18); // CAN ends the stream
+    EXPECT_TRUE(endsWithCan()); // CAN ends the stream
     EXPECT_FALSE(sim.bytesReceived().contains(rangeRequest(0x06)));
     expectIdle();
+}
+
+TEST_F(Form5Download, TheCloseBoxStopsTheDownloadAndClosesAfterItsEnd)
+{
+    sim.withRecords([](sim::RecordDevice& r) {
+        r.config.intervalCount = 400;
+        r.config.tMinutes = 2;
+        r.config.recordDelayMs = 5;
+    });
+    QTimer poll;
+    poll.callOnTimeout([&] {
+        if (form.Frame17->text().toInt() >= 6 && form.isVisible())
+            form.close();
+    });
+    form.show();
+    poll.start(5);
+    form.SSCommandRecibir->click();
+    poll.stop();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(prompts.sawText(GetS(61)));
+    EXPECT_GT(count("SELECT COUNT(*) FROM Intervalos"), 3);
+    EXPECT_FALSE(defaultLink().port.isOpen());
+    EXPECT_FALSE(DeviceOperationGuard::running());
 }
 
 TEST_F(Form5Download, EveryFailureShowsOneMessageAndGivesTheWindowBack)
@@ -196,10 +227,15 @@ TEST_F(Form5Download, EveryFailureShowsOneMessageAndGivesTheWindowBack)
         {"wrong model", [](sim::Simulator& s) { s.injectFault(sim::Fault::WrongModel, 0x01); }, GetS(30), 0, false},
         {"serial not digits", [](sim::Simulator& s) { s.injectFault(sim::Fault::SerialNotDigits, 0x01); }, GetS(62), 0, false},
         {"database read-only", [](sim::Simulator&) { QSqlQuery(mainDb()).exec("PRAGMA query_only=1"); }, QString(), 0, false},
+        {"table unwritable after 3 records", [](sim::Simulator&) {
+             QSqlQuery(mainDb()).exec("CREATE TEMP TRIGGER full BEFORE INSERT ON Intervalos "
+                                      "WHEN (SELECT COUNT(*) FROM Intervalos) >= 3 BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+         }, "disk full", 3, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QSqlQuery(mainDb()).exec("PRAGMA query_only=0");
+        QSqlQuery(mainDb()).exec("DROP TRIGGER IF EXISTS temp.full");
         QSqlQuery(mainDb()).exec("DELETE FROM Intervalos");
         sim.clearFaults();
         sim.withRecords([](sim::RecordDevice& r) { r.clearFaults(); });
@@ -209,11 +245,14 @@ TEST_F(Form5Download, EveryFailureShowsOneMessageAndGivesTheWindowBack)
         form.SSCommandRecibir->click();
         ASSERT_EQ(criticals(), 1);
         if (!c.message.isEmpty()) {
-            EXPECT_TRUE(prompts.sawText(c.message));
+            EXPECT_TRUE(prompts.shown.last().text.contains(c.message)) << prompts.shown.last().text.toStdString();
         }
         EXPECT_FALSE(prompts.sawText(GetS(61)));
         EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos"), c.intervalsKept);
         EXPECT_EQ(sim.bytesReceived().contains(rangeRequest(0x06)), c.sessionsRequested);
+        if (c.intervalsKept > 0) { // a failed record stream is ended with CAN
+            EXPECT_TRUE(endsWithCan()) << sim.bytesReceived().right(8).toHex(' ').toStdString();
+        }
         expectIdle();
     }
     QSqlQuery(mainDb()).exec("PRAGMA query_only=0");

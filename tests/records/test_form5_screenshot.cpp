@@ -6,6 +6,7 @@
 #include "nbx70-sim/Simulator.h"
 #include "records/ui/Form5.h"
 #include "records/ui/Form8.h"
+#include "records/ui/NamedCalendar.h"
 #include "support/LinkTestSupport.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
@@ -32,6 +33,9 @@ void shoot(const QString& dir, const QString& suffix)
     d.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
     ASSERT_TRUE(d.grab().save(QDir(dir).filePath(QStringLiteral("form8_%1.png").arg(suffix))));
+    d.CalendarioIni->click();
+    QTest::qWait(20);
+    ASSERT_TRUE(d.calendarIni->grab().save(QDir(dir).filePath(QStringLiteral("form8_calendar_%1.png").arg(suffix))));
 }
 
 TEST(Form5Screenshot, SpanishAndEnglishWithDownloadedData)

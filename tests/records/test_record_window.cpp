@@ -1,6 +1,7 @@
 // The record window without a device: choosing and loading devices, navigation, search, the
 // grids' captions, value items and sorting, and the buttons that open other windows.
 #include "link/Link.h"
+#include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
 #include "records/RecordColumns.h"
 #include "records/RecordsState.h"
@@ -248,12 +249,35 @@ TEST_F(RecordWindow, OpenersNeedIntervalsAndTheProgrammingButtonHandsOver)
     EXPECT_EQ(opened.last(), "programming 200");
 }
 
+TEST_F(RecordWindow, TranslatesItsGridsAndTheSinCalibrarItem)
+{
+    device(100, "Bar");
+    exec("INSERT INTO Intervalos (LNumeroSerie, DFechaInicio, THoraInicio, ByDNA) VALUES (100, '2024-03-01', '10:00', 255)");
+    QString name = QStringLiteral("Language.db");
+    ASSERT_TRUE(SetupLanguage(name, QStringLiteral("English"), langDesk(), {QStringLiteral(NBX70_SOURCE_RESOURCES)}));
+    {
+        Form5 f;
+        f.Form_Load();
+        RecordGrid* g = f.TDBGridIntervalos;
+        EXPECT_EQ(g->splitCaption(1), "EVENTS");
+        EXPECT_EQ(g->model()->captions[1], "Date");
+        EXPECT_EQ(g->model()->captions[22], "Exceedances");
+        EXPECT_EQ(g->model()->captions[33], "D.N.A.\rmin");
+        EXPECT_EQ(g->model()->captions[5], GetS(41));
+        EXPECT_EQ(f.TDBGridBorrat->caption(), "ERASURES");
+        EXPECT_EQ(g->model()->index(0, 33).data().toString(), GetS(123));
+        EXPECT_NE(GetS(123), QString::fromUtf8("Sin calibrar"));
+    }
+    QString none;
+    SetupLanguage(none, QString(), langDesk());
+}
+
 TEST_F(RecordWindow, ColumnSortKeys)
 {
     EXPECT_EQ(orderBy(GridKind::Intervalos, 4, true), " ORDER BY DFechaInicio ASC, THoraInicio ASC");
-    EXPECT_EQ(orderBy(GridKind::Sesiones, 17, false),
-              " ORDER BY (substr(TFechaMaxLeq1min,7,4)||substr(TFechaMaxLeq1min,4,2)||substr(TFechaMaxLeq1min,1,2)) DESC, "
-              "THoraMaxLeq1min DESC");
+    EXPECT_EQ(sortKeys(GridKind::Sesiones, 17).size(), 1); // the Leq1'max date and time as one number
+    EXPECT_FALSE(sortKeysIndexed(GridKind::Sesiones, 17));
+    EXPECT_TRUE(sortKeysIndexed(GridKind::Sesiones, 3));
     EXPECT_EQ(orderBy(GridKind::DiaBorrado, 1, true), " ORDER BY DFecha ASC, THora ASC");
     EXPECT_EQ(orderBy(GridKind::Intervalos, 26, true), " ORDER BY \"SL50\" ASC");
     EXPECT_TRUE(fechaBoxValid("31/12/24"));

@@ -12,10 +12,15 @@
 #include "shell/Settings.h"
 #include "shell/Startup.h"
 #include "shell/ui/Form1.h"
+#include "programming/ui/Form2.h"
+#include "programming/SheetValues.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QLineEdit>
+#include <QPointer>
 #include <QFile>
 #include <QPushButton>
 #include <QLabel>
@@ -320,16 +325,21 @@ TEST(Form1, NoButtonReactsWhileABackupIsMerged)
     Form1 form;
     FakeImport import;
     QStringList enabledDuringMerge;
+    bool closedDuringMerge = true;
     import.during = [&] {
         for (QPushButton* b : form.findChildren<QPushButton*>())
             if (b->isEnabled())
                 enabledDuringMerge << b->objectName();
+        closedDuringMerge = form.close(); // the close box
     };
     setImportService(&import);
     form.start(QString(), true);
     setImportService(nullptr);
     EXPECT_EQ(import.merged.size(), 1);
     EXPECT_TRUE(enabledDuringMerge.isEmpty()) << enabledDuringMerge.join(' ').toStdString();
+    EXPECT_FALSE(closedDuringMerge);
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_TRUE(form.isVisible());
     EXPECT_TRUE(form.SSCommandProgramacion->isEnabled());
     EXPECT_TRUE(form.SSCommandIncidencias->isEnabled()); // the record window, like the sheet, needs the database
     form.SSCommandExit->click();
@@ -473,4 +483,34 @@ TEST(Startup, TheSettingsRowFollowsTheSettings)
     link.state = LinkState{};
     Database::close();
     EXPECT_TRUE(prompts.shown.isEmpty());
+}
+
+// The string export ends the program, but not over a sheet that refuses to close: here its save
+// prompt is answered OK and the save fails, so the sheet and its unsaved edits stay.
+TEST(Form1, TheExportRespectsTheSheetsRefusalToClose)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    writeLanguageDb();
+    test::ScriptedPrompter prompts;
+    Form1 form;
+    form.start(QString(), true);
+    form.SSCommandProgramacion->click();
+    Form2* sheet = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<Form2*>(w))
+            sheet = f;
+    ASSERT_TRUE(sheet);
+    QPointer<Form2> alive(sheet);
+    sheet->MaskNumeroSerie->setText("123456");
+    sheet->MaskDiaLocal->setText(""); // a save cannot store this
+    programmingState().fichaModificada = true;
+    prompts.answer(Prompter::Answer::Ok); // save the changes
+    form.CommandExportar->click();
+    EXPECT_TRUE(alive);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(prompts.sawText(GetS(23)));
+    programmingState().fichaModificada = false;
+    form.SSCommandExit->click();
+    Database::close();
 }

@@ -292,6 +292,25 @@ void TranslateObject(QObject* object, LangDesk& engine)
     }
 }
 
+namespace {
+const char* const kAccessibleParts = "nbxAccessibleParts";
+
+QList<QWidget*> withAccessibleParts(QWidget* window)
+{
+    QList<QWidget*> out;
+    for (QWidget* w : window->findChildren<QWidget*>())
+        if (w->property(kAccessibleParts).isValid())
+            out << w;
+    return out;
+}
+} // namespace
+
+void setAccessibleParts(QWidget* widget, const QStringList& nativeParts)
+{
+    widget->setProperty(kAccessibleParts, nativeParts);
+    widget->setAccessibleName(nativeParts.join(QLatin1Char(' ')));
+}
+
 void TranslateForm(QWidget* window)
 {
     TranslateForm(window, langDesk());
@@ -311,6 +330,12 @@ void TranslateForm(QWidget* window, LangDesk& engine)
         } else {
             TranslateObject(o, engine);
         }
+    }
+    for (QWidget* w : withAccessibleParts(window)) {
+        QStringList texts;
+        for (const QString& part : w->property(kAccessibleParts).toStringList())
+            texts << engine.GetTranslation(part);
+        w->setAccessibleName(texts.join(QLatin1Char(' ')));
     }
 }
 
@@ -342,6 +367,9 @@ void ExportFormStrings(QWidget* window, LangDesk& engine)
             ExportObjectStrings(o, engine);
         }
     }
+    for (QWidget* w : withAccessibleParts(window))
+        for (const QString& part : w->property(kAccessibleParts).toStringList())
+            engine.ExportOneString(part);
 }
 
 } // namespace nbx

@@ -48,6 +48,11 @@ inline bool setDesignedText(QObject* object, const QString& name, const QString&
     return SetPropertyValue(object, name, key, key);
 }
 
+// An accessible name made of designed Spanish parts joined by blanks. TranslateForm rebuilds it
+// from the parts' translations (so a screen reader speaks the window's language) and the export
+// exports the parts.
+void setAccessibleParts(QWidget* widget, const QStringList& nativeParts);
+
 // The designed controls of a window, in visiting order (the window itself not included).
 QList<QObject*> designedControls(QWidget* window);
 

@@ -16,6 +16,7 @@
 #include "programming/ui/Form10.h"
 #include "programming/ui/IntervalGrid.h"
 
+#include <algorithm>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCalendarWidget>
@@ -291,7 +292,7 @@ void Form2::buildHeader()
     TDBGrid1 = new IntervalGridView(this);
     TDBGrid1->setObjectName(QStringLiteral("TDBGrid1"));
     TDBGrid1->setModel(model_);
-    TDBGrid1->setAccessibleName(QStringLiteral("INTERVALOS INHABILES"));
+    setAccessibleParts(TDBGrid1, {QStringLiteral("INTERVALOS INHABILES")});
 }
 
 void Form2::buildTabs()
@@ -345,8 +346,8 @@ void Form2::buildTabs()
             }
             QLabel* l = makeLabel(QStringLiteral("LabelHorario%1").arg(day), GetNativeString(w.labelId, QString()),
                                   horarios, ini);
-            ini->setAccessibleName(l->text() + QStringLiteral(" Inicio"));
-            fi->setAccessibleName(l->text() + QStringLiteral(" Fin"));
+            setAccessibleParts(ini, {l->text(), QStringLiteral("Inicio")});
+            setAccessibleParts(fi, {l->text(), QStringLiteral("Fin")});
             // Two columns of days keep the page short.
             const int row = 1 + (i < 4 ? i : i - 4);
             const int col = i < 4 ? 0 : 4;
@@ -394,8 +395,8 @@ void Form2::buildTabs()
         for (int c = 0; c < 4; ++c) {
             g->addWidget(diaRow[c], 1, c + 1);
             g->addWidget(nocheRow[c], 2, c + 1);
-            diaRow[c]->setAccessibleName(QStringLiteral("Día ") + heads[c]);
-            nocheRow[c]->setAccessibleName(QStringLiteral("Noche ") + heads[c]);
+            setAccessibleParts(diaRow[c], {QStringLiteral("Día"), heads[c]});
+            setAccessibleParts(nocheRow[c], {QStringLiteral("Noche"), heads[c]});
         }
         g->addWidget(makeLabel(QStringLiteral("LabelDbaNormativa"), QStringLiteral("dBA"), normativa), 1, 5);
         g->setColumnStretch(6, 1);
@@ -409,7 +410,7 @@ void Form2::buildTabs()
     OptionLocalLeq125 = makeOption(QStringLiteral("OptionLocalLeq125"), QStringLiteral("Leq 125 ms"), emision);
     OptionLocalLeq1s = makeOption(QStringLiteral("OptionLocalLeq1s"), QStringLiteral("Leq (s):"), emision);
     MaskTempsActLoc = makeEdit(QStringLiteral("MaskTempsActLoc"), emision, QStringLiteral("\\d{0,2}"), 50);
-    MaskTempsActLoc->setAccessibleName(QStringLiteral("Actuación (emisión): Leq (s)"));
+    setAccessibleParts(MaskTempsActLoc, {QStringLiteral("Actuación (emisión):"), QStringLiteral("Leq (s):")});
     {
         auto* g = new QGridLayout(emision);
         g->addWidget(OptionLocalLeq125, 0, 0);
@@ -424,7 +425,7 @@ void Form2::buildTabs()
     OptionVeiLeq125 = makeOption(QStringLiteral("OptionVeiLeq125"), QStringLiteral("Leq 125 ms"), recepcion);
     OptionVeiLeq1s = makeOption(QStringLiteral("OptionVeiLeq1s"), QStringLiteral("Leq (s):"), recepcion);
     MaskTempsActVei = makeEdit(QStringLiteral("MaskTempsActVei"), recepcion, QStringLiteral("\\d{0,2}"), 50);
-    MaskTempsActVei->setAccessibleName(QStringLiteral("Actuación (recepción): Leq (s)"));
+    setAccessibleParts(MaskTempsActVei, {QStringLiteral("Actuación (recepción):"), QStringLiteral("Leq (s):")});
     {
         auto* g = new QGridLayout(recepcion);
         g->addWidget(OptionVeiNo, 0, 0);
@@ -564,7 +565,7 @@ void Form2::buildButtons()
     Animation1->setObjectName(QStringLiteral("Animation1"));
     Animation1->setRange(0, 0);
     Animation1->setTextVisible(false);
-    Animation1->setAccessibleName(QStringLiteral("Transmitiendo"));
+    setAccessibleParts(Animation1, {QStringLiteral("Transmitiendo")});
     auto* l = new QHBoxLayout(SSPanel2);
     l->addWidget(Animation1);
     SSPanel2->setVisible(false);
@@ -1102,7 +1103,22 @@ bool Form2::typedIntoSheetDate(QChar key)
         MaskFecha->setDate(clock_().date());
         MaskFecha->setSelectedSection(QDateTimeEdit::DaySection);
     }
-    return true;
+    // The two year digits are read with the program's rule (below 50 is 20yy, otherwise 19yy);
+    // the box itself would keep the century of the date shown ("99" over 2006 gave 2009).
+    if (!key.isDigit() || MaskFecha->currentSection() != QDateTimeEdit::YearSection) {
+        yearDigits_.clear();
+        return true;
+    }
+    if (yearDigits_.size() >= 2)
+        yearDigits_.clear();
+    yearDigits_ += key;
+    const int yy = yearDigits_.toInt();
+    const int year = yy < 50 ? 2000 + yy : 1900 + yy;
+    const QDate shown = MaskFecha->date();
+    const int day = std::min(shown.day(), QDate(year, shown.month(), 1).daysInMonth());
+    MaskFecha->setDate(QDate(year, shown.month(), day));
+    MaskFecha->setSelectedSection(QDateTimeEdit::YearSection);
+    return false;
 }
 
 void Form2::onFocusChanged(QWidget* old, QWidget* now)
@@ -1111,6 +1127,8 @@ void Form2::onFocusChanged(QWidget* old, QWidget* now)
     // being left.
     if (!now || now->window() != this)
         return;
+    if (old != now)
+        yearDigits_.clear();
     if (old && old->window() == this) {
         if (TDBGrid1->owns(old) && !TDBGrid1->owns(now))
             leaveGrid();

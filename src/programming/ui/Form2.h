@@ -195,6 +195,7 @@ private:
     bool refocusing_ = false;           // a rule is putting the focus back
     bool ruleRunning_ = false;
     bool closing_ = false;
+    QString yearDigits_;                // year digits typed so far into the sheet date
     bool showing_ = false;              // controls are being filled from sheet values
     QList<QPair<QPointer<QPushButton>, bool>> busySaved_;
     std::unique_ptr<Form2ExchangeWindow> exchangeWindow_;

@@ -352,7 +352,11 @@ void Form5::headClick(RecordGrid* grid, int column)
     const bool ascending = grid->nextAscending;
     grid->nextAscending = !ascending;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    loadGrid(grid, orderBy(grid->kind(), column, ascending));
+    QString error;
+    if (sortKeysIndexed(grid->kind(), column))
+        loadGrid(grid, orderBy(grid->kind(), column, ascending));
+    else if (!grid->setSortedSource(mainDb(), serial_, sortKeys(grid->kind(), column), ascending, &error))
+        prompter().message(error, Prompter::Icon::Critical);
     QApplication::restoreOverrideCursor();
 }
 

@@ -7,8 +7,11 @@
 
 class QDateTimeEdit;
 class QPushButton;
+class QToolButton;
 
 namespace nbx {
+
+class NamedCalendar;
 
 class Form8 : public QDialog {
     Q_OBJECT
@@ -24,6 +27,11 @@ public:
     QDateTimeEdit* MaskFechaFi;
     QPushButton* CommandVolver;
     QPushButton* SSCommandCancelar;
+    // The calendars of the two fields, named in the program's language, and their buttons.
+    QToolButton* CalendarioIni;
+    QToolButton* CalendarioFi;
+    NamedCalendar* calendarIni;
+    NamedCalendar* calendarFi;
 
 public slots:
     // Refuses TO not after FROM with GetS(24); otherwise writes the range and closes.

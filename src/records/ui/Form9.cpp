@@ -294,7 +294,7 @@ void Form9::designEventChart()
     m.xAxis().max = kGraphPoints + 0.5;
     m.xAxis().step = 0;
     m.yAxis().min = 0;
-    m.yAxis().max = 6;
+    m.yAxis().max = 8;  // room for all eight flags stacked
     m.yAxis().step = 1;
     m.yAxis().grid = true;
     m.yAxis().visible = false;

@@ -1,5 +1,6 @@
 #include "records/ui/RecordGrid.h"
 
+#include "common/Database.h"
 #include "common/Prompter.h"
 
 #include <QHBoxLayout>
@@ -7,7 +8,10 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
+#include <vector>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -60,10 +64,10 @@ QVariant RecordTableModel::data(const QModelIndex& index, int role) const
     const GridColumn& c = columns_[index.column()];
     switch (role) {
     case Qt::DisplayRole:
-        return cellText(c, QSqlQueryModel::data(index), uncalibratedText);
+        return cellText(c, stored(index.row(), index.column()), uncalibratedText);
     case Qt::DecorationRole:
         if (c.items == ValueItems::YesNo) {
-            const QVariant v = QSqlQueryModel::data(index);
+            const QVariant v = stored(index.row(), index.column());
             if (!v.isNull())
                 return yesNoPicture(v.toInt() != 0);
         }
@@ -88,6 +92,166 @@ QVariant RecordTableModel::headerData(int section, Qt::Orientation o, int role) 
     if (role == Qt::BackgroundRole && columns_[section].heading)
         return QColor::fromRgba(columns_[section].heading);
     return QVariant();
+}
+
+int RecordTableModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return sorted_ ? int(order_.size()) : QSqlQueryModel::rowCount(parent);
+}
+
+int RecordTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(columns_.size());
+}
+
+bool RecordTableModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !sorted_ && QSqlQueryModel::canFetchMore(parent);
+}
+
+QVariant RecordTableModel::stored(int row, int col) const
+{
+    if (!sorted_)
+        return QSqlQueryModel::data(QSqlQueryModel::index(row, col));
+    constexpr int kPage = 128;
+    if (row < 0 || row >= order_.size() || col < 0 || col >= columns_.size())
+        return QVariant();
+    const int page = row / kPage;
+    auto it = pages_.constFind(page);
+    if (it == pages_.constEnd()) {
+        const QList<qint64> ids = order_.mid(qsizetype(page) * kPage, kPage);
+        QSqlQuery q(db_);
+        q.setForwardOnly(true);
+        q.prepare(gridSelectRowids(kind_, int(ids.size())));
+        for (qint64 id : ids)
+            q.addBindValue(id);
+        QHash<qint64, QVariantList> byId;
+        if (q.exec()) {
+            while (q.next()) {
+                QVariantList values;
+                for (int c = 0; c < columns_.size(); ++c)
+                    values << q.value(c + 1);
+                byId.insert(q.value(0).toLongLong(), values);
+            }
+        }
+        QList<QVariantList> rows;
+        for (qint64 id : ids)
+            rows << byId.value(id);
+        if (pages_.size() > 64)
+            pages_.clear();
+        it = pages_.insert(page, rows);
+    }
+    return it->value(row % kPage).value(col);
+}
+
+void RecordTableModel::useQuery(QSqlQuery&& query)
+{
+    if (sorted_) {
+        beginResetModel();
+        sorted_ = false;
+        order_.clear();
+        pages_.clear();
+        endResetModel();
+    }
+    setQuery(std::move(query));
+}
+
+namespace {
+
+// A sort key as SQLite orders values: NULL, then numbers, then texts.
+struct Key {
+    int type = 0;
+    double number = 0;
+    QString text;
+};
+
+Key keyOf(const QVariant& v)
+{
+    Key k;
+    if (v.isNull())
+        return k;
+    const int t = v.typeId();
+    if (t == QMetaType::LongLong || t == QMetaType::Int || t == QMetaType::Double) {
+        k.type = 1;
+        k.number = v.toDouble();
+    } else {
+        k.type = 2;
+        k.text = v.toString();
+    }
+    return k;
+}
+
+int compare(const Key& a, const Key& b)
+{
+    if (a.type != b.type)
+        return a.type < b.type ? -1 : 1;
+    if (a.type == 1)
+        return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
+    return a.text.compare(b.text);
+}
+
+} // namespace
+
+bool RecordTableModel::useSorted(QSqlDatabase db, GridKind kind, qint32 serial, const QStringList& keys,
+                                 bool ascending, QString* error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // When the device holds a good share of the table, reading the table in its own order beats
+    // visiting the device's rows through the index (one random lookup per row).
+    const QString table = quoteIdentifier(gridTable(kind));
+    bool scan = false;
+    {
+        QSqlQuery share(db);
+        share.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM %1 WHERE LNumeroSerie=?), (SELECT MAX(rowid) FROM %1)")
+                          .arg(table));
+        share.addBindValue(serial);
+        if (share.exec() && share.next())
+            scan = share.value(0).toLongLong() * 4 >= share.value(1).toLongLong();
+    }
+    q.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 %3 WHERE LNumeroSerie=?")
+                  .arg(keys.join(QLatin1Char(',')), table, scan ? QStringLiteral("NOT INDEXED") : QString()));
+    q.addBindValue(serial);
+    if (!q.exec()) {
+        if (error)
+            *error = q.lastError().text();
+        return false;
+    }
+    struct Entry {
+        Key k[2];
+        qint64 rowid;
+    };
+    std::vector<Entry> entries;
+    const int n = std::min<int>(int(keys.size()), 2);
+    while (q.next()) {
+        Entry e;
+        e.rowid = q.value(0).toLongLong();
+        for (int i = 0; i < n; ++i)
+            e.k[i] = keyOf(q.value(i + 1));
+        entries.push_back(std::move(e));
+    }
+    std::stable_sort(entries.begin(), entries.end(), [n, ascending](const Entry& a, const Entry& b) {
+        for (int i = 0; i < n; ++i) {
+            const int c = compare(a.k[i], b.k[i]);
+            if (c != 0)
+                return ascending ? c < 0 : c > 0;
+        }
+        return false;
+    });
+    clear();
+    beginResetModel();
+    sorted_ = true;
+    db_ = db;
+    kind_ = kind;
+    order_.clear();
+    order_.reserve(qsizetype(entries.size()));
+    for (const Entry& e : entries)
+        order_.append(e.rowid);
+    pages_.clear();
+    endResetModel();
+    return true;
 }
 
 Qt::ItemFlags RecordTableModel::flags(const QModelIndex& index) const
@@ -227,15 +391,26 @@ void RecordGrid::applyLayout()
 void RecordGrid::setSource(QSqlQuery&& query)
 {
     const int left = view1_ ? view1_->horizontalScrollBar()->value() : 0;
-    model_->setQuery(std::move(query));
+    model_->useQuery(std::move(query));
     applyLayout();
     if (view1_)
         view1_->horizontalScrollBar()->setValue(left);
 }
 
+bool RecordGrid::setSortedSource(QSqlDatabase db, qint32 serial, const QStringList& keys, bool ascending, QString* error)
+{
+    const int left = view1_ ? view1_->horizontalScrollBar()->value() : 0;
+    if (!model_->useSorted(std::move(db), kind_, serial, keys, ascending, error))
+        return false;
+    applyLayout();
+    if (view1_)
+        view1_->horizontalScrollBar()->setValue(left);
+    return true;
+}
+
 void RecordGrid::clearSource()
 {
-    model_->clear();
+    model_->useQuery(QSqlQuery());
     applyLayout();
 }
 

@@ -6,7 +6,9 @@
 #include "localisation/ui/TranslateForm.h"
 #include "records/RecordColumns.h"
 
+#include <QHash>
 #include <QHeaderView>
+#include <QSqlDatabase>
 #include <QSqlQueryModel>
 #include <QWidget>
 
@@ -21,17 +23,32 @@ class RecordTableModel : public QSqlQueryModel {
 public:
     RecordTableModel(QList<GridColumn> columns, QObject* parent = nullptr);
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    bool canFetchMore(const QModelIndex& parent = QModelIndex()) const override;
     QVariant headerData(int section, Qt::Orientation o, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     QList<GridColumn>& columns() { return columns_; }
     QStringList captions;     // one per column, CR line breaks
     QString uncalibratedText; // the 255 item of the minute counters
-    // The raw stored value of a cell (sorting tests, the range dialog's question).
-    QVariant stored(int row, int col) const { return QSqlQueryModel::data(index(row, col)); }
+    // The raw stored value of a cell.
+    QVariant stored(int row, int col) const;
+
+    // The rows of an executed query, fetched lazily in its order.
+    void useQuery(QSqlQuery&& query);
+    // The rows of device `serial` ordered by `keys`, sorted here (no index serves such an order,
+    // and sorting the keys alone is much faster than sorting whole rows), read a page at a time.
+    bool useSorted(QSqlDatabase db, GridKind kind, qint32 serial, const QStringList& keys, bool ascending,
+                   QString* error);
 
 private:
     QList<GridColumn> columns_;
+    bool sorted_ = false;
+    QSqlDatabase db_;
+    GridKind kind_ = GridKind::Intervalos;
+    QList<qint64> order_;                          // rowids in display order
+    mutable QHash<int, QList<QVariantList>> pages_; // page -> rows
 };
 
 // Paints the heading colours (styles ignore header background roles) and two-line captions.
@@ -63,6 +80,8 @@ public:
 
     // Binds the grid to an executed query; keeps the scrolling split's horizontal position.
     void setSource(QSqlQuery&& query);
+    // Binds the grid to the device's rows in an order no index serves (see useSorted).
+    bool setSortedSource(QSqlDatabase db, qint32 serial, const QStringList& keys, bool ascending, QString* error);
     void clearSource();
     bool hasRows() const { return model_->rowCount() > 0; }
 

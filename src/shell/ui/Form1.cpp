@@ -330,9 +330,11 @@ void Form1::SSCommandIdioma_Click()
 
 void Form1::CommandExportar_Click()
 {
-    // A developer's tool: the export ends the program.
+    // A developer's tool: the export ends the program, unless a window refuses to close (the
+    // sheet's save prompt answered so).
     ExportAllStrings(langDesk());
-    closeOtherWindows();
+    if (!closeOtherWindows())
+        return;
     exiting_ = true;
     close();
     endProgram();
@@ -357,6 +359,12 @@ void Form1::SSCommandExit_Click()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    // The import panel shows while the start-up merge writes the database: it must finish.
+    if (!exiting_ && !SSPanel1->isHidden()) {
+        prompter().beep();
+        event->ignore();
+        return;
+    }
     if (!exiting_ && DeviceOperationGuard::running()) {
         // The port and the frame buffer are in use: closing now would cut the operation short.
         prompter().beep();

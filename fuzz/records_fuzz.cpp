@@ -1,0 +1,28 @@
+// Feeds arbitrary frames to the download's decoders: totals, dates, interval and session records.
+#include "link/Frame.h"
+#include "records/RecordFrames.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    nbx::FrameBuffer f;
+    const int n = int(size < size_t(nbx::FrameBuffer::kSize) ? size : size_t(nbx::FrameBuffer::kSize));
+    for (int i = 0; i < n; ++i)
+        f[i] = data[i];
+    f.setLength(n);
+    static const QDateTime from(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
+    (void)nbx::decodeTotals(f);
+    if (auto days = nbx::decodeDates(f))
+        for (const nbx::DayEntry& e : days->borrados + days->reprogramados)
+            if (!e.fecha.isValid() || e.hora.size() != 5)
+                __builtin_trap();
+    const auto i = nbx::decodeInterval(f, from, 1);
+    if (i.verdict == nbx::Verdict::Store && (i.record.SLeqLocal != 0 && (i.record.SLeqLocal < 59 || i.record.SLeqLocal > 121)))
+        __builtin_trap();
+    const auto s = nbx::decodeSession(f, from, 1);
+    if (s.verdict == nbx::Verdict::Store && (s.record.start < from || s.record.values().size() != 31))
+        __builtin_trap();
+    return 0;
+}

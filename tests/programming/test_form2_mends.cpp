@@ -1,0 +1,155 @@
+// The programming sheet window: the night boxes' completion, Siguiente on a blank sheet, and
+// accessible names in the window's language.
+#include "programming/ui/Form2.h"
+
+#include "link/Link.h"
+#include "localisation/LangDesk.h"
+#include "localisation/ui/TranslateForm.h"
+#include "programming/SheetRepository.h"
+#include "programming/ui/IntervalGrid.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempDatabase.h"
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace nbx::test {
+namespace {
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+class Form2Mends : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        programmingState() = ProgrammingState{};
+        linkState().NumeroSerieEqp = 0;
+    }
+    void TearDown() override { programmingState().fichaModificada = false; }
+    Form2& open()
+    {
+        form_ = std::make_unique<Form2>();
+        form_->show();
+        form_->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        form_->load();
+        settle();
+        return *form_;
+    }
+
+    TempDatabase db_;
+    ScriptedPrompter prompts_;
+    std::unique_ptr<Form2> form_;
+};
+
+// A one-digit hour is completed when the box is left, so the sheet stores what a send accepts.
+TEST_F(Form2Mends, NightBoxesAreCompletedToHhMm)
+{
+    Form2& f = open();
+    f.SSTab2->setCurrentIndex(2);
+    settle();
+    const struct {
+        QLineEdit* box;
+        const char* typed;
+        const char* kept;
+    } cases[] = {{f.MaskEmpiezaNoche, "9:00", "09:00"}, {f.MaskTerminaNoche, "7:5", "07:05"}};
+    for (const auto& c : cases) {
+        c.box->setFocus();
+        c.box->selectAll();
+        QTest::keyClicks(c.box, c.typed);
+        QTest::keyClick(c.box, Qt::Key_Tab);
+        settle();
+        EXPECT_EQ(c.box->text(), QString::fromLatin1(c.kept));
+    }
+    EXPECT_EQ(f.MaskTerminaDia->text(), "09:00");
+    EXPECT_EQ(f.MaskEmpiezaDia->text(), "07:05");
+    EXPECT_TRUE(prompts_.shown.isEmpty());
+}
+
+// A two-digit year typed into the sheet date follows the program's rule whatever date was shown:
+// below 50 is 20yy, otherwise 19yy.
+TEST_F(Form2Mends, SheetDateYearFollowsTheTwoDigitRule)
+{
+    Form2& f = open();
+    const struct {
+        const char* shown; // the date on the sheet before the typing
+        const char* typed; // typed whole from the day part
+        int year;
+    } cases[] = {{"15/03/06", "24/12/99", 1999}, {"15/03/06", "01/01/50", 1950}, {"15/03/75", "31/12/49", 2049},
+                 {"15/03/75", "29/02/00", 2000}, {"15/03/06", "5/6/7", 2007}};
+    for (const auto& c : cases) {
+        SheetValues v = f.sheet();
+        v.fecha = QString::fromLatin1(c.shown);
+        f.showSheet(v);
+        f.MaskFecha->setFocus();
+        f.MaskFecha->setSelectedSection(QDateTimeEdit::DaySection);
+        QTest::keyClicks(f.MaskFecha, c.typed);
+        QTest::keyClick(f.MaskFecha, Qt::Key_Tab);
+        settle();
+        EXPECT_EQ(f.MaskFecha->date().year(), c.year) << c.typed;
+    }
+    EXPECT_EQ(f.sheet().fecha, "05/06/07");
+    EXPECT_TRUE(prompts_.shown.isEmpty());
+}
+
+// A device without a sheet gives a blank sheet at load; Siguiente has nowhere to go from it and
+// does nothing (no beep), while Anterior still reaches the last sheet.
+TEST_F(Form2Mends, SiguienteOnABlankSheetMadeAtLoadDoesNothing)
+{
+    SheetValues s;
+    ProgrammingState st;
+    CreaProgramacio(s, st);
+    s.numeroSerie = "100";
+    QString error;
+    ASSERT_TRUE(SheetRepository().save(s, QDateTime::currentDateTime(), &error)) << error.toStdString();
+    linkState().NumeroSerieEqp = 4242;
+    Form2& f = open();
+    ASSERT_EQ(f.MaskNumeroSerie->text(), "0");
+    f.SSCommandSiguiente->click();
+    EXPECT_EQ(prompts_.beeps, 0);
+    EXPECT_EQ(f.MaskNumeroSerie->text(), "0");
+    EXPECT_TRUE(prompts_.shown.isEmpty());
+    f.SSCommandAnterior->click();
+    EXPECT_EQ(f.MaskNumeroSerie->text(), "100");
+}
+
+// The names a screen reader announces follow the language like the visible texts.
+TEST(Form2Accessibility, NamesFollowTheLanguage)
+{
+    TempDatabase db;
+    LangDesk english;
+    english.setSForeignColumnName("English");
+    ASSERT_TRUE(english.OpenLanguageDatabase(QStringLiteral(NBX70_SOURCE_RESOURCES "/Language.db"), true,
+                                             LangDesk::AccessLanguageDatabase))
+        << english.sErrDescription().toStdString();
+    Form2 f;
+    EXPECT_EQ(f.MaskEmpiezaNoche->accessibleName(), QString::fromUtf8("Noche Empieza"));
+    TranslateForm(&f, english);
+    const struct {
+        QWidget* w;
+        QStringList parts;
+    } cases[] = {
+        {f.MaskEmpiezaNoche, {"Noche", "Empieza"}},
+        {f.MaskDiaVei, {QString::fromUtf8("Día"), QString::fromUtf8("Límite (recepción)")}},
+        {f.TDBGrid1, {"INTERVALOS INHABILES"}},
+    };
+    for (const auto& c : cases) {
+        QStringList english_;
+        for (const QString& p : c.parts)
+            english_ << english.GetTranslation(p);
+        EXPECT_EQ(c.w->accessibleName(), english_.join(' ')) << c.w->objectName().toStdString();
+        EXPECT_NE(c.w->accessibleName(), c.parts.join(' ')) << "still Spanish";
+    }
+}
+
+} // namespace
+} // namespace nbx::test
