@@ -2,6 +2,7 @@
 
 #include "common/Prompter.h"
 #include "common/ui/Help.h"
+#include "common/ui/WidgetMakers.h"
 #include "link/Link.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
@@ -42,21 +43,9 @@ QLineEdit* makeBox(const QString& name, QWidget* parent, int width = 0)
     return e;
 }
 
-QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent, QWidget* buddy = nullptr)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    if (buddy)
-        l->setBuddy(buddy);
-    return l;
-}
-
 QPushButton* makeButton(const QString& name, const QString& text, QWidget* parent)
 {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setMinimumHeight(34);
-    return b;
+    return nbx::makeButton(name, text, parent, 34);
 }
 
 // The designed label id of each searchable header box.
