@@ -1,10 +1,10 @@
 #include "records/RecordFrames.h"
 
+#include "programming/SheetText.h"
+
 #include <QTime>
 
 namespace nbx {
-
-int fullYear(int yy) { return yy < 50 ? 2000 + yy : 1900 + yy; }
 
 std::optional<QDateTime> deviceMoment(int day, int month, int yearSince1900, int hour, int minute)
 {
@@ -39,7 +39,7 @@ RangoFechas RangoFechas::fromMoments(const QDateTime& from, const QDateTime& to)
 namespace {
 QDateTime momentAt(const std::array<uint8_t, 10>& b, int at)
 {
-    return QDateTime(QDate(fullYear(b[at + 2]), b[at + 1], b[at]), QTime(b[at + 3], b[at + 4]), Qt::UTC);
+    return QDateTime(QDate(expandTwoDigitYear(b[at + 2]), b[at + 1], b[at]), QTime(b[at + 3], b[at + 4]), Qt::UTC);
 }
 } // namespace
 

@@ -1102,7 +1102,7 @@ bool Form2::typedIntoSheetDate(QChar key)
         yearDigits_.clear();
     yearDigits_ += key;
     const int yy = yearDigits_.toInt();
-    const int year = yy < 50 ? 2000 + yy : 1900 + yy;
+    const int year = expandTwoDigitYear(yy);
     const QDate shown = MaskFecha->date();
     const int day = std::min(shown.day(), QDate(year, shown.month(), 1).daysInMonth());
     MaskFecha->setDate(QDate(year, shown.month(), day));

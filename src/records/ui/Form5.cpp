@@ -6,6 +6,7 @@
 #include "link/Link.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
+#include "programming/SheetText.h"
 #include "records/RecordsState.h"
 #include "records/ui/Form8.h"
 #include "records/ui/RecordGrid.h"
@@ -71,7 +72,7 @@ bool fechaBoxValid(const QString& text)
         return false;
     bool a = false, b = false, c = false;
     const int d = p[0].toInt(&a), m = p[1].toInt(&b), y = p[2].toInt(&c);
-    return a && b && c && QDate(p[2].size() <= 2 ? 2000 + y : y, m, d).isValid();
+    return a && b && c && QDate(p[2].size() <= 2 ? expandTwoDigitYear(y) : y, m, d).isValid();
 }
 
 void Form5::setGraphOpener(Opener o) { g_graphOpener = std::move(o); }
