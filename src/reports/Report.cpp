@@ -121,14 +121,14 @@ public:
 private:
     int fontIndex(const Report& r, const Field& f)
     {
-        FontSpec spec{r.fontFamily, f.fontSize > 0 ? f.fontSize : r.fontSize, f.bold};
+        FontSpec wanted{r.fontFamily, f.fontSize > 0 ? f.fontSize : r.fontSize, f.bold};
         for (size_t i = 0; i < doc_->fonts.size(); ++i)
-            if (doc_->fonts[i] == spec)
+            if (doc_->fonts[i] == wanted)
                 return int(i);
-        doc_->fonts.push_back(spec);
-        QFont font(spec.family);
-        font.setPointSizeF(spec.pointSize);
-        font.setBold(spec.bold);
+        doc_->fonts.push_back(wanted);
+        QFont font(wanted.family);
+        font.setPointSizeF(wanted.pointSize);
+        font.setBold(wanted.bold);
         font.setHintingPreference(QFont::PreferNoHinting);
         metrics_.emplace_back(font, &measureDevice_);
         widths_.emplace_back();
