@@ -1,6 +1,7 @@
 // Measures the level graph on a database holding 250,000 intervals of one device: opening the
 // graph window, one slider step (query and redraw) at several places in the history, and a drag
 // across the whole history, with the process's memory before and after.
+#include "../BenchSupport.h"
 #include "common/Database.h"
 #include "common/chart/ui/ChartView.h"
 #include "records/LevelGraph.h"
@@ -18,6 +19,8 @@
 #include <vector>
 
 namespace {
+
+using bench::median;
 
 constexpr qint32 kSerial = 123456;
 constexpr int kIntervals = 250000;
@@ -57,12 +60,6 @@ double residentMb()
         return 0;
     const QList<QByteArray> fields = f.readAll().split(' ');
     return fields.size() > 1 ? fields[1].toDouble() * 4096 / (1024 * 1024) : 0;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace

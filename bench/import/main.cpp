@@ -1,6 +1,7 @@
 // Times, on the same generated data (250,000 intervals, 5,000 sessions, 50 sheets): our exchange-file
 // import, the sqlite3 tool's .import of the same rows as CSV into the same schema, and the merge of
 // the resulting database file into an empty one. Prints the figures and the peak memory.
+#include "../BenchSupport.h"
 #include "common/Database.h"
 #include "import/DatabaseMerge.h"
 #include "import/ExchangeImport.h"
@@ -17,19 +18,9 @@ using namespace nbx;
 
 namespace {
 
-constexpr int kIntervals = 250000, kSessions = 5000, kSheets = 50;
+using bench::statusKiB;
 
-// Resident memory from /proc/self/status: "VmRSS" now, "VmHWM" the peak since the last reset.
-long statusKiB(const char* key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key) + 1).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
+constexpr int kIntervals = 250000, kSessions = 5000, kSheets = 50;
 
 // Makes the peak start again from the present size.
 void resetPeak()
@@ -108,12 +99,12 @@ int main(int argc, char** argv)
     if (!openMain(ours))
         return 1;
     resetPeak();
-    const long before = statusKiB("VmRSS:");
+    const long before = statusKiB("VmRSS");
     QElapsedTimer t;
     t.start();
     const ExchangeImportResult r = importExchange(mainDb(), km70, QStringLiteral("Importando datos"));
     const double importSeconds = t.nsecsElapsed() / 1e9;
-    const long after = statusKiB("VmHWM:");
+    const long after = statusKiB("VmHWM");
     Database::close();
     if (r.status != ExchangeImportResult::Status::Imported) {
         std::fprintf(stderr, "import failed\n");

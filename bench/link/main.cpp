@@ -1,5 +1,6 @@
 // Frame reception throughput: frames from the simulator over a pseudo-terminal, received as fast
 // as it sends them, and the receiver's processor time per byte next to the line's budget.
+#include "../BenchSupport.h"
 #include "link/LinkClock.h"
 #include "link/Frame.h"
 #include "link/FrameReceiver.h"
@@ -14,12 +15,7 @@
 
 namespace {
 
-double threadCpuUs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e6 + ts.tv_nsec / 1e3;
-}
+using bench::threadCpuUs;
 
 // Serves bytes from memory, so that only the receiver's own work is measured.
 class MemoryPort : public nbx::ISerialPort {

@@ -1,6 +1,7 @@
 // The live windows' frame loops over a pseudo-terminal against the simulator at its fastest rate:
 // frames per second handled and the program's processor time per frame (decoding and showing
 // included), next to the time the frame itself takes on the line at 19200 baud.
+#include "../BenchSupport.h"
 #include "common/Prompter.h"
 #include "link/Link.h"
 #include "link/LinkClock.h"
@@ -18,12 +19,7 @@
 
 namespace {
 
-double threadCpuUs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e6 + ts.tv_nsec / 1e3;
-}
+using bench::threadCpuUs;
 
 class QuietPrompter : public nbx::Prompter {
 public:

@@ -1,6 +1,7 @@
 // Prints the download's and the record window's figures on a large database: the program's time
 // per record next to the line's time per record at 19200 baud, the memory during the download,
 // and the record window's first paint, sort, next/previous and default-FROM times.
+#include "../BenchSupport.h"
 #include "common/Database.h"
 #include "common/Prompter.h"
 #include "link/Link.h"
@@ -39,17 +40,6 @@ public:
     }
     std::optional<QString> inputText(const QString&, const QString&, const QString&) override { return std::nullopt; }
 };
-
-long statusKb(const char* key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 struct BenchUi : DownloadUi {
     RangoFechas range;
@@ -149,16 +139,16 @@ int main(int argc, char** argv)
     BenchUi ui;
     ui.range = RangoFechas::fromMoments(kClock.addDays(-60), kClock);
     DownloadController controller(link, ui, [] { return kClock; });
-    long rssMin = statusKb("VmRSS:"), rssMax = rssMin;
+    long rssMin = bench::statusKiB("VmRSS"), rssMax = rssMin;
     QTimer sampler;
     sampler.callOnTimeout([&] {
         sim.clearLog(); // the simulator shares the process: its byte log is not the program's memory
-        const long r = statusKb("VmRSS:");
+        const long r = bench::statusKiB("VmRSS");
         rssMin = std::min(rssMin, r);
         rssMax = std::max(rssMax, r);
     });
     sampler.start(50);
-    const long rssBefore = statusKb("VmRSS:");
+    const long rssBefore = bench::statusKiB("VmRSS");
     t.restart();
     const bool ok = controller.run();
     const double seconds = t.elapsed() / 1000.0;

@@ -1,4 +1,5 @@
 // Measures the weekly editor: redrawing the week chart after a change, and opening the editor.
+#include "../BenchSupport.h"
 #include "common/chart/ui/ChartView.h"
 #include "programming/WeekHours.h"
 #include "programming/ui/Form10.h"
@@ -11,6 +12,8 @@
 
 namespace {
 
+using bench::median;
+
 class Sheet : public nbx::WeekSheet {
 public:
     nbx::WeekTexts t = {"10:00", "23:00", "10:00", "23:00", "--:--", "--:--", "10:00",
@@ -21,12 +24,6 @@ public:
     QString nightEnd() const override { return QStringLiteral("08:00"); }
     void setModified() override {}
 };
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 } // namespace
 

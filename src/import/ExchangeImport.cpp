@@ -1,6 +1,7 @@
 #include "import/ExchangeImport.h"
 
 #include "common/Database.h"
+#include "programming/SheetText.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -261,7 +262,7 @@ QString normaliseLeqDate(const QString& text)
         && digits(s.mid(0, 2)) && digits(s.mid(3, 2)) && digits(s.mid(6))) {
         int year = s.mid(6).toInt();
         if (s.size() == 8)
-            year += year < 50 ? 2000 : 1900;
+            year = expandTwoDigitYear(year);
         const QDate d(year, s.mid(3, 2).toInt(), s.mid(0, 2).toInt());
         if (d.isValid())
             return dayMonthYear(d);

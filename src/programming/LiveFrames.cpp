@@ -1,6 +1,7 @@
 #include "programming/LiveFrames.h"
 
 #include "link/Frame.h"
+#include "programming/SheetText.h"
 
 #include <QDate>
 #include <QTime>
@@ -46,10 +47,7 @@ RealTimeDisplay decodeRealTime(const FrameBuffer& f, const QLocale& locale)
 {
     RealTimeDisplay d;
     const int day = f.at(4), month = f.at(5), year = f.at(6);
-    if (QDate(1900 + year, month, day).isValid())
-        d.fecha = two(day) + QLatin1Char('/') + two(month) + QLatin1Char('/') + two((1900 + year) % 100);
-    else
-        d.fecha = QStringLiteral("%1/%2/%3").arg(day).arg(month).arg(year);
+    d.fecha = fmtDate(day, month, year);
     const int h = f.at(7), m = f.at(8), s = f.at(9);
     if (QTime::isValid(h, m, s))
         d.hora = two(h) + QLatin1Char(':') + two(m) + QLatin1Char(':') + two(s);

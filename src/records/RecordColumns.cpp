@@ -2,6 +2,7 @@
 
 #include "common/Database.h"
 #include "localisation/Strings.h"
+#include "records/RecordFrames.h"
 
 #include <QDate>
 #include <QStringList>
@@ -194,7 +195,7 @@ QString cellText(const GridColumn& c, const QVariant& value, const QString& unca
         return QString();
     if (c.isDate) {
         const QDate d = QDate::fromString(value.toString().left(10), Qt::ISODate);
-        return d.isValid() ? QString::asprintf("%02d/%02d/%04d", d.day(), d.month(), d.year()) : value.toString();
+        return d.isValid() ? recordDateText(d) : value.toString();
     }
     bool numeric = false;
     const double v = value.toDouble(&numeric);
@@ -260,11 +261,22 @@ QString orderBy(GridKind kind, int col, bool ascending)
     return QStringLiteral(" ORDER BY ") + parts.join(QStringLiteral(", "));
 }
 
-QString gridSelectRowids(GridKind kind, int count)
+namespace {
+
+// The grid's columns as a select list (NULL for the unbound first column).
+QStringList selectFields(GridKind kind)
 {
-    QStringList fields{QStringLiteral("rowid")};
+    QStringList fields;
     for (const GridColumn& c : gridColumns(kind))
         fields << (c.field.isEmpty() ? QStringLiteral("NULL") : quoteIdentifier(c.field));
+    return fields;
+}
+
+} // namespace
+
+QString gridSelectRowids(GridKind kind, int count)
+{
+    const QStringList fields = QStringList{QStringLiteral("rowid")} + selectFields(kind);
     QStringList marks;
     for (int i = 0; i < count; ++i)
         marks << QStringLiteral("?");
@@ -274,11 +286,8 @@ QString gridSelectRowids(GridKind kind, int count)
 
 QString gridSelect(GridKind kind, const QString& orderByClause)
 {
-    QStringList fields;
-    for (const GridColumn& c : gridColumns(kind))
-        fields << (c.field.isEmpty() ? QStringLiteral("NULL") : quoteIdentifier(c.field));
     return QStringLiteral("SELECT %1 FROM %2 WHERE LNumeroSerie=?%3")
-        .arg(fields.join(QLatin1Char(',')), quoteIdentifier(gridTable(kind)), orderByClause);
+        .arg(selectFields(kind).join(QLatin1Char(',')), quoteIdentifier(gridTable(kind)), orderByClause);
 }
 
 } // namespace nbx

@@ -1,10 +1,10 @@
 #include "records/RecordFrames.h"
 
+#include "programming/SheetText.h"
+
 #include <QTime>
 
 namespace nbx {
-
-int fullYear(int yy) { return yy < 50 ? 2000 + yy : 1900 + yy; }
 
 std::optional<QDateTime> deviceMoment(int day, int month, int yearSince1900, int hour, int minute)
 {
@@ -39,7 +39,7 @@ RangoFechas RangoFechas::fromMoments(const QDateTime& from, const QDateTime& to)
 namespace {
 QDateTime momentAt(const std::array<uint8_t, 10>& b, int at)
 {
-    return QDateTime(QDate(fullYear(b[at + 2]), b[at + 1], b[at]), QTime(b[at + 3], b[at + 4]), Qt::UTC);
+    return QDateTime(QDate(expandTwoDigitYear(b[at + 2]), b[at + 1], b[at]), QTime(b[at + 3], b[at + 4]), Qt::UTC);
 }
 } // namespace
 
@@ -142,6 +142,38 @@ std::optional<Verdict> frameVerdict(const FrameBuffer& f, int layoutLen)
 
 QVariant isoDate(const QDate& d) { return d.toString(Qt::ISODate); }
 
+// The verdict of a frame by its key moment: none (unreadable) is skipped, one before `from` ends
+// the download; go on otherwise.
+std::optional<Verdict> momentVerdict(const std::optional<QDateTime>& moment, const QDateTime& from)
+{
+    if (!moment)
+        return Verdict::Skip;
+    if (*moment < from)
+        return Verdict::Older;
+    return std::nullopt;
+}
+
+// The moments of the highest and lowest one-minute levels, whose bytes start at maxK and minK.
+template <class R>
+void putExtremeMoments(R& r, const FrameBuffer& f, const QDateTime& maxAt, int maxK, const QDateTime& minAt, int minK)
+{
+    r.TFechaMaxLeq1min = recordDateText(maxAt.date());
+    r.THoraMaxLeq1min = twoDigitsTime(f.at(maxK + 3), f.at(maxK + 4));
+    r.TFechaMinLeq1min = recordDateText(minAt.date());
+    r.THoraMinLeq1min = twoDigitsTime(f.at(minK + 3), f.at(minK + 4));
+}
+
+// L1, L5, L10, L50 and L90, five tenths of dB from k on.
+template <class R>
+void putPercentiles(R& r, const FrameBuffer& f, int k)
+{
+    r.SL1 = UndOrUp(tenths(f, k));
+    r.SL5 = UndOrUp(tenths(f, k + 2));
+    r.SL10 = UndOrUp(tenths(f, k + 4));
+    r.SL50 = UndOrUp(tenths(f, k + 6));
+    r.SL90 = UndOrUp(tenths(f, k + 8));
+}
+
 } // namespace
 
 Decoded<IntervalRecord> decodeInterval(const FrameBuffer& f, const QDateTime& from, qint32 serial)
@@ -154,12 +186,8 @@ Decoded<IntervalRecord> decodeInterval(const FrameBuffer& f, const QDateTime& fr
     IntervalRecord& r = out.record;
     const int month = f.at(5) == 0xF4 ? 1 : f.at(5);
     const auto end = deviceMoment(f.at(4), month, f.at(6), f.at(7), f.at(8));
-    if (!end) {
-        out.verdict = Verdict::Skip;
-        return out;
-    }
-    if (*end < from) {
-        out.verdict = Verdict::Older;
+    if (auto v = momentVerdict(end, from)) {
+        out.verdict = *v;
         return out;
     }
     const auto maxAt = momentAt(f, 26);
@@ -184,10 +212,7 @@ Decoded<IntervalRecord> decodeInterval(const FrameBuffer& f, const QDateTime& fr
     r.THoraInicio = twoDigitsTime(start.time().hour(), start.time().minute());
     r.ByNivelLeqVecino = f.at(21);
     r.ByNivelLeqLocal = f.at(22);
-    r.TFechaMaxLeq1min = recordDateText(maxAt->date());
-    r.THoraMaxLeq1min = twoDigitsTime(f.at(29), f.at(30));
-    r.TFechaMinLeq1min = recordDateText(minAt->date());
-    r.THoraMinLeq1min = twoDigitsTime(f.at(36), f.at(37));
+    putExtremeMoments(r, f, *maxAt, 26, *minAt, 33);
     r.ByNivelMFast = f.at(40);
     r.IDesco = f.readI16BE(9);
     r.IE3 = f.readI16BE(15);
@@ -207,11 +232,7 @@ Decoded<IntervalRecord> decodeInterval(const FrameBuffer& f, const QDateTime& fr
         r.SMaxLeq1min = UndOrUp(tenths(f, 24));
         r.SMinLeq1min = UndOrUp(tenths(f, 31));
         r.SMaxFast = UndOrUp(tenths(f, 38));
-        r.SL1 = UndOrUp(tenths(f, 43));
-        r.SL5 = UndOrUp(tenths(f, 45));
-        r.SL10 = UndOrUp(tenths(f, 47));
-        r.SL50 = UndOrUp(tenths(f, 49));
-        r.SL90 = UndOrUp(tenths(f, 51));
+        putPercentiles(r, f, 43);
         r.IPasMaxFast = f.readI16BE(41);
         r.IPasadasLocal = f.readI16BE(13);
         r.IPasadasVecino = f.readI16BE(11);
@@ -229,12 +250,8 @@ Decoded<SessionRecord> decodeSession(const FrameBuffer& f, const QDateTime& from
     }
     SessionRecord& r = out.record;
     const auto start = momentAt(f, 4);
-    if (!start) {
-        out.verdict = Verdict::Skip;
-        return out;
-    }
-    if (*start < from) {
-        out.verdict = Verdict::Older;
+    if (auto v = momentVerdict(start, from)) {
+        out.verdict = *v;
         return out;
     }
     const auto end = momentAt(f, 9);
@@ -270,20 +287,13 @@ Decoded<SessionRecord> decodeSession(const FrameBuffer& f, const QDateTime& from
     r.LE3 = qint32(f.readU24BE(33));
     r.ByNivelMFast = f.at(54);
     r.LPasMaxFast = qint32(f.readU24BE(55));
-    r.TFechaMaxLeq1min = recordDateText(maxAt->date());
-    r.THoraMaxLeq1min = twoDigitsTime(f.at(43), f.at(44));
-    r.TFechaMinLeq1min = recordDateText(minAt->date());
-    r.THoraMinLeq1min = twoDigitsTime(f.at(50), f.at(51));
+    putExtremeMoments(r, f, *maxAt, 40, *minAt, 47);
     if (r.LE3 == 0) {
         r.SLeq = UndOrUp(tenths(f, 36));
         r.SMaxLeq1min = UndOrUp(tenths(f, 38));
         r.SMinLeq1min = UndOrUp(tenths(f, 45));
         r.SMaxFast = UndOrUp(tenths(f, 52));
-        r.SL1 = UndOrUp(tenths(f, 58));
-        r.SL5 = UndOrUp(tenths(f, 60));
-        r.SL10 = UndOrUp(tenths(f, 62));
-        r.SL50 = UndOrUp(tenths(f, 64));
-        r.SL90 = UndOrUp(tenths(f, 66));
+        putPercentiles(r, f, 58);
     }
     out.verdict = Verdict::Store;
     return out;

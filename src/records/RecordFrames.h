@@ -15,9 +15,6 @@
 
 namespace nbx {
 
-// Two-digit years: below 50 is 20yy, otherwise 19yy.
-int fullYear(int twoDigitYear);
-
 // A device moment from its bytes (year counted from 1900), checked strictly: a real calendar
 // date, hour 0-23, minute 0-59. No value otherwise.
 std::optional<QDateTime> deviceMoment(int day, int month, int yearSince1900, int hour, int minute);

@@ -9,11 +9,11 @@ namespace nbx::reports {
 
 DetailRules buildDetailRules(const std::function<QString(long)>& getS)
 {
-    struct Spec {
+    struct ColumnKind {
         const char* column;
         DetailRule::Kind kind;
     };
-    static const Spec kSpecs[] = {
+    static const ColumnKind kColumns[] = {
         {"SL1", DetailRule::Level},         {"SL5", DetailRule::Level},
         {"SL10", DetailRule::Level},        {"SL50", DetailRule::Level},
         {"SL90", DetailRule::Level},        {"ByENA", DetailRule::Minutes},
@@ -24,7 +24,7 @@ DetailRules buildDetailRules(const std::function<QString(long)>& getS)
         {"SLeq", DetailRule::Level},
     };
     DetailRules rules;
-    for (const Spec& s : kSpecs) {
+    for (const ColumnKind& s : kColumns) {
         DetailRule r;
         r.column = QString::fromLatin1(s.column);
         r.kind = s.kind;

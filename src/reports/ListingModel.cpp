@@ -1,5 +1,6 @@
 #include "reports/ListingModel.h"
 
+#include "common/Prompter.h"
 #include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
 #include "reports/ValueFormat.h"
@@ -174,7 +175,7 @@ QVariant ListingModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
         return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole)
-        return QString(headings_[section]).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        return displayText(headings_[section]);
     if (role == Qt::BackgroundRole && headColours_[size_t(section)].isValid())
         return headColours_[size_t(section)];
     return QVariant();

@@ -111,7 +111,7 @@ public:
             y += layoutSection(main_, *s, first, {}, 0, y, flow, -1);
         if (const Section* s = main_.section(QStringLiteral("Detail")))
             for (const QSqlRecord& r : rows)
-                y += layoutSection(main_, *s, r, applyDetailRules(s->detailRules(), r), 0, y, flow, -1);
+                y += layoutSection(main_, *s, r, results(*s, r), 0, y, flow, -1);
         if (const Section* s = main_.section(QStringLiteral("ReportFooter")))
             y += layoutSection(main_, *s, first, {}, 0, y, flow, -1);
         paginate(flow, first);
@@ -121,16 +121,18 @@ public:
 private:
     int fontIndex(const Report& r, const Field& f)
     {
-        FontSpec spec{r.fontFamily, f.fontSize > 0 ? f.fontSize : r.fontSize, f.bold};
+        FontSpec wanted{r.fontFamily, f.fontSize > 0 ? f.fontSize : r.fontSize, f.bold};
         for (size_t i = 0; i < doc_->fonts.size(); ++i)
-            if (doc_->fonts[i] == spec)
+            if (doc_->fonts[i] == wanted)
                 return int(i);
-        doc_->fonts.push_back(spec);
-        QFont font(spec.family);
-        font.setPointSizeF(spec.pointSize);
-        font.setBold(spec.bold);
+        doc_->fonts.push_back(wanted);
+        QFont font(wanted.family);
+        font.setPointSizeF(wanted.pointSize);
+        font.setBold(wanted.bold);
         font.setHintingPreference(QFont::PreferNoHinting);
         metrics_.emplace_back(font, &measureDevice_);
+        widths_.emplace_back();
+        doc_->fonts.back().ascentMm = metrics_.back().ascent() * kMmPerInch / kMeasureDpi;
         return int(doc_->fonts.size() - 1);
     }
 
@@ -153,12 +155,12 @@ private:
 
     double cachedWidth(int font, const QString& s)
     {
-        const QString key = QString::number(font) + QLatin1Char('|') + s;
-        auto it = widths_.constFind(key);
-        if (it != widths_.constEnd())
+        QHash<QString, double>& cache = widths_[size_t(font)];
+        auto it = cache.constFind(s);
+        if (it != cache.constEnd())
             return *it;
         const double w = widthMm(font, s);
-        widths_.insert(key, w);
+        cache.insert(s, w);
         return w;
     }
 
@@ -210,9 +212,35 @@ private:
         return rows;
     }
 
-    QString boundText(const Report& r, const Field& f, const QSqlRecord& record) const
+    // The texts of the section's detail rules for a record; the columns are found once per section.
+    QHash<QString, QString> results(const Section& s, const QSqlRecord& record)
     {
-        const int i = record.indexOf(f.source);
+        QHash<QString, QString> out;
+        if (s.detailRules().empty())
+            return out;
+        auto it = ruleColumns_.find(&s);
+        if (it == ruleColumns_.end()) {
+            std::vector<int> cols;
+            for (const DetailRule& rule : s.detailRules())
+                cols.push_back(int(record.indexOf(rule.column)));
+            it = ruleColumns_.insert(&s, cols);
+        }
+        const DetailRules& rules = s.detailRules();
+        for (size_t k = 0; k < rules.size(); ++k)
+            if ((*it)[k] >= 0)
+                out.insert(rules[k].resultField, applyDetailRule(rules[k], record.value((*it)[k])));
+        return out;
+    }
+
+    QString boundText(const Report& r, const Field& f, const QSqlRecord& record)
+    {
+        if (record.isEmpty())
+            return QString();
+        // A field reads the records of one query only, so its column is looked up once.
+        auto cached = columnOf_.constFind(&f);
+        const int i = cached != columnOf_.constEnd() ? *cached : int(record.indexOf(f.source));
+        if (cached == columnOf_.constEnd())
+            columnOf_.insert(&f, i);
         if (i < 0) {
             if (record.isEmpty())
                 return QString();
@@ -249,11 +277,13 @@ private:
                          const QHash<QString, QString>& results, double x0, double y0,
                          std::vector<FlowItem>& flow, int group, bool atomic = false)
     {
-        std::vector<const Field*> fields;
-        for (const auto& f : s.fields)
-            fields.push_back(f.get());
-        std::stable_sort(fields.begin(), fields.end(),
-                         [](const Field* a, const Field* b) { return a->rect.top() < b->rect.top(); });
+        std::vector<const Field*>& fields = sorted_[&s];
+        if (fields.empty()) {
+            for (const auto& f : s.fields)
+                fields.push_back(f.get());
+            std::stable_sort(fields.begin(), fields.end(),
+                             [](const Field* a, const Field* b) { return a->rect.top() < b->rect.top(); });
+        }
         struct Grown {
             double origBottom;
             double endShift; // shift below it
@@ -374,6 +404,7 @@ private:
                     d.rect = QRectF(rect.left() + pad, ly, rect.width() - 2 * pad, lh);
                     d.text = line;
                     d.font = font;
+                    d.textWidth = cachedWidth(font, line);
                     d.align = int(f->align) | Qt::AlignVCenter;
                     put(d, ly, ly + lh);
                     ly += lh;
@@ -423,7 +454,7 @@ private:
         }
         if (const Section* s = sub.section(QStringLiteral("Detail"))) {
             for (const QSqlRecord& r : rows) {
-                h += layoutSection(sub, *s, r, applyDetailRules(s->detailRules(), r), x, y + h, flow, group, true);
+                h += layoutSection(sub, *s, r, results(*s, r), x, y + h, flow, group, true);
                 if (headerIndex) {
                     flow[*headerIndex].keepBottom = y + h;
                     headerIndex.reset();
@@ -487,6 +518,7 @@ private:
                     if (d.align & 0x10000) {
                         d.align &= ~0x10000;
                         d.text = d.text.arg(p + 1).arg(count);
+                        d.textWidth = cachedWidth(d.font, d.text);
                     }
                     doc_->pages[p].push_back(std::move(d));
                 }
@@ -499,7 +531,10 @@ private:
     std::shared_ptr<ReportDocument> doc_;
     QHash<QString, std::shared_ptr<const QPicture>> pictures_;
     std::vector<Group> groups_;
-    QHash<QString, double> widths_;
+    std::vector<QHash<QString, double>> widths_; // per font: text -> width in mm
+    QHash<const Field*, int> columnOf_;          // a bound field's column in its query's records
+    QHash<const Section*, std::vector<const Field*>> sorted_;
+    QHash<const Section*, std::vector<int>> ruleColumns_;
 };
 
 LayoutResult Report::layout() const

@@ -39,17 +39,30 @@ void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) co
     QPen pen(Qt::black);
     pen.setWidthF(std::max(0.25 * s, 0.5));
     painter.setPen(pen);
-    int currentFont = -1;
+    // Lines, boxes and pictures first, then the texts font by font: a change of font is costly
+    // on every device (a picture and a PDF record each one).
+    for (int pass = -1; pass < int(fonts.size()); ++pass) {
+    if (pass >= 0)
+        painter.setFont(fontsHere[size_t(pass)]);
     for (const DrawItem& d : pages[size_t(page)]) {
+        if ((d.type == DrawItem::Text) != (pass >= 0) || (pass >= 0 && d.font != pass))
+            continue;
         const QRectF r = map(d.rect);
         switch (d.type) {
-        case DrawItem::Text:
-            if (d.font != currentFont) {
-                painter.setFont(fontsHere[size_t(d.font)]);
-                currentFont = d.font;
-            }
-            painter.drawText(r, d.align | Qt::TextDontClip | Qt::TextSingleLine, d.text);
+        case DrawItem::Text: {
+            // Placed from the widths measured at layout: drawing at a point skips the text
+            // layout a rectangle would run for every item.
+            double width = d.textWidth * s;
+            if (width <= 0 && (d.align & (Qt::AlignRight | Qt::AlignHCenter)))
+                width = painter.fontMetrics().horizontalAdvance(d.text);
+            double x = r.left();
+            if (d.align & Qt::AlignRight)
+                x = r.right() - width;
+            else if (d.align & Qt::AlignHCenter)
+                x = r.left() + (r.width() - width) / 2;
+            painter.drawText(QPointF(x, r.top() + fonts[size_t(d.font)].ascentMm * s), d.text);
             break;
+        }
         case DrawItem::Line:
             painter.drawLine(r.topLeft(), r.bottomRight());
             break;
@@ -76,15 +89,15 @@ void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) co
                 painter.drawPicture(0, 0, *d.picture);
                 painter.restore();
                 painter.setPen(pen);
-                currentFont = -1;
             }
             break;
         }
     }
+    }
     painter.restore();
 }
 
-bool ReportDocument::print(QPagedPaintDevice& device, QString* error) const
+bool ReportDocument::print(QPagedPaintDevice& device, QString* error, int pages) const
 {
     QPageLayout layout = pageLayout;
     layout.setMargins(QMarginsF(0, 0, 0, 0));
@@ -96,7 +109,8 @@ bool ReportDocument::print(QPagedPaintDevice& device, QString* error) const
             *error = QStringLiteral("The painter cannot begin on the output device");
         return false;
     }
-    for (int p = 0; p < pageCount(); ++p) {
+    const int count = pages < 0 ? pageCount() : std::min(pages, pageCount());
+    for (int p = 0; p < count; ++p) {
         if (p > 0 && !device.newPage()) {
             if (error)
                 *error = QStringLiteral("The output device refused a new page");

@@ -18,7 +18,11 @@ struct FontSpec {
     QString family;
     double pointSize = 8;
     bool bold = false;
-    bool operator==(const FontSpec&) const = default;
+    double ascentMm = 0; // measured at layout
+    bool operator==(const FontSpec& o) const
+    {
+        return family == o.family && pointSize == o.pointSize && bold == o.bold;
+    }
 };
 
 struct DrawItem {
@@ -26,6 +30,7 @@ struct DrawItem {
     Type type = Text;
     QRectF rect;        // millimetres from the page's top left corner
     QString text;       // one line
+    double textWidth = 0; // millimetres, measured at layout (page numbers: 0, measured when painted)
     int font = 0;       // index into ReportDocument::fonts
     int align = 0;      // Qt::Alignment of the text within its rectangle
     QColor fill;        // Box: background (invalid: none)
@@ -43,10 +48,10 @@ struct ReportDocument {
 
     // Paints page `page` (from 0) scaled into `target`, in the painter's device coordinates.
     void paint(QPainter& painter, int page, const QRectF& target) const;
-    // Paints every page on a paged device (a printer, a PDF writer), one device page each. The
+    // Paints every page (or the first `pages`) on a paged device (a printer, a PDF writer), one device page each. The
     // device's page layout is set from the document's first. Returns false with a description
     // when the painter cannot begin on the device.
-    bool print(QPagedPaintDevice& device, QString* error) const;
+    bool print(QPagedPaintDevice& device, QString* error, int pages = -1) const;
     // The texts of a page in reading order (tests, diagnostics).
     QStringList pageTexts(int page) const;
 };

@@ -12,6 +12,7 @@
 #include "localisation/Strings.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -89,6 +90,30 @@ TEST(Form15, PrintsThroughQPrinterAndReportsAnOutputThatCannotOpen)
     form.setPrintDialog([&](QPrinter&, QWidget*) { return false; }); // cancelled: nothing
     form.SSCommandImprimir->click();
     EXPECT_EQ(prompter.shown.size(), 1);
+}
+
+TEST(Form15, LongDocumentShowsItsFirstPagesAtOnceThenAll)
+{
+    TempDatabase db;
+    seedSheet(123456);
+    seedIntervals(123456, 150);
+    reports::ListingReportInput in;
+    in.serial = 123456;
+    in.fromDate = "2026-01-01"; in.fromTime = "00:00";
+    in.toDate = "2026-12-31"; in.toTime = "23:59";
+    reports::PrintJob job = reports::prepareListingReport(in);
+    ASSERT_TRUE(job.report) << job.error.toStdString();
+    auto doc = job.report->layout().document;
+    ASSERT_TRUE(doc);
+    ASSERT_GT(doc->pageCount(), 10);
+    Form15 form(doc);
+    form.show();
+    EXPECT_LT(form.VSPrinter1->pageCount(), doc->pageCount());
+    QElapsedTimer t;
+    t.start();
+    while (form.VSPrinter1->pageCount() < doc->pageCount() && t.elapsed() < 30000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(form.VSPrinter1->pageCount(), doc->pageCount());
 }
 
 TEST(Form15, ProgrammingWindowPrintButtonShowsTheSheetReport)

@@ -328,6 +328,15 @@ TEST_F(ReportDrivers, RangesAreStoredValuesInclusiveAtBothEnds)
     in.sessions = false;
     in.textoUsuario = "En memoria";
     EXPECT_EQ(prepareListingReport(in).report->field("TUsuario")->text(), "En memoria");
+
+    // A device without a sheet: one message after memo was written, no report.
+    QSqlQuery q(mainDb());
+    q.exec("DELETE FROM Programacion");
+    setInterval(in.intervals, 9, "09/09/26");
+    const PrintJob none = prepareListingReport(in);
+    EXPECT_FALSE(none.report);
+    EXPECT_EQ(none.error, GetS(59));
+    EXPECT_TRUE(memo().contains("09 - 09/09/26"));
 }
 
 } // namespace nbx::test

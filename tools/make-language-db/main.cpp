@@ -3,6 +3,7 @@
 // The output is rebuilt from scratch (written beside the target, then renamed over it), so the
 // database holds exactly the rows of the source file.
 #include "StringsTsv.h"
+#include "common/Database.h"
 #include "localisation/LangDesk.h"
 
 #include <QCoreApplication>
@@ -14,13 +15,6 @@
 #include <cstdio>
 
 namespace {
-
-QString quoteIdentifier(const QString& name)
-{
-    QString q = name;
-    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
 
 bool writeRows(const QString& path, const QList<nbx::StringRow>& rows, QString* error)
 {
@@ -36,7 +30,7 @@ bool writeRows(const QString& path, const QList<nbx::StringRow>& rows, QString* 
             QStringList names = {QStringLiteral("Native"), QStringLiteral("bIsUsed"), QStringLiteral("bSkip")};
             QStringList marks = {QStringLiteral("?"), QStringLiteral("-1"), QStringLiteral("0")};
             for (const QString& lang : languages) {
-                names << quoteIdentifier(lang);
+                names << nbx::quoteIdentifier(lang);
                 marks << QStringLiteral("?");
             }
             db.transaction();

@@ -1,6 +1,7 @@
 // Form14: the sound level meter window, the device's LF, LFmax, LeqT, Leq1s and nine octave bands live.
 #include "programming/ui/Form14.h"
 
+#include "common/ui/WidgetMakers.h"
 #include "link/Link.h"
 
 #include <QFrame>
@@ -11,13 +12,6 @@
 namespace nbx {
 
 namespace {
-
-QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-}
 
 QLabel* makeValue(const QString& name, QWidget* parent)
 {

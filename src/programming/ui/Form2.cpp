@@ -3,6 +3,7 @@
 #include "common/AppState.h"
 #include "common/Prompter.h"
 #include "common/ui/Help.h"
+#include "common/ui/WidgetMakers.h"
 #include "link/Link.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
@@ -56,15 +57,6 @@ std::function<void(Form2&)>& printHandler()
 // The sheet date box shows its minimum date as a blank: a sheet without a date.
 const QDate kNoDate(1949, 12, 31);
 
-QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent, QWidget* buddy = nullptr)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    if (buddy)
-        l->setBuddy(buddy);
-    return l;
-}
-
 QLineEdit* makeEdit(const QString& name, QWidget* parent, const QString& pattern = QString(), int width = 0)
 {
     auto* e = new QLineEdit(parent);
@@ -78,10 +70,7 @@ QLineEdit* makeEdit(const QString& name, QWidget* parent, const QString& pattern
 
 QPushButton* makeButton(const QString& name, const QString& text, QWidget* parent)
 {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setMinimumHeight(32);
-    return b;
+    return nbx::makeButton(name, text, parent, 32);
 }
 
 QRadioButton* makeOption(const QString& name, const QString& text, QWidget* parent)
@@ -1113,7 +1102,7 @@ bool Form2::typedIntoSheetDate(QChar key)
         yearDigits_.clear();
     yearDigits_ += key;
     const int yy = yearDigits_.toInt();
-    const int year = yy < 50 ? 2000 + yy : 1900 + yy;
+    const int year = expandTwoDigitYear(yy);
     const QDate shown = MaskFecha->date();
     const int day = std::min(shown.day(), QDate(year, shown.month(), 1).daysInMonth());
     MaskFecha->setDate(QDate(year, shown.month(), day));

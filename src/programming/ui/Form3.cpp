@@ -1,6 +1,7 @@
 // Form3: the real-time view, the device's multi-function display shown live.
 #include "programming/ui/Form3.h"
 
+#include "common/ui/WidgetMakers.h"
 #include "link/Link.h"
 #include "localisation/Strings.h"
 
@@ -13,13 +14,6 @@
 namespace nbx {
 
 namespace {
-
-QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-}
 
 // A label that keeps its place in the layout while hidden.
 QLabel* makeFlag(const QString& name, const QString& text, QWidget* parent)

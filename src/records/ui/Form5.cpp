@@ -2,9 +2,11 @@
 
 #include "common/Prompter.h"
 #include "common/ui/Help.h"
+#include "common/ui/WidgetMakers.h"
 #include "link/Link.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
+#include "programming/SheetText.h"
 #include "records/RecordsState.h"
 #include "records/ui/Form8.h"
 #include "records/ui/RecordGrid.h"
@@ -42,21 +44,9 @@ QLineEdit* makeBox(const QString& name, QWidget* parent, int width = 0)
     return e;
 }
 
-QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent, QWidget* buddy = nullptr)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    if (buddy)
-        l->setBuddy(buddy);
-    return l;
-}
-
 QPushButton* makeButton(const QString& name, const QString& text, QWidget* parent)
 {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setMinimumHeight(34);
-    return b;
+    return nbx::makeButton(name, text, parent, 34);
 }
 
 // The designed label id of each searchable header box.
@@ -82,7 +72,7 @@ bool fechaBoxValid(const QString& text)
         return false;
     bool a = false, b = false, c = false;
     const int d = p[0].toInt(&a), m = p[1].toInt(&b), y = p[2].toInt(&c);
-    return a && b && c && QDate(p[2].size() <= 2 ? 2000 + y : y, m, d).isValid();
+    return a && b && c && QDate(p[2].size() <= 2 ? expandTwoDigitYear(y) : y, m, d).isValid();
 }
 
 void Form5::setGraphOpener(Opener o) { g_graphOpener = std::move(o); }

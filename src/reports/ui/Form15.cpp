@@ -6,11 +6,14 @@
 #include "localisation/LangDesk.h"
 
 #include <QHBoxLayout>
+#include <QPainter>
+#include <QPixmap>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace nbx {
@@ -34,6 +37,26 @@ QIcon themed(const char* name, QStyle* style, QStyle::StandardPixmap fallback)
     return QIcon::fromTheme(QLatin1String(name), style->standardIcon(fallback));
 }
 
+// A printer drawn here, for systems without an icon theme.
+QIcon printerIcon()
+{
+    QPixmap pm(48, 48);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 2));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(14, 4, 20, 16));            // paper going in
+    p.setBrush(QColor(150, 150, 160));
+    p.drawRoundedRect(QRectF(4, 18, 40, 18), 3, 3); // body
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(12, 30, 24, 14));           // printed sheet
+    p.setPen(QPen(QColor(60, 60, 60), 1.5));
+    p.drawLine(QPointF(16, 35), QPointF(32, 35));
+    p.drawLine(QPointF(16, 39), QPointF(28, 39));
+    return QIcon(pm);
+}
+
 } // namespace
 
 Form15::Form15(std::shared_ptr<const reports::ReportDocument> document, QWidget* parent)
@@ -54,7 +77,7 @@ Form15::Form15(std::shared_ptr<const reports::ReportDocument> document, QWidget*
 
     // The window is not translated: its tooltips stay in Spanish in every language.
     SSCommandImprimir = makeButton(this, "SSCommandImprimir", QStringLiteral("Imprimir"),
-                                   themed("document-print", style(), QStyle::SP_DialogSaveButton));
+                                   QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()));
     SSCommandExit = makeButton(this, "SSCommandExit", QStringLiteral("Volver"),
                                themed("go-previous", style(), QStyle::SP_ArrowBack));
     SSCommandHelp = makeButton(this, "SSCommandHelp", QStringLiteral("Ayuda"),
@@ -86,9 +109,19 @@ void Form15::paintPreview(QPrinter* printer)
     if (!document_ || document_->pageCount() == 0)
         return;
     QString error;
-    if (!document_->print(*printer, &error))
+    if (!document_->print(*printer, &error, allPages_ ? -1 : kFirstPages))
         prompter().message(langDesk().GetTranslation(QStringLiteral("No se puede imprimir:\r%1")).arg(error),
                            Prompter::Icon::Critical);
+}
+
+void Form15::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (allPages_)
+        return;
+    allPages_ = true;
+    if (document_ && document_->pageCount() > kFirstPages)
+        QTimer::singleShot(100, this, [this] { VSPrinter1->updatePreview(); });
 }
 
 void Form15::SSCommandImprimir_Click()

@@ -36,8 +36,15 @@ public slots:
     void SSCommandExit_Click();
     void SSCommandHelp_Click();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void paintPreview(QPrinter* printer);
+
+    // A long document shows its first pages at once and all of them a moment later.
+    static constexpr int kFirstPages = 6;
+    bool allPages_ = false;
 
     std::shared_ptr<const reports::ReportDocument> document_;
     std::unique_ptr<QPrinter> previewPrinter_;

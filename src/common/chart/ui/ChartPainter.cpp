@@ -1,5 +1,7 @@
 #include "common/chart/ui/ChartPainter.h"
 
+#include "common/Prompter.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFontMetricsF>
@@ -19,13 +21,6 @@ constexpr double kMargin = 6;
 constexpr double kSwatch = 18;
 
 bool blank(const QString& s) { return s.trimmed().isEmpty(); }
-
-QString lineBreaks(QString s)
-{
-    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return s;
-}
 
 QFont fixedFont(const QFont& base)
 {
@@ -192,7 +187,7 @@ void drawTitle(QPainter& p, const ChartTitle& t, const QRectF& area, const Chart
 
 void drawNamedLabel(QPainter& p, const ChartLabel& l, const ChartLayout& L, const QFontMetricsF& fm)
 {
-    const QString text = lineBreaks(l.text);
+    const QString text = displayText(l.text);
     const QStringList lines = text.split(QLatin1Char('\n'));
     double w = 0;
     for (const QString& s : lines)
@@ -279,7 +274,7 @@ ChartLayout chartLayout(const ChartModel& m, const QRectF& target, const QFont& 
     if (m.legendVisible() && !entries.isEmpty()) {
         double w = 0;
         for (const SeriesStyle* s : entries)
-            w = qMax(w, fm.horizontalAdvance(lineBreaks(s->label).section(QLatin1Char('\n'), 0, 0)));
+            w = qMax(w, fm.horizontalAdvance(displayText(s->label).section(QLatin1Char('\n'), 0, 0)));
         w = qMin(w + kSwatch + 16, r.width() * 0.35);
         L.legend = QRectF(r.right() - w, r.top(), w, r.height());
         r.setRight(r.right() - w - kMargin);
@@ -439,7 +434,7 @@ void paintChart(QPainter& p, const ChartModel& m, const QRectF& target, const QF
             }
             p.setPen(Qt::black);
             p.drawText(QRectF(sw.right() + 6, y, L.legend.right() - sw.right() - 6, rowH), Qt::AlignLeft | Qt::AlignVCenter,
-                       lineBreaks(s->label).section(QLatin1Char('\n'), 0, 0));
+                       displayText(s->label).section(QLatin1Char('\n'), 0, 0));
             y += rowH;
         }
     }
