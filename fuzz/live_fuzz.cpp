@@ -1,5 +1,5 @@
 // Feeds arbitrary frames to the decoders of the live windows (real time, calibration, meter).
-#include "link/Frame.h"
+#include "FuzzFrame.h"
 #include "programming/LiveFrames.h"
 
 #include <cstddef>
@@ -7,11 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    nbx::FrameBuffer f;
-    const int n = int(size < size_t(nbx::FrameBuffer::kSize) ? size : size_t(nbx::FrameBuffer::kSize));
-    for (int i = 0; i < n; ++i)
-        f[i] = data[i];
-    f.setLength(n);
+    const nbx::FrameBuffer f = fuzzFrame(data, size);
     static const QLocale locale(QLocale::Spanish, QLocale::Spain);
     const nbx::RealTimeDisplay d = nbx::decodeRealTime(f, locale);
     if (d.barValue < 0 || d.barValue > nbx::kAttenuationBarMax || d.nivel.isEmpty())

@@ -1,5 +1,5 @@
 // Feeds arbitrary frames to the download's decoders: totals, dates, interval and session records.
-#include "link/Frame.h"
+#include "FuzzFrame.h"
 #include "records/RecordFrames.h"
 
 #include <cstddef>
@@ -7,11 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    nbx::FrameBuffer f;
-    const int n = int(size < size_t(nbx::FrameBuffer::kSize) ? size : size_t(nbx::FrameBuffer::kSize));
-    for (int i = 0; i < n; ++i)
-        f[i] = data[i];
-    f.setLength(n);
+    const nbx::FrameBuffer f = fuzzFrame(data, size);
     static const QDateTime from(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
     (void)nbx::decodeTotals(f);
     if (auto days = nbx::decodeDates(f))

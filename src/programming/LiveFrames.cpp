@@ -21,8 +21,6 @@ QString tenthsText(int tenths, const QLocale& locale)
         .arg(t % 10);
 }
 
-QString two(int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); }
-
 } // namespace
 
 QString liveLevelText(int tenths, const QLocale& locale)
@@ -50,7 +48,7 @@ RealTimeDisplay decodeRealTime(const FrameBuffer& f, const QLocale& locale)
     d.fecha = fmtDate(day, month, year);
     const int h = f.at(7), m = f.at(8), s = f.at(9);
     if (QTime::isValid(h, m, s))
-        d.hora = two(h) + QLatin1Char(':') + two(m) + QLatin1Char(':') + two(s);
+        d.hora = formatLongTime(QTime(h, m, s));
     else
         d.hora = QStringLiteral("%1:%2:%3").arg(h).arg(m).arg(s);
     d.sesion = f.at(10) == 1;

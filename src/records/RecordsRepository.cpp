@@ -1,5 +1,7 @@
 #include "records/RecordsRepository.h"
 
+#include "programming/SheetText.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -41,7 +43,7 @@ QDate storedDate(const QString& s)
 QString shortDateText(const QString& stored)
 {
     const QDate d = storedDate(stored);
-    return d.isValid() ? QString::asprintf("%02d/%02d/%02d", d.day(), d.month(), d.year() % 100) : QString();
+    return d.isValid() ? formatSheetDate(d) : QString();
 }
 
 QString hourMinuteText(const QString& stored) { return stored.trimmed().left(5); }

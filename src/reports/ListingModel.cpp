@@ -3,6 +3,7 @@
 #include "common/Prompter.h"
 #include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
+#include "programming/SheetText.h"
 #include "reports/ValueFormat.h"
 
 #include <QDate>
@@ -165,7 +166,7 @@ QVariant ListingModel::data(const QModelIndex& index, int role) const
     if (c.startsWith(QLatin1String("DFecha"))) {
         const QDate date = QDate::fromString(v.toString(), Qt::ISODate);
         if (date.isValid())
-            return date.toString(QStringLiteral("dd/MM/")) + QString::number(date.year() % 100).rightJustified(2, QLatin1Char('0'));
+            return formatSheetDate(date);
     }
     return defaultText(v);
 }

@@ -2,6 +2,7 @@
 #include "programming/ui/LiveWindow.h"
 
 #include "common/ui/Help.h"
+#include "common/ui/WidgetMakers.h"
 #include "link/Link.h"
 #include "localisation/ui/TranslateForm.h"
 #include "programming/ui/Form2.h"
@@ -22,9 +23,7 @@ constexpr int kTwipsPerInch = 1440;
 
 QPushButton* makeButton(const QString& name, const QString& text, QWidget* parent)
 {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setMinimumHeight(32);
+    QPushButton* b = nbx::makeButton(name, text, parent, 32);
     b->setAutoDefault(false);
     return b;
 }

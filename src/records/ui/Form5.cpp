@@ -512,8 +512,8 @@ void Form5::setCounter(int frames)
 
 void Form5::showTotals(const Totals& t, const QDateTime& stamp)
 {
-    MaskFechaTotales->setText(stamp.toString(QStringLiteral("dd/MM/yy")));
-    MaskHoraTotales->setText(stamp.toString(QStringLiteral("HH:mm:ss")));
+    MaskFechaTotales->setText(formatSheetDate(stamp.date()));
+    MaskHoraTotales->setText(formatLongTime(stamp.time()));
     LbPasadasLocal->setText(QString::number(t.pasadasLocal));
     LbPasadasVei->setText(QString::number(t.pasadasVecino));
     MaskE3->setText(QString::number(t.e3));

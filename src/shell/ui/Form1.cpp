@@ -45,6 +45,14 @@ void endProgram()
         QApplication::exit(0);
 }
 
+// Shows an open window again in front of the others.
+void bringToFront(QWidget* w)
+{
+    w->showNormal();
+    w->raise();
+    w->activateWindow();
+}
+
 QPushButton* makeButton(const QString& objectName, const QString& text, QWidget* parent)
 {
     auto* b = new QPushButton(text, parent);
@@ -254,9 +262,7 @@ void Form1::SSCommand1_Click()
 void Form1::SSCommandProgramacion_Click()
 {
     if (g_programacion) {
-        g_programacion->showNormal();
-        g_programacion->raise();
-        g_programacion->activateWindow();
+        bringToFront(g_programacion);
         return;
     }
     auto* form = new Form2;
@@ -269,9 +275,7 @@ void Form1::SSCommandProgramacion_Click()
 void Form1::SSCommandIncidencias_Click()
 {
     if (g_registros) {
-        g_registros->showNormal();
-        g_registros->raise();
-        g_registros->activateWindow();
+        bringToFront(g_registros);
         return;
     }
     auto* form = new Form5;
