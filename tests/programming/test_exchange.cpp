@@ -304,7 +304,7 @@ TEST_F(Exchange, OperationsSucceedWithTheRightPassword)
     prompts.cancelInput(); // nothing after CAN, no message
     sim.clearLog();
     EXPECT_EQ(x.Test(), SessionOutcome::Cancelled);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !sim.bytesReceived().isEmpty(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !sim.bytesReceived().isEmpty(); }, 10000));
     EXPECT_EQ(sim.bytesReceived(), QByteArray(1, char(0x18)));
     EXPECT_EQ(prompts.shown.size(), 1);
     expectClosed("test cancelled");

@@ -151,7 +151,7 @@ protected:
     // The simulator reads the line on its own thread: the last bytes may still be on their way.
     bool canArrived() const
     {
-        return QTest::qWaitFor([this] { return sim.bytesReceived().endsWith(char(0x18)); }, 2000);
+        return QTest::qWaitFor([this] { return sim.bytesReceived().endsWith(char(0x18)); }, 10000);
     }
     bool noCanArrives() const
     {

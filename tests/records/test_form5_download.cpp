@@ -97,7 +97,7 @@ protected:
     // The simulator reads on its own thread: the last byte may need a moment to arrive.
     bool endsWithCan()
     {
-        return QTest::qWaitFor([&] { return sim.bytesReceived().endsWith(char(0x18)); }, 2000);
+        return QTest::qWaitFor([&] { return sim.bytesReceived().endsWith(char(0x18)); }, 10000);
     }
     QByteArray rangeRequest(uint8_t command) const
     {
@@ -128,7 +128,7 @@ TEST_F(Form5Download, FullDownloadThenAgainUpdatesInsteadOfDoubling)
     const QByteArray expected = hex("18") + hex("020006010306") + hex("020006020305") + hex("020006030304")
         + rangeRequest(0x05) + QByteArray(20, char(0x06)) + rangeRequest(0x06) + QByteArray(2, char(0x06)) + hex("18");
     // The simulator reads on its own thread: give it the last bytes.
-    (void)QTest::qWaitFor([&] { return sim.bytesReceived().size() >= expected.size(); }, 2000);
+    (void)QTest::qWaitFor([&] { return sim.bytesReceived().size() >= expected.size(); }, 10000);
     EXPECT_EQ(sim.bytesReceived().toHex(' '), expected.toHex(' '));
 
     EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE LNumeroSerie=123456"), 20);

@@ -81,7 +81,7 @@ TEST(SimulatorStreams, CalibrationNeedsThePasswordThenSendsLevelsAndItsResult)
     EXPECT_EQ(l.line->read(7), sim::encodeFrame(0x0E, bytes("02")));
     EXPECT_TRUE(l.line->readFor(100).isEmpty());
     l.send(bytes("18"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return l.sim.events().filter("stream ended (CAN)").size() == 1; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return l.sim.events().filter("stream ended (CAN)").size() == 1; }, 10000));
 }
 
 TEST(SimulatorStreams, MeterFreeRunsUntilCanAndCanSendFramesAfterIt)
@@ -94,7 +94,7 @@ TEST(SimulatorStreams, MeterFreeRunsUntilCanAndCanSendFramesAfterIt)
     EXPECT_EQ(l.line->read(34), kMeterFrame);
     EXPECT_EQ(l.line->read(34 * 4).size(), 34 * 4);
     l.send(bytes("18"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return l.sim.events().filter("stream ended (CAN)").size() == 1; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return l.sim.events().filter("stream ended (CAN)").size() == 1; }, 10000));
     l.line->readFor(50); // what was on its way before CAN
     EXPECT_TRUE(l.line->readFor(150).isEmpty());
 
@@ -106,7 +106,7 @@ TEST(SimulatorStreams, MeterFreeRunsUntilCanAndCanSendFramesAfterIt)
     l.send(kMeter);
     EXPECT_EQ(l.line->read(34), kMeterFrame);
     l.send(bytes("18"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return l.sim.events().filter("stream ended (CAN)").size() == 1; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return l.sim.events().filter("stream ended (CAN)").size() == 1; }, 10000));
     // Exactly two frames went out after the CAN was read.
     const QList<sim::LogEntry> log = l.sim.log();
     qsizetype after = 0;
