@@ -39,7 +39,7 @@ protected:
         QByteArray out;
         QElapsedTimer t;
         t.start();
-        while (out.size() < want && t.elapsed() < 2000) {
+        while (out.size() < want && t.elapsed() < 10000) {
             char buf[256];
             const ssize_t n = ::read(master, buf, sizeof buf);
             if (n > 0)
@@ -54,7 +54,7 @@ protected:
     {
         QElapsedTimer t;
         t.start();
-        while (port.bytesAvailable() < want && t.elapsed() < 2000)
+        while (port.bytesAvailable() < want && t.elapsed() < 10000)
             port.waitForInput(20);
         return port.bytesAvailable() >= want;
     }

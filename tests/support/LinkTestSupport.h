@@ -9,7 +9,7 @@
 
 namespace nbx::test {
 
-// A "second" of the blocking pause is 10 ms, pacing 1 ms, timeouts a few hundred ms.
+// A "second" of the blocking pause is 10 ms, pacing 1 ms, timeouts one to three seconds.
 LinkTiming shortLinkTiming();
 
 // Answers the password dialogs with `current` (and `newOne`, confirmed alike) while it lives.
