@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QSlider>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -52,15 +51,8 @@ bool fill(QSqlDatabase db)
     return db.commit();
 }
 
-// Resident memory of the process in MB (Linux).
-double residentMb()
-{
-    QFile f(QStringLiteral("/proc/self/statm"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = f.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * 4096 / (1024 * 1024) : 0;
-}
+// Resident memory of the process in MB.
+double residentMb() { return bench::statusKiB("VmRSS") / 1024.0; }
 
 } // namespace
 
