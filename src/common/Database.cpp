@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <map>
+
 namespace nbx {
 
 namespace {
@@ -195,11 +197,8 @@ bool Database::ensureSchema(QSqlDatabase& db, QString* error)
         return false;
     }
     // Every open checks the schema: missing tables, columns and indexes are added, rows kept.
-    if (!db.transaction()) {
-        if (error)
-            *error = db.lastError().text();
+    if (!beginWrite(db, error))
         return false;
-    }
     bool ok = true;
     for (const Table& t : kTables)
         ok = ok && exec(db, createTableSql(t), error) && addMissingColumns(db, t, error);
@@ -208,14 +207,11 @@ bool Database::ensureSchema(QSqlDatabase& db, QString* error)
     if (ok && version != kSchemaVersion)
         ok = exec(db, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion), error);
     if (!ok) {
-        db.rollback();
+        rollbackWrite(db);
         return false;
     }
-    if (!db.commit()) {
-        if (error)
-            *error = db.lastError().text();
+    if (!commitWrite(db, error))
         return false;
-    }
     // Exactly one settings row: add it when missing, drop surplus rows a merge may have left.
     QSqlQuery count(db);
     if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM Configuracion")) || !count.next()) {
@@ -281,6 +277,79 @@ void Database::close()
         db.close();
     }
     QSqlDatabase::removeDatabase(QLatin1String(kMainConnection));
+}
+
+namespace {
+
+// Open groups by connection name; everything runs on the UI thread.
+std::map<QString, std::function<void()>>& openGroups()
+{
+    static std::map<QString, std::function<void()>> groups;
+    return groups;
+}
+
+bool execWrite(QSqlDatabase& db, const char* sql, QString* error)
+{
+    QSqlQuery q(db);
+    if (q.exec(QLatin1String(sql)))
+        return true;
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}
+
+} // namespace
+
+OpenGroup::OpenGroup(const QSqlDatabase& db, std::function<void()> commitNow) : connection_(db.connectionName())
+{
+    openGroups()[connection_] = std::move(commitNow);
+}
+
+OpenGroup::~OpenGroup() { openGroups().erase(connection_); }
+
+bool beginWrite(QSqlDatabase& db, QString* error)
+{
+    const auto group = openGroups().find(db.connectionName());
+    if (group != openGroups().end()) {
+        const std::function<void()> commitNow = group->second; // the group unregisters itself
+        commitNow();
+    }
+    return execWrite(db, "BEGIN IMMEDIATE", error);
+}
+
+bool commitWrite(QSqlDatabase& db, QString* error)
+{
+    if (execWrite(db, "COMMIT", error))
+        return true;
+    rollbackWrite(db);
+    return false;
+}
+
+void rollbackWrite(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("ROLLBACK"));
+}
+
+bool WriteTransaction::begin(QString* error)
+{
+    active_ = beginWrite(db_, error);
+    return active_;
+}
+
+bool WriteTransaction::commit(QString* error)
+{
+    if (!active_)
+        return false;
+    active_ = false;
+    return commitWrite(db_, error);
+}
+
+void WriteTransaction::rollback()
+{
+    if (active_)
+        rollbackWrite(db_);
+    active_ = false;
 }
 
 } // namespace nbx

@@ -4,6 +4,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
+
 namespace nbx {
 
 inline constexpr const char* kMainConnection = "nbx70-main";
@@ -28,6 +30,44 @@ public:
     static int schemaVersion(QSqlDatabase& db, QString* error);
 
     static constexpr int kSchemaVersion = 1;
+};
+
+// Every write transaction of the program begins here. A writer that keeps a group of writes open
+// between events (the record download) registers it with OpenGroup; beginWrite has that group
+// committed first, then begins IMMEDIATE, so a writer in another process is waited for on the busy
+// timeout instead of failing at the first write. Each returns false with the database's reason.
+bool beginWrite(QSqlDatabase& db, QString* error);
+bool commitWrite(QSqlDatabase& db, QString* error); // rolls back when the commit fails
+void rollbackWrite(QSqlDatabase& db);
+
+// One write transaction for the life of a scope: rolled back unless committed.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(QSqlDatabase db = mainDb()) : db_(std::move(db)) {}
+    ~WriteTransaction() { rollback(); }
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+
+    bool begin(QString* error);
+    bool commit(QString* error);
+    void rollback();
+
+private:
+    QSqlDatabase db_;
+    bool active_ = false;
+};
+
+// An open group of writes on a connection and how to commit it now; registered while the group is
+// open, so that another write on the same connection commits it before beginning its own.
+class OpenGroup {
+public:
+    OpenGroup(const QSqlDatabase& db, std::function<void()> commitNow);
+    ~OpenGroup();
+    OpenGroup(const OpenGroup&) = delete;
+    OpenGroup& operator=(const OpenGroup&) = delete;
+
+private:
+    QString connection_;
 };
 
 // Quotes an identifier for SQL ("SOctava31,5Hz" has a comma in its name).

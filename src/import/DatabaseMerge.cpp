@@ -103,7 +103,7 @@ bool samePath(const QString& a, const QString& b)
 
 MergeResult failed(QSqlDatabase db, const QString& error)
 {
-    db.rollback();
+    rollbackWrite(db);
     MergeResult r;
     r.status = MergeResult::Status::Failed;
     r.error = error;
@@ -141,9 +141,10 @@ MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
 
     MergeResult result;
     const QStringList targets = mainTables(main);
-    if (!main.transaction()) {
+    QString why;
+    if (!beginWrite(main, &why)) {
         detach();
-        return failed(main, main.lastError().text());
+        return failed(main, why);
     }
     for (const QString& table : std::as_const(sourceTables)) {
         const QString target = findName(targets, table);
@@ -173,8 +174,8 @@ MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
         }
         result.rowsAdded += q.numRowsAffected();
     }
-    if (!main.commit()) {
-        MergeResult r = failed(main, main.lastError().text());
+    if (!commitWrite(main, &why)) {
+        MergeResult r = failed(main, why);
         detach();
         return r;
     }
@@ -186,8 +187,9 @@ MergeResult mergeAccess(QSqlDatabase main, AccessReader& reader)
 {
     MergeResult result;
     const QStringList targets = mainTables(main);
-    if (!main.transaction())
-        return failed(main, main.lastError().text());
+    QString why;
+    if (!beginWrite(main, &why))
+        return failed(main, why);
     for (const QString& table : reader.tables()) {
         const QString target = findName(targets, table);
         if (isSettingsTable(table) || target.isEmpty())
@@ -253,8 +255,8 @@ MergeResult mergeAccess(QSqlDatabase main, AccessReader& reader)
         if (!ok)
             return failed(main, error);
     }
-    if (!main.commit())
-        return failed(main, main.lastError().text());
+    if (!commitWrite(main, &why))
+        return failed(main, why);
     return result;
 }
 

@@ -546,15 +546,14 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
         return result;
 
     auto dbFailed = [&](const QString& error) {
-        db.rollback();
+        rollbackWrite(db);
         result.status = Status::DatabaseError;
         result.databaseError = error;
         return result;
     };
     sqlite3* handle = sqliteHandle(db);
-    if (!handle || !db.transaction()) {
+    if (!handle || !beginWrite(db, &result.databaseError)) {
         result.status = Status::DatabaseError;
-        result.databaseError = db.lastError().text();
         return result;
     }
     for (int table = 0; table < kExchangeTableCount; ++table) {
@@ -582,13 +581,14 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
         if (failed)
             return dbFailed(writer.error());
         if (stop) {
-            db.rollback();
+            rollbackWrite(db);
             result.status = Status::Cancelled;
             return result;
         }
     }
-    if (!db.commit())
-        return dbFailed(db.lastError().text());
+    QString why;
+    if (!commitWrite(db, &why))
+        return dbFailed(why);
     return result;
 }
 

@@ -360,10 +360,8 @@ void LangDesk::BeginExportTransaction()
 {
     requireWritableTable();
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-    if (!db.transaction()) {
-        sErrDescription_ = db.lastError().text();
+    if (!beginWrite(db, &sErrDescription_))
         throw LangDeskError(sErrDescription_);
-    }
     inTransaction_ = true;
 }
 
@@ -371,9 +369,8 @@ void LangDesk::CommitExportTransaction()
 {
     requireWritableTable();
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-    if (!db.commit()) {
-        sErrDescription_ = db.lastError().text();
-        RollbackExportTransaction();
+    if (!commitWrite(db, &sErrDescription_)) {
+        inTransaction_ = false;
         throw LangDeskError(sErrDescription_);
     }
     inTransaction_ = false;
@@ -384,7 +381,7 @@ void LangDesk::RollbackExportTransaction() noexcept
     if (!inTransaction_ || connectionName_.isEmpty())
         return;
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
-    db.rollback();
+    rollbackWrite(db);
     inTransaction_ = false;
 }
 

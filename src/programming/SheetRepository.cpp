@@ -1,5 +1,6 @@
 #include "programming/SheetRepository.h"
 
+#include "common/Database.h"
 #include "common/Prompter.h"
 #include "localisation/Strings.h"
 #include "programming/SheetText.h"
@@ -383,13 +384,10 @@ bool SheetRepository::save(const SheetValues& s, const QDateTime& now, QString* 
         set(kOctaveColumns[m], std::nearbyint(v * 10.0) / 10.0);
     }
 
-    if (!db_.transaction()) {
-        if (error)
-            *error = db_.lastError().text();
+    if (!beginWrite(db_, error))
         return false;
-    }
     auto fail = [&](const QString& why) {
-        db_.rollback();
+        rollbackWrite(db_);
         if (error)
             *error = why;
         return false;
@@ -452,38 +450,26 @@ bool SheetRepository::save(const SheetValues& s, const QDateTime& now, QString* 
         if (!iq.exec())
             return fail(sqlError(iq));
     }
-    if (!db_.commit())
-        return fail(db_.lastError().text());
-    return true;
+    return commitWrite(db_, error);
 }
 
 bool SheetRepository::deleteDevice(qint32 serial, QString* error)
 {
-    if (!db_.transaction()) {
-        if (error)
-            *error = db_.lastError().text();
+    if (!beginWrite(db_, error))
         return false;
-    }
     for (const char* table : kDeviceTables) {
         QSqlQuery q(db_);
         q.prepare(QStringLiteral("DELETE FROM %1 WHERE LNumeroSerie = ?").arg(col(table)));
         q.addBindValue(serial);
         if (!q.exec()) {
             const QString why = sqlError(q);
-            db_.rollback();
+            rollbackWrite(db_);
             if (error)
                 *error = why;
             return false;
         }
     }
-    if (!db_.commit()) {
-        const QString why = db_.lastError().text();
-        db_.rollback();
-        if (error)
-            *error = why;
-        return false;
-    }
-    return true;
+    return commitWrite(db_, error);
 }
 
 QList<qint32> SheetRepository::orderedSerials(QString* error) const

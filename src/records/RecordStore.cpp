@@ -35,11 +35,16 @@ void bindAll(QSqlQuery& q, const QVariantList& values)
 RecordStore::RecordStore(QSqlDatabase db, int maxUncommittedMs) : db_(std::move(db)), maxMs_(maxUncommittedMs)
 {
     timer_.setSingleShot(true);
-    timer_.callOnTimeout([this] {
-        QString why;
-        if (!commit(&why))
-            deferredError_ = why;
-    });
+    timer_.callOnTimeout([this] { commitLater(); });
+}
+
+// A commit asked for by the timer or by another write on the connection: a failure is kept and
+// reported by the next store.
+void RecordStore::commitLater()
+{
+    QString why;
+    if (!commit(&why))
+        deferredError_ = why;
 }
 
 RecordStore::~RecordStore() { commit(); }
@@ -66,12 +71,10 @@ bool RecordStore::begin(QString* error)
     }
     if (inTransaction_)
         return true;
-    if (!db_.transaction()) {
-        if (error)
-            *error = db_.lastError().text();
+    if (!beginWrite(db_, error))
         return false;
-    }
     inTransaction_ = true;
+    group_ = std::make_unique<OpenGroup>(db_, [this] { commitLater(); });
     age_.start();
     timer_.start(maxMs_);
     return true;
@@ -83,12 +86,8 @@ bool RecordStore::commit(QString* error)
     if (!inTransaction_)
         return true;
     inTransaction_ = false;
-    if (db_.commit())
-        return true;
-    if (error)
-        *error = db_.lastError().text();
-    db_.rollback();
-    return false;
+    group_.reset();
+    return commitWrite(db_, error);
 }
 
 // After a statement: its failure is reported with what came before kept; a group older than the

@@ -34,6 +34,7 @@ public:
 
 private:
     bool begin(QString* error);
+    void commitLater();
     bool afterWrite(bool ok, const QSqlQuery& q, QString* error);
     bool prepare(std::unique_ptr<QSqlQuery>& q, const QString& sql, QString* error);
     bool storeDay(const QString& table, qint32 serial, const DayEntry& e, QString* error);
@@ -43,7 +44,8 @@ private:
     bool inTransaction_ = false;
     QElapsedTimer age_;
     QTimer timer_;
-    QString deferredError_; // a commit the timer could not make
+    QString deferredError_; // a commit the timer or another writer could not make
+    std::unique_ptr<OpenGroup> group_; // registered while a group is open
     std::unique_ptr<QSqlQuery> interval_, sessionFind_, sessionUpdate_, sessionInsert_;
 };
 
