@@ -73,24 +73,27 @@ bool DownloadController::exchange()
     RecordStore store;
     TransferContext c{link_, store, serial, range_.from(), [this] { ui_.setCounter(++frames_); }};
     auto request = [this](uint8_t command) { link_.port.write(requestFrame(command, range_)); };
+    auto receive = [&] {
+        request(cmd::ComandoTotales);
+        Totals totals;
+        QDateTime stamp;
+        if (!RecibirTotales(c, now_, &totals, &stamp))
+            return false;
+        ui_.showTotals(totals, stamp);
 
-    request(cmd::ComandoTotales);
-    Totals totals;
-    const QDateTime stamp = now_();
-    if (!RecibirTotales(c, stamp, &totals))
-        return false;
-    ui_.showTotals(totals, stamp);
+        request(cmd::ComandoFechas);
+        if (!RecibirFechas(c))
+            return false;
 
-    request(cmd::ComandoFechas);
-    if (!RecibirFechas(c))
-        return false;
+        request(cmd::ComandoIntervalos);
+        if (!RecibirIntervalos(c) || st.PararRecepcion)
+            return false;
 
-    request(cmd::ComandoIntervalos);
-    if (!RecibirIntervalos(c) || st.PararRecepcion)
-        return false;
-
-    request(cmd::ComandoSesiones);
-    const bool ok = RecibirSesiones(c);
+        request(cmd::ComandoSesiones);
+        return RecibirSesiones(c);
+    };
+    const bool ok = receive();
+    // Every way out (the end, Stop, a failure) commits what was received, or says it could not.
     QString error;
     if (!store.commit(&error)) {
         prompter().message(error, Prompter::Icon::Critical);

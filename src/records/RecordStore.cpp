@@ -1,5 +1,7 @@
 #include "records/RecordStore.h"
 
+#include "common/Prompter.h"
+
 #include <QSqlError>
 #include <QStringList>
 #include <QVariant>
@@ -47,7 +49,14 @@ void RecordStore::commitLater()
         deferredError_ = why;
 }
 
-RecordStore::~RecordStore() { commit(); }
+// The download commits on every way out; a group still open here is committed all the same, and a
+// commit that fails is shown rather than rolled back in silence.
+RecordStore::~RecordStore()
+{
+    QString why;
+    if (!commit(&why))
+        prompter().message(why, Prompter::Icon::Critical);
+}
 
 bool RecordStore::prepare(std::unique_ptr<QSqlQuery>& q, const QString& sql, QString* error)
 {
@@ -62,13 +71,21 @@ bool RecordStore::prepare(std::unique_ptr<QSqlQuery>& q, const QString& sql, QSt
     return false;
 }
 
+// A commit the timer could not make is reported once, here or by the final commit.
+bool RecordStore::takeDeferredError(QString* error)
+{
+    if (deferredError_.isEmpty())
+        return false;
+    if (error)
+        *error = deferredError_;
+    deferredError_.clear();
+    return true;
+}
+
 bool RecordStore::begin(QString* error)
 {
-    if (!deferredError_.isEmpty()) {
-        if (error)
-            *error = deferredError_;
+    if (takeDeferredError(error))
         return false;
-    }
     if (inTransaction_)
         return true;
     if (!beginWrite(db_, error))
@@ -84,22 +101,30 @@ bool RecordStore::commit(QString* error)
 {
     timer_.stop();
     if (!inTransaction_)
-        return true;
+        return !takeDeferredError(error);
     inTransaction_ = false;
     group_.reset();
     return commitWrite(db_, error);
+}
+
+// A failed statement or prepare: what came before it is committed; a commit that fails too is
+// named in the same message.
+bool RecordStore::failKeepingTheGroup(QString why, QString* error)
+{
+    QString commitError;
+    if (!commit(&commitError))
+        why += QLatin1Char('\n') + commitError;
+    if (error)
+        *error = why;
+    return false;
 }
 
 // After a statement: its failure is reported with what came before kept; a group older than the
 // limit is committed at once.
 bool RecordStore::afterWrite(bool ok, const QSqlQuery& q, QString* error)
 {
-    if (!ok) {
-        if (error)
-            *error = q.lastError().text();
-        commit();
-        return false;
-    }
+    if (!ok)
+        return failKeepingTheGroup(q.lastError().text(), error);
     if (age_.elapsed() >= maxMs_)
         return commit(error);
     return true;
@@ -160,10 +185,9 @@ bool RecordStore::storeInterval(const IntervalRecord& r, QString* error)
         const QString sql = QStringLiteral("INSERT INTO Intervalos (%1) VALUES (%2) "
                                            "ON CONFLICT(LNumeroSerie, DFechaInicio, THoraInicio) DO UPDATE SET %3")
                                 .arg(columnList(cols), placeholders(int(cols.size())), sets.join(QLatin1Char(',')));
-        if (!prepare(interval_, sql, error)) {
-            commit();
-            return false;
-        }
+        QString why;
+        if (!prepare(interval_, sql, &why))
+            return failKeepingTheGroup(why, error);
     }
     bindAll(*interval_, r.values());
     return afterWrite(interval_->exec(), *interval_, error);
@@ -177,15 +201,14 @@ bool RecordStore::storeSession(const SessionRecord& r, QString* error)
     QStringList sets;
     for (const QString& c : cols)
         sets << quoteIdentifier(c) + QStringLiteral("=?");
+    QString why;
     if (!prepare(sessionFind_, QStringLiteral("SELECT rowid FROM Sesiones WHERE LNumeroSerie=? AND DFechaInicio=? "
-                                              "AND THoraInicio=? ORDER BY rowid LIMIT 1"), error)
+                                              "AND THoraInicio=? ORDER BY rowid LIMIT 1"), &why)
         || !prepare(sessionUpdate_, QStringLiteral("UPDATE Sesiones SET %1 WHERE rowid=?").arg(sets.join(QLatin1Char(','))),
-                    error)
+                    &why)
         || !prepare(sessionInsert_, QStringLiteral("INSERT INTO Sesiones (%1) VALUES (%2)")
-                                        .arg(columnList(cols), placeholders(int(cols.size()))), error)) {
-        commit();
-        return false;
-    }
+                                        .arg(columnList(cols), placeholders(int(cols.size()))), &why))
+        return failKeepingTheGroup(why, error);
     const QVariantList values = r.values();
     bindAll(*sessionFind_, {values[0], values[1], values[2]});
     if (!sessionFind_->exec())

@@ -18,7 +18,7 @@ namespace nbx {
 class RecordStore {
 public:
     explicit RecordStore(QSqlDatabase db = mainDb(), int maxUncommittedMs = 250);
-    ~RecordStore(); // commits what is pending
+    ~RecordStore(); // commits what is pending; a failure is shown
     RecordStore(const RecordStore&) = delete;
     RecordStore& operator=(const RecordStore&) = delete;
 
@@ -28,13 +28,16 @@ public:
     bool storeInterval(const IntervalRecord& r, QString* error);
     bool storeSession(const SessionRecord& r, QString* error);
 
-    // Commits the open group (nothing to do when none is open).
+    // Commits the open group; false with the reason when that commit, or an earlier one made by the
+    // timer and not yet reported, failed.
     bool commit(QString* error = nullptr);
     bool pending() const { return inTransaction_; }
 
 private:
     bool begin(QString* error);
     void commitLater();
+    bool takeDeferredError(QString* error);
+    bool failKeepingTheGroup(QString why, QString* error);
     bool afterWrite(bool ok, const QSqlQuery& q, QString* error);
     bool prepare(std::unique_ptr<QSqlQuery>& q, const QString& sql, QString* error);
     bool storeDay(const QString& table, qint32 serial, const DayEntry& e, QString* error);

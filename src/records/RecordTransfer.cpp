@@ -67,22 +67,25 @@ bool recordLoop(TransferContext& c, Decode decode, Store store)
 
 } // namespace
 
-bool RecibirTotales(TransferContext& c, const QDateTime& now, Totals* shown)
+bool RecibirTotales(TransferContext& c, const std::function<QDateTime()>& now, Totals* shown, QDateTime* stamp)
 {
     if (!receive(c.link))
         return false;
+    const QDateTime arrived = now();
     const std::optional<Totals> t = decodeTotals(c.link.BufferTrama);
     if (!t) {
         showReceiveError(ReceiveResult::BadFrame);
         return false;
     }
     QString error;
-    if (!c.store.storeTotals(c.serial, *t, now, &error)) {
+    if (!c.store.storeTotals(c.serial, *t, arrived, &error)) {
         dbFailure(error);
         return false;
     }
     if (shown)
         *shown = *t;
+    if (stamp)
+        *stamp = arrived;
     return true;
 }
 

@@ -21,8 +21,9 @@ struct TransferContext {
 };
 
 // RecibirTotales: one frame; shows nothing itself but the receiver's and the database's messages.
-// On success `shown` holds the counters; the row of `serial` gets them with the stamp `now`.
-bool RecibirTotales(TransferContext& c, const QDateTime& now, Totals* shown);
+// On success `shown` holds the counters and `stamp` the moment the frame arrived (read from `now`);
+// the row of `serial` gets both.
+bool RecibirTotales(TransferContext& c, const std::function<QDateTime()>& now, Totals* shown, QDateTime* stamp);
 // RecibirFechas: one frame; its valid entries stored, each once.
 bool RecibirFechas(TransferContext& c);
 // RecibirIntervalos / RecibirSesiones: the record handshake until the end frame, a record older

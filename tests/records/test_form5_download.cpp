@@ -2,11 +2,18 @@
 // against the device simulator: one test per road, the failures in a table.
 #include "link/Link.h"
 #include "localisation/Strings.h"
+#include "nbx70-sim/SimFrame.h"
 #include "nbx70-sim/SimRecords.h"
 #include "nbx70-sim/Simulator.h"
+#include "programming/SheetDefaults.h"
+#include "programming/SheetRepository.h"
+#include "programming/ui/Form2.h"
+#include "records/RecordStore.h"
+#include "records/RecordTransfer.h"
 #include "records/RecordsState.h"
 #include "records/ui/Form5.h"
 #include "records/ui/RecordGrid.h"
+#include "support/FakeSerialPort.h"
 #include "support/LinkTestSupport.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
@@ -178,6 +185,127 @@ TEST_F(Form5Download, StopInTheMiddleKeepsWhatWasStored)
     EXPECT_TRUE(endsWithCan()); // CAN ends the stream
     EXPECT_FALSE(sim.bytesReceived().contains(rangeRequest(0x06)));
     expectIdle();
+}
+
+// The last group is committed on Stop too; a commit that fails says so, once.
+TEST_F(Form5Download, AFailedCommitOnStopIsShownOnce)
+{
+    sim.withRecords([](sim::RecordDevice& r) {
+        r.config.intervalCount = 400;
+        r.config.tMinutes = 2;
+        r.config.recordDelayMs = 5;
+    });
+    // Every group written from now on fails at its COMMIT (a deferred foreign key left unmet).
+    QSqlQuery q(mainDb());
+    for (const char* sql : {"PRAGMA foreign_keys=ON", "CREATE TEMP TABLE parent (id INTEGER PRIMARY KEY)",
+                            "CREATE TEMP TABLE child (p INTEGER REFERENCES parent(id) DEFERRABLE INITIALLY DEFERRED)",
+                            "CREATE TEMP TRIGGER orphan AFTER INSERT ON main.Intervalos BEGIN INSERT INTO child VALUES (1); END"})
+        ASSERT_TRUE(q.exec(QString::fromLatin1(sql))) << sql;
+    QTimer poll;
+    poll.callOnTimeout([&] {
+        if (form.Frame17->text().toInt() >= 3 && form.SSCommandStop->isVisible())
+            form.SSCommandStop->click();
+    });
+    form.show();
+    poll.start(5);
+    form.SSCommandRecibir->click();
+    poll.stop();
+    ASSERT_EQ(criticals(), 1);
+    EXPECT_TRUE(prompts.shown.last().text.contains("FOREIGN KEY")) << prompts.shown.last().text.toStdString();
+    EXPECT_FALSE(prompts.sawText(GetS(61)));
+    expectIdle();
+}
+
+// A sheet saved and another deleted in the programming window while a download runs: all three
+// land. Another connection sees the records stored so far before the end.
+TEST_F(Form5Download, SheetsSavedAndDeletedDuringADownloadAllLand)
+{
+    for (const qint32 serial : {222222, 333333}) {
+        SheetValues s;
+        ProgrammingState st;
+        CreaProgramacio(s, st, [] { return kClock; });
+        s.numeroSerie = QString::number(serial);
+        QString error;
+        ASSERT_TRUE(SheetRepository().save(s, kClock, &error)) << error.toStdString();
+    }
+    sim.withRecords([](sim::RecordDevice& r) {
+        r.config.intervalCount = 400;
+        r.config.tMinutes = 2;
+        r.config.recordDelayMs = 5;
+    });
+    Form2 sheet;
+    sheet.show();
+    sheet.load(333333);
+    int seenByAnother = -1;
+    bool saved = false;
+    QTimer poll;
+    poll.callOnTimeout([&] {
+        const int frames = form.Frame17->text().toInt();
+        if (frames >= 80 && seenByAnother < 0) {
+            {
+                QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-reader");
+                other.setDatabaseName(mainDb().databaseName());
+                QSqlQuery q(other);
+                seenByAnother = other.open() && q.exec("SELECT COUNT(*) FROM Intervalos") && q.next() ? q.value(0).toInt() : -2;
+            }
+            QSqlDatabase::removeDatabase("other-reader");
+        }
+        if (frames >= 160 && !saved) {
+            saved = true;
+            sheet.MaskContacto->setText("Ana");
+            prompts.answer(Answer::Ok);
+            sheet.SSCommandGrabar->click();
+            sheet.load(222222);
+            prompts.answer(Answer::Ok);
+            sheet.SSCommandBorrar->click();
+        }
+    });
+    form.show();
+    poll.start(2);
+    form.SSCommandRecibir->click();
+    poll.stop();
+    ASSERT_TRUE(saved);
+    EXPECT_GT(seenByAnother, 0);
+    EXPECT_LT(seenByAnother, 400);
+    EXPECT_EQ(criticals(), 0) << prompts.shown.last().text.toStdString();
+    EXPECT_EQ(prompts.shown.last().text, GetS(61));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE LNumeroSerie=123456"), 400);
+    EXPECT_EQ(count("SELECT COUNT(DISTINCT DFechaInicio || THoraInicio) FROM Intervalos"), 400);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Sesiones WHERE LNumeroSerie=123456"), 2);
+    EXPECT_EQ(count("SELECT LPasadasLocal FROM Programacion WHERE LNumeroSerie=123456"), 1520);
+    SheetValues stored;
+    QString error;
+    ASSERT_TRUE(SheetRepository().load(333333, stored, &error)) << error.toStdString();
+    EXPECT_EQ(stored.contacto.toStdString(), "Ana");
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Programacion WHERE LNumeroSerie=222222"), 0);
+    expectIdle();
+}
+
+// The totals are stamped with the moment their frame arrived, not the moment they were asked for.
+TEST(RecordTransfer, TheTotalsStampIsTheMomentTheirFrameArrived)
+{
+    TempDatabase db;
+    ScriptedPrompter prompts;
+    QSqlQuery(mainDb()).exec("INSERT INTO Programacion (LNumeroSerie, TLocal, DFecha) VALUES (123456, 'Sala', '2024-02-03')");
+    VirtualClock clock;
+    FakeSerialPort port(clock);
+    Link link(port, clock);
+    ASSERT_TRUE(port.open(nullptr));
+    port.reply(sim::encodeFrame(0x02, QByteArray(16, '\1')), 12000);
+    auto now = [&] { return kClock.addMSecs(clock.nowMs()); };
+    QDateTime stamp;
+    {
+        RecordStore store;
+        TransferContext c{link, store, 123456, kFrom, {}};
+        Totals totals;
+        ASSERT_TRUE(RecibirTotales(c, now, &totals, &stamp));
+        EXPECT_EQ(totals.pasadasLocal, 0x01010101);
+    }
+    EXPECT_EQ(stamp.toString(Qt::ISODate).toStdString(), kClock.addSecs(12).toString(Qt::ISODate).toStdString());
+    QSqlQuery q(mainDb());
+    ASSERT_TRUE(q.exec("SELECT DFechaTotales, THoraTotales FROM Programacion") && q.next());
+    EXPECT_EQ((q.value(0).toString() + " " + q.value(1).toString()).toStdString(), "2024-05-14 10:30:12");
+    EXPECT_TRUE(prompts.shown.isEmpty());
 }
 
 TEST_F(Form5Download, TheCloseBoxStopsTheDownloadAndClosesAfterItsEnd)
