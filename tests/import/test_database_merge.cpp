@@ -7,7 +7,10 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QSqlQuery>
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace nbx;
 using namespace nbx::test;
@@ -160,6 +163,36 @@ TEST(DatabaseMerge, FilesThatAreNotDatabasesAndAReadOnlyMainRollBack)
     EXPECT_FALSE(r.error.isEmpty());
     EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado"), 1);
     EXPECT_EQ(mergeDatabaseFile(mainDb(), src).status, MergeResult::Status::Merged); // detached again
+    EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado"), 2);
+}
+
+// Another writer (a second copy of the program, the sqlite3 tool) holding the database for a
+// moment is waited for.
+TEST(DatabaseMerge, AMomentaryLockOfAnotherWriterIsWaitedFor)
+{
+    TempDatabase db;
+    const QString src = db.file("other.mdb");
+    onFile(src, {"INSERT INTO DiaBorrado VALUES (2, '2005-03-21', '14:15')"});
+    std::atomic<int> locked{0}; // 1: holding the lock, -1: could not take it
+    std::thread other([&] {
+        {
+            QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other-writer"));
+            c.setDatabaseName(db.file("nbx70.db"));
+            QSqlQuery q(c);
+            const bool ok = c.open() && q.exec("BEGIN IMMEDIATE")
+                && q.exec("INSERT INTO DiaBorrado VALUES (1, '2005-03-21', '14:15')");
+            locked = ok ? 1 : -1;
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            q.exec("COMMIT");
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other-writer"));
+    });
+    while (locked == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(locked, 1);
+    const MergeResult r = mergeDatabaseFile(mainDb(), src);
+    other.join();
+    EXPECT_EQ(r.status, MergeResult::Status::Merged) << r.error.toStdString();
     EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado"), 2);
 }
 
