@@ -45,11 +45,7 @@ bool writeAndSync(QFileDevice& f, const QByteArray& bytes)
     return ::fsync(f.handle()) == 0 || errno == EINVAL || errno == ENOTSUP;
 }
 
-IniBytesWriter g_writer = &writeAndSync;
-
 } // namespace
-
-void setIniBytesWriter(IniBytesWriter writer) { g_writer = writer ? writer : &writeAndSync; }
 
 IniFile::IniFile(const QString& path)
     : path_(path)
@@ -159,7 +155,7 @@ bool IniFile::save() const
     QString text;
     for (const QString& l : lines_)
         text += l + eol_;
-    if (!g_writer(f, text.toUtf8())) {
+    if (!writeAndSync(f, text.toUtf8())) {
         f.cancelWriting();
         return false;
     }

@@ -5,8 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-class QFileDevice;
-
 namespace nbx {
 
 class IniFile {
@@ -36,11 +34,6 @@ private:
     QStringList lines_;
     QString eol_ = QStringLiteral("\n");
 };
-
-// Puts the bytes into the temporary file and onto the disk; false when any step fails (a full
-// disk). Tests replace it with one whose writes fail; null puts the default back.
-using IniBytesWriter = bool (*)(QFileDevice& temporary, const QByteArray& bytes);
-void setIniBytesWriter(IniBytesWriter writer);
 
 // Reads a value as the historical reader did: at most 254 characters.
 QString LeerIni(const QString& section, const QString& key, const QString& defaultValue,

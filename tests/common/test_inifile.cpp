@@ -3,9 +3,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileDevice>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 using namespace nbx;
 
@@ -120,38 +121,31 @@ TEST(IniFile, WriteIntoAnUnwritablePlaceFails)
     EXPECT_FALSE(EscribirIni("Configuration", "User", "x", notAFolder + "/nbx70.ini"));
 }
 
-// A disk that fills up while the settings are written: the old file stays whole and the write
-// reports the failure, whichever step fails.
+// A disk that fills up while the settings are written (here a file size limit, whatever part of
+// the new text fits): the write reports the failure and the old file stays whole.
 TEST(IniFile, AFailedWriteKeepsTheOldFile)
 {
-    const struct {
-        const char* what;
-        IniBytesWriter writer;
-    } cases[] = {
-        {"nothing written", [](QFileDevice&, const QByteArray&) { return false; }},
-        {"half written", [](QFileDevice& f, const QByteArray& b) {
-             f.write(b.left(b.size() / 2));
-             return false;
-         }},
-        {"written, not synced", [](QFileDevice& f, const QByteArray& b) {
-             f.write(b);
-             f.flush();
-             return false;
-         }},
-    };
     QTemporaryDir dir;
     const QByteArray old = "[Configuration]\nSerialPort=3\nUser=Bar Sol\n";
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    const QString longer(200, QLatin1Char('x'));
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN); // EFBIG instead of the signal
+    for (const rlim_t limit : {rlim_t(0), rlim_t(old.size() / 2), rlim_t(old.size())}) {
+        SCOPED_TRACE(limit);
         const QString path = writeFile(dir, old);
-        setIniBytesWriter(c.writer);
-        EXPECT_FALSE(EscribirIni("Configuration", "User", "Otro", path));
-        setIniBytesWriter(nullptr);
-        EXPECT_EQ(readFile(path), old);
+        rlimit small = saved;
+        small.rlim_cur = limit;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool written = EscribirIni("Configuration", "User", longer, path);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+        EXPECT_FALSE(written);
+        EXPECT_EQ(readFile(path).toStdString(), old.toStdString());
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"test.ini"})) << "no temporary left";
     }
-    EXPECT_TRUE(EscribirIni("Configuration", "User", "Otro", writeFile(dir, old)));
-    EXPECT_EQ(LeerIni("Configuration", "User", "", dir.filePath("test.ini")), "Otro");
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_TRUE(EscribirIni("Configuration", "User", longer, writeFile(dir, old)));
+    EXPECT_EQ(LeerIni("Configuration", "User", "", dir.filePath("test.ini")), longer);
 }
 
 TEST(Cp1252, RoundTripsTheWholeByteRange)
