@@ -421,6 +421,7 @@ TEST(Startup, AnUnwritableSettingsFolderGivesOneMessage)
     EXPECT_EQ(host.calls.last(), "show");
 }
 
+// A database written by a newer program (its own tables and rows) is neither used nor changed.
 TEST(Startup, ANewerDatabaseIsRefusedWithItsName)
 {
     test::TempHome home;
@@ -429,16 +430,31 @@ TEST(Startup, ANewerDatabaseIsRefusedWithItsName)
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "newer");
         db.setDatabaseName(AppPaths::databaseFile());
         ASSERT_TRUE(db.open());
-        QSqlQuery(db).exec("PRAGMA user_version = 99");
+        QString error;
+        ASSERT_TRUE(Database::ensureSchema(db, &error)) << error.toStdString();
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("INSERT INTO Programacion (LNumeroSerie, TLocal) VALUES (1, 'Bar Sol')"));
+        ASSERT_TRUE(q.exec("CREATE TABLE Novedad (a)"));
+        ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA user_version = %1").arg(Database::kSchemaVersion + 1)));
+        q.finish();
         db.close();
     }
     QSqlDatabase::removeDatabase("newer");
+    auto bytes = [] {
+        QFile f(AppPaths::databaseFile());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = bytes();
     test::ScriptedPrompter prompts;
     FakeHost host;
     EXPECT_FALSE(Startup(host).run(QString(), true).databaseOpen);
     ASSERT_EQ(prompts.shown.size(), 1);
-    EXPECT_TRUE(prompts.shown[0].text.contains(AppPaths::databaseFile()));
+    EXPECT_EQ(prompts.shown[0].text.toStdString(),
+              GetS(QStringLiteral("La base de datos %s es de una versión más reciente del programa: no se usa ni se modifica."),
+                   {AppPaths::databaseFile()})
+                  .toStdString());
     EXPECT_FALSE(Database::isOpen());
+    EXPECT_TRUE(before == bytes()) << "the file is left as it was";
 }
 
 // The settings row holds the settings in use from the first start, and follows the language and
