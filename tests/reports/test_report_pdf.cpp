@@ -78,6 +78,45 @@ TEST_F(ReportPdf, SheetReportShowsTheStoredSheet)
         EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s << "\n" << text.toStdString();
 }
 
+TEST_F(ReportPdf, WordsWiderThanTheirFieldBreakInsideIt)
+{
+    const QString rule = QString(160, QLatin1Char('=')) + "FIN";
+    const QString url = "http://www.example.com/" + QString(140 - 23, QLatin1Char('a'));
+    QSqlQuery q(mainDb());
+    q.prepare("UPDATE Programacion SET TNota = ?");
+    q.addBindValue(rule + "\r" + url + "/FINURL");
+    ASSERT_TRUE(q.exec());
+    auto doc = layOut(reports::prepareSheetReport(123456, QStringLiteral("2.1"), threeIntervals()));
+    ASSERT_TRUE(doc);
+    const QString path = pdf("nbx70_1_long_words.pdf");
+    QPdfWriter writer(path);
+    QString error;
+    ASSERT_TRUE(doc->print(writer, &error)) << error.toStdString();
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString boxes = QString::fromUtf8(p.readAllStandardOutput());
+    // The note field runs from 14 mm (margin and x) to 198 mm.
+    const double left = 14 * 72 / 25.4, right = 198 * 72 / 25.4;
+    static const QRegularExpression word(
+        QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"[0-9.]+\" xMax=\"([0-9.]+)\" yMax=\"[0-9.]+\">([^<]*)</word>"));
+    QString ruleText, urlText;
+    for (const QRegularExpressionMatch& m : word.globalMatch(boxes)) {
+        const QString w = m.captured(3);
+        const bool inRule = !w.isEmpty() && QString(w).remove(QLatin1Char('=')).remove(QStringLiteral("FIN")).isEmpty();
+        const bool inUrl = w.startsWith("http:") || (w.size() > 1 && QString(w).remove(QLatin1Char('a')).remove(QStringLiteral("/FINURL")).isEmpty());
+        if (!inRule && !inUrl)
+            continue;
+        (inRule ? ruleText : urlText) += w;
+        EXPECT_GE(m.captured(1).toDouble(), left - 0.5) << w.toStdString();
+        EXPECT_LE(m.captured(2).toDouble(), right + 0.5) << w.toStdString();
+    }
+    EXPECT_EQ(ruleText.toStdString(), rule.toStdString());
+    EXPECT_EQ(urlText.toStdString(), (url + "/FINURL").toStdString());
+    EXPECT_TRUE(boxes.contains(QStringLiteral("FIN</word>")));
+    EXPECT_TRUE(boxes.contains(QStringLiteral("/FINURL</word>")));
+}
+
 TEST_F(ReportPdf, IntervalReportFlowsOverPagesWithItsHeadingRepeated)
 {
     seedIntervals(123456, 60);
