@@ -5,6 +5,7 @@
 #include "reports/ReportDrivers.h"
 #include "support/TempDatabase.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
 #include <QPdfWriter>
@@ -138,6 +139,39 @@ TEST_F(ReportPdf, IntervalReportFlowsOverPagesWithItsHeadingRepeated)
     EXPECT_FALSE(text.contains(QRegularExpression("10/01/26\\s+08:00"))) << "the interval before the range";
     for (const char* s : {"und", "up", "---", "Sin calibrar", "12min", "Pie de prueba", "04/03/26 18:30:05"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s;
+    // The limit and action-type columns have their headings, on every page.
+    for (int p = 1; p < pages.size(); ++p) {
+        EXPECT_TRUE(pages[p].contains(GetS(36))) << "page " << p + 1;
+        EXPECT_TRUE(pages[p].contains(GetS(QStringLiteral("Tipo de actuación")))) << "page " << p + 1;
+    }
+}
+
+TEST_F(ReportPdf, OctaveCaptionsTakeTheSystemDecimalSeparator)
+{
+    // The system locale is read once a process: the check runs again in a Spanish child.
+    if (qEnvironmentVariableIsEmpty("NBX70_SPANISH_CHILD")) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", "es_ES.UTF-8");
+        env.insert("LANG", "es_ES.UTF-8");
+        env.insert("NBX70_SPANISH_CHILD", "1");
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=ReportPdf.OctaveCaptionsTakeTheSystemDecimalSeparator")});
+        ASSERT_TRUE(child.waitForFinished(60000));
+        const QString output = QString::fromUtf8(child.readAll());
+        EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+        EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+        return;
+    }
+    ASSERT_EQ(QLocale::system().decimalPoint(), QStringLiteral(","));
+    auto doc = layOut(reports::prepareSheetReport(123456, QStringLiteral("2.1"), threeIntervals()));
+    ASSERT_TRUE(doc);
+    const QString text = pdfText(*doc, pdf("nbx70_1_es.pdf"));
+    EXPECT_TRUE(text.contains(QRegularExpression("31,5\\s+63\\s+125"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QRegularExpression(",5\\s+12,0"))) << text.toStdString();
+    EXPECT_FALSE(text.contains("31.5"));
 }
 
 TEST_F(ReportPdf, SessionReport)
