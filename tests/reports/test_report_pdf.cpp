@@ -114,8 +114,6 @@ TEST_F(ReportPdf, WordsWiderThanTheirFieldBreakInsideIt)
     }
     EXPECT_EQ(ruleText.toStdString(), rule.toStdString());
     EXPECT_EQ(urlText.toStdString(), (url + "/FINURL").toStdString());
-    EXPECT_TRUE(boxes.contains(QStringLiteral("FIN</word>")));
-    EXPECT_TRUE(boxes.contains(QStringLiteral("/FINURL</word>")));
 }
 
 TEST_F(ReportPdf, IntervalReportFlowsOverPagesWithItsHeadingRepeated)
