@@ -170,7 +170,25 @@ private:
         return metrics_[font].horizontalAdvance(s) * kMmPerInch / kMeasureDpi;
     }
 
-    // Splits a text at its line breaks and wraps each line at blanks to `width`.
+    // The number of leading characters of `s` that fit in `width`: at least one character (a
+    // surrogate pair stays whole), so breaking always moves on.
+    qsizetype fittingPrefix(int font, const QString& s, double width) const
+    {
+        qsizetype lo = 1, hi = s.size();
+        while (lo < hi) {
+            const qsizetype mid = (lo + hi + 1) / 2;
+            if (widthMm(font, s.left(mid)) <= width)
+                lo = mid;
+            else
+                hi = mid - 1;
+        }
+        if (lo < s.size() && s.at(lo - 1).isHighSurrogate())
+            lo += lo > 1 ? -1 : 1;
+        return lo;
+    }
+
+    // Splits a text at its line breaks and wraps each line at blanks to `width`; a word wider than
+    // `width` (a web address, a row of "=") is broken inside it so that nothing runs past the field.
     QStringList wrap(int font, const QString& text, double width) const
     {
         QStringList out;
@@ -187,6 +205,13 @@ private:
                     line = word;
                 } else {
                     line = candidate;
+                }
+                while (line.size() > 1 && widthMm(font, line) > width) {
+                    const qsizetype n = fittingPrefix(font, line, width);
+                    if (n >= line.size())
+                        break;
+                    out << line.left(n);
+                    line = line.mid(n);
                 }
             }
             out << line;

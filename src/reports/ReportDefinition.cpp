@@ -21,6 +21,14 @@ const QSet<QString> kFieldAttributes = {
     QStringLiteral("bold"),   QStringLiteral("size"),    QStringLiteral("border"),     QStringLiteral("fill"),
     QStringLiteral("text"), QStringLiteral("keepWithNext")};
 
+const QSet<QString> kReportAttributes = {QStringLiteral("name"), QStringLiteral("page"), QStringLiteral("orientation"),
+                                         QStringLiteral("margins"), QStringLiteral("font")};
+const QSet<QString> kSectionAttributes = {QStringLiteral("name"), QStringLiteral("height")};
+const QSet<QString> kMapAttributes = {QStringLiteral("value"), QStringLiteral("text"), QStringLiteral("string")};
+
+// Subreports nest no deeper than this; the reader recurses once a level.
+constexpr int kMaxNesting = 32;
+
 struct ParseError {
     qint64 line;
     QString what;
@@ -77,6 +85,14 @@ private:
         return ok;
     }
 
+    // Every attribute of the current element must be one of `known`.
+    void checkAttributes(const QSet<QString>& known)
+    {
+        for (const QXmlStreamAttribute& a : xml_.attributes())
+            if (!known.contains(a.name().toString()))
+                fail(QStringLiteral("unknown attribute %1").arg(a.name().toString()));
+    }
+
     QString attr(const char* name) const { return xml_.attributes().value(QLatin1String(name)).toString(); }
     bool has(const char* name) const { return xml_.attributes().hasAttribute(QLatin1String(name)); }
 
@@ -88,6 +104,14 @@ private:
         const double v = attr(name).toDouble(&ok);
         if (!ok)
             fail(QStringLiteral("attribute %1 is not a number").arg(QLatin1String(name)));
+        return v;
+    }
+    // A size: a number that is not negative.
+    double size(const char* name, double fallback)
+    {
+        const double v = number(name, fallback);
+        if (v < 0)
+            fail(QStringLiteral("attribute %1 must not be negative").arg(QLatin1String(name)));
         return v;
     }
     bool flag(const char* name, bool fallback)
@@ -102,8 +126,9 @@ private:
         fail(QStringLiteral("attribute %1 must be true or false").arg(QLatin1String(name)));
     }
 
-    std::unique_ptr<Report> parseReport(bool main)
+    std::unique_ptr<Report> parseReport(bool main, int depth = 0)
     {
+        checkAttributes(kReportAttributes);
         auto report = std::make_unique<Report>();
         report->name = attr("name");
         if (report->name.isEmpty())
@@ -141,6 +166,8 @@ private:
                     v[i] = p[i].toDouble(&ok);
                     if (!ok)
                         fail(QStringLiteral("margins must be numbers"));
+                    if (v[i] < 0)
+                        fail(QStringLiteral("margins must not be negative"));
                 }
                 m = QMarginsF(v[0], v[1], v[2], v[3]);
             }
@@ -150,17 +177,18 @@ private:
         while (nextChild()) {
             if (xml_.name() != QLatin1String("section"))
                 fail(QStringLiteral("unexpected <%1> in report %2").arg(xml_.name().toString(), report->name));
+            checkAttributes(kSectionAttributes);
             auto section = std::make_unique<Section>();
             section->name = attr("name");
             if (!kSections.contains(section->name))
                 fail(QStringLiteral("unknown section \"%1\"").arg(section->name));
             if (report->section(section->name))
                 fail(QStringLiteral("section \"%1\" appears twice").arg(section->name));
-            section->height = number("height", 0);
+            section->height = size("height", 0);
             while (nextChild()) {
                 if (xml_.name() != QLatin1String("field"))
                     fail(QStringLiteral("unexpected <%1> in section %2").arg(xml_.name().toString(), section->name));
-                std::unique_ptr<Field> field = parseField(report.get(), section->fields.size());
+                std::unique_ptr<Field> field = parseField(report.get(), section->fields.size(), depth);
                 if (names.contains(field->name))
                     fail(QStringLiteral("field \"%1\" appears twice in report %2").arg(field->name, report->name));
                 names.insert(field->name);
@@ -171,11 +199,9 @@ private:
         return report;
     }
 
-    std::unique_ptr<Field> parseField(Report* owner, size_t index)
+    std::unique_ptr<Field> parseField(Report* owner, size_t index, int depth)
     {
-        for (const QXmlStreamAttribute& a : xml_.attributes())
-            if (!kFieldAttributes.contains(a.name().toString()))
-                fail(QStringLiteral("unknown attribute %1").arg(a.name().toString()));
+        checkAttributes(kFieldAttributes);
         auto f = std::make_unique<Field>();
         f->line = int(xml_.lineNumber());
         const QString kind = attr("kind");
@@ -193,7 +219,11 @@ private:
                 fail(QStringLiteral("a field without a name"));
             f->name = QStringLiteral("#%1").arg(f->line) + QString::number(index);
         }
-        f->rect = QRectF(number("x", 0), number("y", 0), number("w", 0), number("h", 0));
+        // A line runs from (x, y) to (x + w, y + h) in any direction; other fields have sizes.
+        if (f->kind == FieldKind::Line)
+            f->rect = QRectF(number("x", 0), number("y", 0), number("w", 0), number("h", 0));
+        else
+            f->rect = QRectF(number("x", 0), number("y", 0), size("w", 0), size("h", 0));
         f->source = attr("source");
         f->format = attr("format");
         f->image = attr("image");
@@ -202,7 +232,7 @@ private:
         f->keepWithNext = flag("keepWithNext", false);
         f->bold = flag("bold", false);
         f->border = flag("border", false);
-        f->fontSize = number("size", 0);
+        f->fontSize = size("size", 0);
         f->text_ = attr("text");
         if (has("fill")) {
             f->fill = QColor(attr("fill"));
@@ -222,6 +252,7 @@ private:
             fail(QStringLiteral("picture field \"%1\" without an image").arg(f->name));
         while (nextChild()) {
             if (xml_.name() == QLatin1String("map")) {
+                checkAttributes(kMapAttributes);
                 ValueMap m;
                 m.value = attr("value");
                 m.text = attr("text");
@@ -234,7 +265,9 @@ private:
                 f->maps.append(m);
                 xml_.skipCurrentElement();
             } else if (xml_.name() == QLatin1String("report") && f->kind == FieldKind::Subreport && !f->sub_) {
-                f->sub_ = parseReport(false);
+                if (depth + 1 > kMaxNesting)
+                    fail(QStringLiteral("subreports nested deeper than %1 levels").arg(kMaxNesting));
+                f->sub_ = parseReport(false, depth + 1);
                 f->sub_->parent_ = owner;
             } else {
                 fail(QStringLiteral("unexpected <%1> in field %2").arg(xml_.name().toString(), f->name));

@@ -154,6 +154,8 @@ void fillSheet(Report& r, const QSqlRecord& row, double version, const Label* li
         setLabel(r, QString::fromLatin1(listHeading->field), listHeading->id, listHeading->colon);
     setLabels(r, kLabelsMid);
     setText(r, QStringLiteral("SOctava31,5Hz"), formatOneDecimal(column(row, "SOctava31,5Hz")));
+    // The band's caption takes the decimal separator of the values beside it.
+    setText(r, QStringLiteral("TOctava31,5Hz"), formatOneDecimal(31.5));
     setLabels(r, kLabelsTail);
     setText(r, QStringLiteral("CambioHora"), yesNo(column(row, "BoCambioHora")));
     const QString vecino = column(row, "TTipoActuacionVecino").toString();
@@ -324,8 +326,11 @@ PrintJob prepareListingReport(const ListingReportInput& in)
                 {"LabelLineaInsuficiente", 151, true}, {"LabelENA", 152, true},
                 {"LabelPasadas1", 137, true},       {"LabelPasadas2", 138, true},
                 {"LabelSensorInactivo", 139, false}, {"LabelDesconexiones", 153, true},
-                {"LabelDNA", 154, true}};
+                {"LabelDNA", 154, true},            {"LabelLimite1", 36, false},     {"LabelLimite2", 36, false}};
             setLabels(sub, labels);
+            const QString actionType = GetS(QStringLiteral("Tipo de actuación"));
+            setText(sub, QStringLiteral("LabelTipoActuacion1"), actionType);
+            setText(sub, QStringLiteral("LabelTipoActuacion2"), actionType);
         }
         const Label heading = in.sessions ? Label{"TRegistrosSesion", 156, true} : Label{"TIntervalosLeq", 146, true};
         fillSheet(*r, *row, leadingNumber(column(*row, "TVersion").toString()), &heading);

@@ -14,8 +14,14 @@
 #include "support/IntervalRows.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
+#include "reports/ReportDrivers.h"
+#include "reports/ui/Form15.h"
+#include "reports/ui/ReportPrinting.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QPainter>
+#include <QSvgGenerator>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -351,6 +357,96 @@ TEST_F(Form9Test, ChartsRenderToImageSvgAndPdfAtAnySize)
             EXPECT_EQ(file.read(5), QByteArray("%PDF-"));
         }
     }
+}
+
+// The texts a picture paints, as its SVG rendering holds them.
+QByteArray pictureSvg(const QPicture& picture)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(picture.boundingRect().size());
+    QPainter p(&svg);
+    p.drawPicture(0, 0, picture);
+    p.end();
+    return buffer.data();
+}
+
+TEST_F(Form9Test, ChartsLineUpInTheWindowAndInTheReportsPictures)
+{
+    QList<IntervalRow> list = regularIntervalRows(kFirst, 50, 15);
+    list[0].maxFast = 138;  // levels the records can hold: 0 to 140 dB
+    list[1].leqVecino = 12;
+    store(list);
+    ASSERT_TRUE(QSqlQuery(mainDb()).exec(QStringLiteral(
+        "INSERT INTO Programacion (LNumeroSerie, TLocal, TTelefono, DFecha) VALUES (123456, 'Bar El Sol', '', '2026-04-30')")));
+    installReportPrinting();
+    auto f = open();
+    ChartView* level = f->Chart2D1;
+    ChartView* events = f->Chart2D2;
+    const ChartLayout lv = level->layout();
+    EXPECT_TRUE(lv.plot.contains(lv.toPixel(1, level->model()->value(1, 3, 1))));
+    EXPECT_TRUE(lv.plot.contains(lv.toPixel(2, level->model()->value(1, 2, 2))));
+
+    // The report's fields: the event chart's picture above the level chart's.
+    const reports::LoadResult def = reports::loadReport(reports::definitionPath(4), QStringLiteral("NBX70_4"));
+    ASSERT_TRUE(def.report) << def.error.toStdString();
+    ASSERT_EQ(def.report->field(QStringLiteral("Pic2"))->image, QStringLiteral("NBX70_4Pic2"));
+    ASSERT_EQ(def.report->field(QStringLiteral("Pic3"))->image, QStringLiteral("NBX70_4Pic3"));
+    ASSERT_LT(def.report->field(QStringLiteral("Pic2"))->rect.top(), def.report->field(QStringLiteral("Pic3"))->rect.top());
+
+    auto check = [&](const char* state) {
+        SCOPED_TRACE(state);
+        QApplication::processEvents();
+        // In the window.
+        const ChartLayout a = level->layout(), b = events->layout();
+        for (int p = 1; p <= kGraphPoints; ++p) {
+            const double xa = level->mapTo(f.get(), a.toPixel(p, 0)).x();
+            const double xb = events->mapTo(f.get(), b.toPixel(p, 0)).x();
+            ASSERT_NEAR(xa, xb, 1.0) << "point " << p;
+        }
+        // In the report the print button shows.
+        std::vector<reports::DrawItem> pictures;
+        QTimer::singleShot(0, [&] {
+            if (auto* preview = qobject_cast<Form15*>(QApplication::activeModalWidget())) {
+                for (const reports::DrawItem& d : preview->document()->pages.at(0))
+                    if (d.type == reports::DrawItem::Picture)
+                        pictures.push_back(d);
+                preview->SSCommandExit->click();
+            }
+        });
+        f->SSCommandImprimir->click();
+        ASSERT_EQ(pictures.size(), 2u);
+        std::sort(pictures.begin(), pictures.end(), [](const auto& x, const auto& y) { return x.rect.top() < y.rect.top(); });
+        const reports::DrawItem& pic2 = pictures[0];
+        const reports::DrawItem& pic3 = pictures[1];
+        const QByteArray svg2 = pictureSvg(*pic2.picture), svg3 = pictureSvg(*pic3.picture);
+        // The level chart has the dB axis, the event chart its legend.
+        EXPECT_TRUE(svg2.contains(">Desconexiones<") && !svg2.contains(">140<"));
+        EXPECT_TRUE(svg3.contains(">140<") && !svg3.contains(">Desconexiones<"));
+        QPicture device;
+        auto xMm = [&](const reports::DrawItem& d, const ChartModel& m, int p) {
+            const QRectF box = d.picture->boundingRect();
+            const ChartLayout L = chartLayout(m, QRectF(QPointF(0, 0), box.size()), level->font(), &device);
+            return d.rect.left() + L.toPixel(p, 0).x() * d.rect.width() / box.width();
+        };
+        const double pxMm = std::max(pic2.rect.width() / pic2.picture->boundingRect().width(),
+                                     pic3.rect.width() / pic3.picture->boundingRect().width());
+        for (int p = 1; p <= kGraphPoints; ++p)
+            ASSERT_NEAR(xMm(pic3, *level->model(), p), xMm(pic2, *events->model(), p), pxMm) << "point " << p;
+    };
+    check("all shown");
+    f->PopUpMnu2_Click(3);  // LFmax hidden
+    check("LFmax hidden");
+    for (int k = 1; k <= 9; ++k)
+        if (f->PopUpMnu2[k]->isChecked())
+            f->PopUpMnu2_Click(k);
+    check("all hidden");
+    for (int k = 1; k <= 9; ++k)
+        f->PopUpMnu2_Click(k);
+    check("shown again");
+    EXPECT_TRUE(prompts.shown.isEmpty());
 }
 
 TEST_F(Form9Test, TranslatesAndExportsItsTexts)

@@ -220,7 +220,7 @@ TEST(Form6Test, PicturesOfTheWindowAndTheReports)
         g.fechaTotales = "04/03/26";
         g.horaTotales = "18:30:05";
         g.intervals = iv;
-        for (auto [pic, view, size] : {std::tuple{&g.levelChart, graph.Chart2D1, QSize(1180, 520)},
+        for (auto [pic, view, size] : {std::tuple{&g.levelChart, graph.Chart2D1, QSize(1180, 511)},
                                        std::tuple{&g.eventChart, graph.Chart2D2, QSize(1180, 230)}}) {
             QPainter p(pic);
             paintChart(p, *view->model(), QRectF(QPointF(0, 0), QSizeF(size)), view->font());

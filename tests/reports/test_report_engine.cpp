@@ -150,8 +150,13 @@ TEST(ReportEngine, DetailRulesRecordByRecord)
 
 TEST(ReportEngine, MalformedDefinitionsNameTheirLine)
 {
+    // Subreports nested 10,000 deep, the innermost on its own line.
+    QByteArray deep = "<reports>\n<report name=\"A\">";
+    for (int i = 0; i < 10000; ++i)
+        deep += "<section name=\"Detail\"><field name=\"s\" kind=\"subreport\"><report name=\"S\">";
+    deep += "\n</report>";
     struct Case {
-        const char* xml;
+        QByteArray xml;
         const char* expected;
     };
     const Case cases[] = {
@@ -163,6 +168,14 @@ TEST(ReportEngine, MalformedDefinitionsNameTheirLine)
          "</section></report></reports>", "line 4: unknown attribute wide"},
         {"<reports>\n<report name=\"A\">\n<section name=\"Detail\">\n<field name=\"x\" kind=\"text\">\n</section>", "line 5:"},
         {"<reports><report name=\"B\"/></reports>", "The report A is not in def.xml"},
+        {"<reports>\n<report name=\"A\" orientaton=\"landscape\">", "def.xml, line 2: unknown attribute orientaton"},
+        {"<reports>\n<report name=\"A\">\n<section name=\"Detail\" heigth=\"5\"/>", "def.xml, line 3: unknown attribute heigth"},
+        {"<reports>\n<report name=\"A\">\n<section name=\"Detail\">\n<field name=\"x\" kind=\"bound\" source=\"c\">\n"
+         "<map value=\"1\" txt=\"uno\"/>", "def.xml, line 5: unknown attribute txt"},
+        {"<reports>\n<report name=\"A\">\n<section name=\"Detail\" height=\"-5\"/>", "def.xml, line 3: attribute height must not be negative"},
+        {"<reports>\n<report name=\"A\">\n<section name=\"Detail\">\n<field name=\"x\" kind=\"text\" w=\"-1\"/>",
+         "def.xml, line 4: attribute w must not be negative"},
+        {deep, "def.xml, line 2: subreports nested deeper than"},
     };
     for (const Case& c : cases) {
         const LoadResult r = loadReportText(c.xml, "def.xml", "A");

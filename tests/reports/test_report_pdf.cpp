@@ -5,6 +5,7 @@
 #include "reports/ReportDrivers.h"
 #include "support/TempDatabase.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
 #include <QPdfWriter>
@@ -78,6 +79,43 @@ TEST_F(ReportPdf, SheetReportShowsTheStoredSheet)
         EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s << "\n" << text.toStdString();
 }
 
+TEST_F(ReportPdf, WordsWiderThanTheirFieldBreakInsideIt)
+{
+    const QString rule = QString(160, QLatin1Char('=')) + "FIN";
+    const QString url = "http://www.example.com/" + QString(140 - 23, QLatin1Char('a'));
+    QSqlQuery q(mainDb());
+    q.prepare("UPDATE Programacion SET TNota = ?");
+    q.addBindValue(rule + "\r" + url + "/FINURL");
+    ASSERT_TRUE(q.exec());
+    auto doc = layOut(reports::prepareSheetReport(123456, QStringLiteral("2.1"), threeIntervals()));
+    ASSERT_TRUE(doc);
+    const QString path = pdf("nbx70_1_long_words.pdf");
+    QPdfWriter writer(path);
+    QString error;
+    ASSERT_TRUE(doc->print(writer, &error)) << error.toStdString();
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString boxes = QString::fromUtf8(p.readAllStandardOutput());
+    // The note field runs from 14 mm (margin and x) to 198 mm.
+    const double left = 14 * 72 / 25.4, right = 198 * 72 / 25.4;
+    static const QRegularExpression word(
+        QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"[0-9.]+\" xMax=\"([0-9.]+)\" yMax=\"[0-9.]+\">([^<]*)</word>"));
+    QString ruleText, urlText;
+    for (const QRegularExpressionMatch& m : word.globalMatch(boxes)) {
+        const QString w = m.captured(3);
+        const bool inRule = !w.isEmpty() && QString(w).remove(QLatin1Char('=')).remove(QStringLiteral("FIN")).isEmpty();
+        const bool inUrl = w.startsWith("http:") || (w.size() > 1 && QString(w).remove(QLatin1Char('a')).remove(QStringLiteral("/FINURL")).isEmpty());
+        if (!inRule && !inUrl)
+            continue;
+        (inRule ? ruleText : urlText) += w;
+        EXPECT_GE(m.captured(1).toDouble(), left - 0.5) << w.toStdString();
+        EXPECT_LE(m.captured(2).toDouble(), right + 0.5) << w.toStdString();
+    }
+    EXPECT_EQ(ruleText.toStdString(), rule.toStdString());
+    EXPECT_EQ(urlText.toStdString(), (url + "/FINURL").toStdString());
+}
+
 TEST_F(ReportPdf, IntervalReportFlowsOverPagesWithItsHeadingRepeated)
 {
     seedIntervals(123456, 60);
@@ -99,6 +137,39 @@ TEST_F(ReportPdf, IntervalReportFlowsOverPagesWithItsHeadingRepeated)
     EXPECT_FALSE(text.contains(QRegularExpression("10/01/26\\s+08:00"))) << "the interval before the range";
     for (const char* s : {"und", "up", "---", "Sin calibrar", "12min", "Pie de prueba", "04/03/26 18:30:05"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s;
+    // The limit and action-type columns have their headings, on every page.
+    for (int p = 1; p < pages.size(); ++p) {
+        EXPECT_TRUE(pages[p].contains(GetS(36))) << "page " << p + 1;
+        EXPECT_TRUE(pages[p].contains(GetS(QStringLiteral("Tipo de actuación")))) << "page " << p + 1;
+    }
+}
+
+TEST_F(ReportPdf, OctaveCaptionsTakeTheSystemDecimalSeparator)
+{
+    // The system locale is read once a process: the check runs again in a Spanish child.
+    if (qEnvironmentVariableIsEmpty("NBX70_SPANISH_CHILD")) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", "es_ES.UTF-8");
+        env.insert("LANG", "es_ES.UTF-8");
+        env.insert("NBX70_SPANISH_CHILD", "1");
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=ReportPdf.OctaveCaptionsTakeTheSystemDecimalSeparator")});
+        ASSERT_TRUE(child.waitForFinished(60000));
+        const QString output = QString::fromUtf8(child.readAll());
+        EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+        EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+        return;
+    }
+    ASSERT_EQ(QLocale::system().decimalPoint(), QStringLiteral(","));
+    auto doc = layOut(reports::prepareSheetReport(123456, QStringLiteral("2.1"), threeIntervals()));
+    ASSERT_TRUE(doc);
+    const QString text = pdfText(*doc, pdf("nbx70_1_es.pdf"));
+    EXPECT_TRUE(text.contains(QRegularExpression("31,5\\s+63\\s+125"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QRegularExpression(",5\\s+12,0"))) << text.toStdString();
+    EXPECT_FALSE(text.contains("31.5"));
 }
 
 TEST_F(ReportPdf, SessionReport)

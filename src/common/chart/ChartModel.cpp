@@ -262,4 +262,25 @@ void ChartModel::notifyChanged()
         emit changed();
 }
 
+void ChartModel::alignPlotWith(ChartModel& other)
+{
+    if (&other == this || alignedCharts().contains(&other))
+        return;
+    aligned_ << &other;
+    other.aligned_ << this;
+    connect(this, &ChartModel::changed, &other, &ChartModel::alignedChanged);
+    connect(&other, &ChartModel::changed, this, &ChartModel::alignedChanged);
+    notifyChanged();
+    other.notifyChanged();
+}
+
+QList<const ChartModel*> ChartModel::alignedCharts() const
+{
+    QList<const ChartModel*> out;
+    for (const QPointer<ChartModel>& m : aligned_)
+        if (m)
+            out << m.data();
+    return out;
+}
+
 } // namespace nbx

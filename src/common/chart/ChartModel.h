@@ -23,6 +23,7 @@
 #include <QColor>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -153,6 +154,13 @@ public:
     QStringList seriesLabels() const;
     void setSeriesLabels(const QStringList& labels);
 
+    // Charts shown one above the other at the same width, their points lined up: each lays its
+    // plot out between the same left and right edges, the widest room any of them needs on either
+    // side (y axis labels, legend, end labels), measured with the font and width it is drawn at.
+    // Links both ways; a change of either sends alignedChanged() from the other.
+    void alignPlotWith(ChartModel& other);
+    QList<const ChartModel*> alignedCharts() const;
+
     // Batch flag: true holds changed() back, false sends it once.
     void setBatch(bool batch);
     bool isBatch() const { return batch_; }
@@ -161,6 +169,8 @@ public:
 
 signals:
     void changed();
+    // A chart aligned with this one changed, so this one's plot may have moved.
+    void alignedChanged();
 
 private:
     struct Group {
@@ -182,6 +192,7 @@ private:
     bool xLabelsVertical_ = false;
     bool legendVisible_ = true;
     QList<ChartLabel> labels_;
+    QList<QPointer<ChartModel>> aligned_;
     SeriesStyle dummy_;
     bool batch_ = false;
 };

@@ -129,6 +129,8 @@ void Form9::build()
     Chart2D1->setMinimumSize(787, 470);
     designEventChart();
     designLevelChart();
+    // An event bar stands right above the level points of its interval.
+    Chart2D1->model()->alignPlotWith(*Chart2D2->model());
 
     Slider1 = new QSlider(Qt::Horizontal, this);
     Slider1->setObjectName(QStringLiteral("Slider1"));
@@ -238,8 +240,8 @@ void Form9::designLevelChart()
     m.xAxis().min = 0.5;
     m.xAxis().max = kGraphPoints + 0.5;
     m.xAxis().step = 0;
-    m.yAxis().min = 20;
-    m.yAxis().max = 130;
+    m.yAxis().min = 0;     // every level a record can hold
+    m.yAxis().max = 140;
     m.yAxis().step = 10;
     m.yAxis().grid = true;
     m.yAxis().title = QStringLiteral("dB");

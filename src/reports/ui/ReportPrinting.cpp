@@ -128,8 +128,9 @@ void printGraphReport(Form9& form)
     in.fechaTotales = context.fechaTotales;
     in.horaTotales = context.horaTotales;
     in.intervals = context.intervals;
-    // The window's proportions: the level chart about 2.3:1, the event chart about 5.1:1.
-    in.levelChart = chartPicture(*form.Chart2D1, QSize(1180, 520));
+    // The window's proportions: the level chart about 2.3:1, the event chart about 5.1:1. Both fill
+    // their fields' width, so the aligned plots stay aligned on paper.
+    in.levelChart = chartPicture(*form.Chart2D1, QSize(1180, 511));
     in.eventChart = chartPicture(*form.Chart2D2, QSize(1180, 230));
     showReport(reports::prepareGraphReport(in), &form);
 }

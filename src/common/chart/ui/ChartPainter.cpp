@@ -223,6 +223,38 @@ void drawNamedLabel(QPainter& p, const ChartLabel& l, const ChartLayout& L, cons
     p.drawText(r.adjusted(4, 2, -4, -2), Qt::AlignLeft | Qt::AlignTop, text);
 }
 
+// Room left and right of the plot inside the margins, and the legend's width (0: none).
+struct PlotSides {
+    double left = 0;
+    double right = 0;
+    double legend = 0;
+};
+
+PlotSides plotSides(const ChartModel& m, double width, const QFontMetricsF& fm)
+{
+    PlotSides s;
+    const QList<const SeriesStyle*> entries = legendEntries(m);
+    if (m.legendVisible() && !entries.isEmpty()) {
+        double w = 0;
+        for (const SeriesStyle* st : entries)
+            w = qMax(w, fm.horizontalAdvance(displayText(st->label).section(QLatin1Char('\n'), 0, 0)));
+        s.legend = qMin(w + kSwatch + 16, width * 0.35);
+    }
+    double left = 0;
+    if (m.yAxis().visible) {
+        for (double v : ticks(m.yAxis()))
+            left = qMax(left, fm.horizontalAdvance(tickText(m.yAxis(), v)));
+        left += 6;
+        if (!blank(m.yAxis().title))
+            left += fm.height() + 2;
+    }
+    // Half a label's width of room at the ends for the labels of the first and last points.
+    const double endRoom = hasPointLabels(m) && !m.xLabelsVertical() ? fm.horizontalAdvance(QStringLiteral("00:00")) / 2 : 2;
+    s.left = qMax(left, endRoom);
+    s.right = endRoom + (s.legend > 0 ? s.legend + kMargin : 0);
+    return s;
+}
+
 } // namespace
 
 QPointF ChartLayout::toPixel(double x, double y) const
@@ -270,15 +302,15 @@ ChartLayout chartLayout(const ChartModel& m, const QRectF& target, const QFont& 
         r.setBottom(r.bottom() - h);
     }
 
-    const QList<const SeriesStyle*> entries = legendEntries(m);
-    if (m.legendVisible() && !entries.isEmpty()) {
-        double w = 0;
-        for (const SeriesStyle* s : entries)
-            w = qMax(w, fm.horizontalAdvance(displayText(s->label).section(QLatin1Char('\n'), 0, 0)));
-        w = qMin(w + kSwatch + 16, r.width() * 0.35);
-        L.legend = QRectF(r.right() - w, r.top(), w, r.height());
-        r.setRight(r.right() - w - kMargin);
+    PlotSides sides = plotSides(m, r.width(), fm);
+    const double legendWidth = sides.legend;
+    for (const ChartModel* other : m.alignedCharts()) {
+        const PlotSides o = plotSides(*other, r.width(), fm);
+        sides.left = qMax(sides.left, o.left);
+        sides.right = qMax(sides.right, o.right);
     }
+    if (legendWidth > 0)
+        L.legend = QRectF(r.right() - legendWidth, r.top(), legendWidth, r.height());
 
     // Under the plot: point labels of group 1 or x tick labels, then the x axis title.
     double under = 0;
@@ -298,18 +330,8 @@ ChartLayout chartLayout(const ChartModel& m, const QRectF& target, const QFont& 
         if (!blank(m.xAxis().title))
             under += lh + 2;
     }
-    double left = 0;
-    if (m.yAxis().visible) {
-        for (double v : ticks(m.yAxis()))
-            left = qMax(left, fm.horizontalAdvance(tickText(m.yAxis(), v)));
-        left += 6;
-        if (!blank(m.yAxis().title))
-            left += lh + 2;
-    }
-    // Half a label's width of room at the ends for the labels of the first and last points.
-    const double sideRoom = hasPointLabels(m) && !m.xLabelsVertical() ? fm.horizontalAdvance(QStringLiteral("00:00")) / 2 : 2;
-    L.plot = QRectF(r.left() + qMax(left, sideRoom), r.top() + 2, 0, 0);
-    L.plot.setRight(r.right() - sideRoom);
+    L.plot = QRectF(r.left() + sides.left, r.top() + 2, 0, 0);
+    L.plot.setRight(r.right() - sides.right);
     L.plot.setBottom(r.bottom() - under);
     if (L.plot.height() < 1)
         L.plot.setBottom(L.plot.top() + 1);

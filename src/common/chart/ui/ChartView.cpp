@@ -13,6 +13,7 @@ ChartView::ChartView(QWidget* parent) : QWidget(parent)
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&model_, &ChartModel::changed, this, qOverload<>(&QWidget::update));
+    connect(&model_, &ChartModel::alignedChanged, this, qOverload<>(&QWidget::update));
 }
 
 ChartLayout ChartView::layout() const
