@@ -192,6 +192,38 @@ private:
     Form2& form_;
 };
 
+namespace {
+
+// The sheet as the weekly editor sees it: the weekday boxes, Monday first, and the night.
+class Form2WeekSheet : public WeekSheet {
+public:
+    explicit Form2WeekSheet(Form2& f) : f_(f) {}
+    WeekTexts weekTexts() const override
+    {
+        WeekTexts t;
+        for (int d = 0; d < 7; ++d) {
+            t[2 * d] = f_.weekdayIni[weekdayOfMondayFirst(d)]->text();
+            t[2 * d + 1] = f_.weekdayFi[weekdayOfMondayFirst(d)]->text();
+        }
+        return t;
+    }
+    void setWeekTexts(const WeekTexts& t) override
+    {
+        for (int d = 0; d < 7; ++d) {
+            f_.weekdayIni[weekdayOfMondayFirst(d)]->setText(t[2 * d]);
+            f_.weekdayFi[weekdayOfMondayFirst(d)]->setText(t[2 * d + 1]);
+        }
+    }
+    QString nightStart() const override { return f_.MaskEmpiezaNoche->text(); }
+    QString nightEnd() const override { return f_.MaskTerminaNoche->text(); }
+    void setModified() override { programmingState().fichaModificada = true; }
+
+private:
+    Form2& f_;
+};
+
+} // namespace
+
 Form2::Form2(QWidget* parent)
     : QWidget(parent)
     , repo_()
@@ -1054,7 +1086,10 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
             && (std::find(weekdayIni.begin(), weekdayIni.end(), w) != weekdayIni.end()
                 || std::find(weekdayFi.begin(), weekdayFi.end(), w) != weekdayFi.end())) {
             // Opened once the click is over, so the editor gets the mouse from the start.
-            QTimer::singleShot(0, this, [this] { openWeekEditor(*this); });
+            QTimer::singleShot(0, this, [this] {
+                Form2WeekSheet sheet(*this);
+                openWeekEditor(sheet, this);
+            });
         }
         return false;
     }
