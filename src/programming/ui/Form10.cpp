@@ -74,11 +74,12 @@ Form10::Form10(QWidget* parent) : QDialog(parent)
         day.optionHorario = radio(QStringLiteral("OptionHorario"), QStringLiteral("Horario"));
         day.ini = new TimeBox(QStringLiteral("Mask%1Ini").arg(word), day.frame);
         day.fi = new TimeBox(QStringLiteral("Mask%1Fi").arg(word), day.frame);
-        day.ini->setAccessibleName(day.frame->title() + QStringLiteral(" Inicio"));
-        day.fi->setAccessibleName(day.frame->title() + QStringLiteral(" Fin"));
+        // Names for assistive technology, translated with the window.
+        setAccessibleParts(day.ini, {day.frame->title(), QStringLiteral("Inicio")});
+        setAccessibleParts(day.fi, {day.frame->title(), QStringLiteral("Fin")});
         day.step = new QPushButton(stepIcon, QString(), day.frame);
         day.step->setObjectName(QStringLiteral("SSCommand") + word);
-        day.step->setAccessibleName(day.frame->title());
+        setAccessibleParts(day.step, {day.frame->title()});
         // Step buttons take no focus: pressing one never runs a box's focus check first (the
         // step checks the boxes itself); Enter presses the current one.
         day.step->setFocusPolicy(Qt::NoFocus);
@@ -120,7 +121,7 @@ Form10::Form10(QWidget* parent) : QDialog(parent)
 
     SSCommandRetry = new QPushButton(style()->standardIcon(QStyle::SP_BrowserReload), QString(), this);
     SSCommandRetry->setObjectName(QStringLiteral("SSCommandRetry"));
-    SSCommandRetry->setAccessibleName(QStringLiteral("Retry"));
+    setAccessibleParts(SSCommandRetry, {QStringLiteral("Reintentar")});
     SSCommandRetry->setAutoDefault(false);
     SSCommandAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
     SSCommandAceptar->setObjectName(QStringLiteral("SSCommandAceptar"));
