@@ -1127,9 +1127,23 @@ bool Form2::typedIntoSheetDate(QChar key)
         MaskFecha->setDate(clock_().date());
         MaskFecha->setSelectedSection(QDateTimeEdit::DaySection);
     }
+    // The day is kept as typed until the year is complete: a month or a year passed through on
+    // the way (29 February over a common year, or 2002 while "24" is typed) would clamp it.
+    // The box clamps the day itself as soon as it reads 29 in a common year's February, so the
+    // day is taken from the digits typed into its part.
+    const QDateTimeEdit::Section section = MaskFecha->currentSection();
+    if (key.isDigit() && section == QDateTimeEdit::DaySection) {
+        if (typedDay_ != 0 || dayDigits_.size() >= 2)
+            dayDigits_.clear();
+        dayDigits_ += key;
+        typedDay_ = 0;
+    } else if (key.isDigit() && typedDay_ == 0) {
+        const int typed = dayDigits_.toInt();
+        typedDay_ = typed >= 1 && typed <= 31 ? typed : MaskFecha->date().day();
+    }
     // The two year digits are read with the program's rule (below 50 is 20yy, otherwise 19yy);
     // the box itself would keep the century of the date shown ("99" over 2006 gave 2009).
-    if (!key.isDigit() || MaskFecha->currentSection() != QDateTimeEdit::YearSection) {
+    if (!key.isDigit() || section != QDateTimeEdit::YearSection) {
         yearDigits_.clear();
         return true;
     }
@@ -1139,7 +1153,7 @@ bool Form2::typedIntoSheetDate(QChar key)
     const int yy = yearDigits_.toInt();
     const int year = expandTwoDigitYear(yy);
     const QDate shown = MaskFecha->date();
-    const int day = std::min(shown.day(), QDate(year, shown.month(), 1).daysInMonth());
+    const int day = std::min(typedDay_, QDate(year, shown.month(), 1).daysInMonth());
     MaskFecha->setDate(QDate(year, shown.month(), day));
     MaskFecha->setSelectedSection(QDateTimeEdit::YearSection);
     return false;
@@ -1151,8 +1165,11 @@ void Form2::onFocusChanged(QWidget* old, QWidget* now)
     // being left.
     if (!now || now->window() != this)
         return;
-    if (old != now)
+    if (old != now) {
         yearDigits_.clear();
+        dayDigits_.clear();
+        typedDay_ = 0;
+    }
     if (old && old->window() == this) {
         if (TDBGrid1->owns(old) && !TDBGrid1->owns(now))
             leaveGrid();

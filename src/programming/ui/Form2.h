@@ -196,6 +196,8 @@ private:
     bool ruleRunning_ = false;
     bool closing_ = false;
     QString yearDigits_;                // year digits typed so far into the sheet date
+    QString dayDigits_;                 // day digits typed so far into the sheet date
+    int typedDay_ = 0;                  // the day typed, kept while the month and year are typed
     bool showing_ = false;              // controls are being filled from sheet values
     QList<QPair<QPointer<QPushButton>, bool>> busySaved_;
     std::unique_ptr<Form2ExchangeWindow> exchangeWindow_;
