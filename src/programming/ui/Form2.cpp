@@ -672,23 +672,31 @@ void Form2::wire()
     qApp->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this, &Form2::onFocusChanged);
 
-    connect(SSCommandAnterior, &QPushButton::clicked, this, &Form2::SSCommandAnterior_Click);
-    connect(SSCommandSiguiente, &QPushButton::clicked, this, &Form2::SSCommandSiguiente_Click);
-    connect(SSCommandGrabar, &QPushButton::clicked, this, &Form2::SSCommandGrabar_Click);
-    connect(SSCommandBorrar, &QPushButton::clicked, this, &Form2::SSCommandBorrar_Click);
-    connect(SSCommandBuscar, &QPushButton::clicked, this, &Form2::SSCommandBuscar_Click);
-    connect(SSCommandExit, &QPushButton::clicked, this, &Form2::SSCommandExit_Click);
-    connect(SSCommandRecibir, &QPushButton::clicked, this, &Form2::SSCommandRecibir_Click);
-    connect(SSCommandTransmitir, &QPushButton::clicked, this, &Form2::SSCommandTransmitir_Click);
-    connect(SSCommandBorrat, &QPushButton::clicked, this, &Form2::SSCommandBorrat_Click);
-    connect(CommandCanviClau, &QPushButton::clicked, this, &Form2::CommandCanviClau_Click);
-    connect(SSCommandTest, &QPushButton::clicked, this, &Form2::SSCommandTest_Click);
-    connect(SSCommandIncidencias, &QPushButton::clicked, this, &Form2::SSCommandIncidencias_Click);
-    connect(SSCommandRealTime, &QPushButton::clicked, this, &Form2::SSCommandRealTime_Click);
-    connect(SSCommandCalibracio, &QPushButton::clicked, this, &Form2::SSCommandCalibracio_Click);
-    connect(SSCommandSonometro, &QPushButton::clicked, this, &Form2::SSCommandSonometro_Click);
-    connect(SSCommandHelp, &QPushButton::clicked, this, &Form2::SSCommandHelp_Click);
-    connect(SSCommandImprimir, &QPushButton::clicked, this, &Form2::SSCommandImprimir_Click);
+    // A click moves the focus first: the rule of the box it leaves runs before the button acts,
+    // so the action reads the value the box then shows; a refused value stops the action.
+    auto onClick = [this](QPushButton* button, void (Form2::*action)()) {
+        connect(button, &QPushButton::clicked, this, [this, action] {
+            if (runPendingRules())
+                (this->*action)();
+        });
+    };
+    onClick(SSCommandAnterior, &Form2::SSCommandAnterior_Click);
+    onClick(SSCommandSiguiente, &Form2::SSCommandSiguiente_Click);
+    onClick(SSCommandGrabar, &Form2::SSCommandGrabar_Click);
+    onClick(SSCommandBorrar, &Form2::SSCommandBorrar_Click);
+    onClick(SSCommandBuscar, &Form2::SSCommandBuscar_Click);
+    onClick(SSCommandExit, &Form2::SSCommandExit_Click);
+    onClick(SSCommandRecibir, &Form2::SSCommandRecibir_Click);
+    onClick(SSCommandTransmitir, &Form2::SSCommandTransmitir_Click);
+    onClick(SSCommandBorrat, &Form2::SSCommandBorrat_Click);
+    onClick(CommandCanviClau, &Form2::CommandCanviClau_Click);
+    onClick(SSCommandTest, &Form2::SSCommandTest_Click);
+    onClick(SSCommandIncidencias, &Form2::SSCommandIncidencias_Click);
+    onClick(SSCommandRealTime, &Form2::SSCommandRealTime_Click);
+    onClick(SSCommandCalibracio, &Form2::SSCommandCalibracio_Click);
+    onClick(SSCommandSonometro, &Form2::SSCommandSonometro_Click);
+    onClick(SSCommandHelp, &Form2::SSCommandHelp_Click);
+    onClick(SSCommandImprimir, &Form2::SSCommandImprimir_Click);
 
     auto setsFlag = [] { programmingState().fichaModificada = true; };
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{CheckCambioHora, OptionLocalLeq125, OptionVeiNo,
@@ -769,10 +777,16 @@ void Form2::showSheet(const SheetValues& v)
     }
     MaskDiaLocal->setText(v.diaLocal);
     MaskDiaVei->setText(v.diaVei);
-    MaskEmpiezaNoche->setText(v.empiezaNoche);
-    MaskTerminaNoche->setText(v.terminaNoche);
-    MaskEmpiezaDia->setText(v.empiezaDia);
-    MaskTerminaDia->setText(v.terminaDia);
+    // The period boxes hold "hh:mm", as the device frame needs it: a one-digit hour from older
+    // data or an import is shown, and so stored, with two.
+    auto hhmm = [](const QString& text) {
+        const std::optional<QTime> t = parseSheetTime(text);
+        return t ? t->toString(QStringLiteral("hh:mm")) : text;
+    };
+    MaskEmpiezaNoche->setText(hhmm(v.empiezaNoche));
+    MaskTerminaNoche->setText(hhmm(v.terminaNoche));
+    MaskEmpiezaDia->setText(hhmm(v.empiezaDia));
+    MaskTerminaDia->setText(hhmm(v.terminaDia));
     MaskNitLocal->setText(v.nitLocal);
     MaskNitVei->setText(v.nitVei);
     MaskTiempoAtenuacion->setText(v.tiempoAtenuacion);
@@ -1177,8 +1191,8 @@ void Form2::onFocusChanged(QWidget* old, QWidget* now)
             const QString leaving = controlName(old);
             if (ruleFieldOf(leaving) || leaving == QLatin1String("MaskEmpiezaNoche")
                 || leaving == QLatin1String("MaskTerminaNoche") || leaving == QLatin1String("MaskFecha")) {
-                QPointer<QWidget> field(findChild<QWidget*>(leaving));
-                QTimer::singleShot(0, this, [this, field] { runRule(field); });
+                pendingRules_.append(QPointer<QWidget>(findChild<QWidget*>(leaving)));
+                QTimer::singleShot(0, this, [this] { runPendingRules(); });
             }
         }
     }
@@ -1208,10 +1222,21 @@ void Form2::refuse(QWidget* focusTarget, long messageId, int page)
     ruleRunning_ = false;
 }
 
-void Form2::runRule(QPointer<QWidget> field)
+bool Form2::runPendingRules()
+{
+    while (!pendingRules_.isEmpty()) {
+        if (!runRule(pendingRules_.takeFirst())) {
+            pendingRules_.clear();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Form2::runRule(QPointer<QWidget> field)
 {
     if (!field || ruleRunning_ || closing_)
-        return;
+        return true;
     const QString name = field->objectName();
     auto showPage = [this](int page) {
         if (page == PageNone)
@@ -1225,29 +1250,32 @@ void Form2::runRule(QPointer<QWidget> field)
         const RuleOutcome o = applyFieldRule(*rf, edit->text());
         if (o.kind == RuleOutcome::Kind::Refused) {
             refuse(edit, o.messageId, o.page);
-            return;
+            return false;
         }
         if (o.kind == RuleOutcome::Kind::Replaced)
             edit->setText(o.text);
         showPage(o.page);
-        return;
+        return true;
     }
     if (name == QLatin1String("MaskFecha")) {
         const RuleOutcome o = applyDateRule(MaskFecha->date() <= kNoDate ? QString() : formatSheetDate(MaskFecha->date()));
-        if (o.kind == RuleOutcome::Kind::Refused)
+        if (o.kind == RuleOutcome::Kind::Refused) {
             refuse(MaskFecha, o.messageId, o.page);
-        return;
+            return false;
+        }
+        return true;
     }
     const bool leavingStart = name == QLatin1String("MaskEmpiezaNoche");
     const NightOutcome o = applyNightRule(leavingStart, MaskEmpiezaNoche->text(), MaskTerminaNoche->text());
     if (!o.accepted) {
         refuse(o.focus == NightOutcome::Focus::End ? MaskTerminaNoche : MaskEmpiezaNoche, o.messageId, o.page);
-        return;
+        return false;
     }
     (leavingStart ? MaskEmpiezaNoche : MaskTerminaNoche)->setText(o.text);
     MaskEmpiezaDia->setText(o.empiezaDia);
     MaskTerminaDia->setText(o.terminaDia);
     showPage(o.page);
+    return true;
 }
 
 void Form2::leaveGrid()
