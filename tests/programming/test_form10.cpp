@@ -367,8 +367,9 @@ TEST(Form10Strings, ExportedAndTranslated)
         else
             texts << GetPropertyValue(o, u"Caption"_qs);
         for (const QString& t : texts) {
-            if (!t.trimmed().isEmpty())
+            if (!t.trimmed().isEmpty()) {
                 EXPECT_TRUE(tsv.contains(t)) << t.toStdString();
+            }
         }
     }
 }
