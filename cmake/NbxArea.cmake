@@ -31,10 +31,10 @@ function(nbx_area name)
   if(ui_src)
     add_library(nbx_${name}_ui STATIC ${ui_src})
     target_link_libraries(nbx_${name}_ui PUBLIC nbx_${name} ${ui_deps}
-      Qt6::Widgets Qt6::Charts Qt6::PrintSupport Qt6::Svg)
+      Qt6::Widgets Qt6::PrintSupport Qt6::Svg)
   else()
     add_library(nbx_${name}_ui INTERFACE)
     target_link_libraries(nbx_${name}_ui INTERFACE nbx_${name} ${ui_deps}
-      Qt6::Widgets Qt6::Charts Qt6::PrintSupport Qt6::Svg)
+      Qt6::Widgets Qt6::PrintSupport Qt6::Svg)
   endif()
 endfunction()

@@ -120,6 +120,19 @@ bool IniFile::contains(const QString& section, const QString& key) const
     return false;
 }
 
+QList<QPair<QString, QString>> IniFile::entries(const QString& section) const
+{
+    QList<QPair<QString, QString>> out;
+    int end = 0;
+    const int start = findSection(section, &end);
+    for (int i = start + 1; start >= 0 && i < end; ++i) {
+        QString k, v;
+        if (splitKeyLine(lines_[i], &k, &v))
+            out.append({k, v});
+    }
+    return out;
+}
+
 void IniFile::set(const QString& section, const QString& key, const QString& value)
 {
     QString clean = value;

@@ -2,6 +2,8 @@
 // case-insensitively, the first match wins, other lines are kept untouched on write.
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +16,8 @@ public:
 
     QString read(const QString& section, const QString& key, const QString& defaultValue) const;
     bool contains(const QString& section, const QString& key) const;
+    // The key lines of a section in file order, as read() sees them (names and values trimmed).
+    QList<QPair<QString, QString>> entries(const QString& section) const;
 
     // Sets the key's value in memory: replaces the first matching key line in place, appends a new
     // key after the last line of its section, or a new section at the end.

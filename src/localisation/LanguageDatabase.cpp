@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlError>
 #include <QSqlRecord>
 
@@ -271,10 +272,17 @@ QString LangDesk::GetTranslationText(const QString& native)
 bool LangDesk::LoadTextColumn(const QString& file, const QString& column, QStringList& array)
 {
     // Header: counts, the column's index among the languages, and where its section starts. The
-    // file is parsed once; the counts it states cannot make the search outgrow the file itself.
+    // header's keys are read once, the first of equal names (in any case) kept; the counts it
+    // states cannot make the search outgrow the file itself.
     const IniFile ini(file);
+    QHash<QString, QString> headerKeys;
+    for (const auto& [key, value] : ini.entries(kHeaderSection)) {
+        const QString name = key.toCaseFolded();
+        if (!headerKeys.contains(name))
+            headerKeys.insert(name, value.left(254));
+    }
     auto headerValue = [&](const QString& key, const QString& defaultValue) {
-        return ini.read(kHeaderSection, key, defaultValue).left(254);
+        return headerKeys.value(key.toCaseFolded(), defaultValue.left(254));
     };
     const long numLanguages = std::min<long>(roundVal(headerValue(QStringLiteral("NumberOfLanguages"), QStringLiteral("0"))),
                                              QFileInfo(file).size());
@@ -284,16 +292,20 @@ bool LangDesk::LoadTextColumn(const QString& file, const QString& column, QStrin
         CloseLanguageDatabase();
         return false;
     }
+    // The column is the lowest n of 1..NumberOfLanguages whose "Language<n>" names it.
     long index = -1;
     if (column.compare(QStringLiteral("Native"), Qt::CaseInsensitive) == 0) {
         index = 0;
     } else {
-        for (long n = 1; n <= numLanguages; ++n) {
-            const QString name = headerValue(QStringLiteral("Language%1").arg(n), QString());
-            if (name.compare(column, Qt::CaseInsensitive) == 0) {
+        const QString prefix = QStringLiteral("Language").toCaseFolded();
+        for (auto it = headerKeys.cbegin(); it != headerKeys.cend(); ++it) {
+            if (!it.key().startsWith(prefix) || it.value().compare(column, Qt::CaseInsensitive) != 0)
+                continue;
+            bool isNumber = false;
+            const QString digits = it.key().mid(prefix.size());
+            const long n = digits.toLong(&isNumber);
+            if (isNumber && n >= 1 && n <= numLanguages && digits == QString::number(n) && (index < 0 || n < index))
                 index = n;
-                break;
-            }
         }
     }
     if (index < 0) {

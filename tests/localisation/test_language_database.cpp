@@ -256,6 +256,24 @@ TEST(TextKind, HeaderNumbersTakeLeadingNumber)
     EXPECT_EQ(d.GetTranslation(u"y"_qs), u"Y"_qs);
 }
 
+// A file of a megabyte, its column named last among many languages, is read in time.
+TEST(TextKind, AMegabyteFileIsRead)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"lang.txt"_qs);
+    const int languages = 60000;
+    QByteArray bytes = "[Language Desk]\nNumberOfLanguages=" + QByteArray::number(languages) + "\nNumberOfStrings=1\n";
+    for (int n = 1; n < languages; ++n)
+        bytes += "Language" + QByteArray::number(n) + "=Lang" + QByteArray::number(n) + "\n";
+    bytes += "Language" + QByteArray::number(languages) + "=English\n[Native]\nAB=x\n[English]\nAB=X\n";
+    ASSERT_GT(bytes.size(), 1000000);
+    writeFile(path, bytes);
+    LangDesk d;
+    d.setSForeignColumnName(kEn);
+    ASSERT_TRUE(d.OpenLanguageDatabase(path, true, 1)) << d.sErrDescription().toStdString();
+    EXPECT_EQ(d.GetTranslation(u"x"_qs), u"X"_qs);
+}
+
 // ---- SetupLanguage ----
 
 class Setup : public ::testing::Test {

@@ -366,10 +366,28 @@ TEST(Form10Strings, ExportedAndTranslated)
             texts = tt->texts();
         else
             texts << GetPropertyValue(o, u"Caption"_qs);
-        for (const QString& t : texts)
-            if (!t.trimmed().isEmpty())
+        for (const QString& t : texts) {
+            if (!t.trimmed().isEmpty()) {
                 EXPECT_TRUE(tsv.contains(t)) << t.toStdString();
+            }
+        }
     }
+}
+
+// The names a screen reader announces follow the language like the visible texts.
+TEST(Form10Strings, AccessibleNamesFollowTheLanguage)
+{
+    LangDesk german;
+    german.setSForeignColumnName(languageColumnForCode(4000));
+    ASSERT_TRUE(german.OpenLanguageDatabase(QStringLiteral(NBX70_SOURCE_RESOURCES "/Language.db"), true,
+                                            LangDesk::AccessLanguageDatabase))
+        << german.sErrDescription().toStdString();
+    Form10 f;
+    TranslateForm(&f, german);
+    EXPECT_EQ(f.days[0].ini->accessibleName(), u"Montag Beginn"_qs);
+    EXPECT_EQ(f.days[5].fi->accessibleName(), u"Samstag Ende"_qs);
+    EXPECT_EQ(f.days[2].step->accessibleName(), u"Mittwoch"_qs);
+    EXPECT_EQ(f.SSCommandRetry->accessibleName(), u"Wiederholen"_qs);
 }
 
 } // namespace nbx::test

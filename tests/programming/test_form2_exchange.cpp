@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QTabWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace nbx::test {
@@ -172,6 +174,47 @@ TEST_F(Form2Exchange, EraseNewPasswordTestAndModemThroughTheWindow)
     EXPECT_TRUE(prompts.sawText(GetS(124)));
     EXPECT_FALSE(link.state.ModemConectado);
     expectIdle();
+}
+
+// A click takes the focus from a box before its button acts: the box's rule runs first, so what
+// is stored and sent is what the box then shows. A stored one-digit hour is shown with two.
+TEST_F(Form2Exchange, ABoxsRuleRunsBeforeTheClickedButtonActs)
+{
+    form.SSCommandRecibir->click();
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.SSTab2->setCurrentIndex(2);
+    auto typeAndClick = [&](QLineEdit* box, const char* text, QPushButton* button) {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, text);
+        QTest::mouseClick(button, Qt::LeftButton);
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    };
+    auto stored = [] {
+        SheetValues v;
+        QString error;
+        EXPECT_TRUE(SheetRepository().load(123456, v, &error)) << error.toStdString();
+        return v;
+    };
+    prompts.shown.clear();
+    typeAndClick(form.MaskDiaLocal, "130", form.SSCommandGrabar);
+    EXPECT_EQ(stored().diaLocal, "120");
+    typeAndClick(form.MaskEmpiezaNoche, "9:00", form.SSCommandTransmitir);
+    ASSERT_FALSE(prompts.shown.isEmpty());
+    EXPECT_EQ(prompts.shown.last().text, GetS(61)); // "Transmisión realizada correctamente"
+    EXPECT_EQ(stored().empiezaNoche, "09:00");
+
+    SheetValues old = stored();
+    old.terminaNoche = QStringLiteral("7:05");
+    QString error;
+    ASSERT_TRUE(SheetRepository().save(old, QDateTime::currentDateTime(), &error)) << error.toStdString();
+    ASSERT_TRUE(form.CarregaProgramacio(123456));
+    EXPECT_EQ(form.MaskTerminaNoche->text(), "07:05");
+    ASSERT_TRUE(form.GrabaProgramacio());
+    EXPECT_EQ(stored().terminaNoche, "07:05");
 }
 
 // A wrong password in an English window: the send says it in English; erase and password change

@@ -75,17 +75,20 @@ TEST_F(Form2Mends, NightBoxesAreCompletedToHhMm)
     EXPECT_TRUE(prompts_.shown.isEmpty());
 }
 
-// A two-digit year typed into the sheet date follows the program's rule whatever date was shown:
-// below 50 is 20yy, otherwise 19yy.
+// A date typed into the sheet date is kept whole whatever date was shown, leap or not; its
+// two-digit year follows the program's rule: below 50 is 20yy, otherwise 19yy.
 TEST_F(Form2Mends, SheetDateYearFollowsTheTwoDigitRule)
 {
     Form2& f = open();
     const struct {
         const char* shown; // the date on the sheet before the typing
         const char* typed; // typed whole from the day part
-        int year;
-    } cases[] = {{"15/03/06", "24/12/99", 1999}, {"15/03/06", "01/01/50", 1950}, {"15/03/75", "31/12/49", 2049},
-                 {"15/03/75", "29/02/00", 2000}, {"15/03/06", "5/6/7", 2007}};
+        const char* want;  // day, month and four-digit year
+    } cases[] = {{"15/03/06", "24/12/99", "24/12/1999"}, {"15/03/06", "01/01/50", "01/01/1950"},
+                 {"15/03/75", "31/12/49", "31/12/2049"}, {"15/03/75", "29/02/00", "29/02/2000"},
+                 {"15/03/26", "29/02/24", "29/02/2024"}, {"15/03/04", "29/02/24", "29/02/2024"},
+                 {"15/02/26", "29/02/24", "29/02/2024"},
+                 {"15/03/06", "5/6/7", "05/06/2007"}};
     for (const auto& c : cases) {
         SheetValues v = f.sheet();
         v.fecha = QString::fromLatin1(c.shown);
@@ -95,7 +98,8 @@ TEST_F(Form2Mends, SheetDateYearFollowsTheTwoDigitRule)
         QTest::keyClicks(f.MaskFecha, c.typed);
         QTest::keyClick(f.MaskFecha, Qt::Key_Tab);
         settle();
-        EXPECT_EQ(f.MaskFecha->date().year(), c.year) << c.typed;
+        EXPECT_EQ(f.MaskFecha->date().toString(QStringLiteral("dd/MM/yyyy")), QString::fromLatin1(c.want))
+            << c.shown << " " << c.typed;
     }
     EXPECT_EQ(f.sheet().fecha, "05/06/07");
     EXPECT_TRUE(prompts_.shown.isEmpty());

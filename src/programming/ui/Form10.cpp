@@ -4,7 +4,6 @@
 #include "common/chart/ui/ChartView.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
-#include "programming/ui/Form2.h"
 #include "programming/ui/TimeBox.h"
 
 #include <QApplication>
@@ -36,34 +35,6 @@ void showError(long id)
 {
     prompter().message(GetS(id), Prompter::Icon::Critical, Prompter::Buttons::Ok);
 }
-
-// The sheet seen through Form2's controls.
-class Form2WeekSheet : public WeekSheet {
-public:
-    explicit Form2WeekSheet(Form2& f) : f_(f) {}
-    WeekTexts weekTexts() const override
-    {
-        WeekTexts t;
-        for (int d = 0; d < 7; ++d) {
-            t[2 * d] = f_.weekdayIni[weekdayOfMondayFirst(d)]->text();
-            t[2 * d + 1] = f_.weekdayFi[weekdayOfMondayFirst(d)]->text();
-        }
-        return t;
-    }
-    void setWeekTexts(const WeekTexts& t) override
-    {
-        for (int d = 0; d < 7; ++d) {
-            f_.weekdayIni[weekdayOfMondayFirst(d)]->setText(t[2 * d]);
-            f_.weekdayFi[weekdayOfMondayFirst(d)]->setText(t[2 * d + 1]);
-        }
-    }
-    QString nightStart() const override { return f_.MaskEmpiezaNoche->text(); }
-    QString nightEnd() const override { return f_.MaskTerminaNoche->text(); }
-    void setModified() override { programmingState().fichaModificada = true; }
-
-private:
-    Form2& f_;
-};
 
 } // namespace
 
@@ -103,11 +74,12 @@ Form10::Form10(QWidget* parent) : QDialog(parent)
         day.optionHorario = radio(QStringLiteral("OptionHorario"), QStringLiteral("Horario"));
         day.ini = new TimeBox(QStringLiteral("Mask%1Ini").arg(word), day.frame);
         day.fi = new TimeBox(QStringLiteral("Mask%1Fi").arg(word), day.frame);
-        day.ini->setAccessibleName(day.frame->title() + QStringLiteral(" Inicio"));
-        day.fi->setAccessibleName(day.frame->title() + QStringLiteral(" Fin"));
+        // Names for assistive technology, translated with the window.
+        setAccessibleParts(day.ini, {day.frame->title(), QStringLiteral("Inicio")});
+        setAccessibleParts(day.fi, {day.frame->title(), QStringLiteral("Fin")});
         day.step = new QPushButton(stepIcon, QString(), day.frame);
         day.step->setObjectName(QStringLiteral("SSCommand") + word);
-        day.step->setAccessibleName(day.frame->title());
+        setAccessibleParts(day.step, {day.frame->title()});
         // Step buttons take no focus: pressing one never runs a box's focus check first (the
         // step checks the boxes itself); Enter presses the current one.
         day.step->setFocusPolicy(Qt::NoFocus);
@@ -149,7 +121,7 @@ Form10::Form10(QWidget* parent) : QDialog(parent)
 
     SSCommandRetry = new QPushButton(style()->standardIcon(QStyle::SP_BrowserReload), QString(), this);
     SSCommandRetry->setObjectName(QStringLiteral("SSCommandRetry"));
-    SSCommandRetry->setAccessibleName(QStringLiteral("Retry"));
+    setAccessibleParts(SSCommandRetry, {QStringLiteral("Reintentar")});
     SSCommandRetry->setAutoDefault(false);
     SSCommandAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
     SSCommandAceptar->setObjectName(QStringLiteral("SSCommandAceptar"));
@@ -361,14 +333,13 @@ void Form10::focusBox(TimeBox* box)
     refocusing_ = false;
 }
 
-void openWeekEditor(Form2& form2)
+void openWeekEditor(WeekSheet& sheet, QWidget* parent)
 {
     static bool open = false;  // a second click queued meanwhile opens nothing
     if (open)
         return;
     QScopedValueRollback<bool> guard(open, true);
-    Form2WeekSheet sheet(form2);
-    Form10 editor(&form2);
+    Form10 editor(parent);
     editor.load(sheet);
     editor.exec();
 }

@@ -14,7 +14,6 @@ class QRadioButton;
 namespace nbx {
 
 class ChartView;
-class Form2;
 class TimeBox;
 
 // What the editor reads from and writes to the programming sheet.
@@ -86,7 +85,7 @@ private:
     bool refocusing_ = false;  // the editor itself is moving the focus
 };
 
-// Opens the editor over the programming sheet (a click on one of its weekday boxes).
-void openWeekEditor(Form2& form2);
+// Opens the editor, modal over `parent`, on `sheet` (a click on one of the sheet's weekday boxes).
+void openWeekEditor(WeekSheet& sheet, QWidget* parent);
 
 } // namespace nbx

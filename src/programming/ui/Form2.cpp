@@ -192,6 +192,38 @@ private:
     Form2& form_;
 };
 
+namespace {
+
+// The sheet as the weekly editor sees it: the weekday boxes, Monday first, and the night.
+class Form2WeekSheet : public WeekSheet {
+public:
+    explicit Form2WeekSheet(Form2& f) : f_(f) {}
+    WeekTexts weekTexts() const override
+    {
+        WeekTexts t;
+        for (int d = 0; d < 7; ++d) {
+            t[2 * d] = f_.weekdayIni[weekdayOfMondayFirst(d)]->text();
+            t[2 * d + 1] = f_.weekdayFi[weekdayOfMondayFirst(d)]->text();
+        }
+        return t;
+    }
+    void setWeekTexts(const WeekTexts& t) override
+    {
+        for (int d = 0; d < 7; ++d) {
+            f_.weekdayIni[weekdayOfMondayFirst(d)]->setText(t[2 * d]);
+            f_.weekdayFi[weekdayOfMondayFirst(d)]->setText(t[2 * d + 1]);
+        }
+    }
+    QString nightStart() const override { return f_.MaskEmpiezaNoche->text(); }
+    QString nightEnd() const override { return f_.MaskTerminaNoche->text(); }
+    void setModified() override { programmingState().fichaModificada = true; }
+
+private:
+    Form2& f_;
+};
+
+} // namespace
+
 Form2::Form2(QWidget* parent)
     : QWidget(parent)
     , repo_()
@@ -640,23 +672,31 @@ void Form2::wire()
     qApp->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this, &Form2::onFocusChanged);
 
-    connect(SSCommandAnterior, &QPushButton::clicked, this, &Form2::SSCommandAnterior_Click);
-    connect(SSCommandSiguiente, &QPushButton::clicked, this, &Form2::SSCommandSiguiente_Click);
-    connect(SSCommandGrabar, &QPushButton::clicked, this, &Form2::SSCommandGrabar_Click);
-    connect(SSCommandBorrar, &QPushButton::clicked, this, &Form2::SSCommandBorrar_Click);
-    connect(SSCommandBuscar, &QPushButton::clicked, this, &Form2::SSCommandBuscar_Click);
-    connect(SSCommandExit, &QPushButton::clicked, this, &Form2::SSCommandExit_Click);
-    connect(SSCommandRecibir, &QPushButton::clicked, this, &Form2::SSCommandRecibir_Click);
-    connect(SSCommandTransmitir, &QPushButton::clicked, this, &Form2::SSCommandTransmitir_Click);
-    connect(SSCommandBorrat, &QPushButton::clicked, this, &Form2::SSCommandBorrat_Click);
-    connect(CommandCanviClau, &QPushButton::clicked, this, &Form2::CommandCanviClau_Click);
-    connect(SSCommandTest, &QPushButton::clicked, this, &Form2::SSCommandTest_Click);
-    connect(SSCommandIncidencias, &QPushButton::clicked, this, &Form2::SSCommandIncidencias_Click);
-    connect(SSCommandRealTime, &QPushButton::clicked, this, &Form2::SSCommandRealTime_Click);
-    connect(SSCommandCalibracio, &QPushButton::clicked, this, &Form2::SSCommandCalibracio_Click);
-    connect(SSCommandSonometro, &QPushButton::clicked, this, &Form2::SSCommandSonometro_Click);
-    connect(SSCommandHelp, &QPushButton::clicked, this, &Form2::SSCommandHelp_Click);
-    connect(SSCommandImprimir, &QPushButton::clicked, this, &Form2::SSCommandImprimir_Click);
+    // A click moves the focus first: the rule of the box it leaves runs before the button acts,
+    // so the action reads the value the box then shows; a refused value stops the action.
+    auto onClick = [this](QPushButton* button, void (Form2::*action)()) {
+        connect(button, &QPushButton::clicked, this, [this, action] {
+            if (runPendingRules())
+                (this->*action)();
+        });
+    };
+    onClick(SSCommandAnterior, &Form2::SSCommandAnterior_Click);
+    onClick(SSCommandSiguiente, &Form2::SSCommandSiguiente_Click);
+    onClick(SSCommandGrabar, &Form2::SSCommandGrabar_Click);
+    onClick(SSCommandBorrar, &Form2::SSCommandBorrar_Click);
+    onClick(SSCommandBuscar, &Form2::SSCommandBuscar_Click);
+    onClick(SSCommandExit, &Form2::SSCommandExit_Click);
+    onClick(SSCommandRecibir, &Form2::SSCommandRecibir_Click);
+    onClick(SSCommandTransmitir, &Form2::SSCommandTransmitir_Click);
+    onClick(SSCommandBorrat, &Form2::SSCommandBorrat_Click);
+    onClick(CommandCanviClau, &Form2::CommandCanviClau_Click);
+    onClick(SSCommandTest, &Form2::SSCommandTest_Click);
+    onClick(SSCommandIncidencias, &Form2::SSCommandIncidencias_Click);
+    onClick(SSCommandRealTime, &Form2::SSCommandRealTime_Click);
+    onClick(SSCommandCalibracio, &Form2::SSCommandCalibracio_Click);
+    onClick(SSCommandSonometro, &Form2::SSCommandSonometro_Click);
+    onClick(SSCommandHelp, &Form2::SSCommandHelp_Click);
+    onClick(SSCommandImprimir, &Form2::SSCommandImprimir_Click);
 
     auto setsFlag = [] { programmingState().fichaModificada = true; };
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{CheckCambioHora, OptionLocalLeq125, OptionVeiNo,
@@ -737,10 +777,16 @@ void Form2::showSheet(const SheetValues& v)
     }
     MaskDiaLocal->setText(v.diaLocal);
     MaskDiaVei->setText(v.diaVei);
-    MaskEmpiezaNoche->setText(v.empiezaNoche);
-    MaskTerminaNoche->setText(v.terminaNoche);
-    MaskEmpiezaDia->setText(v.empiezaDia);
-    MaskTerminaDia->setText(v.terminaDia);
+    // The period boxes hold "hh:mm", as the device frame needs it: a one-digit hour from older
+    // data or an import is shown, and so stored, with two.
+    auto hhmm = [](const QString& text) {
+        const std::optional<QTime> t = parseSheetTime(text);
+        return t ? t->toString(QStringLiteral("hh:mm")) : text;
+    };
+    MaskEmpiezaNoche->setText(hhmm(v.empiezaNoche));
+    MaskTerminaNoche->setText(hhmm(v.terminaNoche));
+    MaskEmpiezaDia->setText(hhmm(v.empiezaDia));
+    MaskTerminaDia->setText(hhmm(v.terminaDia));
     MaskNitLocal->setText(v.nitLocal);
     MaskNitVei->setText(v.nitVei);
     MaskTiempoAtenuacion->setText(v.tiempoAtenuacion);
@@ -1054,7 +1100,10 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
             && (std::find(weekdayIni.begin(), weekdayIni.end(), w) != weekdayIni.end()
                 || std::find(weekdayFi.begin(), weekdayFi.end(), w) != weekdayFi.end())) {
             // Opened once the click is over, so the editor gets the mouse from the start.
-            QTimer::singleShot(0, this, [this] { openWeekEditor(*this); });
+            QTimer::singleShot(0, this, [this] {
+                Form2WeekSheet sheet(*this);
+                openWeekEditor(sheet, this);
+            });
         }
         return false;
     }
@@ -1092,9 +1141,23 @@ bool Form2::typedIntoSheetDate(QChar key)
         MaskFecha->setDate(clock_().date());
         MaskFecha->setSelectedSection(QDateTimeEdit::DaySection);
     }
+    // The day is kept as typed until the year is complete: a month or a year passed through on
+    // the way (29 February over a common year, or 2002 while "24" is typed) would clamp it.
+    // The box clamps the day itself as soon as it reads 29 in a common year's February, so the
+    // day is taken from the digits typed into its part.
+    const QDateTimeEdit::Section section = MaskFecha->currentSection();
+    if (key.isDigit() && section == QDateTimeEdit::DaySection) {
+        if (typedDay_ != 0 || dayDigits_.size() >= 2)
+            dayDigits_.clear();
+        dayDigits_ += key;
+        typedDay_ = 0;
+    } else if (key.isDigit() && typedDay_ == 0) {
+        const int typed = dayDigits_.toInt();
+        typedDay_ = typed >= 1 && typed <= 31 ? typed : MaskFecha->date().day();
+    }
     // The two year digits are read with the program's rule (below 50 is 20yy, otherwise 19yy);
     // the box itself would keep the century of the date shown ("99" over 2006 gave 2009).
-    if (!key.isDigit() || MaskFecha->currentSection() != QDateTimeEdit::YearSection) {
+    if (!key.isDigit() || section != QDateTimeEdit::YearSection) {
         yearDigits_.clear();
         return true;
     }
@@ -1104,7 +1167,7 @@ bool Form2::typedIntoSheetDate(QChar key)
     const int yy = yearDigits_.toInt();
     const int year = expandTwoDigitYear(yy);
     const QDate shown = MaskFecha->date();
-    const int day = std::min(shown.day(), QDate(year, shown.month(), 1).daysInMonth());
+    const int day = std::min(typedDay_, QDate(year, shown.month(), 1).daysInMonth());
     MaskFecha->setDate(QDate(year, shown.month(), day));
     MaskFecha->setSelectedSection(QDateTimeEdit::YearSection);
     return false;
@@ -1116,8 +1179,11 @@ void Form2::onFocusChanged(QWidget* old, QWidget* now)
     // being left.
     if (!now || now->window() != this)
         return;
-    if (old != now)
+    if (old != now) {
         yearDigits_.clear();
+        dayDigits_.clear();
+        typedDay_ = 0;
+    }
     if (old && old->window() == this) {
         if (TDBGrid1->owns(old) && !TDBGrid1->owns(now))
             leaveGrid();
@@ -1125,8 +1191,8 @@ void Form2::onFocusChanged(QWidget* old, QWidget* now)
             const QString leaving = controlName(old);
             if (ruleFieldOf(leaving) || leaving == QLatin1String("MaskEmpiezaNoche")
                 || leaving == QLatin1String("MaskTerminaNoche") || leaving == QLatin1String("MaskFecha")) {
-                QPointer<QWidget> field(findChild<QWidget*>(leaving));
-                QTimer::singleShot(0, this, [this, field] { runRule(field); });
+                pendingRules_.append(QPointer<QWidget>(findChild<QWidget*>(leaving)));
+                QTimer::singleShot(0, this, [this] { runPendingRules(); });
             }
         }
     }
@@ -1156,10 +1222,21 @@ void Form2::refuse(QWidget* focusTarget, long messageId, int page)
     ruleRunning_ = false;
 }
 
-void Form2::runRule(QPointer<QWidget> field)
+bool Form2::runPendingRules()
+{
+    while (!pendingRules_.isEmpty()) {
+        if (!runRule(pendingRules_.takeFirst())) {
+            pendingRules_.clear();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Form2::runRule(QPointer<QWidget> field)
 {
     if (!field || ruleRunning_ || closing_)
-        return;
+        return true;
     const QString name = field->objectName();
     auto showPage = [this](int page) {
         if (page == PageNone)
@@ -1173,29 +1250,32 @@ void Form2::runRule(QPointer<QWidget> field)
         const RuleOutcome o = applyFieldRule(*rf, edit->text());
         if (o.kind == RuleOutcome::Kind::Refused) {
             refuse(edit, o.messageId, o.page);
-            return;
+            return false;
         }
         if (o.kind == RuleOutcome::Kind::Replaced)
             edit->setText(o.text);
         showPage(o.page);
-        return;
+        return true;
     }
     if (name == QLatin1String("MaskFecha")) {
         const RuleOutcome o = applyDateRule(MaskFecha->date() <= kNoDate ? QString() : formatSheetDate(MaskFecha->date()));
-        if (o.kind == RuleOutcome::Kind::Refused)
+        if (o.kind == RuleOutcome::Kind::Refused) {
             refuse(MaskFecha, o.messageId, o.page);
-        return;
+            return false;
+        }
+        return true;
     }
     const bool leavingStart = name == QLatin1String("MaskEmpiezaNoche");
     const NightOutcome o = applyNightRule(leavingStart, MaskEmpiezaNoche->text(), MaskTerminaNoche->text());
     if (!o.accepted) {
         refuse(o.focus == NightOutcome::Focus::End ? MaskTerminaNoche : MaskEmpiezaNoche, o.messageId, o.page);
-        return;
+        return false;
     }
     (leavingStart ? MaskEmpiezaNoche : MaskTerminaNoche)->setText(o.text);
     MaskEmpiezaDia->setText(o.empiezaDia);
     MaskTerminaDia->setText(o.terminaDia);
     showPage(o.page);
+    return true;
 }
 
 void Form2::leaveGrid()

@@ -180,7 +180,10 @@ private:
     void onFocusChanged(QWidget* old, QWidget* now);
     // A key about to reach the sheet date box; false when it must be dropped.
     bool typedIntoSheetDate(QChar key);
-    void runRule(QPointer<QWidget> field);
+    // The rule of a box that was left; false when it refused the value (the focus went back).
+    bool runRule(QPointer<QWidget> field);
+    // Runs the rules of the boxes left since the last run, in order; false at the first refusal.
+    bool runPendingRules();
     void refuse(QWidget* focusTarget, long messageId, int page);
     void leaveGrid();
     void navigate(bool forward);
@@ -194,8 +197,11 @@ private:
     SheetValues shown_;                 // values without a control of their own (cmiVisible)
     bool refocusing_ = false;           // a rule is putting the focus back
     bool ruleRunning_ = false;
+    QList<QPointer<QWidget>> pendingRules_; // boxes left whose rule has not run yet
     bool closing_ = false;
     QString yearDigits_;                // year digits typed so far into the sheet date
+    QString dayDigits_;                 // day digits typed so far into the sheet date
+    int typedDay_ = 0;                  // the day typed, kept while the month and year are typed
     bool showing_ = false;              // controls are being filled from sheet values
     QList<QPair<QPointer<QPushButton>, bool>> busySaved_;
     std::unique_ptr<Form2ExchangeWindow> exchangeWindow_;
