@@ -5,6 +5,6 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update
 apt-get install -y --no-install-recommends \
   g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev \
-  libqt6sql6-sqlite qt6-translations-l10n libgtest-dev \
-  poppler-utils fonts-dejavu-core clang libclang-rt-14-dev \
+  libqt6sql6-sqlite qt6-translations-l10n libgtest-dev libbenchmark-dev \
+  xvfb xauth poppler-utils fonts-dejavu-core clang libclang-rt-14-dev \
   qt6-svg-dev mdbtools-dev libsqlite3-dev
