@@ -397,8 +397,9 @@ TEST(Startup, UnreadableSettingsAreNamedOnceAndWrittenBack)
         QStringList errors;
         readSettings(AppPaths::configFile(), &errors);
         EXPECT_TRUE(errors.isEmpty()) << errors.join('|').toStdString();
-        if (c.ini.contains("User=Pie"))
+        if (c.ini.contains("User=Pie")) {
             EXPECT_EQ(LeerIni("Configuration", "User", "", AppPaths::configFile()), "Pie");
+        }
         prompts.shown.clear();
         Startup(host).run(QString(), true);
         Database::close();
