@@ -97,8 +97,17 @@ void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) co
     painter.restore();
 }
 
-bool ReportDocument::print(QPagedPaintDevice& device, QString* error, int pages) const
+bool ReportDocument::print(QPagedPaintDevice& device, QString* error, const QPageRanges& ranges) const
 {
+    std::vector<int> chosen;
+    for (int p = 0; p < pageCount(); ++p)
+        if (ranges.isEmpty() || ranges.contains(p + 1))
+            chosen.push_back(p);
+    if (chosen.empty()) {
+        if (error)
+            *error = QStringLiteral("No page of the report is in the range chosen (1-%1)").arg(pageCount());
+        return false;
+    }
     QPageLayout layout = pageLayout;
     layout.setMargins(QMarginsF(0, 0, 0, 0));
     layout.setMinimumMargins(QMarginsF(0, 0, 0, 0));
@@ -109,9 +118,8 @@ bool ReportDocument::print(QPagedPaintDevice& device, QString* error, int pages)
             *error = QStringLiteral("The painter cannot begin on the output device");
         return false;
     }
-    const int count = pages < 0 ? pageCount() : std::min(pages, pageCount());
-    for (int p = 0; p < count; ++p) {
-        if (p > 0 && !device.newPage()) {
+    for (int p : chosen) {
+        if (p != chosen.front() && !device.newPage()) {
             if (error)
                 *error = QStringLiteral("The output device refused a new page");
             painter.end();
