@@ -223,8 +223,26 @@ TEST(Form15, GraphWindowPrintButtonShowsBothChartsAndTheSheet)
     EXPECT_TRUE(prompter.shown.isEmpty()) << (prompter.shown.isEmpty() ? "" : prompter.shown[0].text.toStdString());
     EXPECT_EQ(pages, 2);
 
-    // A device without a sheet: one message, no preview.
+    // The device's totals cannot be read: the database's own error, no preview.
     QSqlQuery q(mainDb());
+    ASSERT_TRUE(q.exec("ALTER TABLE Programacion RENAME COLUMN THoraTotales TO Otra"));
+    pages = -1;
+    QTimer::singleShot(0, [&] {
+        if (auto* preview = qobject_cast<Form15*>(QApplication::activeModalWidget())) {
+            pages = preview->VSPrinter1->pageCount();
+            preview->SSCommandExit->click();
+        }
+    });
+    form.SSCommandImprimir->click();
+    QApplication::processEvents();
+    EXPECT_EQ(pages, -1);
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_TRUE(prompter.shown[0].text.contains("THoraTotales")) << prompter.shown[0].text.toStdString();
+    EXPECT_EQ(prompter.shown[0].icon, Prompter::Icon::Critical);
+    ASSERT_TRUE(q.exec("ALTER TABLE Programacion RENAME COLUMN Otra TO THoraTotales"));
+    prompter.shown.clear();
+
+    // A device without a sheet: one message, no preview.
     q.exec("DELETE FROM Programacion");
     form.SSCommandImprimir->click();
     ASSERT_EQ(prompter.shown.size(), 1);
