@@ -127,7 +127,8 @@ void ReportPreview::resizeEvent(QResizeEvent* event)
 const QPixmap& ReportPreview::pagePixmap(int page, const QSize& size)
 {
     const double ratio = devicePixelRatioF();
-    if (!cache_.empty() && cache_.front().pixmap.deviceIndependentSize().toSize() != size)
+    if (!cache_.empty() && (cache_.front().pixmap.deviceIndependentSize().toSize() != size ||
+                            cache_.front().pixmap.devicePixelRatio() != ratio))
         cache_.clear();
     for (auto it = cache_.begin(); it != cache_.end(); ++it) {
         if (it->page == page) {
