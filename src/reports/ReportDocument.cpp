@@ -19,12 +19,13 @@ class GlyphRuns {
 public:
     GlyphRuns(const QFont& font, double dpi) : font_(QRawFont::fromFont(font))
     {
-        font_.setPixelSize(font.pointSizeF() * dpi / 72);
+        font_.setPixelSize(qRound(font.pointSizeF() * dpi / 72));
     }
 
     // Null when the font lacks a character: such a text is drawn as a string, so that the
-    // painter takes the character from another font.
-    const QGlyphRun* run(const QString& text)
+    // painter takes the character from another font. A `width` above 0 is the one measured at
+    // layout: the glyphs are spread to it, so that the text ends where the layout placed it.
+    const QGlyphRun* run(const QString& text, double width)
     {
         auto it = runs_.find(text);
         if (it == runs_.end()) {
@@ -32,12 +33,16 @@ public:
             const QList<quint32> glyphs = font_.glyphIndexesForString(text);
             if (font_.isValid() && !glyphs.contains(0u)) {
                 const QList<QPointF> advances = font_.advancesForGlyphIndexes(glyphs, QRawFont::KernedAdvances);
+                double total = 0;
+                for (const QPointF& advance : advances)
+                    total += advance.x();
+                const double stretch = width > 0 && total > 0 ? width / total : 1;
                 QList<QPointF> positions;
                 positions.reserve(advances.size());
-                QPointF at;
+                double x = 0;
                 for (const QPointF& advance : advances) {
-                    positions.push_back(at);
-                    at += advance;
+                    positions.push_back(QPointF(x, 0));
+                    x += advance.x() * stretch;
                 }
                 run.setRawFont(font_);
                 run.setGlyphIndexes(glyphs);
@@ -112,7 +117,7 @@ void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) co
             else if (d.align & Qt::AlignHCenter)
                 x = r.left() + (r.width() - width) / 2;
             const QPointF baseline(x, r.top() + fonts[size_t(d.font)].ascentMm * s);
-            if (const QGlyphRun* run = d.text.isEmpty() ? nullptr : runs->run(d.text))
+            if (const QGlyphRun* run = d.text.isEmpty() ? nullptr : runs->run(d.text, d.textWidth * s))
                 painter.drawGlyphRun(baseline, *run);
             else
                 painter.drawText(baseline, d.text);
