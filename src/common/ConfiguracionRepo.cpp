@@ -27,6 +27,12 @@ bool updateOne(const char* column, const QVariant& value, QString* error)
     return run(q, error);
 }
 
+void noRow(QString* error)
+{
+    if (error)
+        *error = QStringLiteral("Configuracion has no row");
+}
+
 } // namespace
 
 bool ConfiguracionRepo::load(ConfiguracionRow* row, QString* error)
@@ -37,8 +43,7 @@ bool ConfiguracionRepo::load(ConfiguracionRow* row, QString* error)
     if (!run(q, error))
         return false;
     if (!q.next()) {
-        if (error)
-            *error = QStringLiteral("Configuracion has no row");
+        noRow(error);
         return false;
     }
     row->byCom = q.value(0).toInt();
@@ -91,7 +96,16 @@ bool ConfiguracionRepo::saveLink(int byCom, int byTono, int byModem, const QStri
 
 bool ConfiguracionRepo::saveMemo(const QString& text, QString* error)
 {
-    return updateOne("memo", text, error);
+    QSqlQuery q(mainDb());
+    q.prepare(QStringLiteral("UPDATE Configuracion SET memo = ?"));
+    q.addBindValue(text);
+    if (!run(q, error))
+        return false;
+    // The reports read the list back from the row: without one there is nothing to print it from.
+    if (q.numRowsAffected() > 0)
+        return true;
+    noRow(error);
+    return false;
 }
 
 } // namespace nbx

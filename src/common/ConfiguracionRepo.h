@@ -26,6 +26,7 @@ public:
     static bool saveIdioma(int codigoIdioma, QString* error);
     // The communication settings (an empty prefix is stored as one blank, the speed 19200).
     static bool saveLink(int byCom, int byTono, int byModem, const QString& prefijo, QString* error);
+    // Fails as load does when the table has no row.
     static bool saveMemo(const QString& text, QString* error);
 };
 

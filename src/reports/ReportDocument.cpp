@@ -2,10 +2,63 @@
 
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QGlyphRun>
+#include <QHash>
 #include <QPen>
+#include <QRawFont>
 #include <algorithm>
+#include <optional>
 
 namespace nbx::reports {
+
+namespace {
+
+// The glyphs of the texts drawn in one font, each text looked up once: drawing a text as a glyph
+// run skips the shaping that drawing it as a string runs every time, most of a long PDF's cost.
+class GlyphRuns {
+public:
+    GlyphRuns(const QFont& font, double dpi) : font_(QRawFont::fromFont(font))
+    {
+        font_.setPixelSize(qRound(font.pointSizeF() * dpi / 72));
+    }
+
+    // Null when the font lacks a character: such a text is drawn as a string, so that the
+    // painter takes the character from another font. A `width` above 0 is the one measured at
+    // layout: the glyphs are spread to it, so that the text ends where the layout placed it.
+    const QGlyphRun* run(const QString& text, double width)
+    {
+        auto it = runs_.find(text);
+        if (it == runs_.end()) {
+            QGlyphRun run;
+            const QList<quint32> glyphs = font_.glyphIndexesForString(text);
+            if (font_.isValid() && !glyphs.contains(0u)) {
+                const QList<QPointF> advances = font_.advancesForGlyphIndexes(glyphs, QRawFont::KernedAdvances);
+                double total = 0;
+                for (const QPointF& advance : advances)
+                    total += advance.x();
+                const double stretch = width > 0 && total > 0 ? width / total : 1;
+                QList<QPointF> positions;
+                positions.reserve(advances.size());
+                double x = 0;
+                for (const QPointF& advance : advances) {
+                    positions.push_back(QPointF(x, 0));
+                    x += advance.x() * stretch;
+                }
+                run.setRawFont(font_);
+                run.setGlyphIndexes(glyphs);
+                run.setPositions(positions);
+            }
+            it = runs_.insert(text, run);
+        }
+        return it->isEmpty() ? nullptr : &*it;
+    }
+
+private:
+    QRawFont font_;
+    QHash<QString, QGlyphRun> runs_;
+};
+
+} // namespace
 
 QSizeF ReportDocument::pageSizeMm() const
 {
@@ -41,9 +94,12 @@ void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) co
     painter.setPen(pen);
     // Lines, boxes and pictures first, then the texts font by font: a change of font is costly
     // on every device (a picture and a PDF record each one).
+    std::optional<GlyphRuns> runs;
     for (int pass = -1; pass < int(fonts.size()); ++pass) {
-    if (pass >= 0)
+    if (pass >= 0) {
         painter.setFont(fontsHere[size_t(pass)]);
+        runs.emplace(fontsHere[size_t(pass)], dpi);
+    }
     for (const DrawItem& d : pages[size_t(page)]) {
         if ((d.type == DrawItem::Text) != (pass >= 0) || (pass >= 0 && d.font != pass))
             continue;
@@ -60,7 +116,11 @@ void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) co
                 x = r.right() - width;
             else if (d.align & Qt::AlignHCenter)
                 x = r.left() + (r.width() - width) / 2;
-            painter.drawText(QPointF(x, r.top() + fonts[size_t(d.font)].ascentMm * s), d.text);
+            const QPointF baseline(x, r.top() + fonts[size_t(d.font)].ascentMm * s);
+            if (const QGlyphRun* run = d.text.isEmpty() ? nullptr : runs->run(d.text, d.textWidth * s))
+                painter.drawGlyphRun(baseline, *run);
+            else
+                painter.drawText(baseline, d.text);
             break;
         }
         case DrawItem::Line:
@@ -97,8 +157,17 @@ void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) co
     painter.restore();
 }
 
-bool ReportDocument::print(QPagedPaintDevice& device, QString* error, int pages) const
+bool ReportDocument::print(QPagedPaintDevice& device, QString* error, const QPageRanges& ranges) const
 {
+    std::vector<int> chosen;
+    for (int p = 0; p < pageCount(); ++p)
+        if (ranges.isEmpty() || ranges.contains(p + 1))
+            chosen.push_back(p);
+    if (chosen.empty()) {
+        if (error)
+            *error = QStringLiteral("No page of the report is in the range chosen (1-%1)").arg(pageCount());
+        return false;
+    }
     QPageLayout layout = pageLayout;
     layout.setMargins(QMarginsF(0, 0, 0, 0));
     layout.setMinimumMargins(QMarginsF(0, 0, 0, 0));
@@ -109,9 +178,8 @@ bool ReportDocument::print(QPagedPaintDevice& device, QString* error, int pages)
             *error = QStringLiteral("The painter cannot begin on the output device");
         return false;
     }
-    const int count = pages < 0 ? pageCount() : std::min(pages, pageCount());
-    for (int p = 0; p < count; ++p) {
-        if (p > 0 && !device.newPage()) {
+    for (int p : chosen) {
+        if (p != chosen.front() && !device.newPage()) {
             if (error)
                 *error = QStringLiteral("The output device refused a new page");
             painter.end();

@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QPageLayout>
+#include <QPageRanges>
 #include <QPicture>
 #include <QRectF>
 #include <QString>
@@ -48,10 +49,11 @@ struct ReportDocument {
 
     // Paints page `page` (from 0) scaled into `target`, in the painter's device coordinates.
     void paint(QPainter& painter, int page, const QRectF& target) const;
-    // Paints every page (or the first `pages`) on a paged device (a printer, a PDF writer), one device page each. The
-    // device's page layout is set from the document's first. Returns false with a description
-    // when the painter cannot begin on the device.
-    bool print(QPagedPaintDevice& device, QString* error, int pages = -1) const;
+    // Paints the pages in `ranges` (numbered from 1; empty: every page) on a paged device (a
+    // printer, a PDF writer), one device page each. The device's page layout is set from the
+    // document's. Returns false with a description when no page is in the ranges or the painter
+    // cannot begin on the device.
+    bool print(QPagedPaintDevice& device, QString* error, const QPageRanges& ranges = {}) const;
     // The texts of a page in reading order (tests, diagnostics).
     QStringList pageTexts(int page) const;
 };

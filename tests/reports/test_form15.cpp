@@ -12,16 +12,19 @@
 #include "localisation/Strings.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSqlQuery>
 #include <QTimer>
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace nbx::test {
 
@@ -90,9 +93,39 @@ TEST(Form15, PrintsThroughQPrinterAndReportsAnOutputThatCannotOpen)
     form.setPrintDialog([&](QPrinter&, QWidget*) { return false; }); // cancelled: nothing
     form.SSCommandImprimir->click();
     EXPECT_EQ(prompter.shown.size(), 1);
+
+    // A PDF that cannot be written whole: one message each, no partial file, a device kept.
+    QFile plain(db.file("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString partial = db.file("partial.pdf");
+    for (const QString& target : {QStringLiteral("/dev/full"), db.file("plain/out.pdf"), partial}) {
+        form.setPrintDialog([&](QPrinter& printer, QWidget*) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(target);
+            return true;
+        });
+        // The last as on a disk that fills up: no file may grow past 2 KB.
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (target == partial) {
+            rlimit small = old;
+            small.rlim_cur = 2048;
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
+        form.SSCommandImprimir->click();
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        EXPECT_EQ(prompter.shown.size(), 2) << target.toStdString();
+        if (!prompter.shown.isEmpty())
+            prompter.shown.removeLast();
+    }
+    EXPECT_FALSE(QFileInfo("/dev/full").isFile());
+    EXPECT_EQ(QDir(db.file(".")).entryList({"*.pdf*"}, QDir::Files), QStringList{"printed.pdf"});
 }
 
-TEST(Form15, LongDocumentShowsItsFirstPagesAtOnceThenAll)
+TEST(Form15, LongDocumentShowsEveryPageAtOnceAndPrintsTheRangeChosen)
 {
     TempDatabase db;
     seedSheet(123456);
@@ -106,14 +139,30 @@ TEST(Form15, LongDocumentShowsItsFirstPagesAtOnceThenAll)
     auto doc = job.report->layout().document;
     ASSERT_TRUE(doc);
     ASSERT_GT(doc->pageCount(), 10);
+    ScriptedPrompter prompter;
     Form15 form(doc);
     form.show();
-    EXPECT_LT(form.VSPrinter1->pageCount(), doc->pageCount());
-    QElapsedTimer t;
-    t.start();
-    while (form.VSPrinter1->pageCount() < doc->pageCount() && t.elapsed() < 30000)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(form.VSPrinter1->pageCount(), doc->pageCount());
+    // The last page shows when scrolled to: page paper, not the background.
+    form.VSPrinter1->verticalScrollBar()->setValue(form.VSPrinter1->verticalScrollBar()->maximum());
+    const QImage end = form.VSPrinter1->viewport()->grab().toImage();
+    EXPECT_EQ(end.pixelColor(end.width() / 2, end.height() / 2), QColor(Qt::white));
+
+    const QString out = db.file("range.pdf");
+    form.setPrintDialog([&](QPrinter& printer, QWidget*) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(out);
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(2, 2);
+        return true;
+    });
+    form.SSCommandImprimir->click();
+    EXPECT_TRUE(prompter.shown.isEmpty());
+    const QString text = pdfToText(out);
+    EXPECT_EQ(text.count('\f'), 1); // one page
+    const QStringList first = doc->pageTexts(0), second = doc->pageTexts(1);
+    EXPECT_TRUE(text.contains(second.last())) << second.last().toStdString();
+    EXPECT_FALSE(text.contains(first.last())) << first.last().toStdString();
 }
 
 TEST(Form15, ProgrammingWindowPrintButtonShowsTheSheetReport)
@@ -174,8 +223,26 @@ TEST(Form15, GraphWindowPrintButtonShowsBothChartsAndTheSheet)
     EXPECT_TRUE(prompter.shown.isEmpty()) << (prompter.shown.isEmpty() ? "" : prompter.shown[0].text.toStdString());
     EXPECT_EQ(pages, 2);
 
-    // A device without a sheet: one message, no preview.
+    // The device's totals cannot be read: the database's own error, no preview.
     QSqlQuery q(mainDb());
+    ASSERT_TRUE(q.exec("ALTER TABLE Programacion RENAME COLUMN THoraTotales TO Otra"));
+    pages = -1;
+    QTimer::singleShot(0, [&] {
+        if (auto* preview = qobject_cast<Form15*>(QApplication::activeModalWidget())) {
+            pages = preview->VSPrinter1->pageCount();
+            preview->SSCommandExit->click();
+        }
+    });
+    form.SSCommandImprimir->click();
+    QApplication::processEvents();
+    EXPECT_EQ(pages, -1);
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_TRUE(prompter.shown[0].text.contains("THoraTotales")) << prompter.shown[0].text.toStdString();
+    EXPECT_EQ(prompter.shown[0].icon, Prompter::Icon::Critical);
+    ASSERT_TRUE(q.exec("ALTER TABLE Programacion RENAME COLUMN Otra TO THoraTotales"));
+    prompter.shown.clear();
+
+    // A device without a sheet: one message, no preview.
     q.exec("DELETE FROM Programacion");
     form.SSCommandImprimir->click();
     ASSERT_EQ(prompter.shown.size(), 1);

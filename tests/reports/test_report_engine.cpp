@@ -286,6 +286,19 @@ TEST_F(ReportDrivers, FailuresGiveOneMessageAndNoReport)
     EXPECT_FALSE(job.report);
     EXPECT_FALSE(job.error.isEmpty());
     EXPECT_EQ(memo(), "<no row>");
+    // The listing's reports end with the same message.
+    seedIntervals(123456, 2);
+    seedSessions(123456, 2);
+    for (bool sessions : {false, true}) {
+        ListingReportInput listing;
+        listing.serial = 123456;
+        listing.sessions = sessions;
+        listing.fromDate = "2000-01-01";
+        listing.toDate = "2099-12-31";
+        const PrintJob listed = prepareListingReport(listing);
+        EXPECT_FALSE(listed.report) << sessions;
+        EXPECT_EQ(listed.error, job.error) << sessions;
+    }
 }
 
 TEST_F(ReportDrivers, RangesAreStoredValuesInclusiveAtBothEnds)

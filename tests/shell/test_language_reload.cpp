@@ -189,6 +189,11 @@ TEST(StringExport, FillsTheLanguageDatabaseWithTheMainWindowTexts)
     test::TempHome home;
     test::ScriptedPrompter prompts;
     registerProgramWindows();
+    QStringList names; // every window in order, the preview's tooltips among them
+    for (const ExportableWindow& w : exportableWindows())
+        names << w.name;
+    EXPECT_EQ(names.join(' '), "Form1 Form2 Form3 Form4 Form5 Form6 Form7 Form8 Form9 Form10 Form11 Form12 Form13 "
+                               "Form14 Form15 Form16");
     const QString path = home.file("Export.db");
     QString error;
     ASSERT_TRUE(LangDesk::CreateLanguageDatabase(path, &error));

@@ -5,16 +5,21 @@
 #include "common/ui/Help.h"
 #include "localisation/LangDesk.h"
 
+#include <QBuffer>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPixmap>
 #include <QPrintDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSaveFile>
+#include <QScrollBar>
 #include <QStyle>
-#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace nbx {
 
@@ -57,23 +62,122 @@ QIcon printerIcon()
     return QIcon(pm);
 }
 
+// Writes `data` as the whole of `path`. A regular file is written beside and put in place only
+// once complete; a device or a pipe is written in place (replacing it would destroy it).
+bool saveWholeFile(const QString& path, const QByteArray& data, QString* error)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush()) {
+            file.close();
+            if (file.error() == QFileDevice::NoError)
+                return true;
+        }
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
+        return true;
+    *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    return false; // the unfinished file is discarded with `file`
+}
+
 } // namespace
 
+ReportPreview::ReportPreview(std::shared_ptr<const reports::ReportDocument> document, QWidget* parent)
+    : QAbstractScrollArea(parent), document_(std::move(document))
+{
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    viewport()->setAutoFillBackground(false);
+    setFocusPolicy(Qt::StrongFocus);
+    updateScrollBars();
+}
+
+QSize ReportPreview::pageSize() const
+{
+    if (!document_)
+        return {};
+    const QSizeF mm = document_->pageSizeMm();
+    const int width = std::max(80, viewport()->width() - 2 * kGap);
+    return QSize(width, mm.width() > 0 ? int(width * mm.height() / mm.width() + 0.5) : width);
+}
+
+void ReportPreview::updateScrollBars()
+{
+    const int total = kGap + pageCount() * stride();
+    QScrollBar* bar = verticalScrollBar();
+    bar->setRange(0, std::max(0, total - viewport()->height()));
+    bar->setPageStep(viewport()->height());
+    bar->setSingleStep(std::max(20, stride() / 20));
+}
+
+void ReportPreview::resizeEvent(QResizeEvent* event)
+{
+    // Keeps the page at the top of the view in view when the pages change size.
+    const int oldStride = std::max(1, stride());
+    const double at = double(verticalScrollBar()->value()) / oldStride;
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+    verticalScrollBar()->setValue(int(at * stride()));
+}
+
+const QPixmap& ReportPreview::pagePixmap(int page, const QSize& size)
+{
+    const double ratio = devicePixelRatioF();
+    if (!cache_.empty() && (cache_.front().pixmap.deviceIndependentSize().toSize() != size ||
+                            cache_.front().pixmap.devicePixelRatio() != ratio))
+        cache_.clear();
+    for (auto it = cache_.begin(); it != cache_.end(); ++it) {
+        if (it->page == page) {
+            std::rotate(cache_.begin(), it, it + 1);
+            return cache_.front().pixmap;
+        }
+    }
+    QPixmap pixmap(QSize(int(size.width() * ratio + 0.5), int(size.height() * ratio + 0.5)));
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::white);
+    {
+        QPainter painter(&pixmap);
+        document_->paint(painter, page, QRectF(QPointF(0, 0), QSizeF(size)));
+    }
+    cache_.push_front(Cached{page, std::move(pixmap)});
+    if (cache_.size() > kCachedPages)
+        cache_.pop_back();
+    return cache_.front().pixmap;
+}
+
+void ReportPreview::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(viewport());
+    painter.fillRect(event->rect(), palette().color(QPalette::Dark));
+    if (pageCount() == 0)
+        return;
+    const QSize size = pageSize();
+    const int top = verticalScrollBar()->value();
+    const int x = (viewport()->width() - size.width()) / 2;
+    for (int page = std::max(0, (top - kGap) / stride()); page < pageCount(); ++page) {
+        const QRect r(QPoint(x, kGap + page * stride() - top), size);
+        if (r.top() >= viewport()->height())
+            break;
+        if (!r.intersects(event->rect()))
+            continue;
+        painter.fillRect(r.translated(3, 3), palette().color(QPalette::Shadow));
+        painter.drawPixmap(r.topLeft(), pagePixmap(page, size));
+    }
+}
+
+
 Form15::Form15(std::shared_ptr<const reports::ReportDocument> document, QWidget* parent)
-    : QDialog(parent), document_(std::move(document)), previewPrinter_(std::make_unique<QPrinter>(QPrinter::HighResolution))
+    : QDialog(parent), document_(std::move(document))
 {
     setObjectName(QStringLiteral("Form15"));
     setWindowTitle(QString::fromLatin1(kAppTitle));
     setModal(true);
-    if (document_) {
-        QPageLayout layout = document_->pageLayout;
-        layout.setMargins(QMarginsF(0, 0, 0, 0));
-        previewPrinter_->setFullPage(true);
-        previewPrinter_->setPageLayout(layout);
-    }
-    VSPrinter1 = new QPrintPreviewWidget(previewPrinter_.get(), this);
+    VSPrinter1 = new ReportPreview(document_, this);
     VSPrinter1->setObjectName(QStringLiteral("VSPrinter1"));
-    connect(VSPrinter1, &QPrintPreviewWidget::paintRequested, this, &Form15::paintPreview);
 
     // The window is not translated: its tooltips stay in Spanish in every language.
     SSCommandImprimir = makeButton(this, "SSCommandImprimir", QStringLiteral("Imprimir"),
@@ -94,34 +198,30 @@ Form15::Form15(std::shared_ptr<const reports::ReportDocument> document, QWidget*
     connect(SSCommandExit, &QPushButton::clicked, this, &Form15::SSCommandExit_Click);
     connect(SSCommandHelp, &QPushButton::clicked, this, &Form15::SSCommandHelp_Click);
     resize(900, 760);
-    VSPrinter1->fitToWidth();
 
-    printDialog_ = [](QPrinter& printer, QWidget* parent) {
+    printDialog_ = [this](QPrinter& printer, QWidget* parent) {
         QPrintDialog dialog(&printer, parent);
+        dialog.setMinMax(1, VSPrinter1->pageCount());
         return dialog.exec() == QDialog::Accepted;
     };
 }
 
 Form15::~Form15() = default;
 
-void Form15::paintPreview(QPrinter* printer)
+bool Form15::printPdf(const QPrinter& printer, const QPageRanges& ranges, QString* error) const
 {
-    if (!document_ || document_->pageCount() == 0)
-        return;
-    QString error;
-    if (!document_->print(*printer, &error, allPages_ ? -1 : kFirstPages))
-        prompter().message(langDesk().GetTranslation(QStringLiteral("No se puede imprimir:\r%1")).arg(error),
-                           Prompter::Icon::Critical);
-}
-
-void Form15::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (allPages_)
-        return;
-    allPages_ = true;
-    if (document_ && document_->pageCount() > kFirstPages)
-        QTimer::singleShot(100, this, [this] { VSPrinter1->updatePreview(); });
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(printer.resolution());
+        writer.setPdfVersion(printer.pdfVersion());
+        writer.setCreator(printer.creator());
+        writer.setTitle(printer.docName());
+        if (!document_->print(writer, error, ranges))
+            return false;
+    }
+    return saveWholeFile(printer.outputFileName(), buffer.data(), error);
 }
 
 void Form15::SSCommandImprimir_Click()
@@ -133,11 +233,19 @@ void Form15::SSCommandImprimir_Click()
     printer.setPageLayout(document_->pageLayout);
     if (!printDialog_(printer, this))
         return;
+    // Only the pages asked for: neither a printer nor a PDF file picks them out itself.
+    QPageRanges ranges;
+    if (printer.printRange() == QPrinter::PageRange)
+        ranges = printer.pageRanges();
     QString error;
-    if (!printer.isValid())
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+        if (printPdf(printer, ranges, &error))
+            return;
+    } else if (!printer.isValid()) {
         error = QStringLiteral("The printer %1 is not available").arg(printer.printerName());
-    else if (document_->print(printer, &error) && printer.printerState() != QPrinter::Error)
+    } else if (document_->print(printer, &error, ranges) && printer.printerState() != QPrinter::Error) {
         return;
+    }
     if (error.isEmpty())
         error = QStringLiteral("The printer %1 reported an error").arg(printer.printerName());
     prompter().message(langDesk().GetTranslation(QStringLiteral("No se puede imprimir:\r%1")).arg(error),

@@ -3,15 +3,47 @@
 
 #include "reports/ReportDocument.h"
 
+#include <QAbstractScrollArea>
 #include <QDialog>
+#include <QPixmap>
+#include <deque>
 #include <functional>
 #include <memory>
 
 class QPrinter;
-class QPrintPreviewWidget;
 class QPushButton;
 
 namespace nbx {
+
+// The pages of a laid-out document one under the other, as wide as the view. Only the pages in
+// view are painted, each from the document as it is: showing or scrolling a long report never
+// paints all of it.
+class ReportPreview : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit ReportPreview(std::shared_ptr<const reports::ReportDocument> document, QWidget* parent = nullptr);
+
+    int pageCount() const { return document_ ? document_->pageCount() : 0; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QSize pageSize() const;
+    int stride() const { return pageSize().height() + kGap; }
+    void updateScrollBars();
+    const QPixmap& pagePixmap(int page, const QSize& size);
+
+    static constexpr int kGap = 12;
+    static constexpr size_t kCachedPages = 8;
+    struct Cached {
+        int page;
+        QPixmap pixmap;
+    };
+    std::shared_ptr<const reports::ReportDocument> document_;
+    std::deque<Cached> cache_; // most recently used first, all of the current page size
+};
 
 class Form15 : public QDialog {
     Q_OBJECT
@@ -26,7 +58,7 @@ public:
 
     std::shared_ptr<const reports::ReportDocument> document() const { return document_; }
 
-    QPrintPreviewWidget* VSPrinter1;
+    ReportPreview* VSPrinter1;
     QPushButton* SSCommandImprimir;
     QPushButton* SSCommandExit;
     QPushButton* SSCommandHelp;
@@ -36,18 +68,12 @@ public slots:
     void SSCommandExit_Click();
     void SSCommandHelp_Click();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
-    void paintPreview(QPrinter* printer);
-
-    // A long document shows its first pages at once and all of them a moment later.
-    static constexpr int kFirstPages = 6;
-    bool allPages_ = false;
+    // Writes the pages chosen as a PDF file: the whole file is made in memory and then saved at
+    // once, so a failed write leaves no partial file behind.
+    bool printPdf(const QPrinter& printer, const QPageRanges& ranges, QString* error) const;
 
     std::shared_ptr<const reports::ReportDocument> document_;
-    std::unique_ptr<QPrinter> previewPrinter_;
     PrintDialog printDialog_;
 };
 

@@ -131,6 +131,10 @@ void Form6::SSCommandImprimir_Click()
     if (!from.isValid() || !to.isValid())
         return;
     const RecordWindowContext context = recordWindowContext(serial_);
+    if (!context.error.isEmpty()) {
+        prompter().message(context.error, Prompter::Icon::Critical);
+        return;
+    }
     reports::ListingReportInput in;
     in.serial = serial_;
     in.sessions = OptionSesiones->isChecked();

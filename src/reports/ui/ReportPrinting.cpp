@@ -15,6 +15,7 @@
 #include <QDate>
 #include <QLineEdit>
 #include <QPainter>
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace nbx {
@@ -103,16 +104,20 @@ RecordWindowContext recordWindowContext(qint32 serial)
     // The record window shows the stored totals stamp and the stored intervals of its device.
     RecordWindowContext c;
     QSqlQuery q(mainDb());
-    q.prepare(QStringLiteral("SELECT DFechaTotales, THoraTotales FROM Programacion WHERE LNumeroSerie = ?"));
+    const bool prepared = q.prepare(QStringLiteral("SELECT DFechaTotales, THoraTotales FROM Programacion WHERE LNumeroSerie = ?"));
     q.addBindValue(serial);
-    if (q.exec() && q.next()) {
-        const QDate d = QDate::fromString(q.value(0).toString(), Qt::ISODate);
-        c.fechaTotales = d.isValid() ? d.toString(QStringLiteral("dd/MM/")) + QString::number(d.year() % 100).rightJustified(2, QLatin1Char('0'))
-                                     : q.value(0).toString();
-        c.horaTotales = q.value(1).toString();
+    if (!prepared || !q.exec()) {
+        c.error = q.lastError().text();
+        return c;
     }
+    if (!q.next())
+        return c; // no sheet: the report says so itself
+    const QDate d = QDate::fromString(q.value(0).toString(), Qt::ISODate);
+    c.fechaTotales = d.isValid() ? d.toString(QStringLiteral("dd/MM/")) + QString::number(d.year() % 100).rightJustified(2, QLatin1Char('0'))
+                                 : q.value(0).toString();
+    c.horaTotales = q.value(1).toString();
     SheetValues sheet;
-    if (SheetRepository().load(serial, sheet, nullptr))
+    if (SheetRepository().load(serial, sheet, &c.error))
         c.intervals = sheet.intervals;
     return c;
 }
@@ -123,6 +128,10 @@ void printGraphReport(Form9& form)
     if (!serial)
         return;
     const RecordWindowContext context = recordWindowContext(*serial);
+    if (!context.error.isEmpty()) {
+        prompter().message(context.error, Prompter::Icon::Critical);
+        return;
+    }
     reports::GraphReportInput in;
     in.serial = *serial;
     in.fechaTotales = context.fechaTotales;

@@ -19,6 +19,7 @@ struct RecordWindowContext {
     QString fechaTotales; // MaskFechaTotales as shown
     QString horaTotales;  // MaskHoraTotales as shown
     InhibitedIntervals intervals;
+    QString error; // a look-up that failed: its own description, and nothing is printed
 };
 using RecordWindowContextSource = std::function<RecordWindowContext(qint32 serial)>;
 void setRecordWindowContextSource(RecordWindowContextSource source);

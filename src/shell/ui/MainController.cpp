@@ -9,6 +9,7 @@
 #include "programming/ui/Form14.h"
 #include "programming/ui/Form3.h"
 #include "records/ui/Form9.h"
+#include "reports/ui/Form15.h"
 #include "reports/ui/Form6.h"
 #include "reports/ui/ReportPrinting.h"
 #include "localisation/ui/StringExport.h"
@@ -78,6 +79,7 @@ void registerProgramWindows()
     registerExportableWindow(12, QStringLiteral("Form12"), [] { return std::make_unique<Form12>(linkState()); });
     registerExportableWindow(13, QStringLiteral("Form13"), [] { return std::make_unique<Form13>(); });
     registerExportableWindow(14, QStringLiteral("Form14"), [] { return std::make_unique<Form14>(); });
+    registerExportableWindow(15, QStringLiteral("Form15"), [] { return std::make_unique<Form15>(nullptr); });
     registerExportableWindow(16, QStringLiteral("Form16"), [] { return std::make_unique<Form16>(); });
 }
 
