@@ -284,10 +284,4 @@ QString gridSelectRowids(GridKind kind, int count)
         .arg(fields.join(QLatin1Char(',')), quoteIdentifier(gridTable(kind)), marks.join(QLatin1Char(',')));
 }
 
-QString gridSelect(GridKind kind, const QString& orderByClause)
-{
-    return QStringLiteral("SELECT %1 FROM %2 WHERE LNumeroSerie=?%3")
-        .arg(selectFields(kind).join(QLatin1Char(',')), quoteIdentifier(gridTable(kind)), orderByClause);
-}
-
 } // namespace nbx

@@ -49,9 +49,7 @@ QStringList sortKeys(GridKind kind, int col);
 bool sortKeysIndexed(GridKind kind, int col);
 // " ORDER BY ..." of those keys, both in the same direction.
 QString orderBy(GridKind kind, int col, bool ascending);
-// The SELECT of a grid: column 0 a NULL, then each field; one bound serial.
-QString gridSelect(GridKind kind, const QString& orderByClause);
-// The same fields, preceded by the rowid, of `count` rows given by their rowids.
+// The rowid, then the grid's fields (column 0 a NULL), of `count` rows given by their rowids.
 QString gridSelectRowids(GridKind kind, int count);
 
 } // namespace nbx

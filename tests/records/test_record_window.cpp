@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace nbx::test {
@@ -127,6 +128,29 @@ TEST_F(RecordWindow, LoadsADeviceNullSafeWithItsIntervals)
     EXPECT_EQ(iv.horaFi[29], "00:00");
 }
 
+TEST_F(RecordWindow, AnUnreadableTableLeavesTheShownDeviceWithTheDatabasesReason)
+{
+    device(100, "Bar");
+    device(200, "Other");
+    interval(100, "2024-03-01 10:00", 70);
+    interval(200, "2024-04-01 10:00", 70);
+    interval(200, "2024-04-02 10:00", 70);
+    Form5 f;
+    f.Form_Load();
+    ASSERT_EQ(f.serial(), 100);
+    exec("ALTER TABLE Sesiones RENAME TO SesionesAparte");
+    f.SSCommandSiguiente->click();
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(prompts.shown[0].icon, Prompter::Icon::Critical);
+    EXPECT_TRUE(prompts.shown[0].text.contains("no such table: Sesiones")) << prompts.shown[0].text.toStdString();
+    EXPECT_EQ(f.serial(), 100);
+    EXPECT_EQ(f.TextNumeroSerie->text(), "100");
+    EXPECT_EQ(f.TextLocal->text(), "Bar");
+    EXPECT_EQ(recordsState().localFicha, "Bar");
+    EXPECT_EQ(linkState().NumeroSerieEqp, 100);
+    EXPECT_EQ(column(f.TDBGridIntervalos, 1), QStringList({"01/03/2024"}));
+}
+
 TEST_F(RecordWindow, NavigationAndBoundSearch)
 {
     device(100, "Bar Uno");
@@ -225,6 +249,45 @@ TEST_F(RecordWindow, HeadingClicksSortEveryWayOnTheShownDevice)
     f.SSCommandAnterior->click(); // a reload: newest first, next click ascending
     EXPECT_EQ(column(g, 1), QStringList({"02/03/2024", "01/03/2024", "15/01/2024"}));
     EXPECT_TRUE(g->nextAscending);
+}
+
+TEST_F(RecordWindow, CtrlEndReachesTheOldestOfALongHistoryWithBothSplitsLevel)
+{
+    device(100, "Bar");
+    // 3000 quarter-hour intervals from 2024-01-01 00:00.
+    exec("WITH RECURSIVE n(k) AS (SELECT 0 UNION ALL SELECT k+1 FROM n WHERE k<2999) "
+         "INSERT INTO Intervalos (LNumeroSerie, DFechaInicio, THoraInicio, SL50) "
+         "SELECT 100, date('2024-01-01', '+'||(k/96)||' days'), printf('%02d:%02d', k%96/4, k%4*15), k FROM n");
+    Form5 f;
+    f.Form_Load();
+    f.resize(900, 700);
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    RecordGrid* g = f.TDBGridIntervalos;
+    for (int col : {1, 26}) { // newest first, then a sorted order
+        if (col != 1)
+            f.headClick(g, col);
+        QTableView* v = g->split(1);
+        v->setFocus();
+        v->setCurrentIndex(g->model()->index(0, 5));
+        QTest::keyClick(v, Qt::Key_End, Qt::ControlModifier);
+        QApplication::processEvents();
+        EXPECT_EQ(g->model()->rowCount(), 3000);
+        const QModelIndex current = v->currentIndex();
+        EXPECT_EQ(current.row(), 2999);
+        EXPECT_EQ(g->model()->index(current.row(), 1).data().toString(), col == 1 ? "01/01/2024" : "01/02/2024");
+        EXPECT_EQ(g->model()->index(current.row(), 2).data().toString(), col == 1 ? "00:00" : "05:45");
+        // The scroll bar spans every row: at its end the last row is in sight, in both splits.
+        EXPECT_EQ(v->verticalScrollBar()->value(), v->verticalScrollBar()->maximum());
+        const int bottom = v->viewport()->height() - 2;
+        EXPECT_EQ(v->rowAt(bottom), 2999);
+        EXPECT_EQ(g->split(0)->rowAt(bottom), 2999);
+        EXPECT_EQ(g->split(0)->rowAt(0), v->rowAt(0));
+    }
+    // The frozen split has no scroll bar of its own.
+    EXPECT_TRUE(g->split(1)->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(g->split(0)->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(g->split(0)->viewport()->height(), g->split(1)->viewport()->height());
 }
 
 TEST_F(RecordWindow, OpenersNeedIntervalsAndTheProgrammingButtonHandsOver)

@@ -3,6 +3,7 @@
 #include "common/Database.h"
 #include "common/Prompter.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -10,10 +11,10 @@
 #include <QScrollBar>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <algorithm>
-#include <vector>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 namespace nbx {
 
@@ -50,8 +51,171 @@ int twipsToPixels(int twips, const QWidget* w)
 
 } // namespace
 
+namespace {
+
+// A sort key as SQLite orders values: NULL, then numbers, then texts.
+struct Key {
+    int type = 0;
+    double number = 0;
+    QString text;
+};
+
+Key keyOf(const QVariant& v)
+{
+    Key k;
+    if (v.isNull())
+        return k;
+    const int t = v.typeId();
+    if (t == QMetaType::LongLong || t == QMetaType::Int || t == QMetaType::Double) {
+        k.type = 1;
+        k.number = v.toDouble();
+    } else {
+        k.type = 2;
+        k.text = v.toString();
+    }
+    return k;
+}
+
+int compare(const Key& a, const Key& b)
+{
+    if (a.type != b.type)
+        return a.type < b.type ? -1 : 1;
+    if (a.type == 1)
+        return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
+    return a.text.compare(b.text);
+}
+
+bool failed(const QSqlQuery& q, QString* error)
+{
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}
+
+// The values of the rows `ids` in that order (an empty row for a rowid no longer there), read
+// with one statement that is finished on return.
+bool readPage(QSqlDatabase db, GridKind kind, const QList<qint64>& ids, int columns, QList<QVariantList>& rows,
+              QString* error)
+{
+    rows.clear();
+    if (ids.isEmpty())
+        return true;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(gridSelectRowids(kind, int(ids.size()))))
+        return failed(q, error);
+    for (qint64 id : ids)
+        q.addBindValue(id);
+    if (!q.exec())
+        return failed(q, error);
+    QHash<qint64, QVariantList> byId;
+    byId.reserve(ids.size());
+    while (q.next()) {
+        QVariantList values;
+        values.reserve(columns);
+        for (int c = 0; c < columns; ++c)
+            values << q.value(c + 1);
+        byId.insert(q.value(0).toLongLong(), values);
+    }
+    if (q.lastError().isValid())
+        return failed(q, error);
+    for (qint64 id : ids)
+        rows << byId.value(id);
+    return true;
+}
+
+// The device's rowids in an order the table's index gives, read in SQL.
+bool readIndexedOrder(QSqlDatabase db, GridKind kind, qint32 serial, int col, bool ascending, QList<qint64>& order,
+                      QString* error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE LNumeroSerie=?%2")
+                       .arg(quoteIdentifier(gridTable(kind)), orderBy(kind, col, ascending))))
+        return failed(q, error);
+    q.addBindValue(serial);
+    if (!q.exec())
+        return failed(q, error);
+    while (q.next())
+        order.append(q.value(0).toLongLong());
+    return !q.lastError().isValid() || failed(q, error);
+}
+
+// The device's rowids sorted here by the keys of a click on `col`.
+bool readSortedOrder(QSqlDatabase db, GridKind kind, qint32 serial, int col, bool ascending, QList<qint64>& order,
+                     QString* error)
+{
+    const QStringList keys = sortKeys(kind, col);
+    // When the device holds a good share of the table, reading the table in its own order beats
+    // visiting the device's rows through the index (one random lookup per row).
+    const QString table = quoteIdentifier(gridTable(kind));
+    bool scan = false;
+    {
+        QSqlQuery share(db);
+        share.setForwardOnly(true);
+        if (!share.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM %1 WHERE LNumeroSerie=?), (SELECT MAX(rowid) FROM %1)")
+                               .arg(table)))
+            return failed(share, error);
+        share.addBindValue(serial);
+        if (!share.exec())
+            return failed(share, error);
+        if (share.next())
+            scan = share.value(0).toLongLong() * 4 >= share.value(1).toLongLong();
+    }
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 %3 WHERE LNumeroSerie=?")
+                       .arg(keys.join(QLatin1Char(',')), table, scan ? QStringLiteral("NOT INDEXED") : QString())))
+        return failed(q, error);
+    q.addBindValue(serial);
+    if (!q.exec())
+        return failed(q, error);
+    struct Entry {
+        Key k[2];
+        qint64 rowid;
+    };
+    std::vector<Entry> entries;
+    const int n = std::min<int>(int(keys.size()), 2);
+    while (q.next()) {
+        Entry e;
+        e.rowid = q.value(0).toLongLong();
+        for (int i = 0; i < n; ++i)
+            e.k[i] = keyOf(q.value(i + 1));
+        entries.push_back(std::move(e));
+    }
+    if (q.lastError().isValid())
+        return failed(q, error);
+    q.finish();
+    std::stable_sort(entries.begin(), entries.end(), [n, ascending](const Entry& a, const Entry& b) {
+        for (int i = 0; i < n; ++i) {
+            const int c = compare(a.k[i], b.k[i]);
+            if (c != 0)
+                return ascending ? c < 0 : c > 0;
+        }
+        return false;
+    });
+    order.reserve(qsizetype(entries.size()));
+    for (const Entry& e : entries)
+        order.append(e.rowid);
+    return true;
+}
+
+} // namespace
+
+std::optional<GridRows> readGridRows(QSqlDatabase db, GridKind kind, qint32 serial, int col, bool ascending,
+                                     QString* error)
+{
+    GridRows rows;
+    const bool ok = sortKeysIndexed(kind, col) ? readIndexedOrder(db, kind, serial, col, ascending, rows.order, error)
+                                               : readSortedOrder(db, kind, serial, col, ascending, rows.order, error);
+    if (!ok || !readPage(db, kind, rows.order.mid(0, RecordTableModel::kPageRows), int(gridColumns(kind).size()),
+                         rows.firstPage, error))
+        return std::nullopt;
+    return rows;
+}
+
 RecordTableModel::RecordTableModel(QList<GridColumn> columns, QObject* parent)
-    : QSqlQueryModel(parent), columns_(std::move(columns))
+    : QAbstractTableModel(parent), columns_(std::move(columns))
 {
     for (const GridColumn& c : columns_)
         captions << c.design;
@@ -96,9 +260,7 @@ QVariant RecordTableModel::headerData(int section, Qt::Orientation o, int role) 
 
 int RecordTableModel::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid())
-        return 0;
-    return sorted_ ? int(order_.size()) : QSqlQueryModel::rowCount(parent);
+    return parent.isValid() ? 0 : int(order_.size());
 }
 
 int RecordTableModel::columnCount(const QModelIndex& parent) const
@@ -106,152 +268,43 @@ int RecordTableModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : int(columns_.size());
 }
 
-bool RecordTableModel::canFetchMore(const QModelIndex& parent) const
-{
-    return !sorted_ && QSqlQueryModel::canFetchMore(parent);
-}
-
 QVariant RecordTableModel::stored(int row, int col) const
 {
-    if (!sorted_)
-        return QSqlQueryModel::data(QSqlQueryModel::index(row, col));
-    constexpr int kPage = 128;
     if (row < 0 || row >= order_.size() || col < 0 || col >= columns_.size())
         return QVariant();
-    const int page = row / kPage;
+    const int page = row / kPageRows;
     auto it = pages_.constFind(page);
     if (it == pages_.constEnd()) {
-        const QList<qint64> ids = order_.mid(qsizetype(page) * kPage, kPage);
-        QSqlQuery q(db_);
-        q.setForwardOnly(true);
-        q.prepare(gridSelectRowids(kind_, int(ids.size())));
-        for (qint64 id : ids)
-            q.addBindValue(id);
-        QHash<qint64, QVariantList> byId;
-        if (q.exec()) {
-            while (q.next()) {
-                QVariantList values;
-                for (int c = 0; c < columns_.size(); ++c)
-                    values << q.value(c + 1);
-                byId.insert(q.value(0).toLongLong(), values);
-            }
-        }
         QList<QVariantList> rows;
-        for (qint64 id : ids)
-            rows << byId.value(id);
-        if (pages_.size() > 64)
+        // A page that cannot be read shows empty cells and is tried again at the next paint.
+        if (!readPage(db_, kind_, order_.mid(qsizetype(page) * kPageRows, kPageRows), int(columns_.size()), rows,
+                      nullptr))
+            return QVariant();
+        if (pages_.size() >= kCachedPages)
             pages_.clear();
         it = pages_.insert(page, rows);
     }
-    return it->value(row % kPage).value(col);
+    return it->value(row % kPageRows).value(col);
 }
 
-void RecordTableModel::useQuery(QSqlQuery&& query)
+void RecordTableModel::setRows(QSqlDatabase db, GridKind kind, GridRows rows)
 {
-    if (sorted_) {
-        beginResetModel();
-        sorted_ = false;
-        order_.clear();
-        pages_.clear();
-        endResetModel();
-    }
-    setQuery(std::move(query));
-}
-
-namespace {
-
-// A sort key as SQLite orders values: NULL, then numbers, then texts.
-struct Key {
-    int type = 0;
-    double number = 0;
-    QString text;
-};
-
-Key keyOf(const QVariant& v)
-{
-    Key k;
-    if (v.isNull())
-        return k;
-    const int t = v.typeId();
-    if (t == QMetaType::LongLong || t == QMetaType::Int || t == QMetaType::Double) {
-        k.type = 1;
-        k.number = v.toDouble();
-    } else {
-        k.type = 2;
-        k.text = v.toString();
-    }
-    return k;
-}
-
-int compare(const Key& a, const Key& b)
-{
-    if (a.type != b.type)
-        return a.type < b.type ? -1 : 1;
-    if (a.type == 1)
-        return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
-    return a.text.compare(b.text);
-}
-
-} // namespace
-
-bool RecordTableModel::useSorted(QSqlDatabase db, GridKind kind, qint32 serial, const QStringList& keys,
-                                 bool ascending, QString* error)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    // When the device holds a good share of the table, reading the table in its own order beats
-    // visiting the device's rows through the index (one random lookup per row).
-    const QString table = quoteIdentifier(gridTable(kind));
-    bool scan = false;
-    {
-        QSqlQuery share(db);
-        share.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM %1 WHERE LNumeroSerie=?), (SELECT MAX(rowid) FROM %1)")
-                          .arg(table));
-        share.addBindValue(serial);
-        if (share.exec() && share.next())
-            scan = share.value(0).toLongLong() * 4 >= share.value(1).toLongLong();
-    }
-    q.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 %3 WHERE LNumeroSerie=?")
-                  .arg(keys.join(QLatin1Char(',')), table, scan ? QStringLiteral("NOT INDEXED") : QString()));
-    q.addBindValue(serial);
-    if (!q.exec()) {
-        if (error)
-            *error = q.lastError().text();
-        return false;
-    }
-    struct Entry {
-        Key k[2];
-        qint64 rowid;
-    };
-    std::vector<Entry> entries;
-    const int n = std::min<int>(int(keys.size()), 2);
-    while (q.next()) {
-        Entry e;
-        e.rowid = q.value(0).toLongLong();
-        for (int i = 0; i < n; ++i)
-            e.k[i] = keyOf(q.value(i + 1));
-        entries.push_back(std::move(e));
-    }
-    std::stable_sort(entries.begin(), entries.end(), [n, ascending](const Entry& a, const Entry& b) {
-        for (int i = 0; i < n; ++i) {
-            const int c = compare(a.k[i], b.k[i]);
-            if (c != 0)
-                return ascending ? c < 0 : c > 0;
-        }
-        return false;
-    });
-    clear();
     beginResetModel();
-    sorted_ = true;
-    db_ = db;
+    db_ = std::move(db);
     kind_ = kind;
+    order_ = std::move(rows.order);
+    pages_.clear();
+    if (!rows.firstPage.isEmpty())
+        pages_.insert(0, std::move(rows.firstPage));
+    endResetModel();
+}
+
+void RecordTableModel::clearRows()
+{
+    beginResetModel();
     order_.clear();
-    order_.reserve(qsizetype(entries.size()));
-    for (const Entry& e : entries)
-        order_.append(e.rowid);
     pages_.clear();
     endResetModel();
-    return true;
 }
 
 Qt::ItemFlags RecordTableModel::flags(const QModelIndex& index) const
@@ -340,9 +393,14 @@ RecordGrid::RecordGrid(const QString& objectName, GridKind kind, const QString& 
     } else {
         view1_ = makeView(false);
         view1_->setSelectionModel(view0_->selectionModel());
-        // The frozen split keeps an (idle) scroll bar so that both splits show the same rows.
-        view0_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        // The frozen split shows every one of its columns and scrolls only with the other split.
+        view0_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         view0_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // Its rows stay level with the other split's: a foot as high as that split's horizontal
+        // scroll bar, while the bar shows, gives both the same height of rows.
+        frozenFoot_ = new QWidget(this);
+        frozenFoot_->setFixedHeight(0);
+        view1_->horizontalScrollBar()->installEventFilter(this);
         // One vertical scroll for both splits.
         connect(view1_->verticalScrollBar(), &QScrollBar::valueChanged, view0_->verticalScrollBar(), &QScrollBar::setValue);
         connect(view0_->verticalScrollBar(), &QScrollBar::valueChanged, view1_->verticalScrollBar(), &QScrollBar::setValue);
@@ -357,11 +415,27 @@ RecordGrid::RecordGrid(const QString& objectName, GridKind kind, const QString& 
             splitLabels_ << l;
             col->addWidget(l);
             col->addWidget(i == 0 ? view0_ : view1_);
+            if (i == 0)
+                col->addWidget(frozenFoot_);
             row->addLayout(col, i == 0 ? 0 : 1);
         }
         layout->addLayout(row);
     }
     applyLayout();
+}
+
+bool RecordGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (view1_ && watched == view1_->horizontalScrollBar()
+        && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        alignFrozenRows();
+    return QWidget::eventFilter(watched, event);
+}
+
+void RecordGrid::alignFrozenRows()
+{
+    const QScrollBar* bar = view1_->horizontalScrollBar();
+    frozenFoot_->setFixedHeight(bar->isVisibleTo(view1_) ? bar->sizeHint().height() : 0);
 }
 
 QString RecordGrid::caption() const { return caption_->text(); }
@@ -388,29 +462,18 @@ void RecordGrid::applyLayout()
         view0_->setFixedWidth(frozenWidth);
 }
 
-void RecordGrid::setSource(QSqlQuery&& query)
+void RecordGrid::setRows(QSqlDatabase db, GridRows rows)
 {
     const int left = view1_ ? view1_->horizontalScrollBar()->value() : 0;
-    model_->useQuery(std::move(query));
+    model_->setRows(std::move(db), kind_, std::move(rows));
     applyLayout();
     if (view1_)
         view1_->horizontalScrollBar()->setValue(left);
-}
-
-bool RecordGrid::setSortedSource(QSqlDatabase db, qint32 serial, const QStringList& keys, bool ascending, QString* error)
-{
-    const int left = view1_ ? view1_->horizontalScrollBar()->value() : 0;
-    if (!model_->useSorted(std::move(db), kind_, serial, keys, ascending, error))
-        return false;
-    applyLayout();
-    if (view1_)
-        view1_->horizontalScrollBar()->setValue(left);
-    return true;
 }
 
 void RecordGrid::clearSource()
 {
-    model_->useQuery(QSqlQuery());
+    model_->clearRows();
     applyLayout();
 }
 
