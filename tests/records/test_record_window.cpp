@@ -155,6 +155,7 @@ TEST_F(RecordWindow, NavigationAndBoundSearch)
 {
     device(100, "Bar Uno");
     device(200, "O'Brien");
+    device(250, QString::fromUtf8("SALA CAÑADA"));
     device(300, "Sala Barcelona");
     device(400, "Zeta");
     Form5 f;
@@ -167,7 +168,8 @@ TEST_F(RecordWindow, NavigationAndBoundSearch)
     QApplication::sendEvent(f.TextLocal, &focus);
     ASSERT_EQ(f.campoActual(), "TextLocal");
     const struct { const char* typed; qint32 shown; } searches[] = {
-        {"O'Brien", 200}, {"barc", 300}, {"nothing like it", 300}, {"", 300}};
+        {"O'Brien", 200}, {"%", 100}, {"s_la%lona", 300}, {"cañada", 250}, {"barc", 300},
+        {"nothing like it", 300}, {"", 300}};
     for (auto s : searches) {
         prompts.input(QString::fromUtf8(s.typed));
         f.SSCommandBuscar->click();
