@@ -5,7 +5,9 @@
 #include "records/RecordFrames.h"
 
 #include <QDate>
+#include <QLocale>
 #include <QStringList>
+#include <cmath>
 
 namespace nbx {
 
@@ -224,8 +226,15 @@ QString cellText(const GridColumn& c, const QVariant& value, const QString& unca
         case ValueItems::None:
             break;
         }
-        if (value.typeId() == QMetaType::Double)
-            return QString::number(v, 'f', v == qRound(v) ? 0 : 1);
+        if (value.typeId() == QMetaType::Double) {
+            // The decimal separator is the desktop's, as in the live windows.
+            QLocale locale;
+            locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+            // No level is that large (another program's data): shown in short scientific form.
+            if (!(std::abs(v) < 2147483647.0))
+                return locale.toString(v, 'g', 6);
+            return locale.toString(v, 'f', v == std::round(v) ? 0 : 1);
+        }
     }
     return value.toString();
 }

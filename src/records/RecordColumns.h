@@ -39,7 +39,8 @@ QString gridTable(GridKind kind);
 // counters).
 QString designedCaption(GridKind kind, int col, const QString& current);
 
-// The text a cell shows; `uncalibrated` is the current GetS(123).
+// The text a cell shows (decimals with the desktop's separator); `uncalibrated` is the current
+// GetS(123).
 QString cellText(const GridColumn& c, const QVariant& value, const QString& uncalibrated);
 
 // The sort keys of a click on column `col` (SQL expressions); the Leq1' date texts

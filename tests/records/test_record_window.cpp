@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSqlQuery>
@@ -188,7 +189,10 @@ TEST_F(RecordWindow, GridCaptionsAndValueItems)
 {
     device(100, "Bar");
     exec("INSERT INTO Intervalos (LNumeroSerie, DFechaInicio, THoraInicio, SLeqLocal, SLeqVecino, ByNivelLeqLocal, "
-         "ByNivelMFast, ByDNA, BoRS232, SL1, SL5) VALUES (100, '2024-03-01', '10:00', 59, 59, 255, 255, 255, -1, 121, 0)");
+         "ByNivelMFast, ByDNA, BoRS232, SL1, SL5, SL10, SL50, SL90, SMaxFast) "
+         "VALUES (100, '2024-03-01', '10:00', 59, 59, 255, 255, 255, -1, 121, 0, 1e300, -3e9, 71.9, 80.0)");
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain)); // as on a Spanish desktop
     Form5 f;
     f.Form_Load();
     RecordTableModel* m = f.TDBGridIntervalos->model();
@@ -202,9 +206,11 @@ TEST_F(RecordWindow, GridCaptionsAndValueItems)
     EXPECT_EQ(f.TDBGridSesiones->model()->captions[9], GetS(102) + "\rdBA");
 
     const struct { int col; QString text; } cells[] = {
-        {1, "01/03/2024"}, {6, "UND"}, {10, "59"}, {7, "---"}, {21, "255"}, {33, GetS(123)}, {23, "UP"}, {24, "---"}};
+        {1, "01/03/2024"}, {6, "UND"}, {10, "59"}, {7, "---"}, {21, "255"}, {33, GetS(123)}, {23, "UP"}, {24, "---"},
+        {27, "71,9"}, {20, "80"}, {25, "1E+300"}, {26, "-3E+09"}};
     for (auto c : cells)
         EXPECT_EQ(m->index(0, c.col).data().toString(), c.text) << c.col;
+    QLocale::setDefault(previous);
     EXPECT_FALSE(m->index(0, 28).data(Qt::DecorationRole).isNull());
     EXPECT_TRUE(f.TDBGridIntervalos->split(0)->isColumnHidden(0));
     EXPECT_FALSE(f.TDBGridIntervalos->split(0)->isColumnHidden(1));
