@@ -218,6 +218,104 @@ TEST_F(RecordWindow, GridCaptionsAndValueItems)
     EXPECT_FALSE(f.TDBGridIntervalos->split(1)->isColumnHidden(34));
 }
 
+// Every column of the interval and session grids: its caption, the stored field under it, and a
+// heading click that sorts by it both ways. Three rows; each column ranks them in its own rotation,
+// so that two swapped columns show other values and sort in another order.
+TEST_F(RecordWindow, EveryColumnShowsItsCaptionAndFieldAndSortsBothWays)
+{
+    struct Col {
+        const char* field;
+        QString caption;
+        int rankOf; // the column whose rotation ranks the rows (a sort by date sorts with its time)
+    };
+    const QString dBA = "\rdBA";
+    const std::vector<Col> intervals = {
+        {"", "", 0}, {"DFechaInicio", "Fecha", 1}, {"THoraInicio", "Hora", 1}, {"DFechaFinal", "Fecha", 1},
+        {"THoraFinal", "Hora", 1}, {"ByTLeq", GetS(41), 5}, {"SLeqLocal", GetS(56), 6}, {"ByNivelLeqLocal", GetS(48), 7},
+        {"IPasadasLocal", GetS(46), 8}, {"TTipoActuacionLocal", GetS(67), 9}, {"SLeqVecino", GetS(57), 10},
+        {"ByNivelLeqVecino", GetS(49), 11}, {"IPasadasVecino", GetS(47), 12}, {"TTipoActuacionVecino", GetS(101), 13},
+        {"SMaxLeq1min", GetS(12) + dBA, 14}, {"TFechaMaxLeq1min", GetS(12) + "\r" + GetS(16), 15},
+        {"THoraMaxLeq1min", GetS(12) + "\r" + GetS(17), 15}, {"SMinLeq1min", GetS(13) + dBA, 17},
+        {"TFechaMinLeq1min", GetS(13) + "\r" + GetS(16), 18}, {"THoraMinLeq1min", GetS(13) + "\r" + GetS(17), 18},
+        {"SMaxFast", GetS(14) + dBA, 20}, {"ByNivelMFast", GetS(36) + dBA, 21}, {"IPasMaxFast", "Pasadas", 22},
+        {"SL1", "L1\rdBA", 23}, {"SL5", "L5\rdBA", 24}, {"SL10", "L10\rdBA", 25}, {"SL50", "L50\rdBA", 26},
+        {"SL90", "L90\rdBA", 27}, {"BoRS232", GetS(38), 28}, {"BoProgramacion", QString::fromUtf8("Reprogramación"), 29},
+        {"IDesco", GetS(39), 30}, {"IE3", GetS(40), 31},
+        {"ByLineaInsuficiente", QString::fromUtf8("Línea insuficiente\rmin"), 32}, {"ByDNA", "D.N.A.\rmin", 33},
+        {"ByENA", "E.N.A.\rmin", 34}};
+    const std::vector<Col> sessions = {
+        {"", "", 0}, {"DFechaInicio", "Fecha", 1}, {"THoraInicio", "Hora", 1}, {"DFechaFinal", "Fecha", 1},
+        {"THoraFinal", "Hora", 1}, {"SLeq", GetS(42), 5}, {"LPasadasLocal", GetS(46), 6},
+        {"LPasadasVecino", GetS(47), 7}, {"ITiempoAtenuacion", GetS(45), 8}, {"ByNivelDiaLocal", GetS(102) + dBA, 9},
+        {"ByNivelDiaVecino", GetS(103) + dBA, 10}, {"ByNivelNocheLocal", GetS(104) + dBA, 11},
+        {"ByNivelNocheVecino", GetS(105) + dBA, 12}, {"THoraInicioNoche", GetS(43), 13},
+        {"THoraFinalNoche", GetS(44), 14}, {"SMaxLeq1min", GetS(12) + dBA, 15},
+        {"TFechaMaxLeq1min", GetS(12) + "\r" + GetS(16), 16}, {"THoraMaxLeq1min", GetS(12) + "\r" + GetS(17), 16},
+        {"SMinLeq1min", GetS(13) + dBA, 18}, {"TFechaMinLeq1min", GetS(13) + "\r" + GetS(16), 19},
+        {"THoraMinLeq1min", GetS(13) + "\r" + GetS(17), 19}, {"SMaxFast", GetS(14) + dBA, 21},
+        {"ByNivelMFast", GetS(36) + dBA, 22}, {"LPasMaxFast", "Pasadas", 23}, {"SL1", "L1\rdBA", 24},
+        {"SL5", "L5\rdBA", 25}, {"SL10", "L10\rdBA", 26}, {"SL50", "L50\rdBA", 27}, {"SL90", "L90\rdBA", 28},
+        {"LDesco", GetS(39), 29}, {"LE3", GetS(40), 30}};
+
+    // The value of a column's field in the row ranked `k` (0 lowest), unlike any other column's.
+    auto value = [](const Col& c, int col, int k) -> QVariant {
+        const QString f = QString::fromLatin1(c.field);
+        if (f.startsWith("DFecha"))
+            return QString("2024-0%1-%2").arg(k + 1).arg(col, 2, 10, QChar('0'));
+        if (f.startsWith("TFecha")) // day first: the text order is the opposite of the dates'
+            return QString("%1/0%2/20%3").arg(20 - k).arg(k + 1).arg(col);
+        if (f.startsWith("THora"))
+            return QString("1%1:%2").arg(k).arg(col, 2, 10, QChar('0'));
+        if (f.startsWith("TTipo"))
+            return QString("tipo %1-%2").arg(col).arg(k);
+        if (f.startsWith("Bo"))
+            return k == 0 ? -1 : 0;
+        if (f.startsWith('S'))
+            return col * 10 + k + 0.5;
+        return col * 10 + k;
+    };
+    const struct {
+        RecordGrid* (*grid)(Form5&);
+        const char* table;
+        const std::vector<Col>* cols;
+    } grids[] = {{[](Form5& f) { return f.TDBGridIntervalos; }, "Intervalos", &intervals},
+                 {[](Form5& f) { return f.TDBGridSesiones; }, "Sesiones", &sessions}};
+    device(100, "Bar");
+    for (const auto& g : grids) {
+        const std::vector<Col>& cols = *g.cols;
+        for (int r = 0; r < 3; ++r) {
+            QStringList fields{"LNumeroSerie"}, marks{"?"};
+            QVariantList values{100};
+            for (int col = 1; col < int(cols.size()); ++col) {
+                fields << QString("\"%1\"").arg(cols[col].field);
+                marks << "?";
+                values << value(cols[col], col, (r + cols[col].rankOf) % 3);
+            }
+            exec(QString("INSERT INTO %1 (%2) VALUES (%3)").arg(g.table, fields.join(','), marks.join(',')), values);
+        }
+    }
+    Form5 f;
+    f.Form_Load();
+    for (const auto& g : grids) {
+        RecordGrid* grid = g.grid(f);
+        const std::vector<Col>& cols = *g.cols;
+        ASSERT_EQ(grid->model()->columnCount(), int(cols.size())) << g.table;
+        for (int col = 1; col < int(cols.size()); ++col) {
+            SCOPED_TRACE(QString("%1 column %2 %3").arg(g.table).arg(col).arg(cols[col].field).toStdString());
+            EXPECT_EQ(grid->model()->captions[col], cols[col].caption);
+            for (bool ascending : {true, false}) {
+                f.headClick(grid, col);
+                QVariantList shown, expected;
+                for (int r = 0; r < 3; ++r) {
+                    shown << grid->model()->stored(r, col);
+                    expected << value(cols[col], col, ascending ? r : 2 - r);
+                }
+                EXPECT_EQ(shown, expected) << (ascending ? "ascending" : "descending");
+            }
+        }
+    }
+}
+
 TEST_F(RecordWindow, HeadingClicksSortEveryWayOnTheShownDevice)
 {
     device(100, "Bar");
