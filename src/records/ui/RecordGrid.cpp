@@ -12,7 +12,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QSqlDriver>
 #include <QVBoxLayout>
+#include <sqlite3.h>
 #include <algorithm>
 #include <vector>
 
@@ -53,38 +55,6 @@ int twipsToPixels(int twips, const QWidget* w)
 
 namespace {
 
-// A sort key as SQLite orders values: NULL, then numbers, then texts.
-struct Key {
-    int type = 0;
-    double number = 0;
-    QString text;
-};
-
-Key keyOf(const QVariant& v)
-{
-    Key k;
-    if (v.isNull())
-        return k;
-    const int t = v.typeId();
-    if (t == QMetaType::LongLong || t == QMetaType::Int || t == QMetaType::Double) {
-        k.type = 1;
-        k.number = v.toDouble();
-    } else {
-        k.type = 2;
-        k.text = v.toString();
-    }
-    return k;
-}
-
-int compare(const Key& a, const Key& b)
-{
-    if (a.type != b.type)
-        return a.type < b.type ? -1 : 1;
-    if (a.type == 1)
-        return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
-    return a.text.compare(b.text);
-}
-
 bool failed(const QSqlQuery& q, QString* error)
 {
     if (error)
@@ -124,75 +94,141 @@ bool readPage(QSqlDatabase db, GridKind kind, const QList<qint64>& ids, int colu
     return true;
 }
 
+// The SQLite connection under a Qt one; null for another driver.
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(v.constData());
+    return nullptr;
+}
+
+// A statement on the connection itself, finalized when it goes out of scope. The row orders read
+// hundreds of thousands of rows: through the SQL module each value would become a QVariant.
+class Statement {
+public:
+    Statement(const QSqlDatabase& db, const QString& sql, QString* error) : db_(sqliteHandle(db))
+    {
+        if (!db_) {
+            if (error)
+                *error = QStringLiteral("not an SQLite connection");
+            return;
+        }
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(db_, text.constData(), int(text.size()), &stmt_, nullptr) != SQLITE_OK)
+            fail(error);
+    }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement() { sqlite3_finalize(stmt_); }
+
+    sqlite3_stmt* get() const { return stmt_; }
+    explicit operator bool() const { return stmt_ != nullptr; }
+    // The next row; false at the end or on an error (error set then).
+    bool next(QString* error)
+    {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            fail(error);
+        done_ = rc == SQLITE_DONE;
+        return false;
+    }
+    bool done() const { return done_; }
+
+private:
+    void fail(QString* error)
+    {
+        if (error)
+            *error = QString::fromUtf8(sqlite3_errmsg(db_));
+    }
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;
+    bool done_ = false;
+};
+
 // The device's rowids in an order the table's index gives, read in SQL.
 bool readIndexedOrder(QSqlDatabase db, GridKind kind, qint32 serial, int col, bool ascending, QList<qint64>& order,
                       QString* error)
 {
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE LNumeroSerie=?%2")
-                       .arg(quoteIdentifier(gridTable(kind)), orderBy(kind, col, ascending))))
-        return failed(q, error);
-    q.addBindValue(serial);
-    if (!q.exec())
-        return failed(q, error);
-    while (q.next())
-        order.append(q.value(0).toLongLong());
-    return !q.lastError().isValid() || failed(q, error);
+    Statement q(db, QStringLiteral("SELECT rowid FROM %1 WHERE LNumeroSerie=?%2")
+                        .arg(quoteIdentifier(gridTable(kind)), orderBy(kind, col, ascending)), error);
+    if (!q)
+        return false;
+    sqlite3_bind_int(q.get(), 1, serial);
+    while (q.next(error))
+        order.append(sqlite3_column_int64(q.get(), 0));
+    return q.done();
 }
 
-// The device's rowids sorted here by the keys of a click on `col`.
+// The device's rowids sorted here by the key of a click on `col` (a click that no index serves
+// sorts by one key), in SQLite's order of values: NULL, then numbers, then texts (bytewise), then
+// blobs; equal keys keep the order read.
 bool readSortedOrder(QSqlDatabase db, GridKind kind, qint32 serial, int col, bool ascending, QList<qint64>& order,
                      QString* error)
 {
-    const QStringList keys = sortKeys(kind, col);
+    const QString key = sortKeys(kind, col).value(0);
     // When the device holds a good share of the table, reading the table in its own order beats
     // visiting the device's rows through the index (one random lookup per row).
     const QString table = quoteIdentifier(gridTable(kind));
     bool scan = false;
     {
-        QSqlQuery share(db);
-        share.setForwardOnly(true);
-        if (!share.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM %1 WHERE LNumeroSerie=?), (SELECT MAX(rowid) FROM %1)")
-                               .arg(table)))
-            return failed(share, error);
-        share.addBindValue(serial);
-        if (!share.exec())
-            return failed(share, error);
-        if (share.next())
-            scan = share.value(0).toLongLong() * 4 >= share.value(1).toLongLong();
+        Statement share(db, QStringLiteral("SELECT (SELECT COUNT(*) FROM %1 WHERE LNumeroSerie=?), (SELECT MAX(rowid) FROM %1)")
+                                .arg(table), error);
+        if (!share)
+            return false;
+        sqlite3_bind_int(share.get(), 1, serial);
+        if (share.next(error))
+            scan = sqlite3_column_int64(share.get(), 0) * 4 >= sqlite3_column_int64(share.get(), 1);
+        else if (!share.done())
+            return false;
     }
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 %3 WHERE LNumeroSerie=?")
-                       .arg(keys.join(QLatin1Char(',')), table, scan ? QStringLiteral("NOT INDEXED") : QString())))
-        return failed(q, error);
-    q.addBindValue(serial);
-    if (!q.exec())
-        return failed(q, error);
+    Statement q(db, QStringLiteral("SELECT rowid, %1 FROM %2 %3 WHERE LNumeroSerie=?")
+                        .arg(key, table, scan ? QStringLiteral("NOT INDEXED") : QString()),
+                error);
+    if (!q)
+        return false;
+    sqlite3_bind_int(q.get(), 1, serial);
     struct Entry {
-        Key k[2];
-        qint64 rowid;
+        double number = 0;
+        qint64 rowid = 0;
+        qint32 text = 0; // index in `texts`
+        qint32 type = 0; // 0 NULL, 1 number, 2 text, 3 blob
     };
     std::vector<Entry> entries;
-    const int n = std::min<int>(int(keys.size()), 2);
-    while (q.next()) {
+    std::vector<QByteArray> texts;
+    while (q.next(error)) {
         Entry e;
-        e.rowid = q.value(0).toLongLong();
-        for (int i = 0; i < n; ++i)
-            e.k[i] = keyOf(q.value(i + 1));
-        entries.push_back(std::move(e));
-    }
-    if (q.lastError().isValid())
-        return failed(q, error);
-    q.finish();
-    std::stable_sort(entries.begin(), entries.end(), [n, ascending](const Entry& a, const Entry& b) {
-        for (int i = 0; i < n; ++i) {
-            const int c = compare(a.k[i], b.k[i]);
-            if (c != 0)
-                return ascending ? c < 0 : c > 0;
+        e.rowid = sqlite3_column_int64(q.get(), 0);
+        switch (sqlite3_column_type(q.get(), 1)) {
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            e.type = 1;
+            e.number = sqlite3_column_double(q.get(), 1);
+            break;
+        case SQLITE_TEXT:
+        case SQLITE_BLOB:
+            e.type = sqlite3_column_type(q.get(), 1) == SQLITE_TEXT ? 2 : 3;
+            e.text = qint32(texts.size());
+            texts.emplace_back(static_cast<const char*>(sqlite3_column_blob(q.get(), 1)), sqlite3_column_bytes(q.get(), 1));
+            break;
+        default:
+            break;
         }
+        entries.push_back(e);
+    }
+    if (!q.done())
         return false;
+    std::stable_sort(entries.begin(), entries.end(), [&texts, ascending](const Entry& a, const Entry& b) {
+        int c = 0;
+        if (a.type != b.type)
+            c = a.type < b.type ? -1 : 1;
+        else if (a.type == 1)
+            c = a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
+        else if (a.type >= 2)
+            c = texts[size_t(a.text)].compare(texts[size_t(b.text)]);
+        return ascending ? c < 0 : c > 0;
     });
     order.reserve(qsizetype(entries.size()));
     for (const Entry& e : entries)
