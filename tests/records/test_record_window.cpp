@@ -394,6 +394,9 @@ TEST_F(RecordWindow, CtrlEndReachesTheOldestOfALongHistoryWithBothSplitsLevel)
     EXPECT_TRUE(g->split(1)->horizontalScrollBar()->isVisible());
     EXPECT_FALSE(g->split(0)->horizontalScrollBar()->isVisible());
     EXPECT_EQ(g->split(0)->viewport()->height(), g->split(1)->viewport()->height());
+    f.resize(6000, 700); // wide enough for every column: no scroll bar under either split
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !g->split(1)->horizontalScrollBar()->isVisible(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return g->split(0)->viewport()->height() == g->split(1)->viewport()->height(); }, 2000));
 }
 
 TEST_F(RecordWindow, OpenersNeedIntervalsAndTheProgrammingButtonHandsOver)
