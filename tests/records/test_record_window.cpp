@@ -452,6 +452,21 @@ TEST_F(RecordWindow, ColumnSortKeys)
     EXPECT_TRUE(sortKeysIndexed(GridKind::Sesiones, 3));
     EXPECT_EQ(orderBy(GridKind::DiaBorrado, 1, true), " ORDER BY DFecha ASC, THora ASC");
     EXPECT_EQ(orderBy(GridKind::Intervalos, 26, true), " ORDER BY \"SL50\" ASC");
+    // The Leq1' moment computed in the program is the one SQL computes, odd texts included.
+    const QString key = sortKeys(GridKind::Intervalos, 16).first();
+    ASSERT_EQ(sortMomentFields(GridKind::Intervalos, 16), QStringList({"TFechaMaxLeq1min", "THoraMaxLeq1min"}));
+    EXPECT_TRUE(sortMomentFields(GridKind::Intervalos, 14).isEmpty());
+    const char* moments[][2] = {{"15/03/2024", "10:05"}, {"1/3/2024", "9:5"}, {" 5/ 3/  24", " 7:-1"}, {"", ""},
+                                {"ab/cd/efgh", "xy:zw"}, {"ñ5/03/2024", "1ñ:30"}, {"15/03/2024 extra", "10:05:59"},
+                                {"+1/-2/2024", "+9:+9"}};
+    for (const auto& m : moments) {
+        QSqlQuery q(mainDb());
+        ASSERT_TRUE(q.prepare("SELECT " + key + " FROM (SELECT ? AS TFechaMaxLeq1min, ? AS THoraMaxLeq1min)"));
+        q.addBindValue(QString::fromUtf8(m[0]));
+        q.addBindValue(QString::fromUtf8(m[1]));
+        ASSERT_TRUE(q.exec() && q.next());
+        EXPECT_EQ(momentKeyOf(m[0], m[1]), q.value(0).toLongLong()) << m[0] << " " << m[1];
+    }
     EXPECT_TRUE(fechaBoxValid("31/12/24"));
     for (const char* bad : {"00/05/24", "12/13/24", "", "abc", "31/02/24"})
         EXPECT_FALSE(fechaBoxValid(QString::fromLatin1(bad))) << bad;

@@ -184,23 +184,40 @@ bool readSortedOrder(QSqlDatabase db, GridKind kind, qint32 serial, int col, boo
         else if (!share.done())
             return false;
     }
+    // A Leq1' moment is computed here from its two texts: much cheaper than in SQL.
+    const QStringList moment = sortMomentFields(kind, col);
+    const QString select = moment.isEmpty() ? key : quoteIdentifier(moment[0]) + QLatin1Char(',') + quoteIdentifier(moment[1]);
     Statement q(db, QStringLiteral("SELECT rowid, %1 FROM %2 %3 WHERE LNumeroSerie=?")
-                        .arg(key, table, scan ? QStringLiteral("NOT INDEXED") : QString()),
+                        .arg(select, table, scan ? QStringLiteral("NOT INDEXED") : QString()),
                 error);
     if (!q)
         return false;
     sqlite3_bind_int(q.get(), 1, serial);
     struct Entry {
-        double number = 0;
+        double number = 0; // a number, or the rank of a text among the texts read
         qint64 rowid = 0;
-        qint32 text = 0; // index in `texts`
-        qint32 type = 0; // 0 NULL, 1 number, 2 text, 3 blob
+        qint32 text = 0;   // the text's index in `texts`
+        qint32 type = 0;   // 0 NULL, 1 number, 2 text, 3 blob
     };
     std::vector<Entry> entries;
+    // Each distinct text once (a text column holds few of them).
     std::vector<QByteArray> texts;
+    QHash<QByteArray, qint32> textIndex;
     while (q.next(error)) {
         Entry e;
         e.rowid = sqlite3_column_int64(q.get(), 0);
+        if (!moment.isEmpty()) {
+            if (sqlite3_column_type(q.get(), 1) != SQLITE_NULL && sqlite3_column_type(q.get(), 2) != SQLITE_NULL) {
+                auto text = [&q](int i) {
+                    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(q.get(), i));
+                    return QByteArrayView(t, sqlite3_column_bytes(q.get(), i));
+                };
+                e.type = 1;
+                e.number = double(momentKeyOf(text(1), text(2)));
+            }
+            entries.push_back(e);
+            continue;
+        }
         switch (sqlite3_column_type(q.get(), 1)) {
         case SQLITE_INTEGER:
         case SQLITE_FLOAT:
@@ -208,11 +225,20 @@ bool readSortedOrder(QSqlDatabase db, GridKind kind, qint32 serial, int col, boo
             e.number = sqlite3_column_double(q.get(), 1);
             break;
         case SQLITE_TEXT:
-        case SQLITE_BLOB:
+        case SQLITE_BLOB: {
             e.type = sqlite3_column_type(q.get(), 1) == SQLITE_TEXT ? 2 : 3;
-            e.text = qint32(texts.size());
-            texts.emplace_back(static_cast<const char*>(sqlite3_column_blob(q.get(), 1)), sqlite3_column_bytes(q.get(), 1));
+            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(q.get(), 1));
+            const QByteArray text = QByteArray::fromRawData(bytes, sqlite3_column_bytes(q.get(), 1));
+            const auto it = textIndex.constFind(text);
+            if (it != textIndex.constEnd()) {
+                e.text = *it;
+            } else {
+                e.text = qint32(texts.size());
+                texts.emplace_back(bytes, text.size());
+                textIndex.insert(texts.back(), e.text);
+            }
             break;
+        }
         default:
             break;
         }
@@ -220,15 +246,22 @@ bool readSortedOrder(QSqlDatabase db, GridKind kind, qint32 serial, int col, boo
     }
     if (!q.done())
         return false;
-    std::stable_sort(entries.begin(), entries.end(), [&texts, ascending](const Entry& a, const Entry& b) {
-        int c = 0;
+    if (!texts.empty()) {
+        std::vector<qint32> byText(texts.size());
+        for (size_t i = 0; i < byText.size(); ++i)
+            byText[i] = qint32(i);
+        std::sort(byText.begin(), byText.end(), [&texts](qint32 a, qint32 b) { return texts[size_t(a)] < texts[size_t(b)]; });
+        std::vector<double> rank(texts.size());
+        for (size_t r = 0; r < byText.size(); ++r)
+            rank[size_t(byText[r])] = double(r);
+        for (Entry& e : entries)
+            if (e.type >= 2)
+                e.number = rank[size_t(e.text)];
+    }
+    std::stable_sort(entries.begin(), entries.end(), [ascending](const Entry& a, const Entry& b) {
         if (a.type != b.type)
-            c = a.type < b.type ? -1 : 1;
-        else if (a.type == 1)
-            c = a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
-        else if (a.type >= 2)
-            c = texts[size_t(a.text)].compare(texts[size_t(b.text)]);
-        return ascending ? c < 0 : c > 0;
+            return ascending ? a.type < b.type : a.type > b.type;
+        return ascending ? a.number < b.number : a.number > b.number;
     });
     order.reserve(qsizetype(entries.size()));
     for (const Entry& e : entries)
