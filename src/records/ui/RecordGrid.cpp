@@ -9,13 +9,13 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTableView>
-#include <QSqlDriver>
 #include <QVBoxLayout>
-#include <sqlite3.h>
 #include <algorithm>
+#include <sqlite3.h>
 #include <vector>
 
 namespace nbx {
