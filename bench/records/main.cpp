@@ -1,6 +1,7 @@
 // Prints the download's and the record window's figures on a large database: the program's time
 // per record next to the line's time per record at 19200 baud, the memory during the download,
-// and the record window's first paint, sort, next/previous and default-FROM times.
+// and the record window's first opening, ctrl+End to the oldest row and the memory it takes, the
+// slowest sort click, next/previous and default-FROM times.
 #include "../BenchSupport.h"
 #include "common/Database.h"
 #include "common/Prompter.h"
@@ -17,8 +18,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -75,6 +78,53 @@ void fillDatabase()
             store.storeInterval(d.record, nullptr);
     }
     store.commit();
+}
+
+// ctrl+End in the interval grid: its time (with the paint that follows) and the resident memory
+// before and after reaching the oldest row.
+void reachTheOldestRow(Form5& form)
+{
+    QTableView* view = form.TDBGridIntervalos->split(1);
+    RecordTableModel* model = form.TDBGridIntervalos->model();
+    view->setFocus();
+    view->setCurrentIndex(model->index(0, 5));
+    form.grab();
+    const long rssOpen = bench::statusKiB("VmRSS");
+    QElapsedTimer t;
+    t.start();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+    QApplication::sendEvent(view, &press);
+    form.grab();
+    const double ms = t.nsecsElapsed() / 1e6;
+    const long rssOldest = bench::statusKiB("VmRSS");
+    std::printf("ctrl+End in the interval grid: %.1f ms, row %d of %d selected (goal < 100 ms)\n", ms,
+                view->currentIndex().row() + 1, model->rowCount());
+    std::printf("memory at the oldest row: RSS %ld kB, %+.1f MB from the window's opening (%ld kB) (goal within 50 MB)\n",
+                rssOldest, (rssOldest - rssOpen) / 1024.0, rssOpen);
+}
+
+// A heading click on every interval column, each with its paint: the slowest of them.
+void slowestSort(Form5& form)
+{
+    RecordGrid* grid = form.TDBGridIntervalos;
+    double slowest = 0;
+    int slowestCol = 0;
+    std::vector<double> all;
+    for (int col = 1; col < grid->model()->columnCount(); ++col) {
+        QElapsedTimer t;
+        t.start();
+        form.headClick(grid, col);
+        form.grab();
+        const double ms = t.nsecsElapsed() / 1e6;
+        all.push_back(ms);
+        if (ms > slowest) {
+            slowest = ms;
+            slowestCol = col;
+        }
+    }
+    std::printf("sort click on each of the %d interval columns: slowest %.1f ms (column %d), median %.1f ms (goal < 300 ms)\n",
+                int(all.size()), slowest, slowestCol, bench::median(all));
+    std::printf("memory after the sorts: RSS %ld kB\n", bench::statusKiB("VmRSS"));
 }
 
 } // namespace
@@ -182,7 +232,10 @@ int main(int argc, char** argv)
     form.Form_Load();
     form.show();
     form.grab();
-    std::printf("record window first paint: %.1f ms\n", t.nsecsElapsed() / 1e6);
+    std::printf("record window first opening (load and first paint) on %d intervals of the device: %.1f ms\n",
+                form.TDBGridIntervalos->model()->rowCount(), t.nsecsElapsed() / 1e6);
+    reachTheOldestRow(form);
+    slowestSort(form);
     for (int col : {26, 1, 15}) {
         t.restart();
         form.headClick(form.TDBGridIntervalos, col);

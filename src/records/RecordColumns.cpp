@@ -5,7 +5,9 @@
 #include "records/RecordFrames.h"
 
 #include <QDate>
+#include <QLocale>
 #include <QStringList>
+#include <cmath>
 
 namespace nbx {
 
@@ -224,8 +226,15 @@ QString cellText(const GridColumn& c, const QVariant& value, const QString& unca
         case ValueItems::None:
             break;
         }
-        if (value.typeId() == QMetaType::Double)
-            return QString::number(v, 'f', v == qRound(v) ? 0 : 1);
+        if (value.typeId() == QMetaType::Double) {
+            // The decimal separator is the desktop's, as in the live windows.
+            QLocale locale;
+            locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+            // No level is that large (another program's data): shown in short scientific form.
+            if (!(std::abs(v) < 2147483647.0))
+                return locale.toString(v, 'g', 6);
+            return locale.toString(v, 'f', v == std::round(v) ? 0 : 1);
+        }
     }
     return value.toString();
 }
@@ -244,6 +253,50 @@ QStringList sortKeys(GridKind kind, int col)
     if (col == minDate || col == minDate + 1)
         return {momentKey(QStringLiteral("TFechaMinLeq1min"), QStringLiteral("THoraMinLeq1min"))};
     return {quoteIdentifier(cols[col].field)};
+}
+
+QStringList sortMomentFields(GridKind kind, int col)
+{
+    const QString key = sortKeys(kind, col).value(0);
+    for (const char* which : {"Max", "Min"}) {
+        const QString date = QStringLiteral("TFecha%1Leq1min").arg(QLatin1String(which));
+        const QString time = QStringLiteral("THora%1Leq1min").arg(QLatin1String(which));
+        if (key == momentKey(date, time))
+            return {date, time};
+    }
+    return {};
+}
+
+namespace {
+
+// SQL's CAST(substr(text, start, count) AS INTEGER) of UTF-8 text: characters counted from 1,
+// then the longest leading integer after white space (0 when there is none).
+qint64 castSubstr(QByteArrayView text, int start, int count)
+{
+    auto isContinuation = [](char c) { return (uchar(c) & 0xC0) == 0x80; };
+    qsizetype i = 0;
+    for (int skipped = 1; skipped < start && i < text.size(); ++skipped)
+        for (++i; i < text.size() && isContinuation(text[i]); ++i) {}
+    qsizetype end = i;
+    for (int taken = 0; taken < count && end < text.size(); ++taken)
+        for (++end; end < text.size() && isContinuation(text[end]); ++end) {}
+    while (i < end && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < end && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    qint64 v = 0;
+    for (; i < end && text[i] >= '0' && text[i] <= '9'; ++i)
+        v = v * 10 + (text[i] - '0');
+    return negative ? -v : v;
+}
+
+} // namespace
+
+qint64 momentKeyOf(QByteArrayView date, QByteArrayView time)
+{
+    return castSubstr(date, 7, 4) * 100000000 + castSubstr(date, 4, 2) * 1000000 + castSubstr(date, 1, 2) * 10000
+        + castSubstr(time, 1, 2) * 100 + castSubstr(time, 4, 2);
 }
 
 bool sortKeysIndexed(GridKind kind, int col)
@@ -282,12 +335,6 @@ QString gridSelectRowids(GridKind kind, int count)
         marks << QStringLiteral("?");
     return QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3)")
         .arg(fields.join(QLatin1Char(',')), quoteIdentifier(gridTable(kind)), marks.join(QLatin1Char(',')));
-}
-
-QString gridSelect(GridKind kind, const QString& orderByClause)
-{
-    return QStringLiteral("SELECT %1 FROM %2 WHERE LNumeroSerie=?%3")
-        .arg(selectFields(kind).join(QLatin1Char(',')), quoteIdentifier(gridTable(kind)), orderByClause);
 }
 
 } // namespace nbx

@@ -3,6 +3,7 @@
 // ORDER BY of a heading click.
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -39,19 +40,24 @@ QString gridTable(GridKind kind);
 // counters).
 QString designedCaption(GridKind kind, int col, const QString& current);
 
-// The text a cell shows; `uncalibrated` is the current GetS(123).
+// The text a cell shows (decimals with the desktop's separator); `uncalibrated` is the current
+// GetS(123).
 QString cellText(const GridColumn& c, const QVariant& value, const QString& uncalibrated);
 
 // The sort keys of a click on column `col` (SQL expressions); the Leq1' date texts
 // ("dd/mm/yyyy") give a key that sorts chronologically.
 QStringList sortKeys(GridKind kind, int col);
+// The Leq1' date and time fields whose moment is the sort key of a click on `col` (see
+// momentKeyOf); empty for the other columns.
+QStringList sortMomentFields(GridKind kind, int col);
+// That key of a date ("dd/mm/yyyy") and time ("hh:mm") text in UTF-8, computed here as the SQL
+// key computes it: yyyymmddhhmm, each part read as CAST reads an integer.
+qint64 momentKeyOf(QByteArrayView date, QByteArrayView time);
 // True when the table's own index gives that order (the start moment, the day tables).
 bool sortKeysIndexed(GridKind kind, int col);
 // " ORDER BY ..." of those keys, both in the same direction.
 QString orderBy(GridKind kind, int col, bool ascending);
-// The SELECT of a grid: column 0 a NULL, then each field; one bound serial.
-QString gridSelect(GridKind kind, const QString& orderByClause);
-// The same fields, preceded by the rowid, of `count` rows given by their rowids.
+// The rowid, then the grid's fields (column 0 a NULL), of `count` rows given by their rowids.
 QString gridSelectRowids(GridKind kind, int count);
 
 } // namespace nbx

@@ -30,6 +30,41 @@ bool fail(const QSqlQuery& q, QString* error)
     return false;
 }
 
+// Prepares `sql`, binds `values` and runs it; false with the database's reason (a failed prepare
+// keeps its own, such as "no such table").
+bool run(QSqlQuery& q, const QString& sql, const QVariantList& values, QString* error)
+{
+    if (!q.prepare(sql))
+        return fail(q, error);
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    return q.exec() || fail(q, error);
+}
+
+// SQL's LIKE over whole characters with case folded for every letter: `%` any run of
+// characters, `_` any one character, everything else itself.
+bool likeMatch(const QList<uint>& text, const QList<uint>& pattern)
+{
+    qsizetype t = 0, p = 0, starP = -1, starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == '%') {
+            starP = p++;
+            starT = t;
+        } else if (p < pattern.size() && (pattern[p] == '_' || pattern[p] == text[t])) {
+            ++p;
+            ++t;
+        } else if (starP >= 0) {
+            p = starP + 1;
+            t = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '%')
+        ++p;
+    return p == pattern.size();
+}
+
 QDate storedDate(const QString& s)
 {
     QDate d = QDate::fromString(s.left(10), Qt::ISODate);
@@ -67,12 +102,8 @@ QList<qint32> RecordsRepository::serials(QString* error) const
 std::optional<DeviceHeader> RecordsRepository::header(qint32 serial, QString* error) const
 {
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("SELECT * FROM Programacion WHERE LNumeroSerie=?"));
-    q.addBindValue(serial);
-    if (!q.exec()) {
-        fail(q, error);
+    if (!run(q, QStringLiteral("SELECT * FROM Programacion WHERE LNumeroSerie=?"), {serial}, error))
         return std::nullopt;
-    }
     if (!q.next())
         return std::nullopt;
     DeviceHeader h;
@@ -105,13 +136,10 @@ InhibitedIntervals RecordsRepository::inhibitedIntervals(qint32 serial, QString*
 {
     InhibitedIntervals out;
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("SELECT ByIntervalo, TDiaEmpiezaInt, THoraEmpiezaInt, TDiaTerminaInt, THoraTerminaInt "
-                             "FROM IntervaloInhabil WHERE LNumeroSerie=?"));
-    q.addBindValue(serial);
-    if (!q.exec()) {
-        fail(q, error);
+    if (!run(q, QStringLiteral("SELECT ByIntervalo, TDiaEmpiezaInt, THoraEmpiezaInt, TDiaTerminaInt, THoraTerminaInt "
+                               "FROM IntervaloInhabil WHERE LNumeroSerie=?"),
+             {serial}, error))
         return out;
-    }
     while (q.next()) {
         const int i = q.value(0).toInt() - 1;
         if (i < 0 || i >= kIntervalCount || q.value(1).isNull() || q.value(2).isNull() || q.value(3).isNull()
@@ -136,29 +164,29 @@ std::optional<qint32> RecordsRepository::search(RecordSearchField field, const Q
         column = QStringLiteral("(substr(DFecha,9,2)||'/'||substr(DFecha,6,2)||'/'||substr(DFecha,1,4))");
         break;
     }
+    // SQLite's LIKE folds only ASCII letters: the fields are matched here, with every letter's
+    // case folded (the table holds one row per device).
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("SELECT LNumeroSerie FROM Programacion WHERE %1 LIKE '%' || ? || '%' "
-                             "ORDER BY LNumeroSerie LIMIT 1").arg(column));
-    q.addBindValue(typed);
-    if (!q.exec()) {
-        fail(q, error);
+    q.setForwardOnly(true);
+    if (!run(q, QStringLiteral("SELECT LNumeroSerie, %1 FROM Programacion ORDER BY LNumeroSerie").arg(column), {}, error))
         return std::nullopt;
+    const QList<uint> pattern = (QLatin1Char('%') + typed.toCaseFolded() + QLatin1Char('%')).toUcs4();
+    while (q.next()) {
+        if (!q.value(1).isNull() && likeMatch(q.value(1).toString().toCaseFolded().toUcs4(), pattern))
+            return q.value(0).toInt();
     }
-    if (!q.next())
-        return std::nullopt;
-    return q.value(0).toInt();
+    if (q.lastError().isValid())
+        fail(q, error);
+    return std::nullopt;
 }
 
 std::optional<QDateTime> RecordsRepository::newestIntervalStart(qint32 serial, QString* error) const
 {
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("SELECT DFechaInicio, THoraInicio FROM Intervalos WHERE LNumeroSerie=? "
-                             "ORDER BY DFechaInicio DESC, THoraInicio DESC LIMIT 1"));
-    q.addBindValue(serial);
-    if (!q.exec()) {
-        fail(q, error);
+    if (!run(q, QStringLiteral("SELECT DFechaInicio, THoraInicio FROM Intervalos WHERE LNumeroSerie=? "
+                               "ORDER BY DFechaInicio DESC, THoraInicio DESC LIMIT 1"),
+             {serial}, error))
         return std::nullopt;
-    }
     if (!q.next())
         return std::nullopt;
     const QDate d = storedDate(q.value(0).toString());
@@ -172,9 +200,7 @@ std::optional<QDateTime> RecordsRepository::newestIntervalStart(qint32 serial, Q
 bool RecordsRepository::hasIntervals(qint32 serial) const
 {
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("SELECT 1 FROM Intervalos WHERE LNumeroSerie=? LIMIT 1"));
-    q.addBindValue(serial);
-    return q.exec() && q.next();
+    return run(q, QStringLiteral("SELECT 1 FROM Intervalos WHERE LNumeroSerie=? LIMIT 1"), {serial}, nullptr) && q.next();
 }
 
 DefaultRange defaultRange(const QDateTime& now, const std::optional<QDateTime>& newestStart)

@@ -49,8 +49,9 @@ public:
     std::optional<DeviceHeader> header(qint32 serial, QString* error = nullptr) const;
     // The 30 intervals of the device; missing ones keep the empty markers, times as "hh:mm".
     InhibitedIntervals inhibitedIntervals(qint32 serial, QString* error = nullptr) const;
-    // The first serial in table order whose field contains `text` (LIKE: % and _ are wildcards);
-    // the date is matched in its "dd/mm/yyyy" form.
+    // The first serial in table order whose field contains `text` as LIKE matches it (% and _
+    // are wildcards) but with the case of every letter ignored; the date is matched in its
+    // "dd/mm/yyyy" form.
     std::optional<qint32> search(RecordSearchField field, const QString& text, QString* error = nullptr) const;
     // Start of the newest stored interval of the device.
     std::optional<QDateTime> newestIntervalStart(qint32 serial, QString* error = nullptr) const;

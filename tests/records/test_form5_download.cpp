@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
@@ -158,6 +159,24 @@ TEST_F(Form5Download, FullDownloadThenAgainUpdatesInsteadOfDoubling)
     EXPECT_EQ(count("SELECT COUNT(*) FROM DiaReprogramado"), 2);
     EXPECT_EQ(count("SELECT LPasadasLocal FROM Programacion WHERE LNumeroSerie=123456"), 1600);
     expectIdle();
+}
+
+TEST_F(Form5Download, TheOpenWindowLeavesCheckpointsFree)
+{
+    sim.withRecords([](sim::RecordDevice& r) {
+        r.config.intervalCount = 600;
+        r.config.tMinutes = 2;
+    });
+    form.SSCommandRecibir->click();
+    EXPECT_EQ(prompts.shown.last().text, GetS(61));
+    EXPECT_EQ(form.TDBGridIntervalos->model()->rowCount(), 600);
+    form.TDBGridIntervalos->model()->index(599, 1).data(); // the oldest rows read too
+    QSqlQuery q(mainDb());
+    ASSERT_TRUE(q.exec("PRAGMA wal_checkpoint")) << q.lastError().text().toStdString();
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 0); // not busy
+    EXPECT_GT(q.value(1).toInt(), 0);
+    EXPECT_EQ(q.value(2).toInt(), q.value(1).toInt()); // the whole log written back
 }
 
 TEST_F(Form5Download, StopInTheMiddleKeepsWhatWasStored)

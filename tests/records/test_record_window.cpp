@@ -13,10 +13,12 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace nbx::test {
@@ -127,10 +129,34 @@ TEST_F(RecordWindow, LoadsADeviceNullSafeWithItsIntervals)
     EXPECT_EQ(iv.horaFi[29], "00:00");
 }
 
+TEST_F(RecordWindow, AnUnreadableTableLeavesTheShownDeviceWithTheDatabasesReason)
+{
+    device(100, "Bar");
+    device(200, "Other");
+    interval(100, "2024-03-01 10:00", 70);
+    interval(200, "2024-04-01 10:00", 70);
+    interval(200, "2024-04-02 10:00", 70);
+    Form5 f;
+    f.Form_Load();
+    ASSERT_EQ(f.serial(), 100);
+    exec("ALTER TABLE Sesiones RENAME TO SesionesAparte");
+    f.SSCommandSiguiente->click();
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(prompts.shown[0].icon, Prompter::Icon::Critical);
+    EXPECT_TRUE(prompts.shown[0].text.contains("no such table: Sesiones")) << prompts.shown[0].text.toStdString();
+    EXPECT_EQ(f.serial(), 100);
+    EXPECT_EQ(f.TextNumeroSerie->text(), "100");
+    EXPECT_EQ(f.TextLocal->text(), "Bar");
+    EXPECT_EQ(recordsState().localFicha, "Bar");
+    EXPECT_EQ(linkState().NumeroSerieEqp, 100);
+    EXPECT_EQ(column(f.TDBGridIntervalos, 1), QStringList({"01/03/2024"}));
+}
+
 TEST_F(RecordWindow, NavigationAndBoundSearch)
 {
     device(100, "Bar Uno");
     device(200, "O'Brien");
+    device(250, QString::fromUtf8("SALA CAÑADA"));
     device(300, "Sala Barcelona");
     device(400, "Zeta");
     Form5 f;
@@ -143,7 +169,8 @@ TEST_F(RecordWindow, NavigationAndBoundSearch)
     QApplication::sendEvent(f.TextLocal, &focus);
     ASSERT_EQ(f.campoActual(), "TextLocal");
     const struct { const char* typed; qint32 shown; } searches[] = {
-        {"O'Brien", 200}, {"barc", 300}, {"nothing like it", 300}, {"", 300}};
+        {"O'Brien", 200}, {"%", 100}, {"s_la%lona", 300}, {"cañada", 250}, {"barc", 300},
+        {"nothing like it", 300}, {"", 300}};
     for (auto s : searches) {
         prompts.input(QString::fromUtf8(s.typed));
         f.SSCommandBuscar->click();
@@ -162,7 +189,10 @@ TEST_F(RecordWindow, GridCaptionsAndValueItems)
 {
     device(100, "Bar");
     exec("INSERT INTO Intervalos (LNumeroSerie, DFechaInicio, THoraInicio, SLeqLocal, SLeqVecino, ByNivelLeqLocal, "
-         "ByNivelMFast, ByDNA, BoRS232, SL1, SL5) VALUES (100, '2024-03-01', '10:00', 59, 59, 255, 255, 255, -1, 121, 0)");
+         "ByNivelMFast, ByDNA, BoRS232, SL1, SL5, SL10, SL50, SL90, SMaxFast) "
+         "VALUES (100, '2024-03-01', '10:00', 59, 59, 255, 255, 255, -1, 121, 0, 1e300, -3e9, 71.9, 80.0)");
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain)); // as on a Spanish desktop
     Form5 f;
     f.Form_Load();
     RecordTableModel* m = f.TDBGridIntervalos->model();
@@ -176,14 +206,114 @@ TEST_F(RecordWindow, GridCaptionsAndValueItems)
     EXPECT_EQ(f.TDBGridSesiones->model()->captions[9], GetS(102) + "\rdBA");
 
     const struct { int col; QString text; } cells[] = {
-        {1, "01/03/2024"}, {6, "UND"}, {10, "59"}, {7, "---"}, {21, "255"}, {33, GetS(123)}, {23, "UP"}, {24, "---"}};
+        {1, "01/03/2024"}, {6, "UND"}, {10, "59"}, {7, "---"}, {21, "255"}, {33, GetS(123)}, {23, "UP"}, {24, "---"},
+        {27, "71,9"}, {20, "80"}, {25, "1E+300"}, {26, "-3E+09"}};
     for (auto c : cells)
         EXPECT_EQ(m->index(0, c.col).data().toString(), c.text) << c.col;
+    QLocale::setDefault(previous);
     EXPECT_FALSE(m->index(0, 28).data(Qt::DecorationRole).isNull());
     EXPECT_TRUE(f.TDBGridIntervalos->split(0)->isColumnHidden(0));
     EXPECT_FALSE(f.TDBGridIntervalos->split(0)->isColumnHidden(1));
     EXPECT_TRUE(f.TDBGridIntervalos->split(1)->isColumnHidden(4));
     EXPECT_FALSE(f.TDBGridIntervalos->split(1)->isColumnHidden(34));
+}
+
+// Every column of the interval and session grids: its caption, the stored field under it, and a
+// heading click that sorts by it both ways. Three rows; each column ranks them in its own rotation,
+// so that two swapped columns show other values and sort in another order.
+TEST_F(RecordWindow, EveryColumnShowsItsCaptionAndFieldAndSortsBothWays)
+{
+    struct Col {
+        const char* field;
+        QString caption;
+        int rankOf; // the column whose rotation ranks the rows (a sort by date sorts with its time)
+    };
+    const QString dBA = "\rdBA";
+    const std::vector<Col> intervals = {
+        {"", "", 0}, {"DFechaInicio", "Fecha", 1}, {"THoraInicio", "Hora", 1}, {"DFechaFinal", "Fecha", 1},
+        {"THoraFinal", "Hora", 1}, {"ByTLeq", GetS(41), 5}, {"SLeqLocal", GetS(56), 6}, {"ByNivelLeqLocal", GetS(48), 7},
+        {"IPasadasLocal", GetS(46), 8}, {"TTipoActuacionLocal", GetS(67), 9}, {"SLeqVecino", GetS(57), 10},
+        {"ByNivelLeqVecino", GetS(49), 11}, {"IPasadasVecino", GetS(47), 12}, {"TTipoActuacionVecino", GetS(101), 13},
+        {"SMaxLeq1min", GetS(12) + dBA, 14}, {"TFechaMaxLeq1min", GetS(12) + "\r" + GetS(16), 15},
+        {"THoraMaxLeq1min", GetS(12) + "\r" + GetS(17), 15}, {"SMinLeq1min", GetS(13) + dBA, 17},
+        {"TFechaMinLeq1min", GetS(13) + "\r" + GetS(16), 18}, {"THoraMinLeq1min", GetS(13) + "\r" + GetS(17), 18},
+        {"SMaxFast", GetS(14) + dBA, 20}, {"ByNivelMFast", GetS(36) + dBA, 21}, {"IPasMaxFast", "Pasadas", 22},
+        {"SL1", "L1\rdBA", 23}, {"SL5", "L5\rdBA", 24}, {"SL10", "L10\rdBA", 25}, {"SL50", "L50\rdBA", 26},
+        {"SL90", "L90\rdBA", 27}, {"BoRS232", GetS(38), 28}, {"BoProgramacion", QString::fromUtf8("Reprogramación"), 29},
+        {"IDesco", GetS(39), 30}, {"IE3", GetS(40), 31},
+        {"ByLineaInsuficiente", QString::fromUtf8("Línea insuficiente\rmin"), 32}, {"ByDNA", "D.N.A.\rmin", 33},
+        {"ByENA", "E.N.A.\rmin", 34}};
+    const std::vector<Col> sessions = {
+        {"", "", 0}, {"DFechaInicio", "Fecha", 1}, {"THoraInicio", "Hora", 1}, {"DFechaFinal", "Fecha", 1},
+        {"THoraFinal", "Hora", 1}, {"SLeq", GetS(42), 5}, {"LPasadasLocal", GetS(46), 6},
+        {"LPasadasVecino", GetS(47), 7}, {"ITiempoAtenuacion", GetS(45), 8}, {"ByNivelDiaLocal", GetS(102) + dBA, 9},
+        {"ByNivelDiaVecino", GetS(103) + dBA, 10}, {"ByNivelNocheLocal", GetS(104) + dBA, 11},
+        {"ByNivelNocheVecino", GetS(105) + dBA, 12}, {"THoraInicioNoche", GetS(43), 13},
+        {"THoraFinalNoche", GetS(44), 14}, {"SMaxLeq1min", GetS(12) + dBA, 15},
+        {"TFechaMaxLeq1min", GetS(12) + "\r" + GetS(16), 16}, {"THoraMaxLeq1min", GetS(12) + "\r" + GetS(17), 16},
+        {"SMinLeq1min", GetS(13) + dBA, 18}, {"TFechaMinLeq1min", GetS(13) + "\r" + GetS(16), 19},
+        {"THoraMinLeq1min", GetS(13) + "\r" + GetS(17), 19}, {"SMaxFast", GetS(14) + dBA, 21},
+        {"ByNivelMFast", GetS(36) + dBA, 22}, {"LPasMaxFast", "Pasadas", 23}, {"SL1", "L1\rdBA", 24},
+        {"SL5", "L5\rdBA", 25}, {"SL10", "L10\rdBA", 26}, {"SL50", "L50\rdBA", 27}, {"SL90", "L90\rdBA", 28},
+        {"LDesco", GetS(39), 29}, {"LE3", GetS(40), 30}};
+
+    // The value of a column's field in the row ranked `k` (0 lowest), unlike any other column's.
+    auto value = [](const Col& c, int col, int k) -> QVariant {
+        const QString f = QString::fromLatin1(c.field);
+        if (f.startsWith("DFecha"))
+            return QString("2024-0%1-%2").arg(k + 1).arg(col, 2, 10, QChar('0'));
+        if (f.startsWith("TFecha")) // day first: the text order is the opposite of the dates'
+            return QString("%1/0%2/20%3").arg(20 - k).arg(k + 1).arg(col);
+        if (f.startsWith("THora"))
+            return QString("1%1:%2").arg(k).arg(col, 2, 10, QChar('0'));
+        if (f.startsWith("TTipo"))
+            return QString("tipo %1-%2").arg(col).arg(k);
+        if (f.startsWith("Bo"))
+            return k == 0 ? -1 : 0;
+        if (f.startsWith('S'))
+            return col * 10 + k + 0.5;
+        return col * 10 + k;
+    };
+    const struct {
+        RecordGrid* (*grid)(Form5&);
+        const char* table;
+        const std::vector<Col>* cols;
+    } grids[] = {{[](Form5& f) { return f.TDBGridIntervalos; }, "Intervalos", &intervals},
+                 {[](Form5& f) { return f.TDBGridSesiones; }, "Sesiones", &sessions}};
+    device(100, "Bar");
+    for (const auto& g : grids) {
+        const std::vector<Col>& cols = *g.cols;
+        for (int r = 0; r < 3; ++r) {
+            QStringList fields{"LNumeroSerie"}, marks{"?"};
+            QVariantList values{100};
+            for (int col = 1; col < int(cols.size()); ++col) {
+                fields << QString("\"%1\"").arg(cols[col].field);
+                marks << "?";
+                values << value(cols[col], col, (r + cols[col].rankOf) % 3);
+            }
+            exec(QString("INSERT INTO %1 (%2) VALUES (%3)").arg(g.table, fields.join(','), marks.join(',')), values);
+        }
+    }
+    Form5 f;
+    f.Form_Load();
+    for (const auto& g : grids) {
+        RecordGrid* grid = g.grid(f);
+        const std::vector<Col>& cols = *g.cols;
+        ASSERT_EQ(grid->model()->columnCount(), int(cols.size())) << g.table;
+        for (int col = 1; col < int(cols.size()); ++col) {
+            SCOPED_TRACE(QString("%1 column %2 %3").arg(g.table).arg(col).arg(cols[col].field).toStdString());
+            EXPECT_EQ(grid->model()->captions[col], cols[col].caption);
+            for (bool ascending : {true, false}) {
+                f.headClick(grid, col);
+                QVariantList shown, expected;
+                for (int r = 0; r < 3; ++r) {
+                    shown << grid->model()->stored(r, col);
+                    expected << value(cols[col], col, ascending ? r : 2 - r);
+                }
+                EXPECT_EQ(shown, expected) << (ascending ? "ascending" : "descending");
+            }
+        }
+    }
 }
 
 TEST_F(RecordWindow, HeadingClicksSortEveryWayOnTheShownDevice)
@@ -225,6 +355,48 @@ TEST_F(RecordWindow, HeadingClicksSortEveryWayOnTheShownDevice)
     f.SSCommandAnterior->click(); // a reload: newest first, next click ascending
     EXPECT_EQ(column(g, 1), QStringList({"02/03/2024", "01/03/2024", "15/01/2024"}));
     EXPECT_TRUE(g->nextAscending);
+}
+
+TEST_F(RecordWindow, CtrlEndReachesTheOldestOfALongHistoryWithBothSplitsLevel)
+{
+    device(100, "Bar");
+    // 3000 quarter-hour intervals from 2024-01-01 00:00.
+    exec("WITH RECURSIVE n(k) AS (SELECT 0 UNION ALL SELECT k+1 FROM n WHERE k<2999) "
+         "INSERT INTO Intervalos (LNumeroSerie, DFechaInicio, THoraInicio, SL50) "
+         "SELECT 100, date('2024-01-01', '+'||(k/96)||' days'), printf('%02d:%02d', k%96/4, k%4*15), k FROM n");
+    Form5 f;
+    f.Form_Load();
+    f.resize(900, 700);
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    RecordGrid* g = f.TDBGridIntervalos;
+    for (int col : {1, 26}) { // newest first, then a sorted order
+        if (col != 1)
+            f.headClick(g, col);
+        QTableView* v = g->split(1);
+        v->setFocus();
+        v->setCurrentIndex(g->model()->index(0, 5));
+        QTest::keyClick(v, Qt::Key_End, Qt::ControlModifier);
+        QApplication::processEvents();
+        EXPECT_EQ(g->model()->rowCount(), 3000);
+        const QModelIndex current = v->currentIndex();
+        EXPECT_EQ(current.row(), 2999);
+        EXPECT_EQ(g->model()->index(current.row(), 1).data().toString(), col == 1 ? "01/01/2024" : "01/02/2024");
+        EXPECT_EQ(g->model()->index(current.row(), 2).data().toString(), col == 1 ? "00:00" : "05:45");
+        // The scroll bar spans every row: at its end the last row is in sight, in both splits.
+        EXPECT_EQ(v->verticalScrollBar()->value(), v->verticalScrollBar()->maximum());
+        const int bottom = v->viewport()->height() - 2;
+        EXPECT_EQ(v->rowAt(bottom), 2999);
+        EXPECT_EQ(g->split(0)->rowAt(bottom), 2999);
+        EXPECT_EQ(g->split(0)->rowAt(0), v->rowAt(0));
+    }
+    // The frozen split has no scroll bar of its own.
+    EXPECT_TRUE(g->split(1)->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(g->split(0)->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(g->split(0)->viewport()->height(), g->split(1)->viewport()->height());
+    f.resize(6000, 700); // wide enough for every column: no scroll bar under either split
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !g->split(1)->horizontalScrollBar()->isVisible(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return g->split(0)->viewport()->height() == g->split(1)->viewport()->height(); }, 2000));
 }
 
 TEST_F(RecordWindow, OpenersNeedIntervalsAndTheProgrammingButtonHandsOver)
@@ -280,6 +452,21 @@ TEST_F(RecordWindow, ColumnSortKeys)
     EXPECT_TRUE(sortKeysIndexed(GridKind::Sesiones, 3));
     EXPECT_EQ(orderBy(GridKind::DiaBorrado, 1, true), " ORDER BY DFecha ASC, THora ASC");
     EXPECT_EQ(orderBy(GridKind::Intervalos, 26, true), " ORDER BY \"SL50\" ASC");
+    // The Leq1' moment computed in the program is the one SQL computes, odd texts included.
+    const QString key = sortKeys(GridKind::Intervalos, 16).first();
+    ASSERT_EQ(sortMomentFields(GridKind::Intervalos, 16), QStringList({"TFechaMaxLeq1min", "THoraMaxLeq1min"}));
+    EXPECT_TRUE(sortMomentFields(GridKind::Intervalos, 14).isEmpty());
+    const char* moments[][2] = {{"15/03/2024", "10:05"}, {"1/3/2024", "9:5"}, {" 5/ 3/  24", " 7:-1"}, {"", ""},
+                                {"ab/cd/efgh", "xy:zw"}, {"ñ5/03/2024", "1ñ:30"}, {"15/03/2024 extra", "10:05:59"},
+                                {"+1/-2/2024", "+9:+9"}};
+    for (const auto& m : moments) {
+        QSqlQuery q(mainDb());
+        ASSERT_TRUE(q.prepare("SELECT " + key + " FROM (SELECT ? AS TFechaMaxLeq1min, ? AS THoraMaxLeq1min)"));
+        q.addBindValue(QString::fromUtf8(m[0]));
+        q.addBindValue(QString::fromUtf8(m[1]));
+        ASSERT_TRUE(q.exec() && q.next());
+        EXPECT_EQ(momentKeyOf(m[0], m[1]), q.value(0).toLongLong()) << m[0] << " " << m[1];
+    }
     EXPECT_TRUE(fechaBoxValid("31/12/24"));
     for (const char* bad : {"00/05/24", "12/13/24", "", "abc", "31/02/24"})
         EXPECT_FALSE(fechaBoxValid(QString::fromLatin1(bad))) << bad;

@@ -20,8 +20,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSqlQuery>
-#include <QSqlError>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -271,6 +269,8 @@ void Form5::Form_Load()
 
 bool Form5::CarregaDades(qint32 serial)
 {
+    // Everything is read before anything is shown: on a failure the window keeps the device it
+    // showed, and the message is the database's own.
     QString error;
     const std::optional<DeviceHeader> h = repo_.header(serial, &error);
     if (!h) {
@@ -278,9 +278,22 @@ bool Form5::CarregaDades(qint32 serial)
             prompter().message(error, Prompter::Icon::Critical);
         return false;
     }
-    const InhibitedIntervals intervals = repo_.inhibitedIntervals(serial);
+    const InhibitedIntervals intervals = repo_.inhibitedIntervals(serial, &error);
+    QList<GridRows> rows;
+    const std::initializer_list<RecordGrid*> grids = {TDBGridIntervalos, TDBGridSesiones, TDBGridBorrat, TDBGridRepro};
+    for (RecordGrid* g : grids) {
+        if (!error.isEmpty())
+            break;
+        // Newest first.
+        const int col = g->kind() == GridKind::Intervalos || g->kind() == GridKind::Sesiones ? 1 : 0;
+        if (std::optional<GridRows> r = readGridRows(mainDb(), g->kind(), serial, col, false, &error))
+            rows << std::move(*r);
+    }
+    if (!error.isEmpty()) {
+        prompter().message(error, Prompter::Icon::Critical);
+        return false;
+    }
 
-    // Everything read: applied at once.
     serial_ = serial;
     linkState().NumeroSerieEqp = serial;
     linkState().VersionEqp = h->version;
@@ -307,23 +320,12 @@ bool Form5::CarregaDades(qint32 serial)
     copy.nivelDiaLocal = quint8(h->nivelDiaLocal);
     copy.nivelNocheLocal = quint8(h->nivelNocheLocal);
 
-    for (RecordGrid* g : {TDBGridIntervalos, TDBGridSesiones, TDBGridBorrat, TDBGridRepro}) {
+    int i = 0;
+    for (RecordGrid* g : grids) {
         g->nextAscending = true;
-        loadGrid(g, orderBy(g->kind(), g->kind() == GridKind::Intervalos || g->kind() == GridKind::Sesiones ? 1 : 0, false));
+        g->setRows(mainDb(), std::move(rows[i++]));
     }
     return true;
-}
-
-void Form5::loadGrid(RecordGrid* grid, const QString& order)
-{
-    QSqlQuery q(mainDb());
-    q.prepare(gridSelect(grid->kind(), order));
-    q.addBindValue(serial_);
-    if (!q.exec()) {
-        prompter().message(q.lastError().text(), Prompter::Icon::Critical);
-        return;
-    }
-    grid->setSource(std::move(q));
 }
 
 bool Form5::hasIntervals() const { return serial_ != 0 && TDBGridIntervalos->hasRows(); }
@@ -343,11 +345,12 @@ void Form5::headClick(RecordGrid* grid, int column)
     grid->nextAscending = !ascending;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QString error;
-    if (sortKeysIndexed(grid->kind(), column))
-        loadGrid(grid, orderBy(grid->kind(), column, ascending));
-    else if (!grid->setSortedSource(mainDb(), serial_, sortKeys(grid->kind(), column), ascending, &error))
-        prompter().message(error, Prompter::Icon::Critical);
+    std::optional<GridRows> rows = readGridRows(mainDb(), grid->kind(), serial_, column, ascending, &error);
+    if (rows)
+        grid->setRows(mainDb(), std::move(*rows));
     QApplication::restoreOverrideCursor();
+    if (!rows)
+        prompter().message(error, Prompter::Icon::Critical);
 }
 
 void Form5::navigate(bool forward)

@@ -123,7 +123,6 @@ protected:
 private:
     void buildControls();
     void DisenyaGrids();
-    void loadGrid(RecordGrid* grid, const QString& orderBy);
     void navigate(bool forward);
     // Invert the nine buttons (CanviaEstatBotons): the first call disables, the second restores.
     void CanviaEstatBotons();

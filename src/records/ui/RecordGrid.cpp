@@ -3,17 +3,20 @@
 #include "common/Database.h"
 #include "common/Prompter.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <algorithm>
-#include <vector>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <sqlite3.h>
+#include <vector>
 
 namespace nbx {
 
@@ -50,8 +53,238 @@ int twipsToPixels(int twips, const QWidget* w)
 
 } // namespace
 
+namespace {
+
+bool failed(const QSqlQuery& q, QString* error)
+{
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}
+
+// The values of the rows `ids` in that order (an empty row for a rowid no longer there), read
+// with one statement that is finished on return.
+bool readPage(QSqlDatabase db, GridKind kind, const QList<qint64>& ids, int columns, QList<QVariantList>& rows,
+              QString* error)
+{
+    rows.clear();
+    if (ids.isEmpty())
+        return true;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(gridSelectRowids(kind, int(ids.size()))))
+        return failed(q, error);
+    for (qint64 id : ids)
+        q.addBindValue(id);
+    if (!q.exec())
+        return failed(q, error);
+    QHash<qint64, QVariantList> byId;
+    byId.reserve(ids.size());
+    while (q.next()) {
+        QVariantList values;
+        values.reserve(columns);
+        for (int c = 0; c < columns; ++c)
+            values << q.value(c + 1);
+        byId.insert(q.value(0).toLongLong(), values);
+    }
+    if (q.lastError().isValid())
+        return failed(q, error);
+    for (qint64 id : ids)
+        rows << byId.value(id);
+    return true;
+}
+
+// The SQLite connection under a Qt one; null for another driver.
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(v.constData());
+    return nullptr;
+}
+
+// A statement on the connection itself, finalized when it goes out of scope. The row orders read
+// hundreds of thousands of rows: through the SQL module each value would become a QVariant.
+class Statement {
+public:
+    Statement(const QSqlDatabase& db, const QString& sql, QString* error) : db_(sqliteHandle(db))
+    {
+        if (!db_) {
+            if (error)
+                *error = QStringLiteral("not an SQLite connection");
+            return;
+        }
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(db_, text.constData(), int(text.size()), &stmt_, nullptr) != SQLITE_OK)
+            fail(error);
+    }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement() { sqlite3_finalize(stmt_); }
+
+    sqlite3_stmt* get() const { return stmt_; }
+    explicit operator bool() const { return stmt_ != nullptr; }
+    // The next row; false at the end or on an error (error set then).
+    bool next(QString* error)
+    {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            fail(error);
+        done_ = rc == SQLITE_DONE;
+        return false;
+    }
+    bool done() const { return done_; }
+
+private:
+    void fail(QString* error)
+    {
+        if (error)
+            *error = QString::fromUtf8(sqlite3_errmsg(db_));
+    }
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;
+    bool done_ = false;
+};
+
+// The device's rowids in an order the table's index gives, read in SQL.
+bool readIndexedOrder(QSqlDatabase db, GridKind kind, qint32 serial, int col, bool ascending, QList<qint64>& order,
+                      QString* error)
+{
+    Statement q(db, QStringLiteral("SELECT rowid FROM %1 WHERE LNumeroSerie=?%2")
+                        .arg(quoteIdentifier(gridTable(kind)), orderBy(kind, col, ascending)), error);
+    if (!q)
+        return false;
+    sqlite3_bind_int(q.get(), 1, serial);
+    while (q.next(error))
+        order.append(sqlite3_column_int64(q.get(), 0));
+    return q.done();
+}
+
+// The device's rowids sorted here by the key of a click on `col` (a click that no index serves
+// sorts by one key), in SQLite's order of values: NULL, then numbers, then texts (bytewise), then
+// blobs; equal keys keep the order read.
+bool readSortedOrder(QSqlDatabase db, GridKind kind, qint32 serial, int col, bool ascending, QList<qint64>& order,
+                     QString* error)
+{
+    const QString key = sortKeys(kind, col).value(0);
+    // When the device holds a good share of the table, reading the table in its own order beats
+    // visiting the device's rows through the index (one random lookup per row).
+    const QString table = quoteIdentifier(gridTable(kind));
+    bool scan = false;
+    {
+        Statement share(db, QStringLiteral("SELECT (SELECT COUNT(*) FROM %1 WHERE LNumeroSerie=?), (SELECT MAX(rowid) FROM %1)")
+                                .arg(table), error);
+        if (!share)
+            return false;
+        sqlite3_bind_int(share.get(), 1, serial);
+        if (share.next(error))
+            scan = sqlite3_column_int64(share.get(), 0) * 4 >= sqlite3_column_int64(share.get(), 1);
+        else if (!share.done())
+            return false;
+    }
+    // A Leq1' moment is computed here from its two texts: much cheaper than in SQL.
+    const QStringList moment = sortMomentFields(kind, col);
+    const QString select = moment.isEmpty() ? key : quoteIdentifier(moment[0]) + QLatin1Char(',') + quoteIdentifier(moment[1]);
+    Statement q(db, QStringLiteral("SELECT rowid, %1 FROM %2 %3 WHERE LNumeroSerie=?")
+                        .arg(select, table, scan ? QStringLiteral("NOT INDEXED") : QString()),
+                error);
+    if (!q)
+        return false;
+    sqlite3_bind_int(q.get(), 1, serial);
+    struct Entry {
+        double number = 0; // a number, or the rank of a text among the texts read
+        qint64 rowid = 0;
+        qint32 text = 0;   // the text's index in `texts`
+        qint32 type = 0;   // 0 NULL, 1 number, 2 text, 3 blob
+    };
+    std::vector<Entry> entries;
+    // Each distinct text once (a text column holds few of them).
+    std::vector<QByteArray> texts;
+    QHash<QByteArray, qint32> textIndex;
+    while (q.next(error)) {
+        Entry e;
+        e.rowid = sqlite3_column_int64(q.get(), 0);
+        if (!moment.isEmpty()) {
+            if (sqlite3_column_type(q.get(), 1) != SQLITE_NULL && sqlite3_column_type(q.get(), 2) != SQLITE_NULL) {
+                auto text = [&q](int i) {
+                    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(q.get(), i));
+                    return QByteArrayView(t, sqlite3_column_bytes(q.get(), i));
+                };
+                e.type = 1;
+                e.number = double(momentKeyOf(text(1), text(2)));
+            }
+            entries.push_back(e);
+            continue;
+        }
+        switch (sqlite3_column_type(q.get(), 1)) {
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            e.type = 1;
+            e.number = sqlite3_column_double(q.get(), 1);
+            break;
+        case SQLITE_TEXT:
+        case SQLITE_BLOB: {
+            e.type = sqlite3_column_type(q.get(), 1) == SQLITE_TEXT ? 2 : 3;
+            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(q.get(), 1));
+            const QByteArray text = QByteArray::fromRawData(bytes, sqlite3_column_bytes(q.get(), 1));
+            const auto it = textIndex.constFind(text);
+            if (it != textIndex.constEnd()) {
+                e.text = *it;
+            } else {
+                e.text = qint32(texts.size());
+                texts.emplace_back(bytes, text.size());
+                textIndex.insert(texts.back(), e.text);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+        entries.push_back(e);
+    }
+    if (!q.done())
+        return false;
+    if (!texts.empty()) {
+        std::vector<qint32> byText(texts.size());
+        for (size_t i = 0; i < byText.size(); ++i)
+            byText[i] = qint32(i);
+        std::sort(byText.begin(), byText.end(), [&texts](qint32 a, qint32 b) { return texts[size_t(a)] < texts[size_t(b)]; });
+        std::vector<double> rank(texts.size());
+        for (size_t r = 0; r < byText.size(); ++r)
+            rank[size_t(byText[r])] = double(r);
+        for (Entry& e : entries)
+            if (e.type >= 2)
+                e.number = rank[size_t(e.text)];
+    }
+    std::stable_sort(entries.begin(), entries.end(), [ascending](const Entry& a, const Entry& b) {
+        if (a.type != b.type)
+            return ascending ? a.type < b.type : a.type > b.type;
+        return ascending ? a.number < b.number : a.number > b.number;
+    });
+    order.reserve(qsizetype(entries.size()));
+    for (const Entry& e : entries)
+        order.append(e.rowid);
+    return true;
+}
+
+} // namespace
+
+std::optional<GridRows> readGridRows(QSqlDatabase db, GridKind kind, qint32 serial, int col, bool ascending,
+                                     QString* error)
+{
+    GridRows rows;
+    const bool ok = sortKeysIndexed(kind, col) ? readIndexedOrder(db, kind, serial, col, ascending, rows.order, error)
+                                               : readSortedOrder(db, kind, serial, col, ascending, rows.order, error);
+    if (!ok || !readPage(db, kind, rows.order.mid(0, RecordTableModel::kPageRows), int(gridColumns(kind).size()),
+                         rows.firstPage, error))
+        return std::nullopt;
+    return rows;
+}
+
 RecordTableModel::RecordTableModel(QList<GridColumn> columns, QObject* parent)
-    : QSqlQueryModel(parent), columns_(std::move(columns))
+    : QAbstractTableModel(parent), columns_(std::move(columns))
 {
     for (const GridColumn& c : columns_)
         captions << c.design;
@@ -96,9 +329,7 @@ QVariant RecordTableModel::headerData(int section, Qt::Orientation o, int role) 
 
 int RecordTableModel::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid())
-        return 0;
-    return sorted_ ? int(order_.size()) : QSqlQueryModel::rowCount(parent);
+    return parent.isValid() ? 0 : int(order_.size());
 }
 
 int RecordTableModel::columnCount(const QModelIndex& parent) const
@@ -106,152 +337,43 @@ int RecordTableModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : int(columns_.size());
 }
 
-bool RecordTableModel::canFetchMore(const QModelIndex& parent) const
-{
-    return !sorted_ && QSqlQueryModel::canFetchMore(parent);
-}
-
 QVariant RecordTableModel::stored(int row, int col) const
 {
-    if (!sorted_)
-        return QSqlQueryModel::data(QSqlQueryModel::index(row, col));
-    constexpr int kPage = 128;
     if (row < 0 || row >= order_.size() || col < 0 || col >= columns_.size())
         return QVariant();
-    const int page = row / kPage;
+    const int page = row / kPageRows;
     auto it = pages_.constFind(page);
     if (it == pages_.constEnd()) {
-        const QList<qint64> ids = order_.mid(qsizetype(page) * kPage, kPage);
-        QSqlQuery q(db_);
-        q.setForwardOnly(true);
-        q.prepare(gridSelectRowids(kind_, int(ids.size())));
-        for (qint64 id : ids)
-            q.addBindValue(id);
-        QHash<qint64, QVariantList> byId;
-        if (q.exec()) {
-            while (q.next()) {
-                QVariantList values;
-                for (int c = 0; c < columns_.size(); ++c)
-                    values << q.value(c + 1);
-                byId.insert(q.value(0).toLongLong(), values);
-            }
-        }
         QList<QVariantList> rows;
-        for (qint64 id : ids)
-            rows << byId.value(id);
-        if (pages_.size() > 64)
+        // A page that cannot be read shows empty cells and is tried again at the next paint.
+        if (!readPage(db_, kind_, order_.mid(qsizetype(page) * kPageRows, kPageRows), int(columns_.size()), rows,
+                      nullptr))
+            return QVariant();
+        if (pages_.size() >= kCachedPages)
             pages_.clear();
         it = pages_.insert(page, rows);
     }
-    return it->value(row % kPage).value(col);
+    return it->value(row % kPageRows).value(col);
 }
 
-void RecordTableModel::useQuery(QSqlQuery&& query)
+void RecordTableModel::setRows(QSqlDatabase db, GridKind kind, GridRows rows)
 {
-    if (sorted_) {
-        beginResetModel();
-        sorted_ = false;
-        order_.clear();
-        pages_.clear();
-        endResetModel();
-    }
-    setQuery(std::move(query));
-}
-
-namespace {
-
-// A sort key as SQLite orders values: NULL, then numbers, then texts.
-struct Key {
-    int type = 0;
-    double number = 0;
-    QString text;
-};
-
-Key keyOf(const QVariant& v)
-{
-    Key k;
-    if (v.isNull())
-        return k;
-    const int t = v.typeId();
-    if (t == QMetaType::LongLong || t == QMetaType::Int || t == QMetaType::Double) {
-        k.type = 1;
-        k.number = v.toDouble();
-    } else {
-        k.type = 2;
-        k.text = v.toString();
-    }
-    return k;
-}
-
-int compare(const Key& a, const Key& b)
-{
-    if (a.type != b.type)
-        return a.type < b.type ? -1 : 1;
-    if (a.type == 1)
-        return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
-    return a.text.compare(b.text);
-}
-
-} // namespace
-
-bool RecordTableModel::useSorted(QSqlDatabase db, GridKind kind, qint32 serial, const QStringList& keys,
-                                 bool ascending, QString* error)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    // When the device holds a good share of the table, reading the table in its own order beats
-    // visiting the device's rows through the index (one random lookup per row).
-    const QString table = quoteIdentifier(gridTable(kind));
-    bool scan = false;
-    {
-        QSqlQuery share(db);
-        share.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM %1 WHERE LNumeroSerie=?), (SELECT MAX(rowid) FROM %1)")
-                          .arg(table));
-        share.addBindValue(serial);
-        if (share.exec() && share.next())
-            scan = share.value(0).toLongLong() * 4 >= share.value(1).toLongLong();
-    }
-    q.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 %3 WHERE LNumeroSerie=?")
-                  .arg(keys.join(QLatin1Char(',')), table, scan ? QStringLiteral("NOT INDEXED") : QString()));
-    q.addBindValue(serial);
-    if (!q.exec()) {
-        if (error)
-            *error = q.lastError().text();
-        return false;
-    }
-    struct Entry {
-        Key k[2];
-        qint64 rowid;
-    };
-    std::vector<Entry> entries;
-    const int n = std::min<int>(int(keys.size()), 2);
-    while (q.next()) {
-        Entry e;
-        e.rowid = q.value(0).toLongLong();
-        for (int i = 0; i < n; ++i)
-            e.k[i] = keyOf(q.value(i + 1));
-        entries.push_back(std::move(e));
-    }
-    std::stable_sort(entries.begin(), entries.end(), [n, ascending](const Entry& a, const Entry& b) {
-        for (int i = 0; i < n; ++i) {
-            const int c = compare(a.k[i], b.k[i]);
-            if (c != 0)
-                return ascending ? c < 0 : c > 0;
-        }
-        return false;
-    });
-    clear();
     beginResetModel();
-    sorted_ = true;
-    db_ = db;
+    db_ = std::move(db);
     kind_ = kind;
+    order_ = std::move(rows.order);
+    pages_.clear();
+    if (!rows.firstPage.isEmpty())
+        pages_.insert(0, std::move(rows.firstPage));
+    endResetModel();
+}
+
+void RecordTableModel::clearRows()
+{
+    beginResetModel();
     order_.clear();
-    order_.reserve(qsizetype(entries.size()));
-    for (const Entry& e : entries)
-        order_.append(e.rowid);
     pages_.clear();
     endResetModel();
-    return true;
 }
 
 Qt::ItemFlags RecordTableModel::flags(const QModelIndex& index) const
@@ -340,9 +462,14 @@ RecordGrid::RecordGrid(const QString& objectName, GridKind kind, const QString& 
     } else {
         view1_ = makeView(false);
         view1_->setSelectionModel(view0_->selectionModel());
-        // The frozen split keeps an (idle) scroll bar so that both splits show the same rows.
-        view0_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        // The frozen split shows every one of its columns and scrolls only with the other split.
+        view0_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         view0_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // Its rows stay level with the other split's: a foot as high as that split's horizontal
+        // scroll bar, while the bar shows, gives both the same height of rows.
+        frozenFoot_ = new QWidget(this);
+        frozenFoot_->setFixedHeight(0);
+        view1_->horizontalScrollBar()->installEventFilter(this);
         // One vertical scroll for both splits.
         connect(view1_->verticalScrollBar(), &QScrollBar::valueChanged, view0_->verticalScrollBar(), &QScrollBar::setValue);
         connect(view0_->verticalScrollBar(), &QScrollBar::valueChanged, view1_->verticalScrollBar(), &QScrollBar::setValue);
@@ -357,11 +484,27 @@ RecordGrid::RecordGrid(const QString& objectName, GridKind kind, const QString& 
             splitLabels_ << l;
             col->addWidget(l);
             col->addWidget(i == 0 ? view0_ : view1_);
+            if (i == 0)
+                col->addWidget(frozenFoot_);
             row->addLayout(col, i == 0 ? 0 : 1);
         }
         layout->addLayout(row);
     }
     applyLayout();
+}
+
+bool RecordGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (view1_ && watched == view1_->horizontalScrollBar()
+        && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        alignFrozenRows();
+    return QWidget::eventFilter(watched, event);
+}
+
+void RecordGrid::alignFrozenRows()
+{
+    const QScrollBar* bar = view1_->horizontalScrollBar();
+    frozenFoot_->setFixedHeight(bar->isVisibleTo(view1_) ? bar->sizeHint().height() : 0);
 }
 
 QString RecordGrid::caption() const { return caption_->text(); }
@@ -388,29 +531,18 @@ void RecordGrid::applyLayout()
         view0_->setFixedWidth(frozenWidth);
 }
 
-void RecordGrid::setSource(QSqlQuery&& query)
+void RecordGrid::setRows(QSqlDatabase db, GridRows rows)
 {
     const int left = view1_ ? view1_->horizontalScrollBar()->value() : 0;
-    model_->useQuery(std::move(query));
+    model_->setRows(std::move(db), kind_, std::move(rows));
     applyLayout();
     if (view1_)
         view1_->horizontalScrollBar()->setValue(left);
-}
-
-bool RecordGrid::setSortedSource(QSqlDatabase db, qint32 serial, const QStringList& keys, bool ascending, QString* error)
-{
-    const int left = view1_ ? view1_->horizontalScrollBar()->value() : 0;
-    if (!model_->useSorted(std::move(db), kind_, serial, keys, ascending, error))
-        return false;
-    applyLayout();
-    if (view1_)
-        view1_->horizontalScrollBar()->setValue(left);
-    return true;
 }
 
 void RecordGrid::clearSource()
 {
-    model_->useQuery(QSqlQuery());
+    model_->clearRows();
     applyLayout();
 }
 

@@ -1,4 +1,4 @@
-// A read-only record grid: a model over one bound query, fetched lazily, shown in a frozen split
+// A read-only record grid: a model over a device's rows read a page at a time, shown in a frozen split
 // and a scrolling split that share the vertical scroll and the selection; coloured two-line
 // headings; value items for the reserved values; a heading click asks the window to re-sort.
 #pragma once
@@ -6,26 +6,44 @@
 #include "localisation/ui/TranslateForm.h"
 #include "records/RecordColumns.h"
 
+#include <QAbstractTableModel>
 #include <QHash>
 #include <QHeaderView>
 #include <QSqlDatabase>
-#include <QSqlQueryModel>
 #include <QWidget>
+#include <optional>
 
 class QLabel;
-class QSqlQuery;
 class QTableView;
 
 namespace nbx {
 
-class RecordTableModel : public QSqlQueryModel {
+// The rows a grid shows, read before anything is shown: the rowids in display order and the
+// first page of their values.
+struct GridRows {
+    QList<qint64> order;
+    QList<QVariantList> firstPage;
+};
+
+// Reads the rows of device `serial` in the order of a heading click on column `col` (see
+// sortKeys). An order the table's index gives is read in SQL; any other is sorted here (no index
+// serves it, and sorting the keys alone is much faster than sorting whole rows). Each statement
+// is finished before this returns. No value on a failure, with the database's reason.
+std::optional<GridRows> readGridRows(QSqlDatabase db, GridKind kind, qint32 serial, int col, bool ascending,
+                                     QString* error);
+
+// A model over a device's rows in a chosen order: it holds their rowids and reads the values a
+// page at a time with one short statement, keeping a bounded number of pages.
+class RecordTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    static constexpr int kPageRows = 128;
+    static constexpr int kCachedPages = 48;
+
     RecordTableModel(QList<GridColumn> columns, QObject* parent = nullptr);
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    bool canFetchMore(const QModelIndex& parent = QModelIndex()) const override;
     QVariant headerData(int section, Qt::Orientation o, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
@@ -35,16 +53,12 @@ public:
     // The raw stored value of a cell.
     QVariant stored(int row, int col) const;
 
-    // The rows of an executed query, fetched lazily in its order.
-    void useQuery(QSqlQuery&& query);
-    // The rows of device `serial` ordered by `keys`, sorted here (no index serves such an order,
-    // and sorting the keys alone is much faster than sorting whole rows), read a page at a time.
-    bool useSorted(QSqlDatabase db, GridKind kind, qint32 serial, const QStringList& keys, bool ascending,
-                   QString* error);
+    // Shows `rows` (read by readGridRows on `db`); reads further pages from `db`.
+    void setRows(QSqlDatabase db, GridKind kind, GridRows rows);
+    void clearRows();
 
 private:
     QList<GridColumn> columns_;
-    bool sorted_ = false;
     QSqlDatabase db_;
     GridKind kind_ = GridKind::Intervalos;
     QList<qint64> order_;                          // rowids in display order
@@ -78,10 +92,8 @@ public:
     QString caption() const;
     QString splitCaption(int i) const;
 
-    // Binds the grid to an executed query; keeps the scrolling split's horizontal position.
-    void setSource(QSqlQuery&& query);
-    // Binds the grid to the device's rows in an order no index serves (see useSorted).
-    bool setSortedSource(QSqlDatabase db, qint32 serial, const QStringList& keys, bool ascending, QString* error);
+    // Shows rows read by readGridRows on `db`; keeps the scrolling split's horizontal position.
+    void setRows(QSqlDatabase db, GridRows rows);
     void clearSource();
     bool hasRows() const { return model_->rowCount() > 0; }
 
@@ -98,8 +110,12 @@ public:
 signals:
     void headClick(int column);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void applyLayout();
+    void alignFrozenRows();
 
     GridKind kind_;
     RecordTableModel* model_;
@@ -107,6 +123,7 @@ private:
     QList<QLabel*> splitLabels_;
     QTableView* view0_;
     QTableView* view1_ = nullptr;
+    QWidget* frozenFoot_ = nullptr; // below the frozen split: as high as the other split's scroll bar
     QString captionKey_;
     QStringList splitKeys_;
 };
