@@ -5,11 +5,38 @@
 #include <mdbtools.h>
 
 #include <QFile>
+#include <clocale>
+#include <locale.h>
 #include <vector>
 
 namespace nbx {
 
 namespace {
+
+// libmdb prints Single and Double values with the C library's printf: under this guard they come
+// with a point whatever the desktop's locale.
+class CLocaleScope {
+public:
+    CLocaleScope()
+    {
+        c_ = newlocale(LC_ALL_MASK, "C", locale_t(0));
+        if (c_)
+            previous_ = uselocale(c_);
+    }
+    ~CLocaleScope()
+    {
+        if (c_) {
+            uselocale(previous_);
+            freelocale(c_);
+        }
+    }
+    CLocaleScope(const CLocaleScope&) = delete;
+    CLocaleScope& operator=(const CLocaleScope&) = delete;
+
+private:
+    locale_t c_ = locale_t(0);
+    locale_t previous_ = locale_t(0);
+};
 
 class LibmdbReader : public AccessReader {
 public:
@@ -21,6 +48,7 @@ public:
 
     bool open(const QString& path, QString* error) override
     {
+        CLocaleScope c;
         const QByteArray name = QFile::encodeName(path);
         mdb_ = mdb_open(name.constData(), MDB_NOFLAGS);
         if (!mdb_ || !mdb_read_catalog(mdb_, MDB_TABLE)) {
@@ -49,6 +77,7 @@ public:
     bool readTable(const QString& table, QStringList* columns,
                    const std::function<bool(const QVariantList&)>& row, QString* error) override
     {
+        CLocaleScope c;
         QByteArray name = table.toUtf8();
         MdbTableDef* def = mdb_read_table_by_name(mdb_, name.data(), MDB_TABLE);
         if (!def || !mdb_read_columns(def)) {
@@ -67,7 +96,9 @@ public:
             auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, c));
             *columns << QString::fromUtf8(col->name);
             readable[c] = col->col_type != MDB_OLE && col->col_type != MDB_BINARY;
-            mdb_bind_column(def, int(c + 1), buffers[c].data(), &lengths[c]);
+            // A memo is read whole after the row is fetched; a bound one is cut at the bind size.
+            if (col->col_type != MDB_MEMO)
+                mdb_bind_column(def, int(c + 1), buffers[c].data(), &lengths[c]);
         }
         mdb_rewind_table(def);
         QVariantList values;
@@ -75,7 +106,9 @@ public:
             values.clear();
             for (unsigned int c = 0; c < n; ++c) {
                 auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, c));
-                if (!readable[c] || (lengths[c] == 0 && col->col_type != MDB_BOOL))
+                if (col->col_type == MDB_MEMO)
+                    values << memoText(col);
+                else if (!readable[c] || (lengths[c] == 0 && col->col_type != MDB_BOOL))
                     values << QVariant();
                 else
                     values << QString::fromUtf8(buffers[c].data(), qstrnlen(buffers[c].data(), kBindSize));
@@ -88,6 +121,19 @@ public:
     }
 
 private:
+    // The memo of the row just fetched, or null when it is empty.
+    QVariant memoText(MdbColumn* col)
+    {
+        if (col->cur_value_len <= 0)
+            return {};
+        char* text = mdb_col_to_string(mdb_, mdb_->pg_buf, col->cur_value_start, MDB_MEMO, col->cur_value_len);
+        if (!text)
+            return {};
+        const QString out = QString::fromUtf8(text);
+        g_free(text);
+        return out.isEmpty() ? QVariant() : QVariant(out);
+    }
+
     static constexpr size_t kBindSize = 65536;
     MdbHandle* mdb_ = nullptr;
 };

@@ -168,35 +168,70 @@ TEST(DatabaseMerge, AccessFileThroughTheReaderInStorageForms)
     TempDatabase db;
     FakeAccess access;
     access.tableDefs = {{"Configuracion", {"TUsuario"}},
-                        {"intervalos", {"LNumeroSerie", "DFechaInicio", "THoraInicio", "SLeqLocal", "BoRS232", "Unknown"}},
+                        {"intervalos", {"LNumeroSerie", "DFechaInicio", "THoraInicio", "SLeqLocal", "SLeqVecino", "BoRS232", "Unknown"}},
                         {"DiaBorrado", {"LNumeroSerie", "DFecha", "THora"}},
                         {"Programacion", {"LNumeroSerie", "THoraTotales", "CMI", "ByVelocidad"}},
                         {"Otra", {"a"}}};
     access.rows["Configuracion"] = {{"x"}};
-    access.rows["intervalos"] = {{"123456", "2005-03-21 00:00:00", "1899-12-30 14:15:00", "85.5000019073486", "1", "z"},
-                                 {"123456", "2005-03-21 00:00:00", "14:15", "90", "0", "z"}};
+    // Numbers as a Spanish or German desktop prints them come over as numbers too.
+    access.rows["intervalos"] = {{"123456", "2005-03-21 00:00:00", "1899-12-30 14:15:00", "85.5000019073486", "85,300003", "1", "z"},
+                                 {"123456", "2005-03-21 00:00:00", "14:15", "90", "90", "0", "z"}};
     access.rows["DiaBorrado"] = {{"123456", "2005-03-21 00:00:00", "14:15"}, {"123456", "2005-03-21 00:00:00", "14:15"}};
     access.rows["Programacion"] = {{"123456", "1899-12-30 14:35:12", "true", "2"}};
     access.rows["Otra"] = {{"1"}};
-    QFile file(db.file("old.mdb"));
-    file.open(QIODevice::WriteOnly);
-    file.close();
-    for (int pass = 0; pass < 2; ++pass)
-        ASSERT_EQ(mergeDatabaseFile(mainDb(), db.file("old.mdb"), &access).status, MergeResult::Status::Merged);
+    const QString copy = db.file("copy.db");
+    QString error;
+    ASSERT_TRUE(copyAccessTables(access, copy, {}, &error)) << error.toStdString();
+    for (int pass = 0; pass < 2; ++pass) {
+        const MergeResult r = mergeDatabaseFile(mainDb(), copy);
+        ASSERT_EQ(r.status, MergeResult::Status::Merged);
+        EXPECT_TRUE(r.rowsLeftOut.isEmpty()) << r.rowsLeftOut.value(0).first.toStdString();
+    }
     const auto iv = tableRows("Intervalos");
     ASSERT_EQ(iv.size(), 1);
     EXPECT_EQ(iv[0]["DFechaInicio"], "2005-03-21");
     EXPECT_EQ(iv[0]["THoraInicio"], "14:15");
     EXPECT_DOUBLE_EQ(iv[0]["SLeqLocal"].toDouble(), 85.5);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE typeof(SLeqVecino) = 'real' AND SLeqVecino = 85.3"), 1);
     EXPECT_EQ(iv[0]["BoRS232"].toInt(), -1);
     EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado"), 1); // identical rows are not doubled
     const auto prog = tableRows("Programacion");
+    ASSERT_EQ(prog.size(), 1);
     EXPECT_EQ(prog[0]["THoraTotales"], "14:35:12");
     EXPECT_EQ(prog[0]["CMI"].toInt(), -1);
     EXPECT_EQ(count("SELECT COUNT(*) FROM Configuracion"), 1);
+}
 
-    access.opens = false;
-    EXPECT_EQ(mergeDatabaseFile(mainDb(), db.file("old.mdb"), &access).status, MergeResult::Status::NotADatabase);
+TEST(DatabaseMerge, RowsTheMainDatabaseCannotHoldAreLeftOutAndCounted)
+{
+    TempDatabase db;
+    exec("CREATE TRIGGER refuse BEFORE INSERT ON Programacion WHEN NEW.TLocal = 'refused' BEGIN SELECT RAISE(ABORT, 'no'); END");
+    const QString src = db.file("odd.mdb");
+    // The source's columns have no types, so every value arrives as it was written.
+    onFile(src, {
+        "CREATE TABLE Programacion (LNumeroSerie, TLocal, \"SOctava31,5Hz\", DFecha, ByVelocidad)",
+        "INSERT INTO Programacion VALUES (1, 'good', 80.5, '2005-03-21', 2)",
+        "INSERT INTO Programacion VALUES ('12A', 'text serial', 80, NULL, 2)",
+        "INSERT INTO Programacion VALUES (NULL, 'no key', 80, NULL, 2)",
+        "INSERT INTO Programacion VALUES (3, 'huge level', 3e9, NULL, 2)",
+        "INSERT INTO Programacion VALUES (4, 'not a date', 80, '2005-02-30', 2)",
+        "INSERT INTO Programacion VALUES (5, 'text level', '85,3', NULL, 2)",
+        "INSERT INTO Programacion VALUES (6, 'byte', 80, NULL, 256)",
+        "INSERT INTO Programacion VALUES (7, 'refused', 80, NULL, 2)",
+        "CREATE TABLE IntervaloInhabil (LNumeroSerie, ByIntervalo)",
+        "INSERT INTO IntervaloInhabil VALUES (1, 30), (1, 31), (1, 0), (1, 1)",
+        "CREATE TABLE DiaBorrado (LNumeroSerie, DFecha, THora)",
+        "INSERT INTO DiaBorrado VALUES (1, '2005-03-21', '14:15'), (1, '2005-03-21', '14:15'), (1, '2005-03-21', '14:16')",
+    }, false);
+    const MergeResult r = mergeDatabaseFile(mainDb(), src);
+    ASSERT_EQ(r.status, MergeResult::Status::Merged) << r.error.toStdString();
+    EXPECT_EQ(r.rowsAdded, 5);
+    using LeftOut = QList<std::pair<QString, int>>;
+    EXPECT_EQ(r.rowsLeftOut, (LeftOut{{"Programacion", 7}, {"IntervaloInhabil", 2}}));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Programacion WHERE TLocal = 'good'"), 1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM IntervaloInhabil WHERE ByIntervalo IN (1, 30)"), 2);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado"), 2); // the row written twice is added once
+    EXPECT_TRUE(mergeDatabaseFile(mainDb(), src).rowsLeftOut.size() == 2);
 }
 
 TEST(DatabaseMerge, LibmdbRefusesAFileThatIsNotAnAccessFile)

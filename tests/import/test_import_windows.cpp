@@ -200,11 +200,14 @@ TEST(ImportStartup, PendingBackupIsMergedAndAKm70OnTheCommandLineIsImported)
         form.start(QString(), true);
         form.SSCommandExit->click();
     }
-    ASSERT_EQ(prompts.shown.size(), 1);
+    ASSERT_EQ(prompts.shown.size(), 2);
     EXPECT_EQ(prompts.shown[0].text, GetS(157)); // in the language of the first start
     EXPECT_EQ(prompts.shown[0].icon, Prompter::Icon::Critical);
     EXPECT_FALSE(QFile::exists(AppPaths::backupFile()));
-    EXPECT_EQ(QDir(home.path()).entryList({"backupnbx70.bak.failed-*"}).size(), 1);
+    const QStringList aside = QDir(home.path()).entryList({"backupnbx70.bak.failed-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_TRUE(prompts.shown[1].text.contains(QDir(home.path()).absoluteFilePath(aside[0]))) // where it went
+        << prompts.shown[1].text.toStdString();
     setImportService(nullptr);
     Database::close();
 }
