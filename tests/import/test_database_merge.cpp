@@ -5,7 +5,11 @@
 #include "support/TempDatabase.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 
@@ -246,4 +250,83 @@ TEST(DatabaseMerge, LibmdbRefusesAFileThatIsNotAnAccessFile)
     EXPECT_FALSE(reader->open(f.fileName(), &error));
     EXPECT_TRUE(reader->tables().isEmpty());
     EXPECT_EQ(mergeDatabaseFile(mainDb(), f.fileName()).status, MergeResult::Status::NotADatabase);
+}
+
+namespace {
+
+// Uses a shell script as the reading child (it gets the file as $1 and the output as $2), with the
+// system's temporary folder in a folder of its own.
+class StandInReader {
+public:
+    StandInReader(const QString& script, int timeLimitMs)
+        : saved_(accessReaderCommand()), savedTmp_(qgetenv("TMPDIR"))
+    {
+        setAccessReaderCommand({"/bin/sh", {"-c", script, "reader"}, timeLimitMs});
+        qputenv("TMPDIR", tmp_.path().toUtf8());
+    }
+    ~StandInReader()
+    {
+        setAccessReaderCommand(saved_);
+        qputenv("TMPDIR", savedTmp_);
+    }
+    QStringList leftInTemp() const { return QDir(tmp_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
+
+private:
+    AccessReaderCommand saved_;
+    QByteArray savedTmp_;
+    QTemporaryDir tmp_;
+};
+
+} // namespace
+
+TEST(DatabaseMerge, AccessReaderThatHangsCrashesOrFloodsItsErrorsIsRefusedWithinItsTimeLimit)
+{
+    TempDatabase db;
+    QFile file(db.file("old.mdb"));
+    file.open(QIODevice::WriteOnly);
+    file.write("Standard Jet DB");
+    file.close();
+    const char* readers[] = {
+        "sleep 60",
+        "kill -SEGV $$",
+        "while :; do echo 'garbage garbage garbage garbage' >&2; done",
+        "echo 12; echo 'not a database' > \"$2\"", // a good exit with nothing of ours in the file
+        "echo 12; exit 3",
+    };
+    for (const char* script : readers) {
+        StandInReader reader(script, 700);
+        int ticks = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        const MergeResult r = mergeDatabaseFile(mainDb(), file.fileName());
+        const qint64 took = clock.elapsed();
+        EXPECT_EQ(r.status, MergeResult::Status::NotADatabase) << script;
+        EXPECT_LT(took, 6000) << script;
+        EXPECT_TRUE(reader.leftInTemp().isEmpty()) << script;
+        if (QByteArray(script).startsWith("sleep"))
+            EXPECT_GT(ticks, 5); // the event loop kept turning while the child read
+    }
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Programacion"), 0);
+}
+
+TEST(DatabaseMerge, AccessReaderOutputIsMergedAsOurOwnFileWithProgress)
+{
+    TempDatabase db;
+    const QString read = db.file("read.db");
+    onFile(read, {"INSERT INTO DiaBorrado VALUES (1, '2005-03-21', '14:15')"});
+    QFile file(db.file("old.mdb"));
+    file.open(QIODevice::WriteOnly);
+    file.write("Standard Jet DB");
+    file.close();
+    StandInReader reader(QStringLiteral("echo 500; echo 1000; cat '%1' > \"$2\"").arg(read), 5000);
+    QList<qint64> heard;
+    const MergeResult r = mergeDatabaseFile(mainDb(), file.fileName(), [&](qint64 rows) { heard << rows; });
+    ASSERT_EQ(r.status, MergeResult::Status::Merged);
+    EXPECT_EQ(r.rowsAdded, 1);
+    ASSERT_FALSE(heard.isEmpty());
+    EXPECT_EQ(heard.last(), 1000);
+    EXPECT_TRUE(reader.leftInTemp().isEmpty());
 }
