@@ -121,17 +121,47 @@ public:
     }
 
 private:
-    // The memo of the row just fetched, or null when it is empty.
+    // The memo of the row just fetched, whole, or null when it is empty. libmdb's own conversion
+    // cuts a memo at its bind size, so the pieces are gathered here: in the row, on one page, or
+    // on a chain of pages.
     QVariant memoText(MdbColumn* col)
     {
-        if (col->cur_value_len <= 0)
+        const int start = col->cur_value_start;
+        const int size = col->cur_value_len;
+        if (size < MDB_MEMO_OVERHEAD || start < 0 || start + size > int(mdb_->fmt->pg_size))
             return {};
-        char* text = mdb_col_to_string(mdb_, mdb_->pg_buf, col->cur_value_start, MDB_MEMO, col->cur_value_len);
-        if (!text)
+        const guint32 header = guint32(mdb_get_int32(mdb_->pg_buf, start));
+        const guint32 length = header & 0x00ffffff;
+        QByteArray raw;
+        if (header & 0x80000000) {
+            raw = QByteArray(reinterpret_cast<const char*>(mdb_->pg_buf) + start + MDB_MEMO_OVERHEAD,
+                             size - MDB_MEMO_OVERHEAD);
+        } else if (header & 0x40000000) {
+            void* buf = nullptr;
+            int rowStart = 0;
+            size_t len = 0;
+            if (mdb_find_pg_row(mdb_, mdb_get_int32(mdb_->pg_buf, start + 4), &buf, &rowStart, &len) == 0)
+                raw = QByteArray(static_cast<const char*>(buf) + rowStart, qsizetype(len));
+        } else if ((header & 0xff000000) == 0) {
+            int pgRow = mdb_get_int32(mdb_->pg_buf, start + 4);
+            while (pgRow != 0 && raw.size() < qsizetype(length)) {
+                void* buf = nullptr;
+                int rowStart = 0;
+                size_t len = 0;
+                if (mdb_find_pg_row(mdb_, pgRow, &buf, &rowStart, &len) != 0 || len <= 4)
+                    break;
+                const auto* row = static_cast<const unsigned char*>(buf) + rowStart;
+                raw.append(reinterpret_cast<const char*>(row) + 4, qsizetype(len) - 4);
+                pgRow = mdb_get_int32(const_cast<unsigned char*>(row), 0);
+            }
+            raw.truncate(qsizetype(length));
+        }
+        if (raw.isEmpty())
             return {};
-        const QString out = QString::fromUtf8(text);
-        g_free(text);
-        return out.isEmpty() ? QVariant() : QVariant(out);
+        // Three bytes of UTF-8 at most for each byte read.
+        QByteArray text(raw.size() * 3 + 4, '\0');
+        mdb_unicode2ascii(mdb_, raw.constData(), size_t(raw.size()), text.data(), size_t(text.size()));
+        return QString::fromUtf8(text.constData(), qstrnlen(text.constData(), size_t(text.size())));
     }
 
     static constexpr size_t kBindSize = 65536;

@@ -1,6 +1,7 @@
 // Merging another database into the main one: our own files and Access files (on a fake reader).
 #include "common/Database.h"
 #include "import/DatabaseMerge.h"
+#include "support/AccessFileWriter.h"
 #include "support/ExchangeFileWriter.h"
 #include "support/TempDatabase.h"
 
@@ -12,6 +13,7 @@
 #include <QTimer>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
+#include <locale.h>
 
 using namespace nbx;
 using namespace nbx::test;
@@ -329,4 +331,45 @@ TEST(DatabaseMerge, AccessReaderOutputIsMergedAsOurOwnFileWithProgress)
     ASSERT_FALSE(heard.isEmpty());
     EXPECT_EQ(heard.last(), 1000);
     EXPECT_TRUE(reader.leftInTemp().isEmpty());
+}
+
+TEST(DatabaseMerge, AccessFileOnSpanishAndGermanDesktopsKeepsItsNumbersAndWholeMemos)
+{
+    QString memo;
+    for (int i = 0; memo.size() < 70000; ++i)
+        memo += QString::number(i) + QLatin1Char(' ');
+    const QList<AccessTable> tables = {
+        {"Intervalos",
+         {{"LNumeroSerie", AccessColumn::Type::Long}, {"DFechaInicio", AccessColumn::Type::DateTime},
+          {"THoraInicio", AccessColumn::Type::DateTime}, {"SLeqLocal", AccessColumn::Type::Single},
+          {"SLeqVecino", AccessColumn::Type::Double}, {"TTipoActuacionLocal", AccessColumn::Type::Text}},
+         {{123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 15)), 85.3, 72.2, "A"},
+          {123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 20)), 1234.5, QVariant(), QVariant()}}},
+        {"Programacion",
+         {{"LNumeroSerie", AccessColumn::Type::Long}, {"TLocal", AccessColumn::Type::Text}, {"TNota", AccessColumn::Type::Memo}},
+         {{123456, "Sala", memo}}},
+    };
+    const QByteArray savedAll = qgetenv("LC_ALL");
+    for (const char* desktop : {"es_ES.UTF-8", "de_DE.UTF-8"}) {
+        const locale_t installed = newlocale(LC_ALL_MASK, desktop, locale_t(0));
+        ASSERT_TRUE(installed) << desktop << " is not installed: see scripts/install-deps.sh";
+        freelocale(installed);
+        TempDatabase db;
+        const QString path = db.file("genuine.mdb");
+        ASSERT_TRUE(writeAccessFile(path, tables));
+        qputenv("LC_ALL", desktop); // the reading child's desktop
+        const MergeResult r = mergeDatabaseFile(mainDb(), path);
+        qputenv("LC_ALL", savedAll);
+        ASSERT_EQ(r.status, MergeResult::Status::Merged) << desktop << " " << r.error.toStdString();
+        EXPECT_TRUE(r.rowsLeftOut.isEmpty()) << desktop;
+        EXPECT_EQ(r.rowsAdded, 3) << desktop;
+        EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE typeof(SLeqLocal) = 'real' AND SLeqLocal IN (85.3, 1234.5)"), 2) << desktop;
+        EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE SLeqVecino = 72.2 AND DFechaInicio = '2005-03-21' AND THoraInicio = '14:15'"), 1) << desktop;
+        const auto prog = tableRows("Programacion");
+        ASSERT_EQ(prog.size(), 1);
+        EXPECT_EQ(prog[0]["TLocal"], "Sala");
+        EXPECT_EQ(prog[0]["TNota"].toString(), memo) << desktop << ": " << prog[0]["TNota"].toString().size() << " characters";
+    }
+    if (savedAll.isNull())
+        qunsetenv("LC_ALL");
 }
