@@ -554,6 +554,16 @@ MergeResult mergeDatabaseFile(QSqlDatabase main, const QString& path, const std:
     }
     if (!QFileInfo(path).isFile())
         return notADatabase();
+    {
+        // A file that cannot be read (no permission, I/O) is not known to be damaged.
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) {
+            MergeResult r;
+            r.status = MergeResult::Status::Failed;
+            r.error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), f.errorString());
+            return r;
+        }
+    }
     if (isSqliteFile(path))
         return mergeSqlite(main, path);
     return mergeAccessFile(main, path, progress);
