@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryFile>
@@ -18,6 +19,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <sqlite3.h>
 
 namespace nbx {
 
@@ -44,15 +46,15 @@ int sqliteCode(const QSqlError& e)
 bool fileIsDamaged(const QSqlError& e)
 {
     const int code = sqliteCode(e);
-    return code == 11 /* SQLITE_CORRUPT */ || code == 26 /* SQLITE_NOTADB */;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
 }
 
 // A row the main database will not take; the merge goes on without it.
-bool rowRefused(const QSqlError& e)
+bool rowRefused(int code)
 {
-    const int code = sqliteCode(e);
-    return code == 18 /* SQLITE_TOOBIG */ || code == 19 /* SQLITE_CONSTRAINT */
-        || code == 20 /* SQLITE_MISMATCH */ || code == 25 /* SQLITE_RANGE */;
+    const int primary = code & 0xff;
+    return primary == SQLITE_TOOBIG || primary == SQLITE_CONSTRAINT || primary == SQLITE_MISMATCH
+        || primary == SQLITE_RANGE;
 }
 
 // Names listed by a query with bound arguments; nullopt with the database's reason when it fails.
@@ -156,16 +158,6 @@ MergeResult notADatabase()
     return r;
 }
 
-// A database error met while merging: the file's fault, or the main database's (busy, full...).
-MergeResult failedOn(QSqlDatabase db, const QSqlError& e)
-{
-    if (fileIsDamaged(e)) {
-        rollbackWrite(db);
-        return notADatabase();
-    }
-    return failed(db, e.text());
-}
-
 // What a column of the main database can hold in its storage form.
 struct ColumnRule {
     enum class Kind { Integer, Real, Date, Text } kind = Kind::Text;
@@ -204,37 +196,74 @@ ColumnRule ruleFor(const QString& table, const MainColumn& c)
 // Levels and other Single values are far below this; anything larger is damage.
 constexpr double kLargestSingle = 1e6;
 
-// True when `value` fits `rule`; an integral REAL in an integer column is turned into an integer.
-bool fits(const ColumnRule& rule, QVariant* value)
+// True when `value` fits `rule`. An integral REAL in an integer column fits as the integer put
+// in *asInteger.
+bool fits(const ColumnRule& rule, sqlite3_value* value, std::optional<qint64>* asInteger)
 {
-    if (value->isNull())
+    asInteger->reset();
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_NULL:
         return !rule.key;
-    const int type = value->typeId();
-    const bool integer = type == QMetaType::LongLong || type == QMetaType::Int || type == QMetaType::ULongLong
-        || type == QMetaType::UInt;
-    const bool real = type == QMetaType::Double;
-    switch (rule.kind) {
-    case ColumnRule::Kind::Integer: {
-        if (real) {
-            const double d = value->toDouble();
-            if (!std::isfinite(d) || d != std::trunc(d) || std::fabs(d) > 9e15)
+    case SQLITE_BLOB:
+        return false;
+    case SQLITE_INTEGER: {
+        const qint64 v = sqlite3_value_int64(value);
+        if (rule.kind == ColumnRule::Kind::Integer)
+            return v >= rule.lo && v <= rule.hi;
+        if (rule.kind == ColumnRule::Kind::Real)
+            return v >= -kLargestSingle && v <= kLargestSingle;
+        return rule.kind == ColumnRule::Kind::Text;
+    }
+    case SQLITE_FLOAT: {
+        const double d = sqlite3_value_double(value);
+        if (rule.kind == ColumnRule::Kind::Real)
+            return std::isfinite(d) && std::fabs(d) <= kLargestSingle;
+        if (rule.kind == ColumnRule::Kind::Integer) {
+            if (!std::isfinite(d) || d != std::trunc(d) || d < double(rule.lo) || d > double(rule.hi))
                 return false;
-            *value = qlonglong(d);
-        } else if (!integer) {
-            return false;
+            *asInteger = qint64(d);
+            return true;
         }
-        const qlonglong v = value->toLongLong();
-        return v >= rule.lo && v <= rule.hi;
+        return rule.kind == ColumnRule::Kind::Text;
     }
-    case ColumnRule::Kind::Real:
-        return integer || (real && std::isfinite(value->toDouble()) && std::fabs(value->toDouble()) <= kLargestSingle);
-    case ColumnRule::Kind::Date:
-        return type == QMetaType::QString && value->toString().size() == 10 && parseIsoDate(value->toString());
-    case ColumnRule::Kind::Text:
-        return type != QMetaType::QByteArray;
+    default: // text
+        if (rule.kind == ColumnRule::Kind::Text)
+            return true;
+        if (rule.kind != ColumnRule::Kind::Date || sqlite3_value_bytes(value) != 10)
+            return false;
+        return parseIsoDate(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)), 10)).has_value();
     }
-    return false;
 }
+
+// The SQLite connection under the Qt one.
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(v.constData());
+    return nullptr;
+}
+
+// A failed step or preparation on `h`: the file's fault, or the main database's (busy, full...).
+MergeResult failedOn(QSqlDatabase db, sqlite3* h, int code)
+{
+    const int primary = code & 0xff;
+    if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) {
+        rollbackWrite(db);
+        return notADatabase();
+    }
+    return failed(db, QString::fromUtf8(sqlite3_errmsg(h)));
+}
+
+struct Statement {
+    sqlite3_stmt* stmt = nullptr;
+    ~Statement() { sqlite3_finalize(stmt); }
+    int prepare(sqlite3* h, const QString& sql)
+    {
+        const QByteArray text = sql.toUtf8();
+        return sqlite3_prepare_v2(h, text.constData(), int(text.size()), &stmt, nullptr);
+    }
+};
 
 MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
 {
@@ -304,40 +333,47 @@ MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
             ? QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)").arg(into, quotedList(cols), marks.join(u','))
             : QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %4)")
                   .arg(into, quotedList(cols), marks.join(u','), same.join(QStringLiteral(" AND ")));
-        QSqlQuery insert(main);
-        QSqlQuery read(main);
-        read.setForwardOnly(true);
-        if (!insert.prepare(sql))
-            return failedOn(main, insert.lastError());
-        if (!read.exec(QStringLiteral("SELECT %1 FROM %2.%3").arg(quotedList(fromCols), src, quoteIdentifier(table))))
-            return failedOn(main, read.lastError());
+        sqlite3* h = sqliteHandle(main);
+        if (!h)
+            return failed(main, QStringLiteral("no SQLite connection"));
+        Statement insert, read;
+        int rc = insert.prepare(h, sql);
+        if (rc == SQLITE_OK)
+            rc = read.prepare(h, QStringLiteral("SELECT %1 FROM %2.%3").arg(quotedList(fromCols), src, quoteIdentifier(table)));
+        if (rc != SQLITE_OK)
+            return failedOn(main, h, rc);
+        const int n = int(cols.size());
         int leftOut = 0;
-        QVariantList values(cols.size());
-        while (read.next()) {
+        std::optional<qint64> asInteger;
+        while ((rc = sqlite3_step(read.stmt)) == SQLITE_ROW) {
             bool ok = true;
-            for (qsizetype i = 0; i < cols.size(); ++i) {
-                values[i] = read.value(int(i));
-                ok = ok && fits(rules[i], &values[i]);
+            for (int i = 0; ok && i < n; ++i) {
+                sqlite3_value* v = sqlite3_column_value(read.stmt, i);
+                ok = fits(rules[i], v, &asInteger);
+                for (int copy = 0; ok && copy < (*unique ? 1 : 2); ++copy) {
+                    const int at = i + 1 + copy * n;
+                    if (asInteger)
+                        sqlite3_bind_int64(insert.stmt, at, *asInteger);
+                    else
+                        sqlite3_bind_value(insert.stmt, at, v);
+                }
             }
             if (!ok) {
                 ++leftOut;
                 continue;
             }
-            for (const QVariant& v : std::as_const(values))
-                insert.addBindValue(v);
-            if (!*unique)
-                for (const QVariant& v : std::as_const(values))
-                    insert.addBindValue(v);
-            if (!insert.exec()) {
-                if (!rowRefused(insert.lastError()))
-                    return failedOn(main, insert.lastError());
+            const int step = sqlite3_step(insert.stmt);
+            sqlite3_reset(insert.stmt);
+            if (step == SQLITE_DONE) {
+                result.rowsAdded += sqlite3_changes(h);
+            } else if (rowRefused(step)) {
                 ++leftOut;
-                continue;
+            } else {
+                return failedOn(main, h, step);
             }
-            result.rowsAdded += insert.numRowsAffected();
         }
-        if (read.lastError().isValid())
-            return failedOn(main, read.lastError());
+        if (rc != SQLITE_DONE)
+            return failedOn(main, h, rc);
         if (leftOut > 0)
             result.rowsLeftOut.append({target, leftOut});
     }
@@ -500,7 +536,7 @@ bool copyAccessTables(AccessReader& reader, const QString& out, const std::funct
         ok = ok && q.exec(QStringLiteral("PRAGMA journal_mode = OFF")) && q.exec(QStringLiteral("PRAGMA synchronous = OFF"))
             && db.transaction();
         if (!ok)
-            *error = db.lastError().text();
+            *error = q.lastError().isValid() ? q.lastError().text() : db.lastError().text();
         qint64 rows = 0;
         QStringList created;
         for (const QString& table : reader.tables()) {
@@ -516,7 +552,7 @@ bool copyAccessTables(AccessReader& reader, const QString& out, const std::funct
                     for (qsizetype i = 0; i < columns.size(); ++i)
                         marks << QStringLiteral("?");
                     // A name met twice (SQLite's names ignore case) keeps its first table.
-                    writable = !columns.isEmpty() && !findName(created, table).size()
+                    writable = !columns.isEmpty() && findName(created, table).isEmpty()
                         && QSqlQuery(db).exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteIdentifier(table), quotedList(columns)))
                         && insert.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoteIdentifier(table), marks.join(u',')));
                     if (writable)
