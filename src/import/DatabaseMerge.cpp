@@ -53,8 +53,7 @@ bool fileIsDamaged(const QSqlError& e)
 bool rowRefused(int code)
 {
     const int primary = code & 0xff;
-    return primary == SQLITE_TOOBIG || primary == SQLITE_CONSTRAINT || primary == SQLITE_MISMATCH
-        || primary == SQLITE_RANGE;
+    return primary == SQLITE_TOOBIG || primary == SQLITE_CONSTRAINT || primary == SQLITE_MISMATCH;
 }
 
 // Names listed by a query with bound arguments; nullopt with the database's reason when it fails.
