@@ -1,13 +1,25 @@
+// Merging another database into the main one: rows are only added, each checked against the main
+// table's storage forms; an Access file is read by a child process into a file of our own first.
 #include "import/DatabaseMerge.h"
 
 #include "common/Database.h"
 #include "import/ExchangeReader.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryFile>
+#include <QTimer>
 #include <cmath>
+#include <limits>
+#include <optional>
+#include <sqlite3.h>
 
 namespace nbx {
 
@@ -15,39 +27,84 @@ namespace {
 
 const char kSourceSchema[] = "nbx_merge_src";
 
+AccessReaderCommand g_readerCommand;
+
 bool isSettingsTable(const QString& name)
 {
     return name.compare(QLatin1String("Configuracion"), Qt::CaseInsensitive) == 0;
 }
 
-// Names listed by a query with bound arguments.
-QStringList names(QSqlDatabase db, const QString& sql, const QVariantList& args = {})
+// The primary SQLite result code of a failed statement (0 when there is none).
+int sqliteCode(const QSqlError& e)
 {
-    QStringList out;
+    bool ok = false;
+    const int code = e.nativeErrorCode().toInt(&ok);
+    return ok ? (code & 0xff) : 0;
+}
+
+// A failure that lies in the file being merged rather than in the main database or the disk.
+bool fileIsDamaged(const QSqlError& e)
+{
+    const int code = sqliteCode(e);
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
+}
+
+// A row the main database will not take; the merge goes on without it.
+bool rowRefused(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_TOOBIG || primary == SQLITE_CONSTRAINT || primary == SQLITE_MISMATCH;
+}
+
+// Names listed by a query with bound arguments; nullopt with the database's reason when it fails.
+std::optional<QStringList> names(QSqlDatabase db, const QString& sql, const QVariantList& args, QString* error)
+{
     QSqlQuery q(db);
-    if (!q.prepare(sql))
-        return out;
+    bool ok = q.prepare(sql);
     for (const QVariant& a : args)
         q.addBindValue(a);
-    if (!q.exec())
-        return out;
-    while (q.next())
+    ok = ok && q.exec();
+    QStringList out;
+    while (ok && q.next())
         out << q.value(0).toString();
+    if (!ok || q.lastError().isValid()) {
+        *error = q.lastError().text();
+        return std::nullopt;
+    }
     return out;
 }
 
-QStringList mainTables(QSqlDatabase db)
+// The main table's columns with their declared types and whether each is part of a key or index.
+struct MainColumn {
+    QString name;
+    QString type;
+    bool key = false;
+};
+
+std::optional<QList<MainColumn>> mainColumns(QSqlDatabase db, const QString& table, QString* error)
 {
-    return names(db, QStringLiteral("SELECT name FROM main.sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"));
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT name, type, pk > 0 OR name IN (SELECT i.name FROM pragma_index_list(?, 'main') AS l,"
+                             " pragma_index_info(l.name, 'main') AS i) FROM pragma_table_info(?, 'main')"));
+    q.addBindValue(table);
+    q.addBindValue(table);
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return std::nullopt;
+    }
+    QList<MainColumn> out;
+    while (q.next())
+        out.append({q.value(0).toString(), q.value(1).toString().toUpper(), q.value(2).toBool()});
+    if (q.lastError().isValid()) {
+        *error = q.lastError().text();
+        return std::nullopt;
+    }
+    return out;
 }
 
-QStringList tableColumns(QSqlDatabase db, const QString& table, const QString& schema)
-{
-    return names(db, QStringLiteral("SELECT name FROM pragma_table_info(?, ?)"), {table, schema});
-}
-
-// Tables whose rows are told apart by a unique key; the others add a row only when no equal row is there.
-bool hasUniqueKey(QSqlDatabase db, const QString& table)
+// Tables whose rows are told apart by a unique key; the others add a row only when no equal row is
+// there. Nullopt with the database's reason when the schema cannot be read.
+std::optional<bool> hasUniqueKey(QSqlDatabase db, const QString& table, QString* error)
 {
     QSqlQuery q(db);
     // A one-column integer primary key is the rowid and has no index of its own.
@@ -55,7 +112,11 @@ bool hasUniqueKey(QSqlDatabase db, const QString& table)
                              " + (SELECT COUNT(*) FROM pragma_index_list(?, 'main') WHERE \"unique\")"));
     q.addBindValue(table);
     q.addBindValue(table);
-    return q.exec() && q.next() && q.value(0).toInt() > 0;
+    if (!q.exec() || !q.next()) {
+        *error = q.lastError().text();
+        return std::nullopt;
+    }
+    return q.value(0).toInt() > 0;
 }
 
 QString findName(const QStringList& list, const QString& name)
@@ -66,33 +127,12 @@ QString findName(const QStringList& list, const QString& name)
     return {};
 }
 
-// The main table's columns that the source has too (main spelling), with the source's spelling.
-void commonColumns(const QStringList& mainCols, const QStringList& srcCols, QStringList* mainOut, QStringList* srcOut)
-{
-    for (const QString& m : mainCols) {
-        const QString s = findName(srcCols, m);
-        if (!s.isEmpty() && !mainOut->contains(m)) {
-            *mainOut << m;
-            *srcOut << s;
-        }
-    }
-}
-
 QString quotedList(const QStringList& cols, const QString& prefix = {})
 {
     QStringList q;
     for (const QString& c : cols)
         q << prefix + quoteIdentifier(c);
     return q.join(QStringLiteral(", "));
-}
-
-QString sameRow(const QStringList& cols, const QString& left, const QStringList& rightCols, const QString& right)
-{
-    QStringList parts;
-    for (qsizetype i = 0; i < cols.size(); ++i)
-        parts << left + quoteIdentifier(cols[i]) + QStringLiteral(" IS ")
-                + (right.isEmpty() ? QStringLiteral("?") : right + quoteIdentifier(rightCols[i]));
-    return parts.join(QStringLiteral(" AND "));
 }
 
 bool samePath(const QString& a, const QString& b)
@@ -117,6 +157,113 @@ MergeResult notADatabase()
     return r;
 }
 
+// What a column of the main database can hold in its storage form.
+struct ColumnRule {
+    enum class Kind { Integer, Real, Date, Text } kind = Kind::Text;
+    qlonglong lo = 0, hi = 0; // Integer
+    bool key = false;
+};
+
+ColumnRule ruleFor(const QString& table, const MainColumn& c)
+{
+    ColumnRule r;
+    r.key = c.key;
+    const QString& n = c.name;
+    if (c.type.startsWith(QLatin1String("INT"))) {
+        r.kind = ColumnRule::Kind::Integer;
+        r.lo = std::numeric_limits<qint32>::min();
+        r.hi = std::numeric_limits<qint32>::max();
+        if (n.startsWith(QLatin1String("By"))) {
+            r.lo = 0;
+            r.hi = 255;
+            if (n == u"ByIntervalo" && table.compare(QLatin1String("IntervaloInhabil"), Qt::CaseInsensitive) == 0) {
+                r.lo = 1;
+                r.hi = 30;
+            }
+        } else if (n.startsWith(QLatin1Char('I')) && n.size() > 1 && n[1].isUpper()) {
+            r.lo = std::numeric_limits<qint16>::min();
+            r.hi = std::numeric_limits<qint16>::max();
+        }
+    } else if (c.type == u"REAL") {
+        r.kind = ColumnRule::Kind::Real;
+    } else if (n.startsWith(QLatin1Char('D')) && n.size() > 1 && n[1].isUpper()) {
+        r.kind = ColumnRule::Kind::Date;
+    }
+    return r;
+}
+
+// Levels and other Single values are far below this; anything larger is damage.
+constexpr double kLargestSingle = 1e6;
+
+// True when `value` fits `rule`. An integral REAL in an integer column fits as the integer put
+// in *asInteger.
+bool fits(const ColumnRule& rule, sqlite3_value* value, std::optional<qint64>* asInteger)
+{
+    asInteger->reset();
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_NULL:
+        return !rule.key;
+    case SQLITE_BLOB:
+        return false;
+    case SQLITE_INTEGER: {
+        const qint64 v = sqlite3_value_int64(value);
+        if (rule.kind == ColumnRule::Kind::Integer)
+            return v >= rule.lo && v <= rule.hi;
+        if (rule.kind == ColumnRule::Kind::Real)
+            return v >= -kLargestSingle && v <= kLargestSingle;
+        return rule.kind == ColumnRule::Kind::Text;
+    }
+    case SQLITE_FLOAT: {
+        const double d = sqlite3_value_double(value);
+        if (rule.kind == ColumnRule::Kind::Real)
+            return std::isfinite(d) && std::fabs(d) <= kLargestSingle;
+        if (rule.kind == ColumnRule::Kind::Integer) {
+            if (!std::isfinite(d) || d != std::trunc(d) || d < double(rule.lo) || d > double(rule.hi))
+                return false;
+            *asInteger = qint64(d);
+            return true;
+        }
+        return rule.kind == ColumnRule::Kind::Text;
+    }
+    default: // text
+        if (rule.kind == ColumnRule::Kind::Text)
+            return true;
+        if (rule.kind != ColumnRule::Kind::Date || sqlite3_value_bytes(value) != 10)
+            return false;
+        return parseIsoDate(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)), 10)).has_value();
+    }
+}
+
+// The SQLite connection under the Qt one.
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(v.constData());
+    return nullptr;
+}
+
+// A failed step or preparation on `h`: the file's fault, or the main database's (busy, full...).
+MergeResult failedOn(QSqlDatabase db, sqlite3* h, int code)
+{
+    const int primary = code & 0xff;
+    if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) {
+        rollbackWrite(db);
+        return notADatabase();
+    }
+    return failed(db, QString::fromUtf8(sqlite3_errmsg(h)));
+}
+
+struct Statement {
+    sqlite3_stmt* stmt = nullptr;
+    ~Statement() { sqlite3_finalize(stmt); }
+    int prepare(sqlite3* h, const QString& sql)
+    {
+        const QByteArray text = sql.toUtf8();
+        return sqlite3_prepare_v2(h, text.constData(), int(text.size()), &stmt, nullptr);
+    }
+};
+
 MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
 {
     const QString src = QLatin1String(kSourceSchema);
@@ -127,133 +274,107 @@ MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
         if (!attach.exec())
             return notADatabase();
     }
-    auto detach = [&] { QSqlQuery(main).exec(QStringLiteral("DETACH DATABASE %1").arg(src)); };
+    struct Detach {
+        QSqlDatabase db;
+        ~Detach() { QSqlQuery(db).exec(QStringLiteral("DETACH DATABASE %1").arg(QLatin1String(kSourceSchema))); }
+    } detach{main};
 
-    QSqlQuery list(main);
-    if (!list.exec(QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid").arg(src))) {
-        detach();
-        return notADatabase();
-    }
     QStringList sourceTables;
-    while (list.next())
-        sourceTables << list.value(0).toString();
-    list.finish();
+    {
+        QSqlQuery list(main);
+        if (!list.exec(QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid").arg(src))) {
+            if (fileIsDamaged(list.lastError()))
+                return notADatabase();
+            return failed(main, list.lastError().text());
+        }
+        while (list.next())
+            sourceTables << list.value(0).toString();
+    }
 
     MergeResult result;
-    const QStringList targets = mainTables(main);
     QString why;
-    if (!beginWrite(main, &why)) {
-        detach();
+    const auto targets = names(main, QStringLiteral("SELECT name FROM main.sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"), {}, &why);
+    if (!targets)
         return failed(main, why);
-    }
+    if (!beginWrite(main, &why))
+        return failed(main, why);
     for (const QString& table : std::as_const(sourceTables)) {
-        const QString target = findName(targets, table);
+        const QString target = findName(*targets, table);
         if (isSettingsTable(table) || target.isEmpty())
             continue;
-        QStringList cols, srcCols;
-        commonColumns(tableColumns(main, target, QStringLiteral("main")), tableColumns(main, table, src), &cols, &srcCols);
+        const auto mainCols = mainColumns(main, target, &why);
+        const auto srcCols = names(main, QStringLiteral("SELECT name FROM pragma_table_info(?, ?)"), {table, src}, &why);
+        const auto unique = mainCols && srcCols ? hasUniqueKey(main, target, &why) : std::nullopt;
+        if (!unique)
+            return failed(main, why);
+        // The main table's columns that the source has too.
+        QStringList cols, fromCols;
+        QList<ColumnRule> rules;
+        for (const MainColumn& m : *mainCols) {
+            const QString s = findName(*srcCols, m.name);
+            if (!s.isEmpty() && !cols.contains(m.name)) {
+                cols << m.name;
+                fromCols << s;
+                rules << ruleFor(target, m);
+            }
+        }
         if (cols.isEmpty())
             continue;
         const QString into = QStringLiteral("main.") + quoteIdentifier(target);
-        const QString from = src + QLatin1Char('.') + quoteIdentifier(table);
-        QString sql;
-        if (hasUniqueKey(main, target))
-            sql = QStringLiteral("INSERT OR IGNORE INTO %1 (%2) SELECT %3 FROM %4")
-                      .arg(into, quotedList(cols), quotedList(srcCols), from);
-        else
-            sql = QStringLiteral("INSERT OR IGNORE INTO %1 (%2) SELECT %3 FROM %4 AS s WHERE NOT EXISTS (SELECT 1 FROM %1 AS m WHERE %5)")
-                      .arg(into, quotedList(cols), quotedList(srcCols, QStringLiteral("s.")), from,
-                           sameRow(cols, QStringLiteral("m."), srcCols, QStringLiteral("s.")));
-        QSqlQuery q(main);
-        if (!q.exec(sql)) {
-            const QString error = q.lastError().text();
-            q.finish();
-            MergeResult r = failed(main, error);
-            detach();
-            return r;
+        QStringList marks, same;
+        for (const QString& c : std::as_const(cols)) {
+            marks << QStringLiteral("?");
+            same << quoteIdentifier(c) + QStringLiteral(" IS ?");
         }
-        result.rowsAdded += q.numRowsAffected();
-    }
-    if (!commitWrite(main, &why)) {
-        MergeResult r = failed(main, why);
-        detach();
-        return r;
-    }
-    detach();
-    return result;
-}
-
-MergeResult mergeAccess(QSqlDatabase main, AccessReader& reader)
-{
-    MergeResult result;
-    const QStringList targets = mainTables(main);
-    QString why;
-    if (!beginWrite(main, &why))
-        return failed(main, why);
-    for (const QString& table : reader.tables()) {
-        const QString target = findName(targets, table);
-        if (isSettingsTable(table) || target.isEmpty())
-            continue;
-        const QStringList mainCols = tableColumns(main, target, QStringLiteral("main"));
-        const bool unique = hasUniqueKey(main, target);
-        QSqlQuery insert(main);
-        QStringList cols;
-        QList<int> sourceIndex;
-        QString error;
-        bool ok = true;
-        auto onRow = [&](const QVariantList& values) {
-            QVariantList stored;
-            for (qsizetype i = 0; i < cols.size(); ++i)
-                stored << accessValueToStorage(cols[i], values.value(sourceIndex[i]));
-            for (const QVariant& v : std::as_const(stored))
-                insert.addBindValue(v);
-            if (!unique)
-                for (const QVariant& v : std::as_const(stored))
-                    insert.addBindValue(v);
-            if (!insert.exec()) {
-                error = insert.lastError().text();
-                return ok = false;
-            }
-            result.rowsAdded += insert.numRowsAffected();
-            return true;
-        };
-        QStringList srcCols;
-        auto start = [&](const QVariantList& values) {
-            if (cols.isEmpty())
-                return true; // nothing in common: rows are read and none is stored
-            return onRow(values);
-        };
-        bool prepared = false;
-        auto rowSink = [&](const QVariantList& values) {
-            if (!prepared) {
-                prepared = true;
-                QStringList common, srcNames;
-                commonColumns(mainCols, srcCols, &common, &srcNames);
-                cols = common;
-                for (const QString& s : std::as_const(srcNames))
-                    sourceIndex << int(srcCols.indexOf(s));
-                if (!cols.isEmpty()) {
-                    const QString into = quoteIdentifier(target);
-                    QStringList marks;
-                    for (qsizetype i = 0; i < cols.size(); ++i)
-                        marks << QStringLiteral("?");
-                    const QString sql = unique
-                        ? QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)").arg(into, quotedList(cols), marks.join(u','))
-                        : QStringLiteral("INSERT OR IGNORE INTO %1 (%2) SELECT %3 WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %4)")
-                              .arg(into, quotedList(cols), marks.join(u','), sameRow(cols, QString(), cols, QString()));
-                    if (!insert.prepare(sql)) {
-                        error = insert.lastError().text();
-                        return ok = false;
-                    }
+        // Row by row, so that a refused row is left out alone and a row twice in the source is
+        // added once.
+        const QString sql = *unique
+            ? QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)").arg(into, quotedList(cols), marks.join(u','))
+            : QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %4)")
+                  .arg(into, quotedList(cols), marks.join(u','), same.join(QStringLiteral(" AND ")));
+        sqlite3* h = sqliteHandle(main);
+        if (!h)
+            return failed(main, QStringLiteral("no SQLite connection"));
+        Statement insert, read;
+        int rc = insert.prepare(h, sql);
+        if (rc == SQLITE_OK)
+            rc = read.prepare(h, QStringLiteral("SELECT %1 FROM %2.%3").arg(quotedList(fromCols), src, quoteIdentifier(table)));
+        if (rc != SQLITE_OK)
+            return failedOn(main, h, rc);
+        const int n = int(cols.size());
+        int leftOut = 0;
+        std::optional<qint64> asInteger;
+        while ((rc = sqlite3_step(read.stmt)) == SQLITE_ROW) {
+            bool ok = true;
+            for (int i = 0; ok && i < n; ++i) {
+                sqlite3_value* v = sqlite3_column_value(read.stmt, i);
+                ok = fits(rules[i], v, &asInteger);
+                for (int copy = 0; ok && copy < (*unique ? 1 : 2); ++copy) {
+                    const int at = i + 1 + copy * n;
+                    if (asInteger)
+                        sqlite3_bind_int64(insert.stmt, at, *asInteger);
+                    else
+                        sqlite3_bind_value(insert.stmt, at, v);
                 }
             }
-            return start(values);
-        };
-        QString readError;
-        if (!reader.readTable(table, &srcCols, rowSink, &readError))
-            return failed(main, readError);
-        if (!ok)
-            return failed(main, error);
+            if (!ok) {
+                ++leftOut;
+                continue;
+            }
+            const int step = sqlite3_step(insert.stmt);
+            sqlite3_reset(insert.stmt);
+            if (step == SQLITE_DONE) {
+                result.rowsAdded += sqlite3_changes(h);
+            } else if (rowRefused(step)) {
+                ++leftOut;
+            } else {
+                return failedOn(main, h, step);
+            }
+        }
+        if (rc != SQLITE_DONE)
+            return failedOn(main, h, rc);
+        if (leftOut > 0)
+            result.rowsLeftOut.append({target, leftOut});
     }
     if (!commitWrite(main, &why))
         return failed(main, why);
@@ -271,7 +392,89 @@ QString hourText(const QString& text, bool seconds)
     return text;
 }
 
+QString readerProgram()
+{
+    if (!g_readerCommand.program.isEmpty())
+        return g_readerCommand.program;
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("nbx70-access-reader"));
+}
+
+enum class ChildRead { Done, FileRefused, NotStarted };
+
+// Runs the reading child on `path` into `out`, keeping the event loop turning until it ends or its
+// time is up (then it is killed).
+ChildRead runReaderChild(const QString& path, const QString& out, const std::function<void(qint64)>& progress)
+{
+    QProcess child;
+    child.setStandardErrorFile(QProcess::nullDevice());
+    child.setProcessChannelMode(QProcess::SeparateChannels);
+    QEventLoop loop;
+    bool timedOut = false;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        loop.quit();
+    });
+    QObject::connect(&child, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&child, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            loop.quit();
+    });
+    QObject::connect(&child, &QProcess::readyReadStandardOutput, &loop, [&] {
+        qint64 rows = -1;
+        while (child.canReadLine()) {
+            bool ok = false;
+            const qint64 n = child.readLine().trimmed().toLongLong(&ok);
+            if (ok)
+                rows = n;
+        }
+        if (rows >= 0 && progress)
+            progress(rows);
+    });
+    child.start(readerProgram(), g_readerCommand.arguments + QStringList{path, out}, QIODevice::ReadOnly);
+    deadline.start(g_readerCommand.timeLimitMs);
+    if (child.state() != QProcess::NotRunning || child.error() != QProcess::FailedToStart)
+        loop.exec();
+    if (child.error() == QProcess::FailedToStart)
+        return ChildRead::NotStarted;
+    if (timedOut || child.state() != QProcess::NotRunning) {
+        child.kill();
+        child.waitForFinished(5000);
+        return ChildRead::FileRefused;
+    }
+    return child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 ? ChildRead::Done
+                                                                              : ChildRead::FileRefused;
+}
+
+MergeResult mergeAccessFile(QSqlDatabase main, const QString& path, const std::function<void(qint64)>& progress)
+{
+    // The child's database lives in the system's temporary folder and goes with this scope.
+    QTemporaryFile out(QDir(QDir::tempPath()).filePath(QStringLiteral("nbx70-access-XXXXXX.db")));
+    if (!out.open())
+        return failed(main, out.errorString());
+    out.close();
+    switch (runReaderChild(path, out.fileName(), progress)) {
+    case ChildRead::Done:
+        break;
+    case ChildRead::FileRefused:
+        return notADatabase();
+    case ChildRead::NotStarted: {
+        MergeResult r;
+        r.status = MergeResult::Status::Failed;
+        r.error = QStringLiteral("%1: %2").arg(readerProgram(), QStringLiteral("cannot be started"));
+        return r;
+    }
+    }
+    if (!isSqliteFile(out.fileName()))
+        return notADatabase();
+    return mergeSqlite(main, out.fileName());
+}
+
 } // namespace
+
+void setAccessReaderCommand(const AccessReaderCommand& command) { g_readerCommand = command; }
+AccessReaderCommand accessReaderCommand() { return g_readerCommand; }
 
 bool isSqliteFile(const QString& path)
 {
@@ -292,9 +495,8 @@ QVariant accessValueToStorage(const QString& column, const QVariant& value)
             return -1;
         if (t == u"false" || t == u"no")
             return 0;
-        bool ok = false;
-        const double v = t.toDouble(&ok);
-        return ok ? QVariant(v != 0 ? -1 : 0) : value;
+        double v = 0;
+        return parseSingle(t, &v) ? QVariant(v != 0 ? -1 : 0) : value;
     }
     if (column.startsWith(QLatin1Char('D')) && column.size() > 1 && column[1].isUpper()) {
         const auto d = parseIsoDate(QStringView(text).trimmed().left(10));
@@ -302,21 +504,83 @@ QVariant accessValueToStorage(const QString& column, const QVariant& value)
     }
     if (column.startsWith(QLatin1String("THora")) && !column.endsWith(QLatin1String("Leq1min")))
         return hourText(text, column == u"THoraTotales");
+    // Numbers: a point or a comma as the decimal separator, whatever locale wrote them.
     if (column.startsWith(QLatin1Char('S')) && column.size() > 1 && column[1].isUpper()) {
-        bool ok = false;
-        const double v = text.trimmed().toDouble(&ok);
-        return ok ? QVariant(std::round(v * 10.0) / 10.0) : value;
+        double v = 0;
+        return parseSingle(text.trimmed(), &v) && std::isfinite(v) ? QVariant(std::round(v * 10.0) / 10.0) : value;
     }
-    if ((column.startsWith(QLatin1Char('L')) || column.startsWith(QLatin1Char('I'))
-         || column.startsWith(QLatin1String("By"))) && column.size() > 1 && column[1].isUpper()) {
-        bool ok = false;
-        const double v = text.trimmed().toDouble(&ok);
-        return ok ? QVariant(qlonglong(std::llround(v))) : value;
+    const auto typed = [&](QLatin1String prefix) {
+        return column.startsWith(prefix) && column.size() > prefix.size() && column[prefix.size()].isUpper();
+    };
+    if (typed(QLatin1String("L")) || typed(QLatin1String("I")) || typed(QLatin1String("By"))) {
+        double v = 0;
+        if (!parseSingle(text.trimmed(), &v) || !std::isfinite(v) || std::fabs(v) > 9e15)
+            return value;
+        return QVariant(qlonglong(std::llround(v)));
     }
     return value;
 }
 
-MergeResult mergeDatabaseFile(QSqlDatabase main, const QString& path, AccessReader* access)
+bool copyAccessTables(AccessReader& reader, const QString& out, const std::function<void(qint64)>& progress,
+                      QString* error)
+{
+    const QString connection = QStringLiteral("nbx70-access-copy");
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(out);
+        ok = db.open();
+        QSqlQuery q(db);
+        // A file that lives only until the merge has read it: no journal, no syncing.
+        ok = ok && q.exec(QStringLiteral("PRAGMA journal_mode = OFF")) && q.exec(QStringLiteral("PRAGMA synchronous = OFF"))
+            && db.transaction();
+        if (!ok)
+            *error = q.lastError().isValid() ? q.lastError().text() : db.lastError().text();
+        qint64 rows = 0;
+        QStringList created;
+        for (const QString& table : reader.tables()) {
+            if (!ok)
+                break;
+            QStringList columns;
+            QSqlQuery insert(db);
+            bool prepared = false, writable = true;
+            auto row = [&](const QVariantList& values) {
+                if (!prepared) {
+                    prepared = true;
+                    QStringList marks;
+                    for (qsizetype i = 0; i < columns.size(); ++i)
+                        marks << QStringLiteral("?");
+                    // A name met twice (SQLite's names ignore case) keeps its first table.
+                    writable = !columns.isEmpty() && findName(created, table).isEmpty()
+                        && QSqlQuery(db).exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteIdentifier(table), quotedList(columns)))
+                        && insert.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoteIdentifier(table), marks.join(u',')));
+                    if (writable)
+                        created << table;
+                }
+                if (writable) {
+                    for (qsizetype i = 0; i < columns.size(); ++i)
+                        insert.addBindValue(accessValueToStorage(columns[i], values.value(i)));
+                    if (!insert.exec()) {
+                        *error = insert.lastError().text();
+                        return ok = false;
+                    }
+                }
+                if (++rows % 1000 == 0 && progress)
+                    progress(rows);
+                return true;
+            };
+            if (!reader.readTable(table, &columns, row, error))
+                ok = false;
+        }
+        ok = ok && db.commit();
+        if (progress)
+            progress(rows);
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return ok;
+}
+
+MergeResult mergeDatabaseFile(QSqlDatabase main, const QString& path, const std::function<void(qint64)>& progress)
 {
     if (samePath(path, main.databaseName())) {
         MergeResult r;
@@ -325,17 +589,19 @@ MergeResult mergeDatabaseFile(QSqlDatabase main, const QString& path, AccessRead
     }
     if (!QFileInfo(path).isFile())
         return notADatabase();
+    {
+        // A file that cannot be read (no permission, I/O) is not known to be damaged.
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) {
+            MergeResult r;
+            r.status = MergeResult::Status::Failed;
+            r.error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), f.errorString());
+            return r;
+        }
+    }
     if (isSqliteFile(path))
         return mergeSqlite(main, path);
-    std::unique_ptr<AccessReader> own;
-    if (!access) {
-        own = makeAccessReader();
-        access = own.get();
-    }
-    QString error;
-    if (!access->open(path, &error))
-        return notADatabase();
-    return mergeAccess(main, *access);
+    return mergeAccessFile(main, path, progress);
 }
 
 } // namespace nbx

@@ -1,5 +1,6 @@
 // Merging another database into the main one: rows are only added, Configuracion is never copied.
-// Our own database files are attached; Access files are read through an AccessReader.
+// Our own database files are attached; an Access file is first read by a child process into a
+// temporary database file of our own, which is then merged the same way.
 #pragma once
 
 #include <QSqlDatabase>
@@ -11,7 +12,7 @@
 
 namespace nbx {
 
-// What an Access (.mdb) file gives the merge. Values come as text (null for an empty cell): dates
+// What an Access (.mdb) file gives its reader. Values come as text (null for an empty cell): dates
 // and times as "yyyy-MM-dd HH:mm:ss", yes/no as 1 or 0, numbers in C notation.
 class AccessReader {
 public:
@@ -24,26 +25,48 @@ public:
                            const std::function<bool(const QVariantList&)>& row, QString* error) = 0;
 };
 
-// The reader of Access files through libmdb.
+// The reader of Access files through libmdb; it reads in the C locale whatever the process's.
 std::unique_ptr<AccessReader> makeAccessReader();
+
+// Writes every user table of the open `reader` into the empty database file `out` (one table of the
+// same name each, values in our storage forms), telling `progress` the rows read so far now and
+// then. False with the reason when the file cannot be read or written.
+bool copyAccessTables(AccessReader& reader, const QString& out, const std::function<void(qint64)>& progress,
+                      QString* error);
+
+// The child that reads Access files: `program arguments... <file.mdb> <out.db>`; it exits with 0
+// when `out` holds the file's tables, writes the rows read so far on its standard output, one
+// number a line, and its standard error is discarded. Past `timeLimitMs` it is killed.
+struct AccessReaderCommand {
+    QString program; // empty: nbx70-access-reader beside this program
+    QStringList arguments;
+    int timeLimitMs = 120000;
+};
+void setAccessReaderCommand(const AccessReaderCommand& command); // for every later merge (tests)
+AccessReaderCommand accessReaderCommand();
 
 struct MergeResult {
     enum class Status { Merged, NothingToMerge, NotADatabase, Failed };
     Status status = Status::Merged;
-    QString error; // Failed: the database's description
+    QString error; // Failed: the database's description (busy, full, read-only, I/O...)
     int rowsAdded = 0;
+    // Rows left out because the main database refused them or their values do not fit its
+    // columns: per table, in merge order.
+    QList<std::pair<QString, int>> rowsLeftOut;
 };
 
 // True when the file starts with the 16-byte header of an SQLite database.
 bool isSqliteFile(const QString& path);
 
 // Merges the database file at `path` into `main`: our own files by their header, anything else as
-// an Access file read by `access` (libmdb when null). The file being `main` itself merges nothing.
-// Everything is added in one transaction; an error rolls it back.
-MergeResult mergeDatabaseFile(QSqlDatabase main, const QString& path, AccessReader* access = nullptr);
+// an Access file read by the child. The file being `main` itself merges nothing. Everything is
+// added in one transaction; an error rolls it back. `progress` hears of the rows the child has read.
+MergeResult mergeDatabaseFile(QSqlDatabase main, const QString& path,
+                              const std::function<void(qint64)>& progress = {});
 
 // A value of an Access file in the storage form of the main-database column `column` (dates
-// "yyyy-MM-dd", times "hh:mm", yes/no -1 or 0, levels to the tenth).
+// "yyyy-MM-dd", times "hh:mm", yes/no -1 or 0, levels to the tenth). A value that has no such form
+// is given back as it came.
 QVariant accessValueToStorage(const QString& column, const QVariant& value);
 
 } // namespace nbx

@@ -7,8 +7,8 @@ namespace nbx {
 
 enum class MergeOutcome {
     Merged,     // rows added (or nothing to add)
-    OpenFailed, // not a database: "Formato incorrecto" was shown
-    Failed,     // the merge was rolled back; its error was shown
+    OpenFailed, // the file cannot be merged (not a database, damaged): "Formato incorrecto" was shown
+    Failed,     // not the file's fault (busy, full, read-only, I/O): rolled back, its error was shown
 };
 
 class ImportService {

@@ -11,6 +11,7 @@
 #include "shell/CommandLine.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
@@ -111,11 +112,16 @@ void Startup::mergePendingBackup()
     appState().ficheroImportar.clear();
     if (outcome == MergeOutcome::Merged) {
         QFile::remove(backup);
-    } else {
-        // Never lose the user's only copy: set it aside so it is not retried at every start.
+    } else if (outcome == MergeOutcome::OpenFailed) {
+        // Never lose the user's only copy: a file that cannot be merged is set aside, so it is not
+        // retried at every start, and the user is told where it went. Any other failure (busy,
+        // full, read-only, I/O) leaves it in place for the next start.
         const QString aside = backup + QStringLiteral(".failed-")
             + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-        QFile::rename(backup, aside);
+        if (QFile::rename(backup, aside))
+            prompter().message(GetS(QStringLiteral("La copia pendiente no se puede añadir y se ha guardado como %s."),
+                                    {QDir::toNativeSeparators(QFileInfo(aside).absoluteFilePath())}),
+                               Prompter::Icon::Exclamation);
     }
     host_.setImportPanelVisible(false);
 }

@@ -1,15 +1,21 @@
 // Merging another database into the main one: our own files and Access files (on a fake reader).
 #include "common/Database.h"
 #include "import/DatabaseMerge.h"
+#include "support/AccessFileWriter.h"
 #include "support/ExchangeFileWriter.h"
 #include "support/TempDatabase.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QSqlQuery>
 #include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <locale.h>
 #include <thread>
 
 using namespace nbx;
@@ -201,35 +207,70 @@ TEST(DatabaseMerge, AccessFileThroughTheReaderInStorageForms)
     TempDatabase db;
     FakeAccess access;
     access.tableDefs = {{"Configuracion", {"TUsuario"}},
-                        {"intervalos", {"LNumeroSerie", "DFechaInicio", "THoraInicio", "SLeqLocal", "BoRS232", "Unknown"}},
+                        {"intervalos", {"LNumeroSerie", "DFechaInicio", "THoraInicio", "SLeqLocal", "SLeqVecino", "BoRS232", "Unknown"}},
                         {"DiaBorrado", {"LNumeroSerie", "DFecha", "THora"}},
                         {"Programacion", {"LNumeroSerie", "THoraTotales", "CMI", "ByVelocidad"}},
                         {"Otra", {"a"}}};
     access.rows["Configuracion"] = {{"x"}};
-    access.rows["intervalos"] = {{"123456", "2005-03-21 00:00:00", "1899-12-30 14:15:00", "85.5000019073486", "1", "z"},
-                                 {"123456", "2005-03-21 00:00:00", "14:15", "90", "0", "z"}};
+    // Numbers as a Spanish or German desktop prints them come over as numbers too.
+    access.rows["intervalos"] = {{"123456", "2005-03-21 00:00:00", "1899-12-30 14:15:00", "85.5000019073486", "85,300003", "1", "z"},
+                                 {"123456", "2005-03-21 00:00:00", "14:15", "90", "90", "0", "z"}};
     access.rows["DiaBorrado"] = {{"123456", "2005-03-21 00:00:00", "14:15"}, {"123456", "2005-03-21 00:00:00", "14:15"}};
     access.rows["Programacion"] = {{"123456", "1899-12-30 14:35:12", "true", "2"}};
     access.rows["Otra"] = {{"1"}};
-    QFile file(db.file("old.mdb"));
-    file.open(QIODevice::WriteOnly);
-    file.close();
-    for (int pass = 0; pass < 2; ++pass)
-        ASSERT_EQ(mergeDatabaseFile(mainDb(), db.file("old.mdb"), &access).status, MergeResult::Status::Merged);
+    const QString copy = db.file("copy.db");
+    QString error;
+    ASSERT_TRUE(copyAccessTables(access, copy, {}, &error)) << error.toStdString();
+    for (int pass = 0; pass < 2; ++pass) {
+        const MergeResult r = mergeDatabaseFile(mainDb(), copy);
+        ASSERT_EQ(r.status, MergeResult::Status::Merged);
+        EXPECT_TRUE(r.rowsLeftOut.isEmpty()) << r.rowsLeftOut.value(0).first.toStdString();
+    }
     const auto iv = tableRows("Intervalos");
     ASSERT_EQ(iv.size(), 1);
     EXPECT_EQ(iv[0]["DFechaInicio"], "2005-03-21");
     EXPECT_EQ(iv[0]["THoraInicio"], "14:15");
     EXPECT_DOUBLE_EQ(iv[0]["SLeqLocal"].toDouble(), 85.5);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE typeof(SLeqVecino) = 'real' AND SLeqVecino = 85.3"), 1);
     EXPECT_EQ(iv[0]["BoRS232"].toInt(), -1);
     EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado"), 1); // identical rows are not doubled
     const auto prog = tableRows("Programacion");
+    ASSERT_EQ(prog.size(), 1);
     EXPECT_EQ(prog[0]["THoraTotales"], "14:35:12");
     EXPECT_EQ(prog[0]["CMI"].toInt(), -1);
     EXPECT_EQ(count("SELECT COUNT(*) FROM Configuracion"), 1);
+}
 
-    access.opens = false;
-    EXPECT_EQ(mergeDatabaseFile(mainDb(), db.file("old.mdb"), &access).status, MergeResult::Status::NotADatabase);
+TEST(DatabaseMerge, RowsTheMainDatabaseCannotHoldAreLeftOutAndCounted)
+{
+    TempDatabase db;
+    exec("CREATE TRIGGER refuse BEFORE INSERT ON Programacion WHEN NEW.TLocal = 'refused' BEGIN SELECT RAISE(ABORT, 'no'); END");
+    const QString src = db.file("odd.mdb");
+    // The source's columns have no types, so every value arrives as it was written.
+    onFile(src, {
+        "CREATE TABLE Programacion (LNumeroSerie, TLocal, \"SOctava31,5Hz\", DFecha, ByVelocidad)",
+        "INSERT INTO Programacion VALUES (1, 'good', 80.5, '2005-03-21', 2)",
+        "INSERT INTO Programacion VALUES ('12A', 'text serial', 80, NULL, 2)",
+        "INSERT INTO Programacion VALUES (NULL, 'no key', 80, NULL, 2)",
+        "INSERT INTO Programacion VALUES (3, 'huge level', 3e9, NULL, 2)",
+        "INSERT INTO Programacion VALUES (4, 'not a date', 80, '2005-02-30', 2)",
+        "INSERT INTO Programacion VALUES (5, 'text level', '85,3', NULL, 2)",
+        "INSERT INTO Programacion VALUES (6, 'byte', 80, NULL, 256)",
+        "INSERT INTO Programacion VALUES (7, 'refused', 80, NULL, 2)",
+        "CREATE TABLE IntervaloInhabil (LNumeroSerie, ByIntervalo)",
+        "INSERT INTO IntervaloInhabil VALUES (1, 30), (1, 31), (1, 0), (1, 1)",
+        "CREATE TABLE DiaBorrado (LNumeroSerie, DFecha, THora)",
+        "INSERT INTO DiaBorrado VALUES (1, '2005-03-21', '14:15'), (1, '2005-03-21', '14:15'), (1, '2005-03-21', '14:16')",
+    }, false);
+    const MergeResult r = mergeDatabaseFile(mainDb(), src);
+    ASSERT_EQ(r.status, MergeResult::Status::Merged) << r.error.toStdString();
+    EXPECT_EQ(r.rowsAdded, 5);
+    using LeftOut = QList<std::pair<QString, int>>;
+    EXPECT_EQ(r.rowsLeftOut, (LeftOut{{"Programacion", 7}, {"IntervaloInhabil", 2}}));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Programacion WHERE TLocal = 'good'"), 1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM IntervaloInhabil WHERE ByIntervalo IN (1, 30)"), 2);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado"), 2); // the row written twice is added once
+    EXPECT_TRUE(mergeDatabaseFile(mainDb(), src).rowsLeftOut.size() == 2);
 }
 
 TEST(DatabaseMerge, LibmdbRefusesAFileThatIsNotAnAccessFile)
@@ -244,4 +285,125 @@ TEST(DatabaseMerge, LibmdbRefusesAFileThatIsNotAnAccessFile)
     EXPECT_FALSE(reader->open(f.fileName(), &error));
     EXPECT_TRUE(reader->tables().isEmpty());
     EXPECT_EQ(mergeDatabaseFile(mainDb(), f.fileName()).status, MergeResult::Status::NotADatabase);
+}
+
+namespace {
+
+// Uses a shell script as the reading child (it gets the file as $1 and the output as $2), with the
+// system's temporary folder in a folder of its own.
+class StandInReader {
+public:
+    StandInReader(const QString& script, int timeLimitMs)
+        : saved_(accessReaderCommand()), savedTmp_(qgetenv("TMPDIR"))
+    {
+        setAccessReaderCommand({"/bin/sh", {"-c", script, "reader"}, timeLimitMs});
+        qputenv("TMPDIR", tmp_.path().toUtf8());
+    }
+    ~StandInReader()
+    {
+        setAccessReaderCommand(saved_);
+        qputenv("TMPDIR", savedTmp_);
+    }
+    QStringList leftInTemp() const { return QDir(tmp_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
+
+private:
+    AccessReaderCommand saved_;
+    QByteArray savedTmp_;
+    QTemporaryDir tmp_;
+};
+
+} // namespace
+
+TEST(DatabaseMerge, AccessReaderThatHangsCrashesOrFloodsItsErrorsIsRefusedWithinItsTimeLimit)
+{
+    TempDatabase db;
+    QFile file(db.file("old.mdb"));
+    file.open(QIODevice::WriteOnly);
+    file.write("Standard Jet DB");
+    file.close();
+    const char* readers[] = {
+        "sleep 60",
+        "kill -SEGV $$",
+        "while :; do echo 'garbage garbage garbage garbage' >&2; done",
+        "echo 12; echo 'not a database' > \"$2\"", // a good exit with nothing of ours in the file
+        "echo 12; exit 3",
+    };
+    for (const char* script : readers) {
+        StandInReader reader(script, 700);
+        int ticks = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        const MergeResult r = mergeDatabaseFile(mainDb(), file.fileName());
+        const qint64 took = clock.elapsed();
+        EXPECT_EQ(r.status, MergeResult::Status::NotADatabase) << script;
+        EXPECT_LT(took, 6000) << script;
+        EXPECT_TRUE(reader.leftInTemp().isEmpty()) << script;
+        if (QByteArray(script).startsWith("sleep")) {
+            EXPECT_GT(ticks, 5); // the event loop kept turning while the child read
+        }
+    }
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Programacion"), 0);
+}
+
+TEST(DatabaseMerge, AccessReaderOutputIsMergedAsOurOwnFileWithProgress)
+{
+    TempDatabase db;
+    const QString read = db.file("read.db");
+    onFile(read, {"INSERT INTO DiaBorrado VALUES (1, '2005-03-21', '14:15')"});
+    QFile file(db.file("old.mdb"));
+    file.open(QIODevice::WriteOnly);
+    file.write("Standard Jet DB");
+    file.close();
+    StandInReader reader(QStringLiteral("echo 500; echo 1000; cat '%1' > \"$2\"").arg(read), 5000);
+    QList<qint64> heard;
+    const MergeResult r = mergeDatabaseFile(mainDb(), file.fileName(), [&](qint64 rows) { heard << rows; });
+    ASSERT_EQ(r.status, MergeResult::Status::Merged);
+    EXPECT_EQ(r.rowsAdded, 1);
+    ASSERT_FALSE(heard.isEmpty());
+    EXPECT_EQ(heard.last(), 1000);
+    EXPECT_TRUE(reader.leftInTemp().isEmpty());
+}
+
+TEST(DatabaseMerge, AccessFileOnSpanishAndGermanDesktopsKeepsItsNumbersAndWholeMemos)
+{
+    QString memo;
+    for (int i = 0; memo.size() < 70000; ++i)
+        memo += QString::number(i) + QLatin1Char(' ');
+    const QList<AccessTable> tables = {
+        {"Intervalos",
+         {{"LNumeroSerie", AccessColumn::Type::Long}, {"DFechaInicio", AccessColumn::Type::DateTime},
+          {"THoraInicio", AccessColumn::Type::DateTime}, {"SLeqLocal", AccessColumn::Type::Single},
+          {"SLeqVecino", AccessColumn::Type::Double}, {"TTipoActuacionLocal", AccessColumn::Type::Text}},
+         {{123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 15)), 85.3, 72.2, "A"},
+          {123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 20)), 1234.5, QVariant(), QVariant()}}},
+        {"Programacion",
+         {{"LNumeroSerie", AccessColumn::Type::Long}, {"TLocal", AccessColumn::Type::Text}, {"TNota", AccessColumn::Type::Memo}},
+         {{123456, "Sala", memo}}},
+    };
+    const QByteArray savedAll = qgetenv("LC_ALL");
+    for (const char* desktop : {"es_ES.UTF-8", "de_DE.UTF-8"}) {
+        const locale_t installed = newlocale(LC_ALL_MASK, desktop, locale_t(0));
+        ASSERT_TRUE(installed) << desktop << " is not installed: see scripts/install-deps.sh";
+        freelocale(installed);
+        TempDatabase db;
+        const QString path = db.file("genuine.mdb");
+        ASSERT_TRUE(writeAccessFile(path, tables));
+        qputenv("LC_ALL", desktop); // the reading child's desktop
+        const MergeResult r = mergeDatabaseFile(mainDb(), path);
+        qputenv("LC_ALL", savedAll);
+        ASSERT_EQ(r.status, MergeResult::Status::Merged) << desktop << " " << r.error.toStdString();
+        EXPECT_TRUE(r.rowsLeftOut.isEmpty()) << desktop;
+        EXPECT_EQ(r.rowsAdded, 3) << desktop;
+        EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE typeof(SLeqLocal) = 'real' AND SLeqLocal IN (85.3, 1234.5)"), 2) << desktop;
+        EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE SLeqVecino = 72.2 AND DFechaInicio = '2005-03-21' AND THoraInicio = '14:15'"), 1) << desktop;
+        const auto prog = tableRows("Programacion");
+        ASSERT_EQ(prog.size(), 1);
+        EXPECT_EQ(prog[0]["TLocal"], "Sala");
+        EXPECT_EQ(prog[0]["TNota"].toString(), memo) << desktop << ": " << prog[0]["TNota"].toString().size() << " characters";
+    }
+    if (savedAll.isNull())
+        qunsetenv("LC_ALL");
 }

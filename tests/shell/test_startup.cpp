@@ -179,8 +179,15 @@ TEST(Startup, ABackupThatFailsToMergeIsSetAsideNotDeleted)
     touch(AppPaths::backupFile());
     FakeHost host;
     FakeImport import;
-    import.outcome = MergeOutcome::OpenFailed;
     setImportService(&import);
+    // Busy, full, read-only, I/O: not the file's fault, so it waits for the next start.
+    import.outcome = MergeOutcome::Failed;
+    Startup(host).run(QString(), true);
+    Database::close();
+    EXPECT_TRUE(QFile::exists(home.file("backupnbx70.bak")));
+    EXPECT_TRUE(QDir(home.path()).entryList({"backupnbx70.bak.failed-*"}).isEmpty());
+
+    import.outcome = MergeOutcome::OpenFailed;
     const StartupResult r = Startup(host).run(QString(), true);
     setImportService(nullptr);
     Database::close();

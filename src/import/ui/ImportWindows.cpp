@@ -11,7 +11,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QProgressDialog>
+#include <QTimer>
+#include <limits>
 
 namespace nbx {
 
@@ -38,11 +42,38 @@ MergeOutcome ProgramImportService::mergeDatabase(const QString& path)
         return MergeOutcome::Failed;
     }
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    const MergeResult r = mergeDatabaseFile(mainDb(), path);
+    // An Access file is read by a child while the window keeps turning: after a moment a box shows
+    // how many rows it has read.
+    QProgressDialog progress(QApplication::activeWindow());
+    progress.setWindowTitle(QStringLiteral("NBX-70"));
+    progress.setCancelButton(nullptr);
+    progress.setRange(0, 0);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    progress.setMinimumDuration(std::numeric_limits<int>::max());
+    const auto rowsRead = [&](qint64 rows) {
+        progress.setLabelText(GetS(QStringLiteral("Leyendo %s: %s filas"), {QFileInfo(path).fileName(), QString::number(rows)}));
+    };
+    rowsRead(0);
+    progress.reset();
+    QTimer showLater;
+    showLater.setSingleShot(true);
+    QObject::connect(&showLater, &QTimer::timeout, &progress, &QWidget::show);
+    showLater.start(400);
+    const MergeResult r = mergeDatabaseFile(mainDb(), path, rowsRead);
+    showLater.stop();
+    progress.hide();
     QGuiApplication::restoreOverrideCursor();
     switch (r.status) {
     case MergeResult::Status::Merged:
     case MergeResult::Status::NothingToMerge:
+        if (!r.rowsLeftOut.isEmpty()) {
+            QStringList lines;
+            for (const auto& [table, rows] : r.rowsLeftOut)
+                lines << GetS(QStringLiteral("No se han añadido %s filas de la tabla %s: sus valores no caben en la base de datos."),
+                              {QString::number(rows), table});
+            prompter().message(lines.join(u'\n'), Prompter::Icon::Exclamation);
+        }
         return MergeOutcome::Merged;
     case MergeResult::Status::NotADatabase:
         prompter().message(GetS(157), Prompter::Icon::Critical);

@@ -1,0 +1,307 @@
+#include "support/AccessFileWriter.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QtEndian>
+#include <cstring>
+
+namespace nbx::test {
+
+namespace {
+
+constexpr int kPage = 2048;
+
+// Column type codes of the format.
+enum : quint8 { kLong = 0x04, kInteger = 0x03, kSingle = 0x06, kDouble = 0x07, kDateTime = 0x08, kText = 0x0a, kOle = 0x0b, kMemo = 0x0c };
+
+struct Col {
+    QString name;
+    quint8 type;
+};
+
+int fixedSize(quint8 type)
+{
+    switch (type) {
+    case kInteger: return 2;
+    case kLong:
+    case kSingle: return 4;
+    case kDouble:
+    case kDateTime: return 8;
+    default: return 0; // variable length
+    }
+}
+
+void put16(QByteArray& b, int at, quint16 v) { qToLittleEndian(v, b.data() + at); }
+void put32(QByteArray& b, int at, quint32 v) { qToLittleEndian(v, b.data() + at); }
+
+QByteArray le32(quint32 v)
+{
+    QByteArray b(4, '\0');
+    put32(b, 0, v);
+    return b;
+}
+
+// A data page (also used for usage maps and long values) holding `rows` from its end backwards.
+QByteArray dataPage(quint32 owner, const QList<QByteArray>& rows, bool longValues = false)
+{
+    QByteArray page(kPage, '\0');
+    page[0] = 0x01;
+    page[1] = 0x01;
+    if (longValues)
+        std::memcpy(page.data() + 4, "LVAL", 4);
+    else
+        put32(page, 4, owner);
+    put16(page, 8, quint16(rows.size()));
+    int end = kPage;
+    for (int i = 0; i < rows.size(); ++i) {
+        end -= int(rows[i].size());
+        std::memcpy(page.data() + end, rows[i].constData(), size_t(rows[i].size()));
+        put16(page, 10 + 2 * i, quint16(end));
+    }
+    put16(page, 2, quint16(end - 10 - 2 * rows.size()));
+    return page;
+}
+
+class Writer {
+public:
+    QList<QByteArray> pages;
+
+    int addPage(QByteArray page = QByteArray(kPage, '\0'))
+    {
+        pages << page;
+        return int(pages.size() - 1);
+    }
+
+    // A long value on a chain of pages; gives the first piece's page and row.
+    quint32 longValue(const QByteArray& bytes)
+    {
+        const int chunk = 1800;
+        QList<QByteArray> pieces;
+        for (int at = 0; at < bytes.size(); at += chunk)
+            pieces << bytes.mid(at, chunk);
+        const int first = int(pages.size());
+        for (int i = 0; i < pieces.size(); ++i) {
+            const quint32 next = i + 1 < pieces.size() ? quint32(first + i + 1) << 8 : 0;
+            addPage(dataPage(0, {le32(next) + pieces[i]}, true));
+        }
+        return quint32(first) << 8;
+    }
+
+    QByteArray cell(quint8 type, const QVariant& v)
+    {
+        QByteArray b;
+        switch (type) {
+        case kInteger:
+            b.resize(2);
+            put16(b, 0, quint16(v.toInt()));
+            break;
+        case kLong:
+            b = le32(quint32(v.toInt()));
+            break;
+        case kSingle: {
+            const float f = v.toFloat();
+            quint32 u;
+            std::memcpy(&u, &f, 4);
+            b = le32(u);
+            break;
+        }
+        case kDouble:
+        case kDateTime: {
+            double d = v.toDouble();
+            if (type == kDateTime) {
+                const QDateTime t = v.toDateTime();
+                d = double(QDate(1899, 12, 30).daysTo(t.date())) + t.time().msecsSinceStartOfDay() / 86400000.0;
+            }
+            b.resize(8);
+            std::memcpy(b.data(), &d, 8);
+            break;
+        }
+        case kText:
+            b = v.toString().toLatin1();
+            break;
+        case kMemo:
+            b.resize(12);
+            b.fill('\0');
+            put32(b, 0, quint32(v.toString().toLatin1().size()));
+            put32(b, 4, longValue(v.toString().toLatin1()));
+            break;
+        }
+        return b;
+    }
+
+    // Column count, fixed part, variable part, the variable columns' offsets last to first (the
+    // first preceded by the end of the data), their count, and the mask of present columns.
+    QByteArray row(const QList<Col>& cols, const QVariantList& values)
+    {
+        QByteArray fixed, var;
+        QList<QByteArray> varCells;
+        QByteArray present((cols.size() + 7) / 8, '\0');
+        for (int i = 0; i < cols.size(); ++i) {
+            const QVariant v = values.value(i);
+            if (!v.isNull())
+                present[i / 8] = char(present[i / 8] | (1 << (i % 8)));
+            const int size = fixedSize(cols[i].type);
+            if (size > 0)
+                fixed += v.isNull() ? QByteArray(size, '\0') : cell(cols[i].type, v);
+            else
+                varCells << (v.isNull() ? QByteArray() : cell(cols[i].type, v));
+        }
+        QByteArray out(1, char(cols.size()));
+        out += fixed;
+        QList<int> offsets;
+        for (const QByteArray& c : std::as_const(varCells)) {
+            offsets << int(out.size());
+            out += c;
+        }
+        offsets << int(out.size());
+        for (qsizetype i = offsets.size() - 1; i >= 0; --i)
+            out += char(offsets[i]);
+        out += char(varCells.size());
+        out += present;
+        return out;
+    }
+
+    // A table definition page: counts, usage map, columns and their names.
+    QByteArray tableDefinition(const QList<Col>& cols, int rows, quint32 usageMap)
+    {
+        QByteArray page(kPage, '\0');
+        page[0] = 0x02;
+        page[1] = 0x01;
+        page[2] = 'V';
+        page[3] = 'C';
+        put32(page, 12, quint32(rows));
+        page[20] = 0x4e;
+        int var = 0;
+        for (const Col& c : cols)
+            var += fixedSize(c.type) == 0;
+        put16(page, 21, quint16(cols.size()));
+        put16(page, 23, quint16(var));
+        put16(page, 25, quint16(cols.size()));
+        put32(page, 35, usageMap);
+        put32(page, 39, usageMap);
+        int at = 43, fixedAt = 0, varNo = 0;
+        for (int i = 0; i < cols.size(); ++i) {
+            const int size = fixedSize(cols[i].type);
+            page[at] = char(cols[i].type);
+            put16(page, at + 1, quint16(i));
+            put16(page, at + 3, quint16(size > 0 ? 0 : varNo++));
+            put16(page, at + 5, quint16(i));
+            page[at + 13] = char(size > 0 ? 0x03 : 0x02);
+            put16(page, at + 14, quint16(size > 0 ? fixedAt : 0));
+            put16(page, at + 16, quint16(size > 0 ? size : cols[i].type == kText ? 255 : 0));
+            fixedAt += size;
+            at += 18;
+        }
+        for (const Col& c : cols) {
+            const QByteArray name = c.name.toLatin1();
+            page[at++] = char(name.size());
+            std::memcpy(page.data() + at, name.constData(), size_t(name.size()));
+            at += int(name.size());
+        }
+        put32(page, 8, quint32(at));
+        return page;
+    }
+
+    // Lays out one table from `tdef` on: its definition page, then its data pages. Usage maps go
+    // on page 1, whose rows are `maps`.
+    void table(int tdef, const QList<Col>& cols, const QList<QVariantList>& rows, QList<QByteArray>* maps)
+    {
+        QList<QByteArray> cells;
+        for (const QVariantList& r : rows)
+            cells << row(cols, r);
+        // Long values first, so that the data pages of the table follow one another.
+        QList<QList<QByteArray>> onPages(1);
+        int used = 10;
+        for (const QByteArray& c : std::as_const(cells)) {
+            if (used + c.size() + 2 > kPage - 16) {
+                onPages.append(QList<QByteArray>());
+                used = 10;
+            }
+            onPages.last() << c;
+            used += int(c.size()) + 2;
+        }
+        const int first = int(pages.size());
+        for (const QList<QByteArray>& p : std::as_const(onPages))
+            addPage(dataPage(quint32(tdef), p));
+        QByteArray map(1, '\0');
+        map += le32(quint32(first));
+        QByteArray bits((onPages.size() + 7) / 8, '\0');
+        for (int i = 0; i < onPages.size(); ++i)
+            bits[i / 8] = char(bits[i / 8] | (1 << (i % 8)));
+        map += bits;
+        const quint32 mapRow = (1u << 8) | quint32(maps->size());
+        *maps << map;
+        pages[tdef] = tableDefinition(cols, int(rows.size()), mapRow);
+    }
+};
+
+// RC4, with which the format scrambles part of the first page.
+void rc4(const QByteArray& key, char* data, int size)
+{
+    quint8 s[256];
+    for (int i = 0; i < 256; ++i)
+        s[i] = quint8(i);
+    for (int i = 0, j = 0; i < 256; ++i) {
+        j = (j + s[i] + quint8(key[i % key.size()])) & 0xff;
+        std::swap(s[i], s[j]);
+    }
+    for (int n = 0, i = 0, j = 0; n < size; ++n) {
+        i = (i + 1) & 0xff;
+        j = (j + s[i]) & 0xff;
+        std::swap(s[i], s[j]);
+        data[n] = char(data[n] ^ s[(s[i] + s[j]) & 0xff]);
+    }
+}
+
+} // namespace
+
+bool writeAccessFile(const QString& path, const QList<AccessTable>& tables)
+{
+    Writer w;
+    QByteArray header(kPage, '\0');
+    header[1] = 0x01;
+    std::memcpy(header.data() + 4, "Standard Jet DB", 15);
+    put32(header, 0x14, 0); // the first version of the format with 2 KB pages
+    put16(header, 0x3a, 0x0409);
+    put16(header, 0x3c, 1252);
+    rc4(QByteArray("\xC7\xDA\x39\x6B", 4), header.data() + 0x18, 126);
+    w.addPage(header);
+    w.addPage(); // usage maps, laid out last
+    w.addPage(); // the catalog's definition
+    QList<QByteArray> maps;
+    // The catalog is written last, once the pages of the tables are known; its data page comes first.
+    const int catalogData = w.addPage();
+    const QList<Col> catalog = {{"Id", kLong}, {"Name", kText}, {"Type", kInteger}, {"Flags", kLong}, {"LvProp", kOle}};
+    QList<QVariantList> entries;
+    for (const AccessTable& t : tables) {
+        QList<Col> cols;
+        for (const AccessColumn& c : t.columns) {
+            static const quint8 codes[] = {kLong, kSingle, kDouble, kDateTime, kText, kMemo};
+            cols.append({c.name, codes[int(c.type)]});
+        }
+        const int tdef = w.addPage();
+        w.table(tdef, cols, t.rows, &maps);
+        entries.append({tdef, t.name, 1, 0, QVariant()});
+    }
+    QList<QByteArray> catalogRows;
+    for (const QVariantList& e : std::as_const(entries))
+        catalogRows << w.row(catalog, e);
+    w.pages[catalogData] = dataPage(2, catalogRows);
+    QByteArray catalogMap(1, '\0');
+    catalogMap += le32(quint32(catalogData));
+    catalogMap += char(0x01);
+    const quint32 catalogMapRow = (1u << 8) | quint32(maps.size());
+    maps << catalogMap;
+    w.pages[2] = w.tableDefinition(catalog, int(entries.size()), catalogMapRow);
+    w.pages[1] = dataPage(0, maps);
+
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    for (const QByteArray& p : std::as_const(w.pages))
+        if (f.write(p) != p.size())
+            return false;
+    return true;
+}
+
+} // namespace nbx::test
