@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -15,6 +16,8 @@
 namespace nbx {
 
 namespace {
+
+constexpr qint64 kProgressMs = 50;
 
 enum Table { DiaBorrado, DiaFinalBateria, DiaReprogramado, IntervaloInhabil, Intervalos, Programacion, Sesiones };
 
@@ -471,8 +474,104 @@ std::optional<FormatError> convertLine(int table, QStringView line, qsizetype li
             e.table = t.tableName();
             e.column = int(c + 1);
             e.columnName = QString::fromLatin1(t.columns[c].name);
-            e.value = cell.toString();
+            e.value = cellExcerpt(cell);
             return e;
+        }
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+FormatError rowError(FormatError::Kind kind, int table, qsizetype line)
+{
+    FormatError e;
+    e.kind = kind;
+    e.line = line;
+    e.table = exchangeTables()[table].tableName();
+    return e;
+}
+
+// The cell of a line (column line or row) that holds a NUL byte.
+FormatError damagedCell(const QString& line, int table, qsizetype lineNumber)
+{
+    QList<QStringView> fields;
+    QStringList unescaped;
+    splitFieldViews(line, &fields, &unescaped);
+    FormatError e = rowError(FormatError::Kind::Damaged, table, lineNumber);
+    for (qsizetype c = 0; c < fields.size(); ++c) {
+        if (fields[c].contains(QChar(0))) {
+            e.column = int(c + 1);
+            break;
+        }
+    }
+    const auto columns = exchangeTables()[table].columns;
+    if (e.column >= 1 && e.column <= qsizetype(columns.size()))
+        e.columnName = QString::fromLatin1(columns[e.column - 1].name);
+    return e;
+}
+
+qsizetype fieldCount(QStringView line, bool* closed = nullptr)
+{
+    QList<QStringView> fields;
+    QStringList unescaped;
+    const bool c = splitFieldViews(line, &fields, &unescaped);
+    if (closed)
+        *closed = c;
+    return fields.size();
+}
+
+// The file's last line, a row of `section`: a row cut by the end of the file ends inside a quoted
+// cell, or has no line end and fewer cells than the column line. A short row followed by a line
+// end is whole: the format lets a row leave out its last cells.
+bool isCutRow(const ExchangeText& text, const ExchangeSection& section, const QString& line)
+{
+    bool closed = true;
+    const qsizetype cells = fieldCount(line, &closed);
+    if (!closed)
+        return true;
+    return !text.lastLineEnded() && !isBlankRow(line) && cells < fieldCount(text.line(section.firstLine));
+}
+
+} // namespace
+
+qsizetype countRows(const ExchangeText& text, const QList<ExchangeSection>& sections, int table)
+{
+    qsizetype n = 0;
+    for (const ExchangeSection& s : sections)
+        if (s.table == table)
+            for (qsizetype i = s.firstLine + 1; i < s.endLine; ++i)
+                n += !text.isBlank(i);
+    return n;
+}
+
+std::optional<FormatError> readTableRows(const ExchangeText& text, const QList<ExchangeSection>& sections, int table,
+                                         const std::function<bool(const QVector<QVariant>&)>& use)
+{
+    QString line;
+    QVector<QVariant> values;
+    const qsizetype last = text.lineCount() - 1;
+    for (const ExchangeSection& s : sections) {
+        if (s.table != table)
+            continue;
+        for (qsizetype i = s.firstLine; i < s.endLine; ++i) {
+            if (text.lineHasNul(i))
+                return damagedCell(text.line(i), table, i + 1);
+            if (i == s.firstLine)
+                continue; // the column line
+            if (i == last) {
+                text.line(i, &line);
+                if (isCutRow(text, s, line))
+                    return rowError(FormatError::Kind::CutRow, table, i + 1);
+            }
+            if (text.isBlank(i))
+                continue;
+            if (i != last)
+                text.line(i, &line);
+            if (auto e = convertLine(table, line, i + 1, &values))
+                return e;
+            if (!use(values))
+                return std::nullopt;
         }
     }
     return std::nullopt;
@@ -483,12 +582,24 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
 {
     using Status = ExchangeImportResult::Status;
     ExchangeImportResult result;
-    auto progress = [&](const QString& text) {
-        if (hooks.progress)
-            hooks.progress(text);
-    };
-    auto cancelled = [&] { return hooks.cancelled && hooks.cancelled(); };
     const QString lead = caption + QStringLiteral("   ");
+    auto cancelled = [&] { return hooks.cancelled && hooks.cancelled(); };
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const std::function<qint64()> nowMs = hooks.clockMs ? hooks.clockMs : [&] { return elapsed.elapsed(); };
+    qint64 shown = 0;
+    bool anyShown = false;
+    // At most one progress text every kProgressMs: building and showing one costs more than a row.
+    auto progress = [&](qsizetype n, qsizetype total) {
+        if (!hooks.progress)
+            return;
+        const qint64 now = nowMs();
+        if (anyShown && now - shown < kProgressMs)
+            return;
+        anyShown = true;
+        shown = now;
+        hooks.progress(lead + QString::number(n) + QStringLiteral(" / ") + QString::number(total));
+    };
 
     const ExchangeText text(bytes);
     QList<ExchangeSection> sections;
@@ -497,98 +608,58 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
         result.formatError = e;
         return result;
     }
-
-    // Every row is read and checked before anything is written; the rows are read again and
-    // converted while writing, so that a large file is held in memory only once.
-    QVector<QVariant> values;
-    auto eachRow = [&](int table, bool convert, const std::function<bool()>& use) -> std::optional<FormatError> {
-        for (const ExchangeSection& s : std::as_const(sections)) {
-            if (s.table != table)
-                continue;
-            for (qsizetype i = s.firstLine + 1; i < s.endLine; ++i) {
-                const QString line = text.line(i);
-                if (isBlankRow(line))
-                    continue;
-                if (auto e = convertLine(table, line, i + 1, convert ? &values : nullptr))
-                    return e;
-                if (!use())
-                    return std::nullopt;
-            }
-        }
-        return std::nullopt;
-    };
-
-    int totals[kExchangeTableCount] = {};
-    for (int table = 0; table < kExchangeTableCount; ++table) {
-        bool stop = false;
-        auto e = eachRow(table, false, [&] {
-            ++totals[table];
-            if (hooks.progress)
-                progress(lead + QString::number(totals[table]));
-            if (cancelled()) {
-                stop = true;
-                return false;
-            }
-            return true;
-        });
-        if (stop) {
-            result.status = Status::Cancelled;
-            return result;
-        }
-        if (e) {
-            result.status = Status::Rejected;
-            result.formatError = e;
-            return result;
-        }
-        result.rowsRead += totals[table];
-    }
-    if (result.rowsRead == 0)
+    qsizetype totals[kExchangeTableCount] = {};
+    qsizetype allRows = 0;
+    for (int table = 0; table < kExchangeTableCount; ++table)
+        allRows += totals[table] = countRows(text, sections, table);
+    if (allRows == 0)
         return result;
 
-    auto dbFailed = [&](const QString& error) {
-        rollbackWrite(db);
-        result.status = Status::DatabaseError;
-        result.databaseError = error;
-        return result;
-    };
+    // Rows are converted and written in one pass inside one transaction: a bad cell, a cut row,
+    // a refused write or a cancel rolls everything back.
     sqlite3* handle = sqliteHandle(db);
     if (!handle || !beginWrite(db, &result.databaseError)) {
         result.status = Status::DatabaseError;
         return result;
     }
+    auto end = [&](Status status) {
+        rollbackWrite(db);
+        result.status = status;
+        return result;
+    };
     for (int table = 0; table < kExchangeTableCount; ++table) {
         if (totals[table] == 0)
             continue;
         TableWriter writer(handle, table);
-        if (!writer.ok())
-            return dbFailed(writer.error());
-        int n = 0;
+        if (!writer.ok()) {
+            result.databaseError = writer.error();
+            return end(Status::DatabaseError);
+        }
+        qsizetype n = 0;
         bool stop = false, failed = false;
-        eachRow(table, true, [&] {
+        const auto e = readTableRows(text, sections, table, [&](const QVector<QVariant>& values) {
             if (!writer.write(values)) {
                 failed = true;
                 return false;
             }
-            ++n;
-            if (hooks.progress)
-                progress(lead + QStringLiteral("%1 / %2").arg(n).arg(totals[table]));
-            if (cancelled()) {
-                stop = true;
-                return false;
-            }
-            return true;
+            progress(++n, totals[table]);
+            stop = cancelled();
+            return !stop;
         });
-        if (failed)
-            return dbFailed(writer.error());
-        if (stop) {
-            rollbackWrite(db);
-            result.status = Status::Cancelled;
-            return result;
+        if (failed) {
+            result.databaseError = writer.error();
+            return end(Status::DatabaseError);
         }
+        if (e) {
+            result.formatError = e;
+            return end(Status::Rejected);
+        }
+        if (stop)
+            return end(Status::Cancelled);
+        result.rowsRead += int(n);
     }
-    QString why;
-    if (!commitWrite(db, &why))
-        return dbFailed(why);
+    if (!commitWrite(db, &result.databaseError))
+        return end(Status::DatabaseError);
     return result;
 }
 
@@ -614,6 +685,19 @@ QString formatErrorText(const FormatError& e)
     case FormatError::Kind::BadCell:
         detail = lang.GetTranslation(QStringLiteral("Tabla %1, línea %2, columna %3 (%4): valor no válido «%5»."))
                      .arg(e.table, QString::number(e.line), QString::number(e.column), e.columnName, e.value);
+        break;
+    case FormatError::Kind::NoTable: return GetS(157);
+    case FormatError::Kind::CutRow:
+        detail = lang.GetTranslation(QStringLiteral("Tabla %1, línea %2: el fichero termina en medio de una fila."))
+                     .arg(e.table, QString::number(e.line));
+        break;
+    case FormatError::Kind::Damaged:
+        if (e.table.isEmpty())
+            detail = lang.GetTranslation(QStringLiteral("Línea %1: el fichero está dañado (un byte nulo en una línea de marca de tabla)."))
+                         .arg(e.line);
+        else
+            detail = lang.GetTranslation(QStringLiteral("Tabla %1, línea %2, columna %3: el fichero está dañado (un byte nulo)."))
+                         .arg(e.table, QString::number(e.line), QString::number(e.column));
         break;
     }
     return GetS(157) + QLatin1Char('\r') + detail;

@@ -1,5 +1,5 @@
-// Bringing a KM70 exchange file into the main database, all or nothing: every section is read and
-// converted first, then everything is written in one transaction.
+// Bringing a KM70 exchange file into the main database, all or nothing: the rows are converted and
+// written in one pass inside one transaction.
 #pragma once
 
 #include "import/ExchangeReader.h"
@@ -19,6 +19,15 @@ QStringList importColumns(int table);
 // the row is only checked.
 std::optional<FormatError> convertLine(int table, QStringView line, qsizetype lineNumber, QVector<QVariant>* values);
 
+// The rows (not blank) of the file's sections of exchange table `table`.
+qsizetype countRows(const ExchangeText& text, const QList<ExchangeSection>& sections, int table);
+
+// Converts every row of the file's sections of exchange table `table`, in file order, and hands its
+// values to `use` (false from it stops the reading). Rejects a NUL byte in the column line or a
+// row, a cell that is not a value of its column, and a last line of the file cut in mid-row.
+std::optional<FormatError> readTableRows(const ExchangeText& text, const QList<ExchangeSection>& sections, int table,
+                                         const std::function<bool(const QVector<QVariant>&)>& use);
+
 // Device texts of the minute-level columns: a date becomes "dd/mm/yyyy" and a time "hh:mm"; a text
 // that is neither is kept as it is.
 QString normaliseLeqDate(const QString& text);
@@ -35,10 +44,13 @@ struct ExchangeImportResult {
 };
 
 struct ExchangeImportHooks {
-    // The progress text: caption + "   " + count while reading, + "   n / total" while writing.
+    // The progress text, caption + "   n / total" of the table in hand: at the first row, then at
+    // most one every 50 ms.
     std::function<void(const QString&)> progress;
     // Asked at every row; true rolls everything back.
     std::function<bool()> cancelled;
+    // Milliseconds for the progress pace (tests); a monotonic clock when empty.
+    std::function<qint64()> clockMs;
 };
 
 // Imports the exchange file `bytes` into `db`. `caption` heads the progress texts.
