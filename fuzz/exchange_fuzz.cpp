@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int table = 0; table < nbx::kExchangeTableCount; ++table) {
         const qsizetype total = nbx::countRows(text, sections, table);
         qsizetype n = 0;
-        const auto e = nbx::readTableRows(text, sections, table, [&](const QVector<QVariant>&) { return ++n > 0; });
+        const auto e = nbx::readTableRows(text, sections, table, [&](const nbx::StorageRow&) { return ++n > 0; });
         if (e) {
             if (e->value.size() > 61)
                 __builtin_trap();

@@ -112,22 +112,7 @@ public:
         return sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt_, nullptr) == SQLITE_OK;
     }
 
-    void bind(int index, const QVariant& v)
-    {
-        if (v.isNull()) {
-            sqlite3_bind_null(stmt_, index);
-            return;
-        }
-        switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::LongLong: sqlite3_bind_int64(stmt_, index, v.toLongLong()); return;
-        case QMetaType::Double: sqlite3_bind_double(stmt_, index, v.toDouble()); return;
-        default: {
-            const QString text = v.toString();
-            sqlite3_bind_text16(stmt_, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
-        }
-        }
-    }
+    sqlite3_stmt* handle() const { return stmt_; }
 
     // Runs the statement; true with a row in `rowid` (its first column) when it returned one.
     bool run(bool* gotRow = nullptr, qint64* rowid = nullptr)
@@ -186,12 +171,12 @@ public:
     bool ok() const { return ok_; }
     QString error() const { return QString::fromUtf8(sqlite3_errmsg(db_)); }
 
-    bool write(const QVector<QVariant>& values)
+    bool write(const StorageRow& values)
     {
         if (table_ == Sesiones) {
             int n = 0;
             for (qsizetype k : keyIndex_)
-                find_.bind(++n, values[k]);
+                values.bind(find_.handle(), ++n, k);
             bool found = false;
             qint64 rowid = 0;
             if (!find_.run(&found, &rowid))
@@ -199,17 +184,17 @@ public:
             if (found) {
                 n = 0;
                 for (qsizetype i : otherIndex_)
-                    update_.bind(++n, values[i]);
-                update_.bind(++n, rowid);
+                    values.bind(update_.handle(), ++n, i);
+                sqlite3_bind_int64(update_.handle(), ++n, rowid);
                 return update_.run();
             }
         }
         int n = 0;
-        for (const QVariant& v : values)
-            insert_.bind(++n, v);
+        for (qsizetype i = 0; i < values.size(); ++i)
+            values.bind(insert_.handle(), ++n, i);
         if (isDayTable(table_))
             for (qsizetype k : keyIndex_)
-                insert_.bind(++n, values[k]);
+                values.bind(insert_.handle(), ++n, k);
         return insert_.run();
     }
 
@@ -239,6 +224,97 @@ QString dayMonthYear(const QDate& d)
 }
 
 } // namespace
+
+void StorageRow::clear()
+{
+    cells_.clear();
+    text_.clear();
+}
+
+void StorageRow::appendNull() { cells_.append(Cell()); }
+
+void StorageRow::appendInteger(qlonglong v)
+{
+    Cell c;
+    c.kind = Kind::Integer;
+    c.integer = v;
+    cells_.append(c);
+}
+
+void StorageRow::appendReal(double v)
+{
+    Cell c;
+    c.kind = Kind::Real;
+    c.real = v;
+    cells_.append(c);
+}
+
+void StorageRow::appendText(QStringView text)
+{
+    Cell c;
+    c.kind = Kind::Text;
+    c.integer = text_.size();
+    // UTF-8 by hand: the texts are short and mostly ASCII; a lone surrogate becomes U+FFFD.
+    text_.resize(c.integer + 3 * text.size());
+    char* d = text_.data() + c.integer;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t u = text[i].unicode();
+        if (u < 0x80) {
+            *d++ = char(u);
+            continue;
+        }
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            u = QChar::surrogateToUcs4(char16_t(u), text[++i].unicode()); // two units, four bytes
+        else if (QChar::isSurrogate(u))
+            u = 0xFFFD;
+        if (u < 0x800) {
+            *d++ = char(0xC0 | (u >> 6));
+        } else {
+            if (u < 0x10000) {
+                *d++ = char(0xE0 | (u >> 12));
+            } else {
+                *d++ = char(0xF0 | (u >> 18));
+                *d++ = char(0x80 | ((u >> 12) & 0x3F));
+            }
+            *d++ = char(0x80 | ((u >> 6) & 0x3F));
+        }
+        *d++ = char(0x80 | (u & 0x3F));
+    }
+    c.length = int(d - (text_.data() + c.integer));
+    text_.resize(c.integer + c.length);
+    cells_.append(c);
+}
+
+QVariant StorageRow::value(qsizetype i) const
+{
+    const Cell& c = cells_.at(i);
+    switch (c.kind) {
+    case Kind::Null: return QVariant();
+    case Kind::Integer: return QVariant(qlonglong(c.integer));
+    case Kind::Real: return QVariant(c.real);
+    case Kind::Text: return QString::fromUtf8(text_.constData() + c.integer, c.length);
+    }
+    return QVariant();
+}
+
+QVector<QVariant> StorageRow::values() const
+{
+    QVector<QVariant> out;
+    for (qsizetype i = 0; i < size(); ++i)
+        out << value(i);
+    return out;
+}
+
+void StorageRow::bind(sqlite3_stmt* stmt, int index, qsizetype i) const
+{
+    const Cell& c = cells_.at(i);
+    switch (c.kind) {
+    case Kind::Null: sqlite3_bind_null(stmt, index); return;
+    case Kind::Integer: sqlite3_bind_int64(stmt, index, c.integer); return;
+    case Kind::Real: sqlite3_bind_double(stmt, index, c.real); return;
+    case Kind::Text: sqlite3_bind_text(stmt, index, text_.constData() + c.integer, c.length, SQLITE_STATIC); return;
+    }
+}
 
 QStringList importColumns(int table)
 {
@@ -347,44 +423,64 @@ const QVector<Step>& planOf(int table)
 }
 
 
-// A date-time cell ("yyyy-mm-dd" with an optional time of day) split into its date and "hh:mm".
-bool splitDateTime(QStringView s, QString* date, QString* time)
+// "dd/mm/yyyy" that is a date: then the device text is already in its stored form.
+bool isDayMonthYear(QStringView s)
 {
-    s = s.trimmed();
-    const qsizetype blank = s.indexOf(QLatin1Char(' '));
-    const QStringView d = blank < 0 ? s : s.left(blank);
-    if (!parseIsoDate(d))
+    if (s.size() != 10 || s[2] != QLatin1Char('/') || s[5] != QLatin1Char('/'))
         return false;
-    QTime t(0, 0);
+    int n[8];
+    for (int i = 0, k = 0; i < 10; ++i) {
+        if (i == 2 || i == 5)
+            continue;
+        const char16_t c = s[i].unicode();
+        if (c < u'0' || c > u'9')
+            return false;
+        n[k++] = c - u'0';
+    }
+    return QDate(n[4] * 1000 + n[5] * 100 + n[6] * 10 + n[7], n[2] * 10 + n[3], n[0] * 10 + n[1]).isValid();
+}
+
+void appendHhmm(StorageRow* out, const QTime& t)
+{
+    const int h = t.hour(), m = t.minute();
+    const char16_t c[5] = {char16_t('0' + h / 10), char16_t('0' + h % 10), u':', char16_t('0' + m / 10), char16_t('0' + m % 10)};
+    out->appendText(QStringView(c, 5));
+}
+
+// A date-time cell ("yyyy-mm-dd" with an optional time of day) split into its date and time.
+bool splitDateTime(QStringView s, QStringView* date, QTime* time)
+{
+    s = trimBlanks(s);
+    const qsizetype blank = s.indexOf(QLatin1Char(' '));
+    *date = blank < 0 ? s : s.left(blank);
+    if (!parseIsoDate(*date))
+        return false;
+    *time = QTime(0, 0);
     if (blank >= 0) {
-        const auto parsed = parseClockTime(s.mid(blank + 1).trimmed());
+        const auto parsed = parseClockTime(trimBlanks(s.mid(blank + 1)));
         if (!parsed)
             return false;
-        t = *parsed;
+        *time = *parsed;
     }
-    if (date)
-        *date = d.toString();
-    if (time)
-        *time = hhmm(t);
     return true;
 }
 
 // Appends the main-database value(s) of one cell; false when the cell is not a value of its column.
 // With `out` null the cell is only checked.
-bool convertCell(const Step& step, QStringView cell, QVector<QVariant>* out)
+bool convertCell(const Step& step, QStringView cell, StorageRow* out)
 {
     const bool isText = step.kind == Step::Text || step.kind == Step::LeqDate || step.kind == Step::LeqTime
         || step.kind == Step::InhibitedDay;
-    if (cell.isEmpty() || (!isText && cell.trimmed().isEmpty())) {
+    if (cell.isEmpty() || (!isText && trimBlanks(cell).isEmpty())) {
         if (step.required)
             return false;
         if (!out)
             return true;
         switch (step.kind) {
-        case Step::DateTime: out->append(QVariant()); out->append(QVariant()); break;
-        case Step::InhibitedHour: out->append(QStringLiteral("00:00")); break;
-        case Step::InhibitedDay: out->append(QStringLiteral("00/00/00")); break;
-        default: out->append(QVariant());
+        case Step::DateTime: out->appendNull(); out->appendNull(); break;
+        case Step::InhibitedHour: out->appendText(u"00:00"); break;
+        case Step::InhibitedDay: out->appendText(u"00/00/00"); break;
+        default: out->appendNull();
         }
         return true;
     }
@@ -394,7 +490,7 @@ bool convertCell(const Step& step, QStringView cell, QVector<QVariant>* out)
         if (!parseInteger(cell, step.lo, step.hi, &v))
             return false;
         if (out)
-            out->append(v);
+            out->appendInteger(v);
         return true;
     }
     case Step::Single: {
@@ -402,7 +498,7 @@ bool convertCell(const Step& step, QStringView cell, QVector<QVariant>* out)
         if (!parseSingle(cell, &v))
             return false;
         if (out)
-            out->append(v);
+            out->appendReal(v);
         return true;
     }
     case Step::Bit: {
@@ -410,33 +506,34 @@ bool convertCell(const Step& step, QStringView cell, QVector<QVariant>* out)
         if (!parseBit(cell, &v))
             return false;
         if (out)
-            out->append(v ? -1 : 0);
+            out->appendInteger(v ? -1 : 0);
         return true;
     }
     case Step::Date:
     case Step::DateTime: {
-        QString date, time;
-        if (!splitDateTime(cell, out ? &date : nullptr, out ? &time : nullptr))
+        QStringView date;
+        QTime time;
+        if (!splitDateTime(cell, &date, &time))
             return false;
         if (out) {
-            out->append(date);
+            out->appendText(date);
             if (step.kind == Step::DateTime)
-                out->append(time);
+                appendHhmm(out, time);
         }
         return true;
     }
     case Step::InhibitedHour: {
-        const QStringView s = cell.trimmed();
-        if (const auto t = parseClockTime(s)) {
-            if (out)
-                out->append(hhmm(*t));
-            return true;
+        const QStringView s = trimBlanks(cell);
+        auto t = parseClockTime(s);
+        if (!t) {
+            QStringView date;
+            QTime time;
+            if (!splitDateTime(s, &date, &time))
+                return false;
+            t = time;
         }
-        QString time;
-        if (!splitDateTime(s, nullptr, &time))
-            return false;
         if (out)
-            out->append(time);
+            appendHhmm(out, *t);
         return true;
     }
     default:
@@ -445,19 +542,29 @@ bool convertCell(const Step& step, QStringView cell, QVector<QVariant>* out)
     if (!out)
         return true;
     switch (step.kind) {
-    case Step::InhibitedDay: out->append(inhibitedDay(cell.toString())); break;
-    case Step::LeqDate: out->append(normaliseLeqDate(cell.toString())); break;
-    case Step::LeqTime: out->append(normaliseLeqTime(cell.toString())); break;
-    default: out->append(cell.toString());
+    case Step::InhibitedDay: out->appendText(inhibitedDay(cell.toString())); break;
+    case Step::LeqDate:
+        if (isDayMonthYear(cell))
+            out->appendText(cell);
+        else
+            out->appendText(normaliseLeqDate(cell.toString()));
+        break;
+    case Step::LeqTime:
+        if (const auto t = parseClockTime(cell))
+            appendHhmm(out, *t);
+        else
+            out->appendText(cell);
+        break;
+    default: out->appendText(cell);
     }
     return true;
 }
 
 } // namespace
 
-std::optional<FormatError> convertLine(int table, QStringView line, qsizetype lineNumber, QVector<QVariant>* values)
+std::optional<FormatError> convertLine(int table, QStringView line, qsizetype lineNumber, StorageRow* values)
 {
-    thread_local QList<QStringView> fields;
+    thread_local FieldViews fields;
     thread_local QStringList unescaped;
     unescaped.clear();
     splitFieldViews(line, &fields, &unescaped);
@@ -495,7 +602,7 @@ FormatError rowError(FormatError::Kind kind, int table, qsizetype line)
 // The cell of a line (column line or row) that holds a NUL byte.
 FormatError damagedCell(const QString& line, int table, qsizetype lineNumber)
 {
-    QList<QStringView> fields;
+    FieldViews fields;
     QStringList unescaped;
     splitFieldViews(line, &fields, &unescaped);
     FormatError e = rowError(FormatError::Kind::Damaged, table, lineNumber);
@@ -513,7 +620,7 @@ FormatError damagedCell(const QString& line, int table, qsizetype lineNumber)
 
 qsizetype fieldCount(QStringView line, bool* closed = nullptr)
 {
-    QList<QStringView> fields;
+    FieldViews fields;
     QStringList unescaped;
     const bool c = splitFieldViews(line, &fields, &unescaped);
     if (closed)
@@ -546,10 +653,10 @@ qsizetype countRows(const ExchangeText& text, const QList<ExchangeSection>& sect
 }
 
 std::optional<FormatError> readTableRows(const ExchangeText& text, const QList<ExchangeSection>& sections, int table,
-                                         const std::function<bool(const QVector<QVariant>&)>& use)
+                                         const std::function<bool(const StorageRow&)>& use)
 {
     QString line;
-    QVector<QVariant> values;
+    StorageRow values;
     const qsizetype last = text.lineCount() - 1;
     for (const ExchangeSection& s : sections) {
         if (s.table != table)
@@ -637,7 +744,7 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
         }
         qsizetype n = 0;
         bool stop = false, failed = false;
-        const auto e = readTableRows(text, sections, table, [&](const QVector<QVariant>& values) {
+        const auto e = readTableRows(text, sections, table, [&](const StorageRow& values) {
             if (!writer.write(values)) {
                 failed = true;
                 return false;

@@ -5,9 +5,39 @@
 #include "import/ExchangeReader.h"
 
 #include <QSqlDatabase>
+#include <QVarLengthArray>
 #include <functional>
 
+struct sqlite3_stmt;
+
 namespace nbx {
+
+// One row in the main database's storage forms: NULL, whole numbers, reals and texts, the texts
+// kept as UTF-8 in one buffer, so that converting a row allocates nothing once the buffers have grown.
+class StorageRow {
+public:
+    void clear();
+    void appendNull();
+    void appendInteger(qlonglong v);
+    void appendReal(double v);
+    void appendText(QStringView text);
+    qsizetype size() const { return cells_.size(); }
+    QVariant value(qsizetype i) const; // a QString, qlonglong, double or null
+    QVector<QVariant> values() const;
+    // Binds cell i to parameter `index`; the text stays here until the statement has run.
+    void bind(sqlite3_stmt* stmt, int index, qsizetype i) const;
+
+private:
+    enum class Kind : quint8 { Null, Integer, Real, Text };
+    struct Cell {
+        Kind kind = Kind::Null;
+        qint64 integer = 0; // a text's offset in text_
+        double real = 0;
+        int length = 0; // a text's bytes
+    };
+    QVarLengthArray<Cell, 64> cells_;
+    QByteArray text_;
+};
 
 // The main-database columns that a row of exchange table `table` fills, in order. The date-time
 // columns of Intervalos and Sesiones each become a date and an "hh:mm" column.
@@ -17,7 +47,7 @@ QStringList importColumns(int table);
 // (values in importColumns order), with the cell checks of the typed reader and those of the
 // import: a serial number 1-999999, every key cell, an inhibited interval 1-30. With `values` null
 // the row is only checked.
-std::optional<FormatError> convertLine(int table, QStringView line, qsizetype lineNumber, QVector<QVariant>* values);
+std::optional<FormatError> convertLine(int table, QStringView line, qsizetype lineNumber, StorageRow* values);
 
 // The rows (not blank) of the file's sections of exchange table `table`.
 qsizetype countRows(const ExchangeText& text, const QList<ExchangeSection>& sections, int table);
@@ -26,7 +56,7 @@ qsizetype countRows(const ExchangeText& text, const QList<ExchangeSection>& sect
 // values to `use` (false from it stops the reading). Rejects a NUL byte in the column line or a
 // row, a cell that is not a value of its column, and a last line of the file cut in mid-row.
 std::optional<FormatError> readTableRows(const ExchangeText& text, const QList<ExchangeSection>& sections, int table,
-                                         const std::function<bool(const QVector<QVariant>&)>& use);
+                                         const std::function<bool(const StorageRow&)>& use);
 
 // Device texts of the minute-level columns: a date becomes "dd/mm/yyyy" and a time "hh:mm"; a text
 // that is neither is kept as it is.

@@ -26,13 +26,20 @@ bool allDigits(QStringView s)
     return true;
 }
 
-int number(QStringView s) { return s.toInt(); }
+// Digits only, checked by the caller.
+int number(QStringView s)
+{
+    int v = 0;
+    for (QChar c : s)
+        v = v * 10 + (c.unicode() - '0');
+    return v;
+}
 
 } // namespace
 
 bool parseInteger(QStringView s, qlonglong lo, qlonglong hi, qlonglong* value)
 {
-    s = s.trimmed();
+    s = trimBlanks(s);
     bool negative = false;
     if (!s.isEmpty() && (s[0] == QLatin1Char('-') || s[0] == QLatin1Char('+'))) {
         negative = s[0] == QLatin1Char('-');
@@ -56,17 +63,19 @@ bool parseInteger(QStringView s, qlonglong lo, qlonglong hi, qlonglong* value)
 
 bool parseSingle(QStringView s, double* value)
 {
-    s = s.trimmed();
-    if (s.isEmpty() || s.count(QLatin1Char('.')) + s.count(QLatin1Char(',')) > 1)
-        return false;
+    s = trimBlanks(s);
     char buffer[64];
-    if (s.size() >= qsizetype(sizeof buffer))
+    if (s.isEmpty() || s.size() >= qsizetype(sizeof buffer))
         return false;
     qsizetype n = 0;
+    int separators = 0;
     for (QChar c : s) {
         if (c.unicode() > 0x7F)
             return false;
-        buffer[n++] = c == QLatin1Char(',') ? '.' : char(c.unicode());
+        const bool separator = c == QLatin1Char(',') || c == QLatin1Char('.');
+        if (separator && ++separators > 1)
+            return false;
+        buffer[n++] = separator ? '.' : char(c.unicode());
     }
     const char* begin = buffer;
     if (n > 1 && buffer[0] == '+' && buffer[1] != '-')
@@ -81,7 +90,7 @@ bool parseSingle(QStringView s, double* value)
 
 bool parseBit(QStringView s, bool* value)
 {
-    s = s.trimmed();
+    s = trimBlanks(s);
     for (const char* yes : {"1", "-1", "true", "yes"})
         if (s.compare(QLatin1String(yes), Qt::CaseInsensitive) == 0)
             return *value = true, true;
@@ -106,6 +115,8 @@ std::optional<QDate> parseIsoDate(QStringView s)
 
 std::optional<QTime> parseClockTime(QStringView s)
 {
+    if (s.size() < 4 || s.size() > 8)
+        return std::nullopt;
     const qsizetype c1 = s.indexOf(QLatin1Char(':'));
     if (c1 < 1 || c1 > 2)
         return std::nullopt;
@@ -267,10 +278,11 @@ std::optional<FormatError> splitSections(const ExchangeText& text, QList<Exchang
     return std::nullopt;
 }
 
-bool splitFieldViews(QStringView line, QList<QStringView>* fields, QStringList* unescaped)
+bool splitFieldViews(QStringView line, FieldViews* fields, QStringList* unescaped)
 {
     fields->clear();
     bool closed = true;
+    const char16_t* p = line.utf16();
     const qsizetype n = line.size();
     qsizetype i = 0;
     while (true) {
@@ -306,9 +318,9 @@ bool splitFieldViews(QStringView line, QList<QStringView>* fields, QStringList* 
             }
             i = semi;
         } else {
-            qsizetype semi = line.indexOf(QLatin1Char(';'), i);
-            if (semi < 0)
-                semi = n;
+            qsizetype semi = i;
+            while (semi < n && p[semi] != u';')
+                ++semi;
             fields->append(line.mid(i, semi - i));
             i = semi;
         }

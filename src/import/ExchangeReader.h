@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTime>
+#include <QVarLengthArray>
 #include <QVector>
 #include <optional>
 
@@ -92,13 +93,22 @@ std::optional<FormatError> splitSections(const ExchangeText& text, QList<Exchang
 // stands between its closing quote and the next ";" stays with it. Each field is a view into
 // `line`, or into `unescaped` for a quoted field holding "" (which must then outlive the views).
 // False when the line ends inside a quoted field.
-bool splitFieldViews(QStringView line, QList<QStringView>* fields, QStringList* unescaped);
+using FieldViews = QVarLengthArray<QStringView, 64>;
+bool splitFieldViews(QStringView line, FieldViews* fields, QStringList* unescaped);
 
 // A cell as a message quotes it: at most 60 characters, then "…"; control characters replaced.
 QString cellExcerpt(QStringView cell);
 
 // True for a line that holds no value: blank, or nothing but empty fields.
 bool isBlankRow(const QString& line);
+
+// The text without the blanks at its ends.
+inline QStringView trimBlanks(QStringView s)
+{
+    if (!s.isEmpty() && !s.front().isSpace() && !s.back().isSpace())
+        return s;
+    return s.trimmed();
+}
 
 // Whole numbers with an optional sign; false outside [lo, hi].
 bool parseInteger(QStringView text, qlonglong lo, qlonglong hi, qlonglong* value);

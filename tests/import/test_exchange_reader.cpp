@@ -113,7 +113,7 @@ TEST(ExchangeReader, Fields)
         {"1;\"ab\"\"", {"1", "ab\""}, false},
     };
     for (const auto& c : cases) {
-        QList<QStringView> views;
+        FieldViews views;
         QStringList unescaped;
         EXPECT_EQ(splitFieldViews(c.line, &views, &unescaped), c.closed) << c.line.toStdString();
         QStringList copied;
@@ -139,9 +139,10 @@ TEST(ExchangeReader, CellsInStorageForms)
         while (cells.size() <= c)
             cells << QString();
         cells[c] = text;
-        QVector<QVariant> values;
-        if (convertLine(t, cells.join(QLatin1Char(';')), 1, &values))
+        StorageRow row;
+        if (convertLine(t, cells.join(QLatin1Char(';')), 1, &row))
             return false;
+        const QVector<QVariant> values = row.values();
         const int width = split && columns[c].type == ExchangeType::Date ? 2 : 1;
         *out = QVariantList(values.begin() + at, values.begin() + at + width);
         return true;
@@ -201,8 +202,8 @@ TEST(ExchangeReader, RowsArePaddedAndCutAndErrorsNameTheCell)
     const ExchangeText text(file);
     const auto sections = sectionsOf(file);
     QList<QVector<QVariant>> rows;
-    auto keep = [&](const QVector<QVariant>& values) {
-        rows << values;
+    auto keep = [&](const StorageRow& values) {
+        rows << values.values();
         return true;
     };
     ASSERT_FALSE(readTableRows(text, sections, 0, keep).has_value());
