@@ -254,8 +254,13 @@ void StorageRow::appendText(QStringView text)
     Cell c;
     c.kind = Kind::Text;
     c.integer = text_.size();
-    // UTF-8 by hand: the texts are short and mostly ASCII; a lone surrogate becomes U+FFFD.
-    text_.resize(c.integer + 3 * text.size());
+    // UTF-8 by hand, into a buffer that keeps its size from row to row; a lone surrogate becomes
+    // U+FFFD. The bytes are counted first (a surrogate pair as six, then four are written), so a
+    // large cell takes about its own size.
+    qsizetype bytes = 0;
+    for (QChar q : text)
+        bytes += q.unicode() < 0x80 ? 1 : q.unicode() < 0x800 ? 2 : 3;
+    text_.resize(c.integer + bytes);
     char* d = text_.data() + c.integer;
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t u = text[i].unicode();
@@ -264,7 +269,7 @@ void StorageRow::appendText(QStringView text)
             continue;
         }
         if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            u = QChar::surrogateToUcs4(char16_t(u), text[++i].unicode()); // two units, four bytes
+            u = QChar::surrogateToUcs4(char16_t(u), text[++i].unicode());
         else if (QChar::isSurrogate(u))
             u = 0xFFFD;
         if (u < 0x800) {
