@@ -44,9 +44,12 @@ private:
 QStringList importColumns(int table);
 
 // Reads one row of exchange table `table` straight into the storage forms of the main database
-// (values in importColumns order), with the cell checks of the typed reader and those of the
-// import: a serial number 1-999999, every key cell, an inhibited interval 1-30. With `values` null
-// the row is only checked.
+// (values in importColumns order). Cells beyond the schema are ignored and missing ones are empty.
+// Each cell is checked by its column type: Integer 32-bit, Short 16-bit, Byte 0-255, Single with
+// "." or "," (one at most), Bit 0, 1, -1, True, False, Yes, No (stored -1 or 0), Date "yyyy-mm-dd"
+// with an optional time of day; and by the import's own rules: a serial number 1-999999, every key
+// cell present, an inhibited interval 1-30. A bad cell is named with an excerpt of its text. With
+// `values` null the row is only checked.
 std::optional<FormatError> convertLine(int table, QStringView line, qsizetype lineNumber, StorageRow* values);
 
 // The rows (not blank) of the file's sections of exchange table `table`.
