@@ -1,5 +1,5 @@
-// Reading a KM70 exchange file in memory: decoding, lines, sections, fields and typed cells.
-// Pure functions; nothing here touches a file or the database.
+// Reading a KM70 exchange file in memory: decoding, lines, sections, fields and the cell parsers;
+// the import (ExchangeImport.h) turns rows into storage forms. Nothing here touches a file or the database.
 #pragma once
 
 #include "import/ExchangeSchema.h"
