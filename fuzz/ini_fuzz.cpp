@@ -1,6 +1,5 @@
 // Feeds arbitrary bytes to the reader of nbx70.ini as the program reads it at start-up, then writes
 // the unreadable keys back with their defaults, as start-up offers, and reads the file again.
-#include "common/IniFile.h"
 #include "shell/Settings.h"
 
 #include <QFile>
@@ -13,12 +12,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir dir;
-    // The bytes without waiting for the disk at every input.
-    static const bool quick = (nbx::setIniBytesWriter([](QFileDevice& f, const QByteArray& bytes) {
-                                   return f.write(bytes) == bytes.size();
-                               }),
-                               true);
-    (void)quick;
     const QString path = dir.filePath(QStringLiteral("nbx70.ini"));
     {
         QFile f(path);
