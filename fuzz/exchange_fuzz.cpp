@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the exchange-file reader: lines, sections, fields and cell conversion.
+// Feeds arbitrary bytes to the exchange-file reader: lines, sections, fields, the conversion of
+// every row into storage forms and the messages of a refused file.
 #include "import/ExchangeImport.h"
 #include "import/ExchangeReader.h"
 
@@ -9,17 +10,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const nbx::ExchangeText text(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     QList<nbx::ExchangeSection> sections;
-    if (nbx::splitSections(text, &sections))
+    if (auto e = nbx::splitSections(text, &sections)) {
+        nbx::formatErrorText(*e);
         return 0;
-    QVector<QVariant> values;
-    QList<nbx::TypedRow> rows;
-    for (const nbx::ExchangeSection& s : sections) {
-        if (s.table < 0)
-            continue;
-        nbx::readSection(text, s, nbx::exchangeTables()[s.table], &rows);
-        for (qsizetype i = s.firstLine + 1; i < s.endLine; ++i)
-            if (auto e = nbx::convertLine(s.table, text.line(i), i + 1, &values))
-                nbx::formatErrorText(*e);
+    }
+    for (int table = 0; table < nbx::kExchangeTableCount; ++table) {
+        const qsizetype total = nbx::countRows(text, sections, table);
+        qsizetype n = 0;
+        const auto e = nbx::readTableRows(text, sections, table, [&](const nbx::StorageRow&) { return ++n > 0; });
+        if (e) {
+            if (e->value.size() > 61)
+                __builtin_trap();
+            nbx::formatErrorText(*e);
+        } else if (n != total) {
+            __builtin_trap();
+        }
     }
     return 0;
 }

@@ -1,6 +1,8 @@
 #!/bin/sh
-# Builds the fuzz targets with clang, AddressSanitizer and libFuzzer, then runs the link fuzzer
-# for the given number of seconds (default 30).
+# Builds every fuzz target (each CMake target named fuzz_*) with clang, AddressSanitizer and
+# libFuzzer, then runs them one after the other, sharing the given number of seconds (default 30)
+# equally. A target starts from its corpus in the build folder and the seeds in fuzz/seeds/<name>/.
+# Fails when any target finds a crash, a leak or a hang, after all have run.
 set -eu
 seconds=${1:-30}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -11,20 +13,31 @@ cmake -S "$src" -B "$build" -G Ninja \
     -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_CXX_FLAGS="-fsanitize=address,fuzzer-no-link -fno-omit-frame-pointer" \
     -DNBX70_BUILD_FUZZ=ON -DNBX70_BUILD_TESTS=OFF -DNBX70_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_link fuzz_live fuzz_records
-corpus="$build/fuzz-corpus-link"
-mkdir -p "$corpus"
-# Seeds: an identification reply, and the same after noise.
-printf '\002\000\020\001\005\002\000123456\001\003\001' > "$corpus/seed-identification"
-printf '\377\000\002\000\006\014\003\013' > "$corpus/seed-noise"
-"$build/fuzz/fuzz_link" -max_total_time="$seconds" -timeout=10 -max_len=8192 "$corpus"
-# The live windows' frame decoders, seeded with a real-time frame.
-live="$build/fuzz-corpus-live"
-mkdir -p "$live"
-printf '\002\000\024\011\037\014\174\027\073\072\001\001\000\000\000\002\130\005\003\072' > "$live/seed-realtime"
-"$build/fuzz/fuzz_live" -max_total_time="$seconds" -timeout=10 -max_len=600 "$live"
-# The download's decoders (totals, dates, interval and session records), seeded with a record head.
-records="$build/fuzz-corpus-records"
-mkdir -p "$records"
-printf '\002\000\074\005\017\003\174\012\036' > "$records/seed-interval"
-"$build/fuzz/fuzz_records" -max_total_time="$seconds" -timeout=10 -max_len=600 "$records"
+targets=$(cmake --build "$build" --target help | sed -n 's/^\(fuzz_[A-Za-z0-9_]*\):.*/\1/p' | grep -v '_autogen' | sort -u)
+if [ -z "$targets" ]; then
+    echo "no fuzz targets found" >&2
+    exit 1
+fi
+# shellcheck disable=SC2086
+cmake --build "$build" --target $targets
+count=$(echo "$targets" | wc -w)
+share=$((seconds / count))
+[ "$share" -ge 1 ] || share=1
+failed=""
+for target in $targets; do
+    name=${target#fuzz_}
+    binary=$(find "$build" -type f -name "$target" -perm -u+x | head -n 1)
+    corpus="$build/fuzz-corpus-$name"
+    mkdir -p "$corpus"
+    seeds=""
+    [ -d "$here/seeds/$name" ] && seeds="$here/seeds/$name"
+    echo "== $target: $share s"
+    # shellcheck disable=SC2086
+    if ! "$binary" -max_total_time="$share" -timeout=10 -max_len=32768 "$corpus" $seeds; then
+        failed="$failed $target"
+    fi
+done
+if [ -n "$failed" ]; then
+    echo "fuzz targets that failed:$failed" >&2
+    exit 1
+fi

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs the packages, builds everything, fuzzes the frame receiver for 30 seconds under
-# AddressSanitizer, runs every test, then builds the tests again in Debug with AddressSanitizer and
-# UndefinedBehaviorSanitizer (build-asan) and runs every test under them, a test failing at its
-# first report.
+# Installs the packages, builds everything, runs every fuzz target under AddressSanitizer (30
+# seconds shared among them), runs every test, then builds the tests again in Debug with
+# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan) and runs every test under them, a
+# test failing at its first report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -13,7 +13,7 @@ if ! bash fuzz/run.sh 30 > build/fuzz.log 2>&1; then
   echo "fuzzing failed: see build/fuzz.log"
   exit 1
 fi
-echo "fuzzing: $(grep -E '^Done [0-9]+ runs' build/fuzz.log | tail -n 1)"
+echo "fuzzing: $(grep -cE '^Done [0-9]+ runs' build/fuzz.log) targets; $(grep -E '^Done [0-9]+ runs' build/fuzz.log | tr '\n' ' ')"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300
 
 sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"

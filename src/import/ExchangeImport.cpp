@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -15,6 +16,8 @@
 namespace nbx {
 
 namespace {
+
+constexpr qint64 kProgressMs = 50;
 
 enum Table { DiaBorrado, DiaFinalBateria, DiaReprogramado, IntervaloInhabil, Intervalos, Programacion, Sesiones };
 
@@ -109,22 +112,7 @@ public:
         return sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt_, nullptr) == SQLITE_OK;
     }
 
-    void bind(int index, const QVariant& v)
-    {
-        if (v.isNull()) {
-            sqlite3_bind_null(stmt_, index);
-            return;
-        }
-        switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::LongLong: sqlite3_bind_int64(stmt_, index, v.toLongLong()); return;
-        case QMetaType::Double: sqlite3_bind_double(stmt_, index, v.toDouble()); return;
-        default: {
-            const QString text = v.toString();
-            sqlite3_bind_text16(stmt_, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
-        }
-        }
-    }
+    sqlite3_stmt* handle() const { return stmt_; }
 
     // Runs the statement; true with a row in `rowid` (its first column) when it returned one.
     bool run(bool* gotRow = nullptr, qint64* rowid = nullptr)
@@ -183,12 +171,12 @@ public:
     bool ok() const { return ok_; }
     QString error() const { return QString::fromUtf8(sqlite3_errmsg(db_)); }
 
-    bool write(const QVector<QVariant>& values)
+    bool write(const StorageRow& values)
     {
         if (table_ == Sesiones) {
             int n = 0;
             for (qsizetype k : keyIndex_)
-                find_.bind(++n, values[k]);
+                values.bind(find_.handle(), ++n, k);
             bool found = false;
             qint64 rowid = 0;
             if (!find_.run(&found, &rowid))
@@ -196,17 +184,17 @@ public:
             if (found) {
                 n = 0;
                 for (qsizetype i : otherIndex_)
-                    update_.bind(++n, values[i]);
-                update_.bind(++n, rowid);
+                    values.bind(update_.handle(), ++n, i);
+                sqlite3_bind_int64(update_.handle(), ++n, rowid);
                 return update_.run();
             }
         }
         int n = 0;
-        for (const QVariant& v : values)
-            insert_.bind(++n, v);
+        for (qsizetype i = 0; i < values.size(); ++i)
+            values.bind(insert_.handle(), ++n, i);
         if (isDayTable(table_))
             for (qsizetype k : keyIndex_)
-                insert_.bind(++n, values[k]);
+                values.bind(insert_.handle(), ++n, k);
         return insert_.run();
     }
 
@@ -236,6 +224,102 @@ QString dayMonthYear(const QDate& d)
 }
 
 } // namespace
+
+void StorageRow::clear()
+{
+    cells_.clear();
+    text_.clear();
+}
+
+void StorageRow::appendNull() { cells_.append(Cell()); }
+
+void StorageRow::appendInteger(qlonglong v)
+{
+    Cell c;
+    c.kind = Kind::Integer;
+    c.integer = v;
+    cells_.append(c);
+}
+
+void StorageRow::appendReal(double v)
+{
+    Cell c;
+    c.kind = Kind::Real;
+    c.real = v;
+    cells_.append(c);
+}
+
+void StorageRow::appendText(QStringView text)
+{
+    Cell c;
+    c.kind = Kind::Text;
+    c.integer = text_.size();
+    // UTF-8 by hand, into a buffer that keeps its size from row to row; a lone surrogate becomes
+    // U+FFFD. The bytes are counted first (a surrogate pair as six, then four are written), so a
+    // large cell takes about its own size.
+    qsizetype bytes = 0;
+    for (QChar q : text)
+        bytes += q.unicode() < 0x80 ? 1 : q.unicode() < 0x800 ? 2 : 3;
+    text_.resize(c.integer + bytes);
+    char* d = text_.data() + c.integer;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t u = text[i].unicode();
+        if (u < 0x80) {
+            *d++ = char(u);
+            continue;
+        }
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            u = QChar::surrogateToUcs4(char16_t(u), text[++i].unicode());
+        else if (QChar::isSurrogate(u))
+            u = 0xFFFD;
+        if (u < 0x800) {
+            *d++ = char(0xC0 | (u >> 6));
+        } else {
+            if (u < 0x10000) {
+                *d++ = char(0xE0 | (u >> 12));
+            } else {
+                *d++ = char(0xF0 | (u >> 18));
+                *d++ = char(0x80 | ((u >> 12) & 0x3F));
+            }
+            *d++ = char(0x80 | ((u >> 6) & 0x3F));
+        }
+        *d++ = char(0x80 | (u & 0x3F));
+    }
+    c.length = int(d - (text_.data() + c.integer));
+    text_.resize(c.integer + c.length);
+    cells_.append(c);
+}
+
+QVariant StorageRow::value(qsizetype i) const
+{
+    const Cell& c = cells_.at(i);
+    switch (c.kind) {
+    case Kind::Null: return QVariant();
+    case Kind::Integer: return QVariant(qlonglong(c.integer));
+    case Kind::Real: return QVariant(c.real);
+    case Kind::Text: return QString::fromUtf8(text_.constData() + c.integer, c.length);
+    }
+    return QVariant();
+}
+
+QVector<QVariant> StorageRow::values() const
+{
+    QVector<QVariant> out;
+    for (qsizetype i = 0; i < size(); ++i)
+        out << value(i);
+    return out;
+}
+
+void StorageRow::bind(sqlite3_stmt* stmt, int index, qsizetype i) const
+{
+    const Cell& c = cells_.at(i);
+    switch (c.kind) {
+    case Kind::Null: sqlite3_bind_null(stmt, index); return;
+    case Kind::Integer: sqlite3_bind_int64(stmt, index, c.integer); return;
+    case Kind::Real: sqlite3_bind_double(stmt, index, c.real); return;
+    case Kind::Text: sqlite3_bind_text(stmt, index, text_.constData() + c.integer, c.length, SQLITE_STATIC); return;
+    }
+}
 
 QStringList importColumns(int table)
 {
@@ -344,44 +428,64 @@ const QVector<Step>& planOf(int table)
 }
 
 
-// A date-time cell ("yyyy-mm-dd" with an optional time of day) split into its date and "hh:mm".
-bool splitDateTime(QStringView s, QString* date, QString* time)
+// "dd/mm/yyyy" that is a date: then the device text is already in its stored form.
+bool isDayMonthYear(QStringView s)
 {
-    s = s.trimmed();
-    const qsizetype blank = s.indexOf(QLatin1Char(' '));
-    const QStringView d = blank < 0 ? s : s.left(blank);
-    if (!parseIsoDate(d))
+    if (s.size() != 10 || s[2] != QLatin1Char('/') || s[5] != QLatin1Char('/'))
         return false;
-    QTime t(0, 0);
+    int n[8];
+    for (int i = 0, k = 0; i < 10; ++i) {
+        if (i == 2 || i == 5)
+            continue;
+        const char16_t c = s[i].unicode();
+        if (c < u'0' || c > u'9')
+            return false;
+        n[k++] = c - u'0';
+    }
+    return QDate(n[4] * 1000 + n[5] * 100 + n[6] * 10 + n[7], n[2] * 10 + n[3], n[0] * 10 + n[1]).isValid();
+}
+
+void appendHhmm(StorageRow* out, const QTime& t)
+{
+    const int h = t.hour(), m = t.minute();
+    const char16_t c[5] = {char16_t('0' + h / 10), char16_t('0' + h % 10), u':', char16_t('0' + m / 10), char16_t('0' + m % 10)};
+    out->appendText(QStringView(c, 5));
+}
+
+// A date-time cell ("yyyy-mm-dd" with an optional time of day) split into its date and time.
+bool splitDateTime(QStringView s, QStringView* date, QTime* time)
+{
+    s = trimBlanks(s);
+    const qsizetype blank = s.indexOf(QLatin1Char(' '));
+    *date = blank < 0 ? s : s.left(blank);
+    if (!parseIsoDate(*date))
+        return false;
+    *time = QTime(0, 0);
     if (blank >= 0) {
-        const auto parsed = parseClockTime(s.mid(blank + 1).trimmed());
+        const auto parsed = parseClockTime(trimBlanks(s.mid(blank + 1)));
         if (!parsed)
             return false;
-        t = *parsed;
+        *time = *parsed;
     }
-    if (date)
-        *date = d.toString();
-    if (time)
-        *time = hhmm(t);
     return true;
 }
 
 // Appends the main-database value(s) of one cell; false when the cell is not a value of its column.
 // With `out` null the cell is only checked.
-bool convertCell(const Step& step, QStringView cell, QVector<QVariant>* out)
+bool convertCell(const Step& step, QStringView cell, StorageRow* out)
 {
     const bool isText = step.kind == Step::Text || step.kind == Step::LeqDate || step.kind == Step::LeqTime
         || step.kind == Step::InhibitedDay;
-    if (cell.isEmpty() || (!isText && cell.trimmed().isEmpty())) {
+    if (cell.isEmpty() || (!isText && trimBlanks(cell).isEmpty())) {
         if (step.required)
             return false;
         if (!out)
             return true;
         switch (step.kind) {
-        case Step::DateTime: out->append(QVariant()); out->append(QVariant()); break;
-        case Step::InhibitedHour: out->append(QStringLiteral("00:00")); break;
-        case Step::InhibitedDay: out->append(QStringLiteral("00/00/00")); break;
-        default: out->append(QVariant());
+        case Step::DateTime: out->appendNull(); out->appendNull(); break;
+        case Step::InhibitedHour: out->appendText(u"00:00"); break;
+        case Step::InhibitedDay: out->appendText(u"00/00/00"); break;
+        default: out->appendNull();
         }
         return true;
     }
@@ -391,7 +495,7 @@ bool convertCell(const Step& step, QStringView cell, QVector<QVariant>* out)
         if (!parseInteger(cell, step.lo, step.hi, &v))
             return false;
         if (out)
-            out->append(v);
+            out->appendInteger(v);
         return true;
     }
     case Step::Single: {
@@ -399,7 +503,7 @@ bool convertCell(const Step& step, QStringView cell, QVector<QVariant>* out)
         if (!parseSingle(cell, &v))
             return false;
         if (out)
-            out->append(v);
+            out->appendReal(v);
         return true;
     }
     case Step::Bit: {
@@ -407,33 +511,34 @@ bool convertCell(const Step& step, QStringView cell, QVector<QVariant>* out)
         if (!parseBit(cell, &v))
             return false;
         if (out)
-            out->append(v ? -1 : 0);
+            out->appendInteger(v ? -1 : 0);
         return true;
     }
     case Step::Date:
     case Step::DateTime: {
-        QString date, time;
-        if (!splitDateTime(cell, out ? &date : nullptr, out ? &time : nullptr))
+        QStringView date;
+        QTime time;
+        if (!splitDateTime(cell, &date, &time))
             return false;
         if (out) {
-            out->append(date);
+            out->appendText(date);
             if (step.kind == Step::DateTime)
-                out->append(time);
+                appendHhmm(out, time);
         }
         return true;
     }
     case Step::InhibitedHour: {
-        const QStringView s = cell.trimmed();
-        if (const auto t = parseClockTime(s)) {
-            if (out)
-                out->append(hhmm(*t));
-            return true;
+        const QStringView s = trimBlanks(cell);
+        auto t = parseClockTime(s);
+        if (!t) {
+            QStringView date;
+            QTime time;
+            if (!splitDateTime(s, &date, &time))
+                return false;
+            t = time;
         }
-        QString time;
-        if (!splitDateTime(s, nullptr, &time))
-            return false;
         if (out)
-            out->append(time);
+            appendHhmm(out, *t);
         return true;
     }
     default:
@@ -442,19 +547,29 @@ bool convertCell(const Step& step, QStringView cell, QVector<QVariant>* out)
     if (!out)
         return true;
     switch (step.kind) {
-    case Step::InhibitedDay: out->append(inhibitedDay(cell.toString())); break;
-    case Step::LeqDate: out->append(normaliseLeqDate(cell.toString())); break;
-    case Step::LeqTime: out->append(normaliseLeqTime(cell.toString())); break;
-    default: out->append(cell.toString());
+    case Step::InhibitedDay: out->appendText(inhibitedDay(cell.toString())); break;
+    case Step::LeqDate:
+        if (isDayMonthYear(cell))
+            out->appendText(cell);
+        else
+            out->appendText(normaliseLeqDate(cell.toString()));
+        break;
+    case Step::LeqTime:
+        if (const auto t = parseClockTime(cell))
+            appendHhmm(out, *t);
+        else
+            out->appendText(cell);
+        break;
+    default: out->appendText(cell);
     }
     return true;
 }
 
 } // namespace
 
-std::optional<FormatError> convertLine(int table, QStringView line, qsizetype lineNumber, QVector<QVariant>* values)
+std::optional<FormatError> convertLine(int table, QStringView line, qsizetype lineNumber, StorageRow* values)
 {
-    thread_local QList<QStringView> fields;
+    thread_local FieldViews fields;
     thread_local QStringList unescaped;
     unescaped.clear();
     splitFieldViews(line, &fields, &unescaped);
@@ -471,8 +586,104 @@ std::optional<FormatError> convertLine(int table, QStringView line, qsizetype li
             e.table = t.tableName();
             e.column = int(c + 1);
             e.columnName = QString::fromLatin1(t.columns[c].name);
-            e.value = cell.toString();
+            e.value = cellExcerpt(cell);
             return e;
+        }
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+FormatError rowError(FormatError::Kind kind, int table, qsizetype line)
+{
+    FormatError e;
+    e.kind = kind;
+    e.line = line;
+    e.table = exchangeTables()[table].tableName();
+    return e;
+}
+
+// The cell of a line (column line or row) that holds a NUL byte.
+FormatError damagedCell(const QString& line, int table, qsizetype lineNumber)
+{
+    FieldViews fields;
+    QStringList unescaped;
+    splitFieldViews(line, &fields, &unescaped);
+    FormatError e = rowError(FormatError::Kind::Damaged, table, lineNumber);
+    for (qsizetype c = 0; c < fields.size(); ++c) {
+        if (fields[c].contains(QChar(0))) {
+            e.column = int(c + 1);
+            break;
+        }
+    }
+    const auto columns = exchangeTables()[table].columns;
+    if (e.column >= 1 && e.column <= qsizetype(columns.size()))
+        e.columnName = QString::fromLatin1(columns[e.column - 1].name);
+    return e;
+}
+
+qsizetype fieldCount(QStringView line, bool* closed = nullptr)
+{
+    FieldViews fields;
+    QStringList unescaped;
+    const bool c = splitFieldViews(line, &fields, &unescaped);
+    if (closed)
+        *closed = c;
+    return fields.size();
+}
+
+// The file's last line, a row of `section`: a row cut by the end of the file ends inside a quoted
+// cell, or has no line end and fewer cells than the column line. A short row followed by a line
+// end is whole: the format lets a row leave out its last cells.
+bool isCutRow(const ExchangeText& text, const ExchangeSection& section, const QString& line)
+{
+    bool closed = true;
+    const qsizetype cells = fieldCount(line, &closed);
+    if (!closed)
+        return true;
+    return !text.lastLineEnded() && !isBlankRow(line) && cells < fieldCount(text.line(section.firstLine));
+}
+
+} // namespace
+
+qsizetype countRows(const ExchangeText& text, const QList<ExchangeSection>& sections, int table)
+{
+    qsizetype n = 0;
+    for (const ExchangeSection& s : sections)
+        if (s.table == table)
+            for (qsizetype i = s.firstLine + 1; i < s.endLine; ++i)
+                n += !text.isBlank(i);
+    return n;
+}
+
+std::optional<FormatError> readTableRows(const ExchangeText& text, const QList<ExchangeSection>& sections, int table,
+                                         const std::function<bool(const StorageRow&)>& use)
+{
+    QString line;
+    StorageRow values;
+    const qsizetype last = text.lineCount() - 1;
+    for (const ExchangeSection& s : sections) {
+        if (s.table != table)
+            continue;
+        for (qsizetype i = s.firstLine; i < s.endLine; ++i) {
+            if (text.lineHasNul(i))
+                return damagedCell(text.line(i), table, i + 1);
+            if (i == s.firstLine)
+                continue; // the column line
+            if (i == last) {
+                text.line(i, &line);
+                if (isCutRow(text, s, line))
+                    return rowError(FormatError::Kind::CutRow, table, i + 1);
+            }
+            if (text.isBlank(i))
+                continue;
+            if (i != last)
+                text.line(i, &line);
+            if (auto e = convertLine(table, line, i + 1, &values))
+                return e;
+            if (!use(values))
+                return std::nullopt;
         }
     }
     return std::nullopt;
@@ -483,12 +694,24 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
 {
     using Status = ExchangeImportResult::Status;
     ExchangeImportResult result;
-    auto progress = [&](const QString& text) {
-        if (hooks.progress)
-            hooks.progress(text);
-    };
-    auto cancelled = [&] { return hooks.cancelled && hooks.cancelled(); };
     const QString lead = caption + QStringLiteral("   ");
+    auto cancelled = [&] { return hooks.cancelled && hooks.cancelled(); };
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const std::function<qint64()> nowMs = hooks.clockMs ? hooks.clockMs : [&] { return elapsed.elapsed(); };
+    qint64 shown = 0;
+    bool anyShown = false;
+    // At most one progress text every kProgressMs: building and showing one costs more than a row.
+    auto progress = [&](qsizetype n, qsizetype total) {
+        if (!hooks.progress)
+            return;
+        const qint64 now = nowMs();
+        if (anyShown && now - shown < kProgressMs)
+            return;
+        anyShown = true;
+        shown = now;
+        hooks.progress(lead + QString::number(n) + QStringLiteral(" / ") + QString::number(total));
+    };
 
     const ExchangeText text(bytes);
     QList<ExchangeSection> sections;
@@ -497,98 +720,58 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
         result.formatError = e;
         return result;
     }
-
-    // Every row is read and checked before anything is written; the rows are read again and
-    // converted while writing, so that a large file is held in memory only once.
-    QVector<QVariant> values;
-    auto eachRow = [&](int table, bool convert, const std::function<bool()>& use) -> std::optional<FormatError> {
-        for (const ExchangeSection& s : std::as_const(sections)) {
-            if (s.table != table)
-                continue;
-            for (qsizetype i = s.firstLine + 1; i < s.endLine; ++i) {
-                const QString line = text.line(i);
-                if (isBlankRow(line))
-                    continue;
-                if (auto e = convertLine(table, line, i + 1, convert ? &values : nullptr))
-                    return e;
-                if (!use())
-                    return std::nullopt;
-            }
-        }
-        return std::nullopt;
-    };
-
-    int totals[kExchangeTableCount] = {};
-    for (int table = 0; table < kExchangeTableCount; ++table) {
-        bool stop = false;
-        auto e = eachRow(table, false, [&] {
-            ++totals[table];
-            if (hooks.progress)
-                progress(lead + QString::number(totals[table]));
-            if (cancelled()) {
-                stop = true;
-                return false;
-            }
-            return true;
-        });
-        if (stop) {
-            result.status = Status::Cancelled;
-            return result;
-        }
-        if (e) {
-            result.status = Status::Rejected;
-            result.formatError = e;
-            return result;
-        }
-        result.rowsRead += totals[table];
-    }
-    if (result.rowsRead == 0)
+    qsizetype totals[kExchangeTableCount] = {};
+    qsizetype allRows = 0;
+    for (int table = 0; table < kExchangeTableCount; ++table)
+        allRows += totals[table] = countRows(text, sections, table);
+    if (allRows == 0)
         return result;
 
-    auto dbFailed = [&](const QString& error) {
-        rollbackWrite(db);
-        result.status = Status::DatabaseError;
-        result.databaseError = error;
-        return result;
-    };
+    // Rows are converted and written in one pass inside one transaction: a bad cell, a cut row,
+    // a refused write or a cancel rolls everything back.
     sqlite3* handle = sqliteHandle(db);
     if (!handle || !beginWrite(db, &result.databaseError)) {
         result.status = Status::DatabaseError;
         return result;
     }
+    auto end = [&](Status status) {
+        rollbackWrite(db);
+        result.status = status;
+        return result;
+    };
     for (int table = 0; table < kExchangeTableCount; ++table) {
         if (totals[table] == 0)
             continue;
         TableWriter writer(handle, table);
-        if (!writer.ok())
-            return dbFailed(writer.error());
-        int n = 0;
+        if (!writer.ok()) {
+            result.databaseError = writer.error();
+            return end(Status::DatabaseError);
+        }
+        qsizetype n = 0;
         bool stop = false, failed = false;
-        eachRow(table, true, [&] {
+        const auto e = readTableRows(text, sections, table, [&](const StorageRow& values) {
             if (!writer.write(values)) {
                 failed = true;
                 return false;
             }
-            ++n;
-            if (hooks.progress)
-                progress(lead + QStringLiteral("%1 / %2").arg(n).arg(totals[table]));
-            if (cancelled()) {
-                stop = true;
-                return false;
-            }
-            return true;
+            progress(++n, totals[table]);
+            stop = cancelled();
+            return !stop;
         });
-        if (failed)
-            return dbFailed(writer.error());
-        if (stop) {
-            rollbackWrite(db);
-            result.status = Status::Cancelled;
-            return result;
+        if (failed) {
+            result.databaseError = writer.error();
+            return end(Status::DatabaseError);
         }
+        if (e) {
+            result.formatError = e;
+            return end(Status::Rejected);
+        }
+        if (stop)
+            return end(Status::Cancelled);
+        result.rowsRead += int(n);
     }
-    QString why;
-    if (!commitWrite(db, &why))
-        return dbFailed(why);
+    if (!commitWrite(db, &result.databaseError))
+        return end(Status::DatabaseError);
     return result;
 }
 
@@ -614,6 +797,19 @@ QString formatErrorText(const FormatError& e)
     case FormatError::Kind::BadCell:
         detail = lang.GetTranslation(QStringLiteral("Tabla %1, línea %2, columna %3 (%4): valor no válido «%5»."))
                      .arg(e.table, QString::number(e.line), QString::number(e.column), e.columnName, e.value);
+        break;
+    case FormatError::Kind::NoTable: return GetS(157);
+    case FormatError::Kind::CutRow:
+        detail = lang.GetTranslation(QStringLiteral("Tabla %1, línea %2: el fichero termina en medio de una fila."))
+                     .arg(e.table, QString::number(e.line));
+        break;
+    case FormatError::Kind::Damaged:
+        if (e.table.isEmpty())
+            detail = lang.GetTranslation(QStringLiteral("Línea %1: el fichero está dañado (un byte nulo en una línea de marca de tabla)."))
+                         .arg(e.line);
+        else
+            detail = lang.GetTranslation(QStringLiteral("Tabla %1, línea %2, columna %3: el fichero está dañado (un byte nulo)."))
+                         .arg(e.table, QString::number(e.line), QString::number(e.column));
         break;
     }
     return GetS(157) + QLatin1Char('\r') + detail;

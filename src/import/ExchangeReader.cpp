@@ -26,86 +26,20 @@ bool allDigits(QStringView s)
     return true;
 }
 
-int number(QStringView s) { return s.toInt(); }
-
-bool readInteger(const QString& text, qlonglong lo, qlonglong hi, QVariant* value)
+// Digits only, checked by the caller.
+int number(QStringView s)
 {
-    qlonglong v = 0;
-    if (!parseInteger(text, lo, hi, &v))
-        return false;
-    *value = v;
-    return true;
-}
-
-bool readSingle(const QString& text, QVariant* value)
-{
-    double v = 0;
-    if (!parseSingle(text, &v))
-        return false;
-    *value = v;
-    return true;
-}
-
-bool readBit(const QString& text, QVariant* value)
-{
-    bool v = false;
-    if (!parseBit(text, &v))
-        return false;
-    *value = v;
-    return true;
-}
-
-// "yyyy-mm-dd", optionally followed by a blank and a time of day.
-bool readDateTime(QStringView s, QDate* date, std::optional<QTime>* time)
-{
-    s = s.trimmed();
-    const qsizetype blank = s.indexOf(QLatin1Char(' '));
-    const auto d = parseIsoDate(blank < 0 ? s : s.left(blank));
-    if (!d)
-        return false;
-    *date = *d;
-    time->reset();
-    if (blank >= 0) {
-        const auto t = parseClockTime(s.mid(blank + 1).trimmed());
-        if (!t)
-            return false;
-        *time = t;
-    }
-    return true;
-}
-
-bool readDate(const ExchangeTable& table, const QString& text, QVariant* value)
-{
-    if (!table.dateTimeFormat) {
-        // The inhibited-interval hours: a time of day, or a date-time whose time is taken.
-        const QStringView s = QStringView(text).trimmed();
-        if (const auto t = parseClockTime(s)) {
-            *value = *t;
-            return true;
-        }
-        QDate d;
-        std::optional<QTime> t2;
-        if (!readDateTime(s, &d, &t2))
-            return false;
-        *value = t2.value_or(QTime(0, 0));
-        return true;
-    }
-    QDate d;
-    std::optional<QTime> t;
-    if (!readDateTime(text, &d, &t))
-        return false;
-    if (table.dateTimeColumns())
-        *value = QDateTime(d, t.value_or(QTime(0, 0)), Qt::UTC);
-    else
-        *value = d;
-    return true;
+    int v = 0;
+    for (QChar c : s)
+        v = v * 10 + (c.unicode() - '0');
+    return v;
 }
 
 } // namespace
 
 bool parseInteger(QStringView s, qlonglong lo, qlonglong hi, qlonglong* value)
 {
-    s = s.trimmed();
+    s = trimBlanks(s);
     bool negative = false;
     if (!s.isEmpty() && (s[0] == QLatin1Char('-') || s[0] == QLatin1Char('+'))) {
         negative = s[0] == QLatin1Char('-');
@@ -129,17 +63,19 @@ bool parseInteger(QStringView s, qlonglong lo, qlonglong hi, qlonglong* value)
 
 bool parseSingle(QStringView s, double* value)
 {
-    s = s.trimmed();
-    if (s.isEmpty() || s.count(QLatin1Char('.')) + s.count(QLatin1Char(',')) > 1)
-        return false;
+    s = trimBlanks(s);
     char buffer[64];
-    if (s.size() >= qsizetype(sizeof buffer))
+    if (s.isEmpty() || s.size() >= qsizetype(sizeof buffer))
         return false;
     qsizetype n = 0;
+    int separators = 0;
     for (QChar c : s) {
         if (c.unicode() > 0x7F)
             return false;
-        buffer[n++] = c == QLatin1Char(',') ? '.' : char(c.unicode());
+        const bool separator = c == QLatin1Char(',') || c == QLatin1Char('.');
+        if (separator && ++separators > 1)
+            return false;
+        buffer[n++] = separator ? '.' : char(c.unicode());
     }
     const char* begin = buffer;
     if (n > 1 && buffer[0] == '+' && buffer[1] != '-')
@@ -154,7 +90,7 @@ bool parseSingle(QStringView s, double* value)
 
 bool parseBit(QStringView s, bool* value)
 {
-    s = s.trimmed();
+    s = trimBlanks(s);
     for (const char* yes : {"1", "-1", "true", "yes"})
         if (s.compare(QLatin1String(yes), Qt::CaseInsensitive) == 0)
             return *value = true, true;
@@ -179,6 +115,8 @@ std::optional<QDate> parseIsoDate(QStringView s)
 
 std::optional<QTime> parseClockTime(QStringView s)
 {
+    if (s.size() < 4 || s.size() > 8)
+        return std::nullopt;
     const qsizetype c1 = s.indexOf(QLatin1Char(':'));
     if (c1 < 1 || c1 > 2)
         return std::nullopt;
@@ -235,21 +173,63 @@ ExchangeText::ExchangeText(QByteArray bytes)
 {
     utf8_ = bytes_.startsWith(kUtf8Bom);
     lines_ = splitLineSpans(bytes_, utf8_ ? 3 : 0);
+    if (!lines_.isEmpty())
+        lastLineEnded_ = lines_.last().offset + lines_.last().length < bytes_.size();
+    hasNul_ = std::memchr(bytes_.constData(), 0, size_t(bytes_.size())) != nullptr;
 }
 
 QString ExchangeText::line(qsizetype index) const
 {
+    QString out;
+    line(index, &out);
+    return out;
+}
+
+void ExchangeText::line(qsizetype index, QString* out) const
+{
     const LineSpan s = lines_.at(index);
     const char* p = bytes_.constData() + s.offset;
-    if (utf8_)
-        return QString::fromUtf8(p, s.length);
+    if (utf8_) {
+        *out = QString::fromUtf8(p, s.length);
+        return;
+    }
     // Windows-1252 is Latin-1 but for the bytes 0x80-0x9F.
+    out->resize(s.length);
+    QChar* d = out->data();
     for (qsizetype i = 0; i < s.length; ++i) {
         const auto b = static_cast<unsigned char>(p[i]);
-        if (b >= 0x80 && b <= 0x9F)
-            return cp1252ToUnicode(QByteArray::fromRawData(p, s.length));
+        if (b >= 0x80 && b <= 0x9F) {
+            *out = cp1252ToUnicode(QByteArray::fromRawData(p, s.length));
+            return;
+        }
+        d[i] = QChar(b);
     }
-    return QString::fromLatin1(p, s.length);
+}
+
+bool ExchangeText::isMarker(qsizetype index) const
+{
+    const LineSpan s = lines_.at(index);
+    return s.length >= 2 && bytes_[s.offset] == '/' && bytes_[s.offset + 1] == '/';
+}
+
+bool ExchangeText::isBlank(qsizetype index) const
+{
+    const LineSpan s = lines_.at(index);
+    const char* p = bytes_.constData() + s.offset;
+    for (qsizetype i = 0; i < s.length; ++i) {
+        const auto b = static_cast<unsigned char>(p[i]);
+        if (b >= 0x80)
+            return isBlankRow(line(index)); // a space beyond ASCII
+        if (b != ';' && b != '"' && !QChar::isSpace(b))
+            return false;
+    }
+    return true;
+}
+
+bool ExchangeText::lineHasNul(qsizetype index) const
+{
+    const LineSpan s = lines_.at(index);
+    return hasNul_ && std::memchr(bytes_.constData() + s.offset, 0, size_t(s.length)) != nullptr;
 }
 
 QStringList splitExchangeLines(const QByteArray& bytes)
@@ -264,23 +244,24 @@ QStringList splitExchangeLines(const QByteArray& bytes)
 std::optional<FormatError> splitSections(const ExchangeText& text, QList<ExchangeSection>* sections)
 {
     sections->clear();
+    auto error = [](FormatError::Kind kind, qsizetype line) {
+        FormatError e;
+        e.kind = kind;
+        e.line = line;
+        return e;
+    };
+    bool known = false;
     for (qsizetype i = 0; i < text.lineCount(); ++i) {
-        const QString line = text.line(i);
-        if (!line.startsWith(QLatin1String("//"))) {
-            if (sections->isEmpty()) {
-                FormatError e;
-                e.kind = FormatError::Kind::NoMarker;
-                e.line = i + 1;
-                return e;
-            }
+        if (!text.isMarker(i)) {
+            if (sections->isEmpty())
+                return error(FormatError::Kind::NoMarker, i + 1);
             continue;
         }
-        if (line.size() < 4) {
-            FormatError e;
-            e.kind = FormatError::Kind::ShortMarker;
-            e.line = i + 1;
-            return e;
-        }
+        if (text.lineHasNul(i))
+            return error(FormatError::Kind::Damaged, i + 1);
+        const QString line = text.line(i);
+        if (line.size() < 4)
+            return error(FormatError::Kind::ShortMarker, i + 1);
         if (!sections->isEmpty())
             sections->last().endLine = i;
         ExchangeSection s;
@@ -289,56 +270,19 @@ std::optional<FormatError> splitSections(const ExchangeText& text, QList<Exchang
         s.markerLine = i;
         s.firstLine = i + 1;
         s.endLine = text.lineCount();
+        known = known || s.table >= 0;
         sections->append(s);
     }
+    if (!known)
+        return error(FormatError::Kind::NoTable, 0);
     return std::nullopt;
 }
 
-QStringList splitFields(const QString& line)
-{
-    QStringList fields;
-    const qsizetype n = line.size();
-    qsizetype i = 0;
-    while (true) {
-        QString field;
-        if (i < n && line[i] == QLatin1Char('"')) {
-            ++i;
-            while (i < n) {
-                if (line[i] == QLatin1Char('"')) {
-                    if (i + 1 < n && line[i + 1] == QLatin1Char('"')) {
-                        field += QLatin1Char('"');
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                field += line[i++];
-            }
-            // Anything between the closing quote and the next ";" stays with the field.
-            while (i < n && line[i] != QLatin1Char(';'))
-                field += line[i++];
-        } else {
-            const qsizetype semi = line.indexOf(QLatin1Char(';'), i);
-            const qsizetype stop = semi < 0 ? n : semi;
-            field = line.mid(i, stop - i);
-            i = stop;
-        }
-        fields << field;
-        if (i >= n)
-            break;
-        ++i; // the ";"
-        if (i == n) {
-            fields << QString();
-            break;
-        }
-    }
-    return fields;
-}
-
-void splitFieldViews(QStringView line, QList<QStringView>* fields, QStringList* unescaped)
+bool splitFieldViews(QStringView line, FieldViews* fields, QStringList* unescaped)
 {
     fields->clear();
+    bool closed = true;
+    const char16_t* p = line.utf16();
     const qsizetype n = line.size();
     qsizetype i = 0;
     while (true) {
@@ -357,6 +301,7 @@ void splitFieldViews(QStringView line, QList<QStringView>* fields, QStringList* 
                 }
                 ++close;
             }
+            closed = closed && close < n;
             qsizetype semi = line.indexOf(QLatin1Char(';'), qMin(close, n));
             if (semi < 0)
                 semi = n;
@@ -373,9 +318,9 @@ void splitFieldViews(QStringView line, QList<QStringView>* fields, QStringList* 
             }
             i = semi;
         } else {
-            qsizetype semi = line.indexOf(QLatin1Char(';'), i);
-            if (semi < 0)
-                semi = n;
+            qsizetype semi = i;
+            while (semi < n && p[semi] != u';')
+                ++semi;
             fields->append(line.mid(i, semi - i));
             i = semi;
         }
@@ -387,6 +332,22 @@ void splitFieldViews(QStringView line, QList<QStringView>* fields, QStringList* 
             break;
         }
     }
+    return closed;
+}
+
+QString cellExcerpt(QStringView cell)
+{
+    constexpr qsizetype kMax = 60;
+    qsizetype n = qMin(cell.size(), kMax);
+    if (n < cell.size() && n > 0 && cell[n - 1].isHighSurrogate())
+        --n; // never half a character
+    QString out = cell.left(n).toString();
+    for (QChar& c : out)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QChar::ReplacementCharacter;
+    if (n < cell.size())
+        out += QChar(0x2026);
+    return out;
 }
 
 bool isBlankRow(const QString& line)
@@ -395,64 +356,6 @@ bool isBlankRow(const QString& line)
         if (!c.isSpace() && c != QLatin1Char(';') && c != QLatin1Char('"'))
             return false;
     return true;
-}
-
-bool readCell(const ExchangeTable& table, const ExchangeColumn& column, const QString& text, QVariant* value)
-{
-    *value = QVariant();
-    const bool text_ = column.type == ExchangeType::Char || column.type == ExchangeType::Memo;
-    if (text.isEmpty() || (!text_ && text.trimmed().isEmpty()))
-        return true;
-    switch (column.type) {
-    case ExchangeType::Integer: return readInteger(text, -2147483648LL, 2147483647LL, value);
-    case ExchangeType::Short: return readInteger(text, -32768, 32767, value);
-    case ExchangeType::Byte: return readInteger(text, 0, 255, value);
-    case ExchangeType::Single: return readSingle(text, value);
-    case ExchangeType::Bit: return readBit(text, value);
-    case ExchangeType::Date: return readDate(table, text, value);
-    case ExchangeType::Char:
-    case ExchangeType::Memo: *value = text; return true;
-    }
-    return false;
-}
-
-std::optional<FormatError> readRow(const ExchangeTable& table, const QString& line, qsizetype lineNumber,
-                                   QVector<QVariant>* cells)
-{
-    const QStringList fields = splitFields(line);
-    cells->resize(table.columns.size());
-    for (qsizetype c = 0; c < qsizetype(table.columns.size()); ++c) {
-        const ExchangeColumn& column = table.columns[c];
-        const QString text = c < fields.size() ? fields[c] : QString();
-        if (!readCell(table, column, text, &(*cells)[c])) {
-            FormatError e;
-            e.kind = FormatError::Kind::BadCell;
-            e.line = lineNumber;
-            e.table = table.tableName();
-            e.column = int(c + 1);
-            e.columnName = QString::fromLatin1(column.name);
-            e.value = text;
-            return e;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<FormatError> readSection(const ExchangeText& text, const ExchangeSection& section,
-                                       const ExchangeTable& table, QList<TypedRow>* rows)
-{
-    rows->clear();
-    for (qsizetype i = section.firstLine + 1; i < section.endLine; ++i) {
-        const QString line = text.line(i);
-        if (isBlankRow(line))
-            continue;
-        TypedRow row;
-        row.line = i + 1;
-        if (auto e = readRow(table, line, row.line, &row.cells))
-            return e;
-        rows->append(std::move(row));
-    }
-    return std::nullopt;
 }
 
 } // namespace nbx

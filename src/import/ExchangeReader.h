@@ -1,22 +1,27 @@
-// Reading a KM70 exchange file in memory: decoding, lines, sections, fields and typed cells.
-// Pure functions; nothing here touches a file or the database.
+// Reading a KM70 exchange file in memory: decoding, lines, sections, fields and the cell parsers;
+// the import (ExchangeImport.h) turns rows into storage forms. Nothing here touches a file or the database.
 #pragma once
 
 #include "import/ExchangeSchema.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QVariant>
+#include <QTime>
+#include <QVarLengthArray>
 #include <QVector>
 #include <optional>
 
 namespace nbx {
 
 // Where and why a file was refused. Lines and columns count from 1; column 0 means the whole line.
+// NoTable: the file holds no section of a known table (an empty file included). CutRow: the file
+// ends in the middle of a row. Damaged: a NUL byte in a marker line (no table) or in a cell.
+// `value` holds at most an excerpt of the bad cell (cellExcerpt).
 struct FormatError {
-    enum class Kind { NoMarker, ShortMarker, BadCell };
+    enum class Kind { NoMarker, ShortMarker, BadCell, NoTable, CutRow, Damaged };
     Kind kind = Kind::BadCell;
     qsizetype line = 0;
     QString table;
@@ -47,10 +52,22 @@ public:
     explicit ExchangeText(QByteArray bytes);
     qsizetype lineCount() const { return lines_.size(); }
     QString line(qsizetype index) const; // index from 0
+    // The same decoded into `out`, whose buffer is reused from line to line.
+    void line(qsizetype index, QString* out) const;
+    // True when the line starts with "//".
+    bool isMarker(qsizetype index) const;
+    // True for a line that holds no value (isBlankRow), mostly told from its first byte.
+    bool isBlank(qsizetype index) const;
+    // True when the file's last line has a line end after it.
+    bool lastLineEnded() const { return lastLineEnded_; }
+    bool hasNul() const { return hasNul_; }
+    bool lineHasNul(qsizetype index) const;
 
 private:
     QByteArray bytes_;
     bool utf8_ = false;
+    bool lastLineEnded_ = true;
+    bool hasNul_ = false;
     QVector<LineSpan> lines_;
 };
 
@@ -72,35 +89,26 @@ struct ExchangeSection {
 // with the known tables (any case); it never names a file.
 std::optional<FormatError> splitSections(const ExchangeText& text, QList<ExchangeSection>* sections);
 
-// Splits a row on ";". A field wrapped in double quotes may hold ";" and "" for one quote.
-QStringList splitFields(const QString& line);
+// Splits a row on ";". A field wrapped in double quotes may hold ";" and "" for one quote; what
+// stands between its closing quote and the next ";" stays with it. Each field is a view into
+// `line`, or into `unescaped` for a quoted field holding "" (which must then outlive the views).
+// False when the line ends inside a quoted field.
+using FieldViews = QVarLengthArray<QStringView, 64>;
+bool splitFieldViews(QStringView line, FieldViews* fields, QStringList* unescaped);
 
-// The same without copying: each field is a view into `line`, or into `unescaped` for a quoted
-// field holding "" (which must then outlive the views).
-void splitFieldViews(QStringView line, QList<QStringView>* fields, QStringList* unescaped);
+// A cell as a message quotes it: at most 60 characters, then "…"; control characters replaced.
+QString cellExcerpt(QStringView cell);
 
 // True for a line that holds no value: blank, or nothing but empty fields.
 bool isBlankRow(const QString& line);
 
-// Converts one cell by its column type. An empty cell gives a null QVariant. Integer is 32-bit
-// signed, Short 16-bit, Byte 0-255 (qlonglong values); Single accepts "." or "," (double); Bit
-// accepts 0, 1, -1, True, False, Yes, No (bool); Date gives a QDate in the date tables, a
-// QDateTime (no zone) in the date-time tables and a QTime in IntervaloInhabil; Char and Memo
-// keep the text whole. False when the text is not a value of that type.
-bool readCell(const ExchangeTable& table, const ExchangeColumn& column, const QString& text, QVariant* value);
-
-// Typed cells of one row: cells beyond the schema are ignored, missing ones are null.
-std::optional<FormatError> readRow(const ExchangeTable& table, const QString& line, qsizetype lineNumber,
-                                   QVector<QVariant>* cells);
-
-struct TypedRow {
-    qsizetype line = 0; // from 1
-    QVector<QVariant> cells;
-};
-
-// Every row of a section (column-name line and blank rows skipped), typed by `table`.
-std::optional<FormatError> readSection(const ExchangeText& text, const ExchangeSection& section,
-                                       const ExchangeTable& table, QList<TypedRow>* rows);
+// The text without the blanks at its ends.
+inline QStringView trimBlanks(QStringView s)
+{
+    if (!s.isEmpty() && !s.front().isSpace() && !s.back().isSpace())
+        return s;
+    return s.trimmed();
+}
 
 // Whole numbers with an optional sign; false outside [lo, hi].
 bool parseInteger(QStringView text, qlonglong lo, qlonglong hi, qlonglong* value);

@@ -46,13 +46,9 @@ QString dump()
     return out;
 }
 
-ExchangeImportResult run(const QByteArray& bytes, QStringList* progress = nullptr, std::function<bool()> cancel = {})
+ExchangeImportResult run(const QByteArray& bytes)
 {
-    ExchangeImportHooks hooks;
-    if (progress)
-        hooks.progress = [progress](const QString& t) { *progress << t; };
-    hooks.cancelled = std::move(cancel);
-    return importExchange(mainDb(), bytes, QStringLiteral("Importando datos"), hooks);
+    return importExchange(mainDb(), bytes, QStringLiteral("Importando datos"));
 }
 
 void expectTablesHold(const QList<ExchangeSectionRows>& sections)
@@ -167,17 +163,20 @@ TEST(ExchangeImport, KeyRules)
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM DiaBorrado WHERE THora LIKE '%DROP%'").toInt(), 1);
 }
 
-TEST(ExchangeImport, AMalformedCellRejectsTheWholeFileAndNamesIt)
+TEST(ExchangeImport, AMalformedCutOrDamagedFileIsRejectedWholeAndNamesWhere)
 {
     TempDatabase db;
     ASSERT_EQ(run(writeExchangeFile(allTables(3))).status, ExchangeImportResult::Status::Imported);
     const QString before = dump();
     const QString dir = QDir::currentPath();
     const QStringList listing = QDir(dir).entryList();
+    using Kind = FormatError::Kind;
+    const QByteArray hugeCell = "\t" + QByteArray(1000000, '9');
     const struct {
         QByteArray tail;
-        const char* column;
+        const char* column; // the column name, or the table of a cut or damaged row
         qsizetype line;
+        Kind kind = Kind::BadCell;
     } cases[] = {
         {"//Sesiones//\r\nh\r\n1;2005-03-21;2005-03-21;1;2\r\n2;2005-03-21;2005-03-21;1;2\r\n3;2005-03-21;2005-03-21;1;256\r\n", "ByNivelDiaLocal", 5},
         {"//IntervaloInhabil//\r\nh\r\n123456;31;;;;\r\n", "ByIntervalo", 3},
@@ -185,23 +184,47 @@ TEST(ExchangeImport, AMalformedCellRejectsTheWholeFileAndNamesIt)
         {"//Programacion//\r\nh\r\n1234567\r\n", "LNumeroSerie", 3},
         {"//DiaBorrado//\r\nh\r\n123456;2005-03-21;\r\n", "THora", 3},
         {"//Intervalos//\r\nh\r\n123456;21/03/2005 14:15\r\n", "DFechaInicio", 3},
+        {"//Sesiones//\r\nh\r\n1;2005-03-21;2005-03-21;1;" + hugeCell + "\r\n", "ByNivelDiaLocal", 3},
+        // Cut by the end of the file: fewer cells than the column line and no line end, or an open quote.
+        {"//Intervalos//\r\nLNumeroSerie;DFechaInicio;DFechaFinal;ByTLeq;SLeqLocal\r\n123456;2005-03-21 14:15:00;2005-03-21 14:30:00;1",
+         "Intervalos", 3, Kind::CutRow},
+        {"//DiaBorrado//\r\nLNumeroSerie;DFecha;THora\r\n123456;2005-03-21;\"14:1", "DiaBorrado", 3, Kind::CutRow},
+        {"//DiaBorrado//\r\nLNumeroSerie;DFecha;THora\r\n123456;2005-03-21;\"14:1\r\n", "DiaBorrado", 3, Kind::CutRow},
+        // A NUL byte in a cell, in a marker line.
+        {QByteArray("//DiaBorrado//\r\nh\r\n123456;2005-03-21;14:1@\r\n").replace('@', '\0'), "DiaBorrado", 3, Kind::Damaged},
+        {QByteArray("//DiaBorr@do//\r\nh\r\n123456;2005-03-21;14:15\r\n").replace('@', '\0'), "", 1, Kind::Damaged},
     };
     for (const auto& c : cases) {
         // A good table first: nothing of it may be written either.
-        const QByteArray file = writeExchangeFile({{"DiaReprogramado", {sampleRow("DiaReprogramado", 77)}}})
-            .replace("//DiaReprogramado//", "//DiaReprogramado//") + c.tail;
+        const QByteArray file = writeExchangeFile({{"DiaReprogramado", {sampleRow("DiaReprogramado", 77)}}}) + c.tail;
         const ExchangeImportResult r = run(file);
-        ASSERT_EQ(r.status, ExchangeImportResult::Status::Rejected) << c.column;
-        EXPECT_EQ(r.formatError->columnName, c.column);
+        if (r.status != ExchangeImportResult::Status::Rejected || !r.formatError) {
+            ADD_FAILURE() << "not rejected: " << c.column << " line " << c.line;
+            continue;
+        }
+        EXPECT_EQ(r.formatError->kind, c.kind) << c.column;
+        EXPECT_EQ(c.kind == Kind::BadCell ? r.formatError->columnName : r.formatError->table, c.column);
         const qsizetype offset = 3; // the DiaReprogramado marker, header and row come first
         EXPECT_EQ(r.formatError->line, c.line + offset) << c.column;
-        EXPECT_TRUE(formatErrorText(*r.formatError).startsWith(QStringLiteral("Formato incorrecto\r")));
+        const QString text = formatErrorText(*r.formatError);
+        EXPECT_TRUE(text.startsWith(QStringLiteral("Formato incorrecto\r"))) << c.column;
+        EXPECT_LT(text.size(), 200) << c.column; // a bad cell is quoted in part
         EXPECT_TRUE(dump() == before) << c.column;
     }
     EXPECT_EQ(QDir(dir).entryList(), listing); // nothing written beside the program
+
+    // A short row followed by a line end is whole; a file with no table is refused.
+    EXPECT_EQ(run("//DiaBorrado//\r\nLNumeroSerie;DFecha;THora;Nota\r\n123457;2005-03-21;14:15\r\n").status,
+              ExchangeImportResult::Status::Imported);
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM DiaBorrado WHERE LNumeroSerie = 123457").toInt(), 1);
+    for (const QByteArray& empty : {QByteArray(), QByteArray("//Hojas//\r\nA;B\r\n1;2\r\n")}) {
+        const ExchangeImportResult r = run(empty);
+        ASSERT_EQ(r.status, ExchangeImportResult::Status::Rejected);
+        EXPECT_EQ(formatErrorText(*r.formatError), QStringLiteral("Formato incorrecto"));
+    }
 }
 
-TEST(ExchangeImport, CancelRollsBackAndProgressTexts)
+TEST(ExchangeImport, CancelRollsBackAndProgressTextsAtMostEvery50Ms)
 {
     TempDatabase db;
     QList<ExchangeSectionRows> sections = {{"DiaBorrado", {sampleRow("DiaBorrado", 1), sampleRow("DiaBorrado", 2)}},
@@ -211,15 +234,16 @@ TEST(ExchangeImport, CancelRollsBackAndProgressTexts)
     const QByteArray file = writeExchangeFile(sections);
     const QString empty = dump();
     QStringList progress;
-    const auto r = run(file, &progress, [&] { return progress.last() == u"Importando datos   7 / 120"; });
-    EXPECT_EQ(r.status, ExchangeImportResult::Status::Cancelled);
+    ExchangeImportHooks hooks;
+    hooks.progress = [&](const QString& t) { progress << t; };
+    hooks.cancelled = [&] { return progress.last() == u"Importando datos   9 / 120"; };
+    qint64 now = 0;
+    hooks.clockMs = [&] { return now += 10; }; // 10 ms a row
+    EXPECT_EQ(importExchange(mainDb(), file, QStringLiteral("Importando datos"), hooks).status,
+              ExchangeImportResult::Status::Cancelled);
     EXPECT_TRUE(dump() == empty); // DiaBorrado had been written before the cancel
-    EXPECT_EQ(progress.mid(0, 3), QStringList({"Importando datos   1", "Importando datos   2", "Importando datos   1"}));
-    EXPECT_EQ(progress[122], "Importando datos   1 / 2"); // the empty Sesiones section shows nothing
-    EXPECT_EQ(progress.size(), 122 + 2 + 7);
+    EXPECT_EQ(progress, QStringList({"Importando datos   1 / 2", "Importando datos   4 / 120", "Importando datos   9 / 120"}));
 
-    progress.clear();
-    EXPECT_EQ(run(file, &progress).status, ExchangeImportResult::Status::Imported);
-    EXPECT_EQ(progress.last(), "Importando datos   120 / 120");
+    EXPECT_EQ(run(file).status, ExchangeImportResult::Status::Imported);
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM Intervalos").toInt(), 120);
 }

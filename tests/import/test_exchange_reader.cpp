@@ -1,4 +1,5 @@
-// The exchange-file reader: schema, line rule, sections, fields and typed cells.
+// The exchange-file reader: schema, line rule, sections, fields and cells in storage forms.
+#include "import/ExchangeImport.h"
 #include "import/ExchangeReader.h"
 
 #include <QDate>
@@ -18,8 +19,6 @@ QList<ExchangeSection> sectionsOf(const QByteArray& bytes, std::optional<FormatE
         *error = e;
     return out;
 }
-
-const ExchangeTable& table(const char* name) { return exchangeTables()[exchangeTableIndex(QString::fromLatin1(name))]; }
 
 } // namespace
 
@@ -84,6 +83,9 @@ TEST(ExchangeReader, SectionsAndMarkers)
         {"\r\n//DiaBorrado//\r\n", FormatError::Kind::NoMarker, 1},
         {"LNumeroSerie;DFecha\r\n", FormatError::Kind::NoMarker, 1},
         {"//DiaBorrado//\r\nh\r\n//x\r\n", FormatError::Kind::ShortMarker, 3},
+        {"", FormatError::Kind::NoTable, 0},
+        {"//Hojas//\r\nh\r\n1\r\n", FormatError::Kind::NoTable, 0},
+        {QByteArray("//DiaBorrado//\r\nh\r\n//Dia@Reprogramado//\r\n").replace('@', '\0'), FormatError::Kind::Damaged, 3},
     };
     for (const auto& b : bad) {
         std::optional<FormatError> e;
@@ -92,9 +94,6 @@ TEST(ExchangeReader, SectionsAndMarkers)
         EXPECT_EQ(e->kind, b.kind);
         EXPECT_EQ(e->line, b.line);
     }
-    std::optional<FormatError> none;
-    EXPECT_TRUE(sectionsOf("", &none).isEmpty());
-    EXPECT_FALSE(none.has_value());
 }
 
 TEST(ExchangeReader, Fields)
@@ -102,6 +101,7 @@ TEST(ExchangeReader, Fields)
     const struct {
         QString line;
         QStringList fields;
+        bool closed = true;
     } cases[] = {
         {"a;b;c", {"a", "b", "c"}},
         {"\"x;y\";\"say \"\"hi\"\"\";z", {"x;y", "say \"hi\"", "z"}},
@@ -109,12 +109,13 @@ TEST(ExchangeReader, Fields)
         {"d'Òdena;1", {u"d'Òdena"_qs, "1"}},
         {"", {""}},
         {"\"ab\"c;\"\"", {"abc", ""}},
+        {"1;\"ab;c", {"1", "ab;c"}, false},   // the line ends inside a quoted field
+        {"1;\"ab\"\"", {"1", "ab\""}, false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(splitFields(c.line), c.fields) << c.line.toStdString();
-        QList<QStringView> views;
+        FieldViews views;
         QStringList unescaped;
-        splitFieldViews(c.line, &views, &unescaped);
+        EXPECT_EQ(splitFieldViews(c.line, &views, &unescaped), c.closed) << c.line.toStdString();
         QStringList copied;
         for (QStringView v : views)
             copied << v.toString();
@@ -122,55 +123,71 @@ TEST(ExchangeReader, Fields)
     }
 }
 
-TEST(ExchangeReader, TypedCells)
+TEST(ExchangeReader, CellsInStorageForms)
 {
-    const ExchangeTable& prog = table("Programacion");
-    const ExchangeTable& ses = table("Sesiones");
-    const ExchangeTable& inh = table("IntervaloInhabil");
-    auto col = [](const ExchangeTable& t, const char* name) -> const ExchangeColumn& {
-        for (const ExchangeColumn& c : t.columns)
-            if (qstrcmp(c.name, name) == 0)
-                return c;
-        return t.columns[0];
+    // A row with its key cells filled and `text` in `column`; the values that column gives.
+    auto convert = [](const char* tableName, const char* column, const QString& text, QVariantList* out) {
+        const int t = exchangeTableIndex(QString::fromLatin1(tableName));
+        const auto columns = exchangeTables()[t].columns;
+        QStringList cells = t == exchangeTableIndex("Sesiones") ? QStringList{"123456", "2005-03-21", "2005-03-21"}
+            : t == exchangeTableIndex("IntervaloInhabil")     ? QStringList{"123456", "1"}
+                                                              : QStringList{"123456"};
+        const bool split = exchangeTables()[t].dateTimeColumns(); // a date-time gives a date and a time
+        qsizetype c = 0, at = 0;
+        for (; qstrcmp(columns[c].name, column) != 0; ++c)
+            at += split && columns[c].type == ExchangeType::Date ? 2 : 1;
+        while (cells.size() <= c)
+            cells << QString();
+        cells[c] = text;
+        StorageRow row;
+        if (convertLine(t, cells.join(QLatin1Char(';')), 1, &row))
+            return false;
+        const QVector<QVariant> values = row.values();
+        const int width = split && columns[c].type == ExchangeType::Date ? 2 : 1;
+        *out = QVariantList(values.begin() + at, values.begin() + at + width);
+        return true;
     };
     const struct {
-        const ExchangeTable& t;
+        const char* table;
         const char* column;
         QString text;
-        QVariant expected; // invalid QVariant with ok=false: an error
+        QVariantList expected; // empty with ok=false: an error
         bool ok;
     } cases[] = {
-        {prog, "LNumeroSerie", "123456", qlonglong(123456), true},
-        {prog, "LNumeroSerie", "999999", qlonglong(999999), true},
-        {prog, "LNumeroSerie", "12x", {}, false},
-        {prog, "ITiempoAtenuacion", "40000", {}, false},
-        {prog, "ITiempoAtenuacion", "-32768", qlonglong(-32768), true},
-        {prog, "ByRings", "256", {}, false},
-        {prog, "ByRings", " 3 ", qlonglong(3), true},
-        {prog, "SOctava31,5Hz", "65.3", 65.3, true},
-        {prog, "SOctava31,5Hz", "65,3", 65.3, true},
-        {prog, "SOctava31,5Hz", "1.000,5", {}, false},
-        {prog, "SOctava31,5Hz", "nan", {}, false},
-        {prog, "CMI", "-1", true, true},
-        {prog, "CMI", "True", true, true},
-        {prog, "CMI", "no", false, true},
-        {prog, "CMI", "2", {}, false},
-        {prog, "TNota", " keep  it ", QString(" keep  it "), true},
-        {prog, "TContacto", "", {}, true},                  // empty: NULL
-        {prog, "DFecha", "2005-03-21", QDate(2005, 3, 21), true},
-        {prog, "DFecha", "21/03", {}, false},
-        {prog, "DFecha", "2005-02-30", {}, false},
-        {ses, "DFechaInicio", "2005-03-21 14:15:00", QDateTime(QDate(2005, 3, 21), QTime(14, 15), Qt::UTC), true},
-        {ses, "DFechaInicio", "2005-03-21 14:15", QDateTime(QDate(2005, 3, 21), QTime(14, 15), Qt::UTC), true},
-        {ses, "DFechaInicio", "2005-03-21", QDateTime(QDate(2005, 3, 21), QTime(0, 0), Qt::UTC), true},
-        {ses, "DFechaInicio", "2005-03-21 24:00:00", {}, false},
-        {inh, "THoraEmpiezaInt", "20:00", QTime(20, 0), true},
-        {inh, "THoraEmpiezaInt", "08:00:30", QTime(8, 0, 30), true},
-        {inh, "THoraEmpiezaInt", "2005-12-24 20:00:00", QTime(20, 0), true},
+        {"Programacion", "LNumeroSerie", "123456", {123456}, true},
+        {"Programacion", "LNumeroSerie", "999999", {999999}, true},
+        {"Programacion", "LNumeroSerie", "1234567", {}, false},
+        {"Programacion", "LNumeroSerie", "12x", {}, false},
+        {"Programacion", "ITiempoAtenuacion", "40000", {}, false},
+        {"Programacion", "ITiempoAtenuacion", "-32768", {-32768}, true},
+        {"Programacion", "ByRings", "256", {}, false},
+        {"Programacion", "ByRings", " 3 ", {3}, true},
+        {"Programacion", "SOctava31,5Hz", "65.3", {65.3}, true},
+        {"Programacion", "SOctava31,5Hz", "\"65,3\"", {65.3}, true},
+        {"Programacion", "SOctava31,5Hz", "1.000,5", {}, false},
+        {"Programacion", "SOctava31,5Hz", "nan", {}, false},
+        {"Programacion", "CMI", "-1", {-1}, true},
+        {"Programacion", "CMI", "True", {-1}, true},
+        {"Programacion", "CMI", "no", {0}, true},
+        {"Programacion", "CMI", "2", {}, false},
+        {"Programacion", "TNota", " keep  it ", {" keep  it "}, true},
+        {"Programacion", "TContacto", "", {QVariant()}, true}, // empty: NULL
+        {"Programacion", "DFecha", "2005-03-21", {"2005-03-21"}, true},
+        {"Programacion", "DFecha", "21/03", {}, false},
+        {"Programacion", "DFecha", "2005-02-30", {}, false},
+        {"Sesiones", "DFechaInicio", "2005-03-21 14:15:00", {"2005-03-21", "14:15"}, true},
+        {"Sesiones", "DFechaInicio", "2005-03-21 14:15", {"2005-03-21", "14:15"}, true},
+        {"Sesiones", "DFechaInicio", "2005-03-21", {"2005-03-21", "00:00"}, true},
+        {"Sesiones", "DFechaInicio", "2005-03-21 24:00:00", {}, false},
+        {"Sesiones", "DFechaInicio", "", {}, false}, // a key cell
+        {"IntervaloInhabil", "ByIntervalo", "31", {}, false},
+        {"IntervaloInhabil", "THoraEmpiezaInt", "20:00", {"20:00"}, true},
+        {"IntervaloInhabil", "THoraEmpiezaInt", "08:00:30", {"08:00"}, true},
+        {"IntervaloInhabil", "THoraEmpiezaInt", "2005-12-24 20:00:00", {"20:00"}, true},
     };
     for (const auto& c : cases) {
-        QVariant v;
-        const bool ok = readCell(c.t, col(c.t, c.column), c.text, &v);
+        QVariantList v;
+        const bool ok = convert(c.table, c.column, c.text, &v);
         EXPECT_EQ(ok, c.ok) << c.column << " " << c.text.toStdString();
         if (ok && c.ok) {
             EXPECT_EQ(v, c.expected) << c.column << " " << c.text.toStdString();
@@ -180,22 +197,36 @@ TEST(ExchangeReader, TypedCells)
 
 TEST(ExchangeReader, RowsArePaddedAndCutAndErrorsNameTheCell)
 {
-    const QByteArray file = "//DiaBorrado//\r\nh\r\n123456;2005-03-21\r\n123456;2005-03-22;10:00;extra\r\n;;\r\n\r\n"
-                            "//Programacion//\r\nh\r\n123456;21/03\r\n";
+    const QByteArray file = "//DiaBorrado//\r\nh\r\n123456;2005-03-21;10:00;extra\r\n;;\r\n\r\n"
+                            "//Programacion//\r\nh\r\n123456\r\n123456;21/03\r\n";
     const ExchangeText text(file);
     const auto sections = sectionsOf(file);
-    QList<TypedRow> rows;
-    ASSERT_FALSE(readSection(text, sections[0], table("DiaBorrado"), &rows).has_value());
-    ASSERT_EQ(rows.size(), 2); // the all-empty and blank lines are skipped
-    EXPECT_TRUE(rows[0].cells[2].isNull());
-    EXPECT_EQ(rows[1].cells.size(), 3);
-    EXPECT_EQ(rows[1].line, 4);
+    QList<QVector<QVariant>> rows;
+    auto keep = [&](const StorageRow& values) {
+        rows << values.values();
+        return true;
+    };
+    ASSERT_FALSE(readTableRows(text, sections, 0, keep).has_value());
+    ASSERT_EQ(rows.size(), 1); // the all-empty and blank lines are skipped
+    EXPECT_EQ(rows[0], QVector<QVariant>({123456, "2005-03-21", "10:00"}));
+    EXPECT_EQ(countRows(text, sections, 0), 1);
 
-    const auto e = readSection(text, sections[1], table("Programacion"), &rows);
+    rows.clear();
+    const auto e = readTableRows(text, sections, exchangeTableIndex("Programacion"), keep);
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].size(), 56);
+    EXPECT_TRUE(rows[0][55].isNull());
     ASSERT_TRUE(e.has_value());
     EXPECT_EQ(e->table, "Programacion");
     EXPECT_EQ(e->line, 9);
     EXPECT_EQ(e->column, 2);
     EXPECT_EQ(e->columnName, "DFecha");
     EXPECT_EQ(e->value, "21/03");
+}
+
+TEST(ExchangeReader, AnExcerptOfABadCell)
+{
+    EXPECT_EQ(cellExcerpt(u"21/03"), "21/03");
+    EXPECT_EQ(cellExcerpt(u"a\tb\r\u0085c"), u"a\ufffdb\ufffd\ufffdc"_qs);
+    EXPECT_EQ(cellExcerpt(QString(1000000, QLatin1Char('7'))), QString(60, QLatin1Char('7')) + u"\u2026"_qs);
 }
