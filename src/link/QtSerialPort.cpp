@@ -18,10 +18,21 @@ QString serialPortName(int portNumber, const QString& device)
 QtSerialPort::QtSerialPort()
 {
     // A port that vanishes (an adapter unplugged) or fails to read reports it here; every wait
-    // then ends at once instead of spinning on a dead descriptor until its timeout.
+    // then ends at once instead of spinning on a dead descriptor until its timeout. A dead
+    // descriptor also keeps waking the event loop while the program is idle on a kept line, so
+    // the port is closed as soon as control is back in the loop (not inside QSerialPort's own
+    // signal); the loss is kept for the next operation to report.
     QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
-        if (port_.isOpen() && (e == QSerialPort::ResourceError || e == QSerialPort::ReadError))
-            lost_ = true;
+        if (!port_.isOpen() || (e != QSerialPort::ResourceError && e != QSerialPort::ReadError))
+            return;
+        lost_ = true;
+        QMetaObject::invokeMethod(
+            &port_,
+            [this] {
+                if (lost_ && port_.isOpen())
+                    port_.close();
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -73,12 +84,13 @@ void QtSerialPort::close()
 {
     if (port_.isOpen())
         port_.close();
+    lost_ = false;
 }
 
 bool QtSerialPort::lineLost()
 {
     if (!port_.isOpen())
-        return false;
+        return lost_;
     if (!lost_) {
         // A hang-up shows on the descriptor before any read fails: the far end of a
         // pseudo-terminal closed, a USB adapter removed.

@@ -42,7 +42,8 @@ public:
     virtual void waitForInput(int maxMs) = 0;
 
     // True once the open port reported an error or a hang-up (an adapter unplugged, the far end
-    // of a pseudo-terminal closed). Cleared by the next open.
+    // of a pseudo-terminal closed), also after the port then closed itself. Cleared by the next
+    // open or close.
     virtual bool lineLost() { return false; }
 };
 
