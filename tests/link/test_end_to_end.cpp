@@ -3,12 +3,14 @@
 #include "support/ScriptedPrompter.h"
 
 #include "link/DeviceCommands.h"
+#include "link/FrameReceiver.h"
 #include "link/Identification.h"
 #include "link/Link.h"
 #include "link/LinkSession.h"
 #include "link/Passwords.h"
 #include "link/QtSerialPort.h"
 #include "localisation/Strings.h"
+#include "nbx70-sim/SimFrame.h"
 #include "nbx70-sim/Simulator.h"
 
 #include <QElapsedTimer>
@@ -325,6 +327,27 @@ TEST_F(EndToEnd, AKeptLineThatDiesWhileIdleCostsNothing)
     EXPECT_EQ(prompts.shown.first().text, lineLostText(path));
     EXPECT_FALSE(port.isOpen());
     EXPECT_FALSE(link.state.ModemConectado);
+}
+
+// A long frame at a 19200 baud line's pace (the programming block, 371 bytes in 193 ms) arrives
+// whole, and its bytes are let gather: the waiting thread wakes a few times, not once a byte.
+TEST_F(EndToEnd, AFrameAtTheLinesPaceArrivesWholeWithoutAWakeForEachByte)
+{
+    sim.setLinePace(19200);
+    ASSERT_TRUE(link.AbrirPuerto(nullptr));
+    rusage before{};
+    getrusage(RUSAGE_THREAD, &before);
+    link.port.write(sim::encodeFrame(0x04, {}));
+    InactivityTimer timer = link.frameTimer();
+    ASSERT_TRUE(RecibirTrama(link, timer));
+    rusage after{};
+    getrusage(RUSAGE_THREAD, &after);
+    QByteArray received;
+    for (int i = 0; i < link.BufferTrama.length(); ++i)
+        received.append(char(link.BufferTrama[i]));
+    ASSERT_EQ(received.size(), 371);
+    EXPECT_EQ(received, sim.frames().last().raw);
+    EXPECT_LT(after.ru_nvcsw - before.ru_nvcsw, 60);
 }
 
 } // namespace

@@ -182,6 +182,7 @@ struct Simulator::Impl {
     QList<PendingFault> faults;
     QMap<int, int> answerDelayMs;
     qint64 byteDelayUs = 0;      // pause between the bytes the device writes
+    bool linePace = false;       // byteDelayUs is a line's pace: bytes keep their planned times
     int frameTimeoutMs = 2000;
     int badFrameAnswer = -1;
 
@@ -635,8 +636,9 @@ struct Simulator::Impl {
             }
             out.pop_front();
             const qint64 t = now();
-            // Keep the byte pause between the bytes as they really went, not only as planned.
-            if (!out.empty() && byteDelayUs > 0)
+            // Keep the byte pause between the bytes as they really went, not only as planned. A
+            // line's pace keeps the planned times: a UART sends a late byte's successors back to back.
+            if (!out.empty() && byteDelayUs > 0 && !linePace)
                 out.front().due = std::max(out.front().due, t + byteDelayUs);
             log.append({t, true, b});
             byteLine(true, b);
@@ -817,12 +819,14 @@ void Simulator::setByteDelayMs(int ms)
 {
     std::lock_guard<std::mutex> lock(d->mu);
     d->byteDelayUs = qint64(std::max(0, ms)) * 1000;
+    d->linePace = false;
 }
 
 void Simulator::setLinePace(int baud)
 {
     std::lock_guard<std::mutex> lock(d->mu);
     d->byteDelayUs = baud > 0 ? 10000000 / baud : 0;
+    d->linePace = baud > 0;
 }
 
 void Simulator::setFrameTimeoutMs(int ms)
