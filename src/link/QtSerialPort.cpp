@@ -1,5 +1,7 @@
 #include "link/QtSerialPort.h"
 
+#include "localisation/Strings.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -62,11 +64,11 @@ QtSerialPort::~QtSerialPort()
 QString QtSerialPort::openErrorText(const QString& portName, QSerialPort::SerialPortError error,
                                     const QString& reason)
 {
-    QString text = QStringLiteral("No se puede abrir el puerto %1: %2").arg(portName, reason);
+    QString text = GetS(QStringLiteral("No se puede abrir el puerto %s: %s"), {portName, reason});
     if (error == QSerialPort::PermissionError)
-        text += QStringLiteral(
-            "\rAñada su usuario al grupo \"dialout\" (sudo usermod -aG dialout $USER) y vuelva a "
-            "iniciar la sesión.");
+        text += QLatin1Char('\r') +
+                GetS(QStringLiteral("Añada su usuario al grupo \"dialout\" (sudo usermod -aG dialout "
+                                    "$USER) y vuelva a iniciar la sesión."));
     return text;
 }
 
