@@ -28,11 +28,7 @@ QString serialPortName(int portNumber, const QString& device)
 
 QtSerialPort::QtSerialPort()
 {
-    // A port that vanishes (an adapter unplugged) or fails to read reports it here; every wait
-    // then ends at once instead of spinning on a dead descriptor until its timeout. A dead
-    // descriptor also keeps waking the event loop while the program is idle on a kept line, so
-    // the port is closed as soon as control is back in the loop (not inside QSerialPort's own
-    // signal); the loss is kept for the next operation to report.
+    // The wait in progress ends at its time, at the first input or at an error.
     waitTimer_.setSingleShot(true);
     const auto endWait = [this] {
         if (waitLoop_)
@@ -41,6 +37,11 @@ QtSerialPort::QtSerialPort()
     QObject::connect(&waitTimer_, &QTimer::timeout, endWait);
     QObject::connect(&port_, &QIODevice::readyRead, endWait);
     QObject::connect(&port_, &QSerialPort::errorOccurred, endWait);
+    // A port that vanishes (an adapter unplugged) or fails to read reports it here; every wait
+    // then ends at once instead of spinning on a dead descriptor until its timeout. A dead
+    // descriptor also keeps waking the event loop while the program is idle on a kept line, so
+    // the port is closed as soon as control is back in the loop (not inside QSerialPort's own
+    // signal); the loss is kept for the next operation to report.
     QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
         if (!port_.isOpen() || (e != QSerialPort::ResourceError && e != QSerialPort::ReadError))
             return;
@@ -207,6 +208,8 @@ void QtSerialPort::waitLoop(int maxMs)
     loop.exec();
     timer.stop();
     waitLoop_ = outer;
+    if (outer && (port_.bytesAvailable() > 0 || lost_ || !port_.isOpen()))
+        outer->quit(); // what ended this wait ends the outer one too
 }
 
 void QtSerialPort::waitForBytes(int maxMs, int count)
