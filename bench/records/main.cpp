@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
@@ -127,6 +128,64 @@ void slowestSort(Form5& form)
     std::printf("memory after the sorts: RSS %ld kB\n", bench::statusKiB("VmRSS"));
 }
 
+// The record window's counter as the window shows it: a label repainted with each frame.
+struct PacedUi : BenchUi {
+    QLabel* counter = nullptr;
+    void setCounter(int n) override
+    {
+        BenchUi::setCounter(n);
+        counter->setText(QString::number(n));
+    }
+};
+
+// A download through a pseudo-terminal from the simulator writing at the pace of a 19200 baud
+// line: the UI thread's processor time per record, everything included (receiving, decoding,
+// storing, acknowledging, the counter). The records are newer than every other download here.
+void pacedDownloadFigures(Link& link)
+{
+    constexpr int kIntervals = 500, kSessions = 20;
+    const QDateTime clock = kClock.addDays(1);
+    sim::Simulator sim;
+    QString error;
+    if (!sim.start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
+        return;
+    }
+    sim.setLinePace(19200);
+    sim.withRecords([&](sim::RecordDevice& r) {
+        r.config.clock = clock;
+        r.config.intervalCount = kIntervals;
+        r.config.tMinutes = 2;
+        r.config.sessionCount = kSessions;
+        r.config.sessionEveryMinutes = 42;
+    });
+    link.state.SerialDevice = sim.portPath();
+    QLabel counter;
+    counter.show();
+    PacedUi ui;
+    ui.counter = &counter;
+    ui.range = RangoFechas::fromMoments(clock.addDays(-2), clock);
+    DownloadController controller(link, ui, [&] { return clock; });
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = bench::threadCpuUs();
+    const bool ok = controller.run();
+    const double cpuMs = (bench::threadCpuUs() - cpu0) / 1000.0;
+    const double seconds = wall.elapsed() / 1000.0;
+    int intervals = 0, sessions = 0;
+    sim.withRecords([&](sim::RecordDevice& r) {
+        intervals = r.sent(0x05);
+        sessions = r.sent(0x06);
+    });
+    const int records = std::max(1, intervals + sessions);
+    std::printf("paced download at 19200 baud %s: %d intervals + %d sessions in %.2f s (%.2f ms per record)\n",
+                ok ? "complete" : "FAILED", intervals, sessions, seconds, seconds * 1000 / records);
+    std::printf("UI thread CPU per paced record: %.3f ms (goal < 0.31 ms, 1%% of an interval's 31.25 ms)\n",
+                cpuMs / records);
+    sim.stop();
+    link.state.SerialDevice.clear();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -217,6 +276,7 @@ int main(int argc, char** argv)
     std::printf("memory during the download: RSS before %ld kB, min %ld kB, max %ld kB\n", rssBefore, rssMin, rssMax);
     sim.stop();
     link.state.SerialDevice.clear();
+    pacedDownloadFigures(link);
 
     // The record window on that database.
     link.state.NumeroSerieEqp = kSerial;

@@ -10,10 +10,11 @@ ReceiveResult receiveFrame(ISerialPort& port, Waiter& waiter, InactivityTimer& t
                            FrameBuffer& buffer, const bool* stop, int stxHuntLimit)
 {
     buffer.setLength(0);
-    // Restarts the timer, waits for one byte and reads it into `into`.
-    auto next = [&](uint8_t& into) -> ReceiveResult {
+    // Restarts the timer, waits for one byte and reads it into `into`. `coming`: the bytes of the
+    // frame known to be still on their way, this one included.
+    auto next = [&](uint8_t& into, int coming) -> ReceiveResult {
         timer.restart();
-        const Waiter::Result w = waiter.waitForData(timer, stop);
+        const Waiter::Result w = waiter.waitForData(timer, stop, coming);
         if (w == Waiter::Result::Timeout)
             return ReceiveResult::Timeout;
         if (w == Waiter::Result::Stopped)
@@ -28,19 +29,19 @@ ReceiveResult receiveFrame(ISerialPort& port, Waiter& waiter, InactivityTimer& t
     };
 
     buffer[0] = 0;
-    ReceiveResult r = next(buffer[0]);
+    ReceiveResult r = next(buffer[0], 1);
     // Bytes before STX are dropped; a line sending only noise ends as a timeout.
     for (int dropped = 0; r == ReceiveResult::Ok && buffer[0] != ctl::STX; ++dropped) {
         if (dropped >= stxHuntLimit)
             return ReceiveResult::Timeout;
-        r = next(buffer[0]);
+        r = next(buffer[0], 1);
     }
     if (r != ReceiveResult::Ok)
         return r;
 
     uint8_t x = ctl::STX;
     for (int k = 1; k <= 2; ++k) {
-        if ((r = next(buffer[k])) != ReceiveResult::Ok)
+        if ((r = next(buffer[k], kMinFrame - k)) != ReceiveResult::Ok)
             return r;
         x ^= buffer[k];
     }
@@ -49,11 +50,11 @@ ReceiveResult receiveFrame(ISerialPort& port, Waiter& waiter, InactivityTimer& t
         return ReceiveResult::BadFrame;
 
     for (int i = 3; i <= len - 2; ++i) {
-        if ((r = next(buffer[i])) != ReceiveResult::Ok)
+        if ((r = next(buffer[i], len - i)) != ReceiveResult::Ok)
             return r;
         x ^= buffer[i];
     }
-    if ((r = next(buffer[len - 1])) != ReceiveResult::Ok)
+    if ((r = next(buffer[len - 1], 1)) != ReceiveResult::Ok)
         return r;
     if (x != buffer[len - 1])
         return ReceiveResult::BadFrame;

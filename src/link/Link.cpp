@@ -8,6 +8,14 @@ namespace nbx {
 
 bool Link::AbrirPuerto(QString* error)
 {
+    if (port.lineLost() && !port.isOpen()) {
+        // A kept line died while idle and the port closed itself: this operation reports it.
+        if (error)
+            *error = lineLostText(port.portName());
+        port.close();
+        state.ModemConectado = false;
+        return false;
+    }
     if (port.isOpen())
         return port.open(error);
     port.setPortName(state.portName());
@@ -36,7 +44,7 @@ void Link::colgar()
 
 void Link::reportLineLost()
 {
-    if (!port.isOpen())
+    if (!port.isOpen() && !port.lineLost())
         return;
     const QString name = port.portName();
     port.close();

@@ -30,14 +30,15 @@ public:
     InactivityTimer frameTimer() { return InactivityTimer(clock, timing.frameTimeoutMs); }
 
     // AbrirPuerto: applies the port name from the state and opens at 19200-8N1 when closed.
-    // The name of a port already open is left as it is until the next open.
+    // The name of a port already open is left as it is until the next open. A port that closed
+    // itself on a lost line is not opened again: the error is the loss, and the line is down.
     bool AbrirPuerto(QString* error);
     // Closes the port (when open); the line is down once the port is closed.
     void cerrarPuerto();
     // Hangs up: drops DTR (a pseudo-terminal refuses it: ignored), then closes.
     void colgar();
     // After a wait ended on a lost line: one message naming the port, the port closed and the
-    // line recorded down. Shows nothing when the port is already closed.
+    // line recorded down. Shows nothing when the port was closed without a loss.
     void reportLineLost();
 };
 

@@ -61,7 +61,7 @@ void Espera(LinkClock& clock, const LinkTiming& timing, int seconds)
     clock.sleepMs(ms * timing.secondMs / 1000);
 }
 
-Waiter::Result Waiter::waitForData(const InactivityTimer& timer, const bool* stop)
+Waiter::Result Waiter::waitForData(const InactivityTimer& timer, const bool* stop, int coming)
 {
     for (;;) {
         if (stop && *stop)
@@ -72,8 +72,11 @@ Waiter::Result Waiter::waitForData(const InactivityTimer& timer, const bool* sto
             return Result::Data;
         if (timer.expired())
             return Result::Timeout;
-        port_.waitForInput(static_cast<int>(std::min<qint64>(timer.remainingMs(),
-                                                             timing_.yieldSliceMs)));
+        const int ms = static_cast<int>(std::min<qint64>(timer.remainingMs(), timing_.yieldSliceMs));
+        if (coming > 1)
+            port_.waitForBytes(ms, coming);
+        else
+            port_.waitForInput(ms);
     }
 }
 

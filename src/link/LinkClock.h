@@ -66,8 +66,9 @@ public:
     }
 
     // Until a byte is waiting, the timer expires or *stop becomes true (stop may be null). A stop
-    // wins over bytes already waiting; a lost line ends the wait at once.
-    Result waitForData(const InactivityTimer& timer, const bool* stop);
+    // wins over bytes already waiting; a lost line ends the wait at once. `coming` is the number
+    // of bytes known to follow back to back (the rest of a frame), 1 when unknown.
+    Result waitForData(const InactivityTimer& timer, const bool* stop, int coming = 1);
     // Until a byte is waiting, ms pass or *stop becomes true.
     Result waitForData(qint64 ms, const bool* stop);
     // A yielding pause (the byte pacing).

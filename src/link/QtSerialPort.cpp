@@ -1,11 +1,22 @@
 #include "link/QtSerialPort.h"
 
+#include "localisation/Strings.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <poll.h>
 
 namespace nbx {
+
+namespace {
+// One byte on the line: start bit, 8 data bits and stop bit at 19200 baud.
+constexpr qint64 kByteNs = 10 * 1000000000LL / 19200;
+} // namespace
 
 QString serialPortName(int portNumber, const QString& device)
 {
@@ -17,11 +28,31 @@ QString serialPortName(int portNumber, const QString& device)
 
 QtSerialPort::QtSerialPort()
 {
+    // The wait in progress ends at its time, at the first input or at an error.
+    waitTimer_.setSingleShot(true);
+    const auto endWait = [this] {
+        if (waitLoop_)
+            waitLoop_->quit();
+    };
+    QObject::connect(&waitTimer_, &QTimer::timeout, endWait);
+    QObject::connect(&port_, &QIODevice::readyRead, endWait);
+    QObject::connect(&port_, &QSerialPort::errorOccurred, endWait);
     // A port that vanishes (an adapter unplugged) or fails to read reports it here; every wait
-    // then ends at once instead of spinning on a dead descriptor until its timeout.
+    // then ends at once instead of spinning on a dead descriptor until its timeout. A dead
+    // descriptor also keeps waking the event loop while the program is idle on a kept line, so
+    // the port is closed as soon as control is back in the loop (not inside QSerialPort's own
+    // signal); the loss is kept for the next operation to report.
     QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
-        if (port_.isOpen() && (e == QSerialPort::ResourceError || e == QSerialPort::ReadError))
-            lost_ = true;
+        if (!port_.isOpen() || (e != QSerialPort::ResourceError && e != QSerialPort::ReadError))
+            return;
+        lost_ = true;
+        QMetaObject::invokeMethod(
+            &port_,
+            [this] {
+                if (lost_ && port_.isOpen())
+                    port_.close();
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -34,11 +65,11 @@ QtSerialPort::~QtSerialPort()
 QString QtSerialPort::openErrorText(const QString& portName, QSerialPort::SerialPortError error,
                                     const QString& reason)
 {
-    QString text = QStringLiteral("No se puede abrir el puerto %1: %2").arg(portName, reason);
+    QString text = GetS(QStringLiteral("No se puede abrir el puerto %s: %s"), {portName, reason});
     if (error == QSerialPort::PermissionError)
-        text += QStringLiteral(
-            "\rAñada su usuario al grupo \"dialout\" (sudo usermod -aG dialout $USER) y vuelva a "
-            "iniciar la sesión.");
+        text += QLatin1Char('\r') +
+                GetS(QStringLiteral("Añada su usuario al grupo \"dialout\" (sudo usermod -aG dialout "
+                                    "$USER) y vuelva a iniciar la sesión."));
     return text;
 }
 
@@ -73,15 +104,16 @@ void QtSerialPort::close()
 {
     if (port_.isOpen())
         port_.close();
+    lost_ = false;
 }
 
 bool QtSerialPort::lineLost()
 {
     if (!port_.isOpen())
-        return false;
-    if (!lost_) {
+        return lost_;
+    if (!lost_ && port_.bytesAvailable() == 0) {
         // A hang-up shows on the descriptor before any read fails: the far end of a
-        // pseudo-terminal closed, a USB adapter removed.
+        // pseudo-terminal closed, a USB adapter removed. Bytes already received are read first.
         pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
         if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
             lost_ = true;
@@ -154,16 +186,56 @@ bool QtSerialPort::setDtr(bool on)
 
 void QtSerialPort::waitForInput(int maxMs)
 {
-    if (maxMs <= 0 || !port_.isOpen() || lineLost() || bytesAvailable() > 0)
+    paced_ = false;
+    waitLoop(maxMs);
+}
+
+void QtSerialPort::waitLoop(int maxMs)
+{
+    if (maxMs <= 0 || !port_.isOpen() || lineLost() || port_.bytesAvailable() > 0)
         return;
+    // One event loop for the whole wait, ended by the first input, an error or the time; the
+    // timer and the connections are made once. A wait started from inside another (a slot run by
+    // the outer loop) keeps its own timer.
     QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&port_, &QIODevice::readyRead, &loop, &QEventLoop::quit);
-    QObject::connect(&port_, &QSerialPort::errorOccurred, &loop, &QEventLoop::quit);
+    QEventLoop* const outer = waitLoop_;
+    QTimer nestedTimer;
+    QTimer& timer = outer ? nestedTimer : waitTimer_;
+    if (outer)
+        QObject::connect(&nestedTimer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    waitLoop_ = &loop;
     timer.start(maxMs);
     loop.exec();
+    timer.stop();
+    waitLoop_ = outer;
+    if (outer && (port_.bytesAvailable() > 0 || lost_ || !port_.isOpen()))
+        outer->quit(); // what ended this wait ends the outer one too
+}
+
+void QtSerialPort::waitForBytes(int maxMs, int count)
+{
+    if (maxMs <= 0 || !port_.isOpen() || lineLost() || port_.bytesAvailable() > 0)
+        return;
+    QElapsedTimer t;
+    t.start();
+    if (!paced_) {
+        // The first wait for the rest of a frame wakes for the next byte. One that took about a
+        // byte's time came at the line's pace; a faster source (a pseudo-terminal written at
+        // once) is not waited for.
+        waitLoop(maxMs);
+        paced_ = t.nsecsElapsed() >= kByteNs / 2;
+        if (!paced_ || !port_.isOpen() || lost_)
+            return;
+    }
+    // Bytes at the line's pace would wake the program one by one. Sleeping for the time the
+    // missing ones take on the line costs one wake for all of them; the events that came
+    // meanwhile run after it.
+    const qint64 missing = count - port_.bytesAvailable();
+    const qint64 ns = std::min(missing * kByteNs, maxMs * 1000000LL - t.nsecsElapsed());
+    if (missing <= 0 || ns <= 0)
+        return;
+    QThread::usleep(static_cast<unsigned long>(ns / 1000));
+    QCoreApplication::processEvents();
 }
 
 } // namespace nbx

@@ -4,6 +4,9 @@
 #include "link/SerialPort.h"
 
 #include <QSerialPort>
+#include <QTimer>
+
+class QEventLoop;
 
 namespace nbx {
 
@@ -25,6 +28,7 @@ public:
     void clearOutput() override;
     bool setDtr(bool on) override;
     void waitForInput(int maxMs) override;
+    void waitForBytes(int maxMs, int count) override;
     bool lineLost() override;
 
     // Builds the message for a failed open; "permission denied" adds the dialout hint.
@@ -32,9 +36,14 @@ public:
                                  const QString& reason);
 
 private:
+    void waitLoop(int maxMs);
+
     QSerialPort port_;
     QString name_;
     bool lost_ = false;
+    QTimer waitTimer_;               // ends the wait in progress
+    QEventLoop* waitLoop_ = nullptr; // the wait in progress, if any
+    bool paced_ = false;             // the frame being received comes at the line's pace
 };
 
 } // namespace nbx

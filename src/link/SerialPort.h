@@ -40,9 +40,17 @@ public:
 
     // Lets the event loop run until input arrives or maxMs pass, whichever is first.
     virtual void waitForInput(int maxMs) = 0;
+    // The same when `count` bytes are known to be on their way back to back (the rest of a
+    // frame): a port may let them gather for up to maxMs rather than wake for each one.
+    virtual void waitForBytes(int maxMs, int count)
+    {
+        (void)count;
+        waitForInput(maxMs);
+    }
 
     // True once the open port reported an error or a hang-up (an adapter unplugged, the far end
-    // of a pseudo-terminal closed). Cleared by the next open.
+    // of a pseudo-terminal closed), also after the port then closed itself. Cleared by the next
+    // open or close.
     virtual bool lineLost() { return false; }
 };
 

@@ -3,17 +3,21 @@
 #include "support/ScriptedPrompter.h"
 
 #include "link/DeviceCommands.h"
+#include "link/FrameReceiver.h"
 #include "link/Identification.h"
 #include "link/Link.h"
 #include "link/LinkSession.h"
 #include "link/Passwords.h"
 #include "link/QtSerialPort.h"
 #include "localisation/Strings.h"
+#include "nbx70-sim/SimFrame.h"
 #include "nbx70-sim/Simulator.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <time.h>
 
 namespace nbx::test {
@@ -281,6 +285,69 @@ TEST_F(EndToEnd, FarEndClosedMidWaitEndsAtOnceWithoutSpinning)
     EXPECT_EQ(prompts.shown.last().text, lineLostText(sim.portPath()));
     EXPECT_TRUE(prompts.shown.last().text.contains(sim.portPath()));
     EXPECT_FALSE(port.isOpen());
+}
+
+
+// Processor time of the whole process (every thread), in milliseconds.
+double processCpuMs()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
+}
+
+// A modem line kept up after an operation dies while the program is idle (the far end goes
+// away): the idle program does not spin on the dead port, and the next operation reports the
+// loss once.
+TEST_F(EndToEnd, AKeptLineThatDiesWhileIdleCostsNothing)
+{
+    link.state.ConexionModem = 1;
+    sim.setModemMode(true, ModemAnswer::Connect, 400);
+    link.timing.secondMs = 100; // the modem's echo is read away a "second" after the dial
+    prompts.answer(Answer::Ok); // dial
+    prompts.answer(Answer::No); // keep the line
+    const auto erase = [](Link& l) { return EnviarBorrat(l) == kResultadoAck; };
+    ASSERT_EQ(run(Operation::Borrar, erase), SessionOutcome::Done);
+    ASSERT_TRUE(link.state.ModemConectado);
+    const QString path = sim.portPath();
+    sim.stop();
+
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = processCpuMs();
+    QEventLoop idle;
+    QTimer::singleShot(2000, &idle, &QEventLoop::quit);
+    idle.exec();
+    EXPECT_LT(processCpuMs() - cpu0, wall.elapsed() * 0.10) << "the idle program spun";
+
+    prompts.shown.clear();
+    EXPECT_EQ(run(Operation::Borrar, erase), SessionOutcome::Failed);
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(prompts.shown.first().text, lineLostText(path));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(link.state.ModemConectado);
+}
+
+// A long frame at a 19200 baud line's pace (the programming block, 371 bytes in 193 ms) arrives
+// whole, and its bytes are let gather: the waiting thread wakes a few times, not once a byte.
+TEST_F(EndToEnd, AFrameAtTheLinesPaceArrivesWholeWithoutAWakeForEachByte)
+{
+    sim.setLinePace(19200);
+    ASSERT_TRUE(link.AbrirPuerto(nullptr));
+    rusage before{};
+    getrusage(RUSAGE_THREAD, &before);
+    link.port.write(sim::encodeFrame(0x04, {}));
+    InactivityTimer timer = link.frameTimer();
+    ASSERT_TRUE(RecibirTrama(link, timer));
+    rusage after{};
+    getrusage(RUSAGE_THREAD, &after);
+    QByteArray received;
+    for (int i = 0; i < link.BufferTrama.length(); ++i)
+        received.append(char(link.BufferTrama[i]));
+    ASSERT_EQ(received.size(), 371);
+    EXPECT_EQ(received, sim.frames().last().raw);
+    EXPECT_LT(after.ru_nvcsw - before.ru_nvcsw, 60);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The QSerialPort adapter on a pseudo-terminal made here, without the simulator.
 #include "link/QtSerialPort.h"
+#include "localisation/LangDesk.h"
 
 #include <gtest/gtest.h>
 
@@ -152,6 +153,17 @@ TEST(SerialPortNames, OpenErrorsNameThePortAndHint)
         QtSerialPort::openErrorText("ttyS0", QSerialPort::PermissionError, "Permission denied");
     EXPECT_TRUE(denied.contains("dialout"));
     EXPECT_TRUE(denied.contains("ttyS0"));
+
+    // In the language chosen, as the program's other messages.
+    QString language = QStringLiteral("Language.db");
+    ASSERT_TRUE(SetupLanguage(language, QStringLiteral("English"), langDesk(),
+                              {QStringLiteral(NBX70_SOURCE_RESOURCES)}));
+    const QString english =
+        QtSerialPort::openErrorText("ttyS0", QSerialPort::PermissionError, "Permission denied");
+    QString none;
+    SetupLanguage(none, QString(), langDesk());
+    EXPECT_EQ(english.toStdString(), "Cannot open port ttyS0: Permission denied\rAdd your user to the \"dialout\" "
+                       "group (sudo usermod -aG dialout $USER) and log in again.");
 }
 
 } // namespace

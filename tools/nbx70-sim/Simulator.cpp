@@ -181,7 +181,8 @@ struct Simulator::Impl {
 
     QList<PendingFault> faults;
     QMap<int, int> answerDelayMs;
-    int byteDelayMs = 0;
+    qint64 byteDelayUs = 0;      // pause between the bytes the device writes
+    bool linePace = false;       // byteDelayUs is a line's pace: bytes keep their planned times
     int frameTimeoutMs = 2000;
     int badFrameAnswer = -1;
 
@@ -268,10 +269,10 @@ struct Simulator::Impl {
     {
         qint64 due = now() + qint64(delayMs) * 1000;
         if (!out.empty())
-            due = std::max(due, out.back().due + qint64(byteDelayMs) * 1000);
+            due = std::max(due, out.back().due + byteDelayUs);
         for (char c : bytes) {
             out.push_back({due, quint8(c)});
-            due += qint64(byteDelayMs) * 1000;
+            due += byteDelayUs;
         }
     }
 
@@ -635,9 +636,10 @@ struct Simulator::Impl {
             }
             out.pop_front();
             const qint64 t = now();
-            // Keep the byte pause between the bytes as they really went, not only as planned.
-            if (!out.empty() && byteDelayMs > 0)
-                out.front().due = std::max(out.front().due, t + qint64(byteDelayMs) * 1000);
+            // Keep the byte pause between the bytes as they really went, not only as planned. A
+            // line's pace keeps the planned times: a UART sends a late byte's successors back to back.
+            if (!out.empty() && byteDelayUs > 0 && !linePace)
+                out.front().due = std::max(out.front().due, t + byteDelayUs);
             log.append({t, true, b});
             byteLine(true, b);
             if (txWatch.feed(b) == FrameDecoder::Result::Complete) {
@@ -652,29 +654,27 @@ struct Simulator::Impl {
     {
         bool wantWritable = false;
         for (;;) {
-            int timeoutMs = -1;
+            qint64 timeoutUs = -1; // the next thing due (microseconds; the line pace is below 1 ms)
+            auto dueAt = [&](qint64 due, qint64 t) {
+                const qint64 us = std::max<qint64>(0, due - t);
+                timeoutUs = timeoutUs < 0 ? us : std::min(timeoutUs, us);
+            };
             {
                 std::lock_guard<std::mutex> lock(mu);
                 const qint64 t = now();
                 if (!out.empty())
-                    timeoutMs = int(std::max<qint64>(0, (out.front().due - t + 999) / 1000));
-                if (const qint64 due = streams.nextDueUs(); due >= 0) {
-                    const int ms = int(std::max<qint64>(0, (due - t + 999) / 1000));
-                    timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
-                }
-                if (rx.inFrame()) {
-                    const qint64 left = lastRx + qint64(frameTimeoutMs) * 1000 - t;
-                    const int ms = int(std::max<qint64>(0, (left + 999) / 1000));
-                    timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
-                }
-                if (escapeDue > 0) {
-                    const int ms = int(std::max<qint64>(0, (escapeDue - t + 999) / 1000));
-                    timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
-                }
+                    dueAt(out.front().due, t);
+                if (const qint64 due = streams.nextDueUs(); due >= 0)
+                    dueAt(due, t);
+                if (rx.inFrame())
+                    dueAt(lastRx + qint64(frameTimeoutMs) * 1000, t);
+                if (escapeDue > 0)
+                    dueAt(escapeDue, t);
             }
             pollfd fds[2] = {{master, short(POLLIN | (wantWritable ? POLLOUT : 0)), 0},
                              {stopPipe[0], POLLIN, 0}};
-            const int rc = ::poll(fds, 2, timeoutMs);
+            const timespec ts{time_t(timeoutUs / 1000000), long(timeoutUs % 1000000) * 1000};
+            const int rc = ::ppoll(fds, 2, timeoutUs < 0 ? nullptr : &ts, nullptr);
             if (rc < 0 && errno != EINTR)
                 break;
             if (fds[1].revents)
@@ -818,7 +818,15 @@ void Simulator::setAnswerDelayMs(int command, int ms)
 void Simulator::setByteDelayMs(int ms)
 {
     std::lock_guard<std::mutex> lock(d->mu);
-    d->byteDelayMs = std::max(0, ms);
+    d->byteDelayUs = qint64(std::max(0, ms)) * 1000;
+    d->linePace = false;
+}
+
+void Simulator::setLinePace(int baud)
+{
+    std::lock_guard<std::mutex> lock(d->mu);
+    d->byteDelayUs = baud > 0 ? 10000000 / baud : 0;
+    d->linePace = baud > 0;
 }
 
 void Simulator::setFrameTimeoutMs(int ms)

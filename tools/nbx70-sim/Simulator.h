@@ -99,6 +99,9 @@ public:
     QString lastDialCommand() const;  // the last AT line received, without its CR
     void setAnswerDelayMs(int command, int ms);  // e.g. the test command 0x0D answers after a delay
     void setByteDelayMs(int ms);   // pause between the bytes the device writes (0: none)
+    // The device writes at the pace of a line of `baud` (10 bits a byte: 521 us at 19200); 0: as
+    // fast as the pseudo-terminal takes them. Replaces setByteDelayMs.
+    void setLinePace(int baud);
     void setFrameTimeoutMs(int ms);  // a frame from the program that stalls this long is dropped
     // The byte a bad frame from the program (check byte, length, ETX) is answered with; -1: none.
     void setBadFrameAnswer(int byte);
