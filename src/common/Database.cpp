@@ -1,5 +1,6 @@
 #include "common/Database.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -117,6 +118,14 @@ bool exec(QSqlDatabase& db, const QString& sql, QString* error)
 } // namespace
 
 QSqlDatabase mainDb() { return QSqlDatabase::database(QLatin1String(kMainConnection), false); }
+
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(v.constData());
+    return nullptr;
+}
 
 QString quoteIdentifier(const QString& name)
 {

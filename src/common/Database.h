@@ -6,6 +6,8 @@
 
 #include <functional>
 
+struct sqlite3;
+
 namespace nbx {
 
 inline constexpr const char* kMainConnection = "nbx70-main";
@@ -69,6 +71,10 @@ public:
 private:
     QString connection_;
 };
+
+// The SQLite connection under a Qt one, for bulk reads and writes that bypass the SQL module's
+// per-value conversions; null for another driver.
+sqlite3* sqliteHandle(const QSqlDatabase& db);
 
 // Quotes an identifier for SQL ("SOctava31,5Hz" has a comma in its name).
 QString quoteIdentifier(const QString& name);

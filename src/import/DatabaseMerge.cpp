@@ -234,15 +234,6 @@ bool fits(const ColumnRule& rule, sqlite3_value* value, std::optional<qint64>* a
     }
 }
 
-// The SQLite connection under the Qt one.
-sqlite3* sqliteHandle(const QSqlDatabase& db)
-{
-    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
-    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
-        return *static_cast<sqlite3* const*>(v.constData());
-    return nullptr;
-}
-
 // A failed step or preparation on `h`: the file's fault, or the main database's (busy, full...).
 MergeResult failedOn(QSqlDatabase db, sqlite3* h, int code)
 {

@@ -88,15 +88,6 @@ QString placeholders(qsizetype n)
     return q.join(QStringLiteral(", "));
 }
 
-// The SQLite connection under a Qt one; null for another driver.
-sqlite3* sqliteHandle(const QSqlDatabase& db)
-{
-    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
-    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
-        return *static_cast<sqlite3* const*>(v.constData());
-    return nullptr;
-}
-
 // One prepared statement on the connection itself: a bulk import binds a few million values, and
 // binding them through the SQL module costs several times the write.
 class Statement {

@@ -94,15 +94,6 @@ bool readPage(QSqlDatabase db, GridKind kind, const QList<qint64>& ids, int colu
     return true;
 }
 
-// The SQLite connection under a Qt one; null for another driver.
-sqlite3* sqliteHandle(const QSqlDatabase& db)
-{
-    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
-    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
-        return *static_cast<sqlite3* const*>(v.constData());
-    return nullptr;
-}
-
 // A statement on the connection itself, finalized when it goes out of scope. The row orders read
 // hundreds of thousands of rows: through the SQL module each value would become a QVariant.
 class Statement {
