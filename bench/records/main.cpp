@@ -128,7 +128,8 @@ void slowestSort(Form5& form)
     std::printf("memory after the sorts: RSS %ld kB\n", bench::statusKiB("VmRSS"));
 }
 
-// The record window's counter as the window shows it: a label repainted with each frame.
+// The record window's counter as the window shows it: a label, set as often as the download
+// controller sets it.
 struct PacedUi : BenchUi {
     QLabel* counter = nullptr;
     void setCounter(int n) override

@@ -72,7 +72,10 @@ Waiter::Result Waiter::waitForData(const InactivityTimer& timer, const bool* sto
             return Result::Data;
         if (timer.expired())
             return Result::Timeout;
-        const int ms = static_cast<int>(std::min<qint64>(timer.remainingMs(), timing_.yieldSliceMs));
+        // The rest of a frame may be let gather for a longer turn: one wake for a whole record
+        // at the line's pace.
+        const int slice = coming > 1 ? timing_.gatherSliceMs : timing_.yieldSliceMs;
+        const int ms = static_cast<int>(std::min<qint64>(timer.remainingMs(), slice));
         if (coming > 1)
             port_.waitForBytes(ms, coming);
         else

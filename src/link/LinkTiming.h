@@ -12,6 +12,7 @@ struct LinkTiming {
     int testAnswerWaitMs = 3000000; // one-byte answer to the factory test (50 minutes)
     int dialAnswerMs = 60000;       // the modem's first reply after dialling
     int yieldSliceMs = 20;          // longest single turn of a yielding wait
+    int gatherSliceMs = 40;         // longest turn while the rest of a frame is on its way
     int stxHuntLimit = 4096;        // bytes dropped before an STX that end a reception
 
 };

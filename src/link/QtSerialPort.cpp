@@ -16,6 +16,8 @@ namespace nbx {
 namespace {
 // One byte on the line: start bit, 8 data bits and stop bit at 19200 baud.
 constexpr qint64 kByteNs = 10 * 1000000000LL / 19200;
+// The longest the events may wait while a frame gathers.
+constexpr qint64 kEventsEveryMs = 50;
 } // namespace
 
 QString serialPortName(int portNumber, const QString& device)
@@ -206,6 +208,7 @@ void QtSerialPort::waitLoop(int maxMs)
     waitLoop_ = &loop;
     timer.start(maxMs);
     loop.exec();
+    eventsRan_.start();
     timer.stop();
     waitLoop_ = outer;
     if (outer && (port_.bytesAvailable() > 0 || lost_ || !port_.isOpen()))
@@ -219,23 +222,28 @@ void QtSerialPort::waitForBytes(int maxMs, int count)
     QElapsedTimer t;
     t.start();
     if (!paced_) {
-        // The first wait for the rest of a frame wakes for the next byte. One that took about a
-        // byte's time came at the line's pace; a faster source (a pseudo-terminal written at
-        // once) is not waited for.
-        waitLoop(maxMs);
+        // The first wait for the rest of a frame watches the descriptor for the next byte. One
+        // that took about a byte's time came at the line's pace; a faster source (a
+        // pseudo-terminal written at once) is not waited for.
+        pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
+        ::poll(&p, 1, static_cast<int>(std::min<qint64>(maxMs, 2 * kByteNs / 1000000 + 1)));
         paced_ = t.nsecsElapsed() >= kByteNs / 2;
         if (!paced_ || !port_.isOpen() || lost_)
             return;
     }
     // Bytes at the line's pace would wake the program one by one. Sleeping for the time the
-    // missing ones take on the line costs one wake for all of them; the events that came
-    // meanwhile run after it.
+    // missing ones take on the line costs one wake for all of them.
     const qint64 missing = count - port_.bytesAvailable();
     const qint64 ns = std::min(missing * kByteNs, maxMs * 1000000LL - t.nsecsElapsed());
     if (missing <= 0 || ns <= 0)
         return;
     QThread::usleep(static_cast<unsigned long>(ns / 1000));
-    QCoreApplication::processEvents();
+    // The events that came meanwhile run now, unless the whole rest of the frame was let gather
+    // and they ran a moment ago: the wait for what follows the frame runs them.
+    if (ns < missing * kByteNs || !eventsRan_.isValid() || eventsRan_.elapsed() >= kEventsEveryMs) {
+        QCoreApplication::processEvents();
+        eventsRan_.start();
+    }
 }
 
 } // namespace nbx

@@ -3,6 +3,7 @@
 
 #include "link/SerialPort.h"
 
+#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -43,6 +44,7 @@ private:
     bool lost_ = false;
     QTimer waitTimer_;               // ends the wait in progress
     QEventLoop* waitLoop_ = nullptr; // the wait in progress, if any
+    QElapsedTimer eventsRan_;        // since the events last ran in a wait
     bool paced_ = false;             // the frame being received comes at the line's pace
 };
 

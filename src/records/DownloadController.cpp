@@ -44,7 +44,7 @@ bool DownloadController::run()
     hooks.busy = [&](bool on) {
         if (on) {
             frames_ = 0;
-            ui_.setCounter(0);
+            showCounter();
         }
         ui_.setBusy(on);
     };
@@ -62,6 +62,20 @@ bool DownloadController::run()
     return done;
 }
 
+void DownloadController::showCounter()
+{
+    ui_.setCounter(frames_);
+    framesShown_ = frames_;
+    counterShown_.start();
+}
+
+void DownloadController::countFrame()
+{
+    ++frames_;
+    if (counterShown_.elapsed() >= kCounterEveryMs)
+        showCounter();
+}
+
 bool DownloadController::exchange()
 {
     LinkState& st = link_.state;
@@ -71,7 +85,7 @@ bool DownloadController::exchange()
         return false;
     }
     RecordStore store;
-    TransferContext c{link_, store, serial, range_.from(), [this] { ui_.setCounter(++frames_); }};
+    TransferContext c{link_, store, serial, range_.from(), [this] { countFrame(); }};
     auto request = [this](uint8_t command) { link_.port.write(requestFrame(command, range_)); };
     auto receive = [&] {
         request(cmd::ComandoTotales);
@@ -93,6 +107,8 @@ bool DownloadController::exchange()
         return RecibirSesiones(c);
     };
     const bool ok = receive();
+    if (framesShown_ != frames_)
+        showCounter();
     // Every way out (the end, Stop, a failure) commits what was received, or says it could not.
     QString error;
     if (!store.commit(&error)) {

@@ -7,6 +7,7 @@
 #include "records/RecordFrames.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <functional>
 
 namespace nbx {
@@ -23,6 +24,7 @@ public:
     virtual bool askRange(RangoFechas& range) = 0;
     // Busy state: the nine buttons, Recibir swapped for Stop, the wait pointer, the panel.
     virtual void setBusy(bool on) = 0;
+    // The frames received so far: during the transfer at most every 100 ms, exactly at its end.
     virtual void setCounter(int frames) = 0;
     virtual void showTotals(const Totals& totals, const QDateTime& stamp) = 0;
     // Shows the identified device; false when it has no programming sheet.
@@ -45,6 +47,11 @@ public:
 
 private:
     bool exchange();
+    void countFrame();
+    void showCounter();
+
+    // A repaint of the counter at each record costs more than the record itself at line pace.
+    static constexpr int kCounterEveryMs = 100;
 
     Link& link_;
     DownloadUi& ui_;
@@ -52,6 +59,8 @@ private:
     RangoFechas range_;
     bool running_ = false;
     int frames_ = 0;
+    int framesShown_ = 0;
+    QElapsedTimer counterShown_; // since the counter was last shown
 };
 
 } // namespace nbx
