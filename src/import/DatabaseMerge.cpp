@@ -3,6 +3,7 @@
 #include "import/DatabaseMerge.h"
 
 #include "common/Database.h"
+#include "common/SqliteStatement.h"
 #include "import/ExchangeReader.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryFile>
@@ -19,7 +19,6 @@
 #include <cmath>
 #include <limits>
 #include <optional>
-#include <sqlite3.h>
 
 namespace nbx {
 
@@ -245,16 +244,6 @@ MergeResult failedOn(QSqlDatabase db, sqlite3* h, int code)
     return failed(db, QString::fromUtf8(sqlite3_errmsg(h)));
 }
 
-struct Statement {
-    sqlite3_stmt* stmt = nullptr;
-    ~Statement() { sqlite3_finalize(stmt); }
-    int prepare(sqlite3* h, const QString& sql)
-    {
-        const QByteArray text = sql.toUtf8();
-        return sqlite3_prepare_v2(h, text.constData(), int(text.size()), &stmt, nullptr);
-    }
-};
-
 MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
 {
     const QString src = QLatin1String(kSourceSchema);
@@ -326,7 +315,7 @@ MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
         sqlite3* h = sqliteHandle(main);
         if (!h)
             return failed(main, QStringLiteral("no SQLite connection"));
-        Statement insert, read;
+        SqliteStatement insert, read;
         int rc = insert.prepare(h, sql);
         if (rc == SQLITE_OK)
             rc = read.prepare(h, QStringLiteral("SELECT %1 FROM %2.%3").arg(quotedList(fromCols), src, quoteIdentifier(table)));
@@ -335,25 +324,25 @@ MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
         const int n = int(cols.size());
         int leftOut = 0;
         std::optional<qint64> asInteger;
-        while ((rc = sqlite3_step(read.stmt)) == SQLITE_ROW) {
+        while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
             bool ok = true;
             for (int i = 0; ok && i < n; ++i) {
-                sqlite3_value* v = sqlite3_column_value(read.stmt, i);
+                sqlite3_value* v = sqlite3_column_value(read.get(), i);
                 ok = fits(rules[i], v, &asInteger);
                 for (int copy = 0; ok && copy < (*unique ? 1 : 2); ++copy) {
                     const int at = i + 1 + copy * n;
                     if (asInteger)
-                        sqlite3_bind_int64(insert.stmt, at, *asInteger);
+                        sqlite3_bind_int64(insert.get(), at, *asInteger);
                     else
-                        sqlite3_bind_value(insert.stmt, at, v);
+                        sqlite3_bind_value(insert.get(), at, v);
                 }
             }
             if (!ok) {
                 ++leftOut;
                 continue;
             }
-            const int step = sqlite3_step(insert.stmt);
-            sqlite3_reset(insert.stmt);
+            const int step = sqlite3_step(insert.get());
+            sqlite3_reset(insert.get());
             if (step == SQLITE_DONE) {
                 result.rowsAdded += sqlite3_changes(h);
             } else if (rowRefused(step)) {

@@ -1,17 +1,16 @@
 #include "import/ExchangeImport.h"
 
 #include "common/Database.h"
+#include "common/SqliteStatement.h"
 #include "programming/SheetText.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTime>
 
-#include <sqlite3.h>
 
 namespace nbx {
 
@@ -88,39 +87,19 @@ QString placeholders(qsizetype n)
     return q.join(QStringLiteral(", "));
 }
 
-// One prepared statement on the connection itself: a bulk import binds a few million values, and
-// binding them through the SQL module costs several times the write.
-class Statement {
-public:
-    Statement() = default;
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    ~Statement() { sqlite3_finalize(stmt_); }
-
-    bool prepare(sqlite3* db, const QString& sql)
-    {
-        const QByteArray text = sql.toUtf8();
-        return sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt_, nullptr) == SQLITE_OK;
-    }
-
-    sqlite3_stmt* handle() const { return stmt_; }
-
-    // Runs the statement; true with a row in `rowid` (its first column) when it returned one.
-    bool run(bool* gotRow = nullptr, qint64* rowid = nullptr)
-    {
-        const int rc = sqlite3_step(stmt_);
-        if (gotRow)
-            *gotRow = rc == SQLITE_ROW;
-        if (rc == SQLITE_ROW && rowid)
-            *rowid = sqlite3_column_int64(stmt_, 0);
-        sqlite3_reset(stmt_);
-        sqlite3_clear_bindings(stmt_);
-        return rc == SQLITE_DONE || rc == SQLITE_ROW;
-    }
-
-private:
-    sqlite3_stmt* stmt_ = nullptr;
-};
+// Runs a prepared statement once and makes it ready for the next binding; true with a row in
+// `rowid` (its first column) when it returned one.
+bool runOnce(SqliteStatement& s, bool* gotRow = nullptr, qint64* rowid = nullptr)
+{
+    const int rc = sqlite3_step(s.get());
+    if (gotRow)
+        *gotRow = rc == SQLITE_ROW;
+    if (rc == SQLITE_ROW && rowid)
+        *rowid = sqlite3_column_int64(s.get(), 0);
+    sqlite3_reset(s.get());
+    sqlite3_clear_bindings(s.get());
+    return rc == SQLITE_DONE || rc == SQLITE_ROW;
+}
 
 // Prepared statements that write one table's rows by its key rules.
 class TableWriter {
@@ -138,24 +117,25 @@ public:
         QStringList others;
         for (qsizetype i : otherIndex_)
             others << columns_[i];
+        const auto prepared = [db](SqliteStatement& s, const QString& sql) { return s.prepare(db, sql) == SQLITE_OK; };
         if (isDayTable(table)) {
             // No unique key: a row is added only when no equal row is there.
-            ok_ = insert_.prepare(db, QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %4)")
-                                          .arg(name, cols, placeholders(columns_.size()),
-                                               sqlJoin(keys_, QStringLiteral("%c = ?"), QStringLiteral(" AND "))));
+            ok_ = prepared(insert_, QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %4)")
+                                        .arg(name, cols, placeholders(columns_.size()),
+                                             sqlJoin(keys_, QStringLiteral("%c = ?"), QStringLiteral(" AND "))));
         } else if (table == Sesiones) {
-            ok_ = find_.prepare(db, QStringLiteral("SELECT rowid FROM %1 WHERE %2 LIMIT 1")
-                                        .arg(name, sqlJoin(keys_, QStringLiteral("%c = ?"), QStringLiteral(" AND "))))
-                && update_.prepare(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                                           .arg(name, sqlJoin(others, QStringLiteral("%c = ?"), QStringLiteral(", "))))
-                && insert_.prepare(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                           .arg(name, cols, placeholders(columns_.size())));
+            ok_ = prepared(find_, QStringLiteral("SELECT rowid FROM %1 WHERE %2 LIMIT 1")
+                                      .arg(name, sqlJoin(keys_, QStringLiteral("%c = ?"), QStringLiteral(" AND "))))
+                && prepared(update_, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                                         .arg(name, sqlJoin(others, QStringLiteral("%c = ?"), QStringLiteral(", "))))
+                && prepared(insert_, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                         .arg(name, cols, placeholders(columns_.size())));
         } else {
             // The key is the table's primary key: a present row takes the file's other values.
-            ok_ = insert_.prepare(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO UPDATE SET %5")
-                                          .arg(name, cols, placeholders(columns_.size()),
-                                               sqlJoin(keys_, QStringLiteral("%c"), QStringLiteral(", ")),
-                                               sqlJoin(others, QStringLiteral("%c = excluded.%c"), QStringLiteral(", "))));
+            ok_ = prepared(insert_, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO UPDATE SET %5")
+                                        .arg(name, cols, placeholders(columns_.size()),
+                                             sqlJoin(keys_, QStringLiteral("%c"), QStringLiteral(", ")),
+                                             sqlJoin(others, QStringLiteral("%c = excluded.%c"), QStringLiteral(", "))));
         }
     }
 
@@ -167,26 +147,26 @@ public:
         if (table_ == Sesiones) {
             int n = 0;
             for (qsizetype k : keyIndex_)
-                values.bind(find_.handle(), ++n, k);
+                values.bind(find_.get(), ++n, k);
             bool found = false;
             qint64 rowid = 0;
-            if (!find_.run(&found, &rowid))
+            if (!runOnce(find_, &found, &rowid))
                 return false;
             if (found) {
                 n = 0;
                 for (qsizetype i : otherIndex_)
-                    values.bind(update_.handle(), ++n, i);
-                sqlite3_bind_int64(update_.handle(), ++n, rowid);
-                return update_.run();
+                    values.bind(update_.get(), ++n, i);
+                sqlite3_bind_int64(update_.get(), ++n, rowid);
+                return runOnce(update_);
             }
         }
         int n = 0;
         for (qsizetype i = 0; i < values.size(); ++i)
-            values.bind(insert_.handle(), ++n, i);
+            values.bind(insert_.get(), ++n, i);
         if (isDayTable(table_))
             for (qsizetype k : keyIndex_)
-                values.bind(insert_.handle(), ++n, k);
-        return insert_.run();
+                values.bind(insert_.get(), ++n, k);
+        return runOnce(insert_);
     }
 
 private:
@@ -196,7 +176,7 @@ private:
     QStringList keys_;
     QList<qsizetype> keyIndex_;
     QList<qsizetype> otherIndex_;
-    Statement insert_, find_, update_;
+    SqliteStatement insert_, find_, update_;
     bool ok_ = false;
 };
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "localisation/ui/TranslateForm.h"
+#include "records/GridRows.h"
 #include "records/RecordColumns.h"
 
 #include <QAbstractTableModel>
@@ -11,33 +12,18 @@
 #include <QHeaderView>
 #include <QSqlDatabase>
 #include <QWidget>
-#include <optional>
 
 class QLabel;
 class QTableView;
 
 namespace nbx {
 
-// The rows a grid shows, read before anything is shown: the rowids in display order and the
-// first page of their values.
-struct GridRows {
-    QList<qint64> order;
-    QList<QVariantList> firstPage;
-};
-
-// Reads the rows of device `serial` in the order of a heading click on column `col` (see
-// sortKeys). An order the table's index gives is read in SQL; any other is sorted here (no index
-// serves it, and sorting the keys alone is much faster than sorting whole rows). Each statement
-// is finished before this returns. No value on a failure, with the database's reason.
-std::optional<GridRows> readGridRows(QSqlDatabase db, GridKind kind, qint32 serial, int col, bool ascending,
-                                     QString* error);
-
 // A model over a device's rows in a chosen order: it holds their rowids and reads the values a
 // page at a time with one short statement, keeping a bounded number of pages.
 class RecordTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    static constexpr int kPageRows = 128;
+    static constexpr int kPageRows = kGridPageRows;
     static constexpr int kCachedPages = 48;
 
     RecordTableModel(QList<GridColumn> columns, QObject* parent = nullptr);
