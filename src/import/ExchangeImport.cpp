@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QStringEncoder>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTime>
@@ -225,37 +226,15 @@ void StorageRow::appendText(QStringView text)
     Cell c;
     c.kind = Kind::Text;
     c.integer = text_.size();
-    // UTF-8 by hand, into a buffer that keeps its size from row to row; a lone surrogate becomes
-    // U+FFFD. The bytes are counted first (a surrogate pair as six, then four are written), so a
-    // large cell takes about its own size.
+    // UTF-8 into a buffer that keeps its size from row to row; a lone surrogate becomes U+FFFD.
+    // The bytes are counted first (a surrogate pair as six, then four are written), so a large
+    // cell takes about its own size.
     qsizetype bytes = 0;
     for (QChar q : text)
         bytes += q.unicode() < 0x80 ? 1 : q.unicode() < 0x800 ? 2 : 3;
     text_.resize(c.integer + bytes);
-    char* d = text_.data() + c.integer;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t u = text[i].unicode();
-        if (u < 0x80) {
-            *d++ = char(u);
-            continue;
-        }
-        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            u = QChar::surrogateToUcs4(char16_t(u), text[++i].unicode());
-        else if (QChar::isSurrogate(u))
-            u = 0xFFFD;
-        if (u < 0x800) {
-            *d++ = char(0xC0 | (u >> 6));
-        } else {
-            if (u < 0x10000) {
-                *d++ = char(0xE0 | (u >> 12));
-            } else {
-                *d++ = char(0xF0 | (u >> 18));
-                *d++ = char(0x80 | ((u >> 12) & 0x3F));
-            }
-            *d++ = char(0x80 | ((u >> 6) & 0x3F));
-        }
-        *d++ = char(0x80 | (u & 0x3F));
-    }
+    thread_local QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    char* d = utf8.appendToBuffer(text_.data() + c.integer, text);
     c.length = int(d - (text_.data() + c.integer));
     text_.resize(c.integer + c.length);
     cells_.append(c);
