@@ -33,19 +33,18 @@ bool isSettingsTable(const QString& name)
     return name.compare(QLatin1String("Configuracion"), Qt::CaseInsensitive) == 0;
 }
 
-// The primary SQLite result code of a failed statement (0 when there is none).
-int sqliteCode(const QSqlError& e)
+// A failure that lies in the file being merged rather than in the main database or the disk.
+bool isDamageCode(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+bool fileIsDamaged(const QSqlError& e)
 {
     bool ok = false;
     const int code = e.nativeErrorCode().toInt(&ok);
-    return ok ? (code & 0xff) : 0;
-}
-
-// A failure that lies in the file being merged rather than in the main database or the disk.
-bool fileIsDamaged(const QSqlError& e)
-{
-    const int code = sqliteCode(e);
-    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
+    return ok && isDamageCode(code);
 }
 
 // A row the main database will not take; the merge goes on without it.
@@ -236,8 +235,7 @@ bool fits(const ColumnRule& rule, sqlite3_value* value, std::optional<qint64>* a
 // A failed step or preparation on `h`: the file's fault, or the main database's (busy, full...).
 MergeResult failedOn(QSqlDatabase db, sqlite3* h, int code)
 {
-    const int primary = code & 0xff;
-    if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) {
+    if (isDamageCode(code)) {
         rollbackWrite(db);
         return notADatabase();
     }

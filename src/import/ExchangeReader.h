@@ -60,7 +60,6 @@ public:
     bool isBlank(qsizetype index) const;
     // True when the file's last line has a line end after it.
     bool lastLineEnded() const { return lastLineEnded_; }
-    bool hasNul() const { return hasNul_; }
     bool lineHasNul(qsizetype index) const;
 
 private:

@@ -192,9 +192,15 @@ void QtSerialPort::waitForInput(int maxMs)
     waitLoop(maxMs);
 }
 
+// A wait has something to wait for: time, an open and live port, and no input already there.
+bool QtSerialPort::worthWaiting(int maxMs)
+{
+    return maxMs > 0 && port_.isOpen() && !lineLost() && port_.bytesAvailable() == 0;
+}
+
 void QtSerialPort::waitLoop(int maxMs)
 {
-    if (maxMs <= 0 || !port_.isOpen() || lineLost() || port_.bytesAvailable() > 0)
+    if (!worthWaiting(maxMs))
         return;
     // One event loop for the whole wait, ended by the first input, an error or the time; the
     // timer and the connections are made once. A wait started from inside another (a slot run by
@@ -217,7 +223,7 @@ void QtSerialPort::waitLoop(int maxMs)
 
 void QtSerialPort::waitForBytes(int maxMs, int count)
 {
-    if (maxMs <= 0 || !port_.isOpen() || lineLost() || port_.bytesAvailable() > 0)
+    if (!worthWaiting(maxMs))
         return;
     QElapsedTimer t;
     t.start();

@@ -37,6 +37,7 @@ public:
                                  const QString& reason);
 
 private:
+    bool worthWaiting(int maxMs);
     void waitLoop(int maxMs);
 
     QSerialPort port_;
