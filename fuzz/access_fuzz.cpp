@@ -1,11 +1,11 @@
 // Feeds arbitrary bytes as a database file to the merge: anything that is not our own file goes to
 // the Access reading child, whose failures, crashes and hangs must all end as "not a database"
 // within its time limit, and whose output is merged like our own files.
+#include "FuzzFile.h"
 #include "common/Database.h"
 #include "import/DatabaseMerge.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
@@ -36,12 +36,8 @@ struct Setup {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static Setup setup;
-    {
-        QFile f(setup.input);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            std::abort();
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    if (!writeFuzzFile(setup.input, data, size))
+        std::abort();
     const nbx::MergeResult r = nbx::mergeDatabaseFile(nbx::mainDb(), setup.input);
     if (r.status == nbx::MergeResult::Status::Failed && r.error.contains(QLatin1String("cannot be started")))
         std::abort(); // the reading child must be there

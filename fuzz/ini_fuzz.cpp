@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the reader of nbx70.ini as the program reads it at start-up, then writes
 // the unreadable keys back with their defaults, as start-up offers, and reads the file again.
+#include "FuzzFile.h"
 #include "shell/Settings.h"
 
-#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -13,12 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("nbx70.ini"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    if (!writeFuzzFile(path, data, size))
+        return 0;
     QStringList errors, unreadable;
     const nbx::Settings s = nbx::readSettings(path, &errors, &unreadable);
     (void)nbx::mapLanguage(s.languageText);

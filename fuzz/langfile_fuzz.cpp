@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the text language database reader and its lookups.
+#include "FuzzFile.h"
 #include "localisation/LangDesk.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstddef>
@@ -11,12 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("lang.txt"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    if (!writeFuzzFile(path, data, size))
+        return 0;
     for (const char* column : {"English", "Native"}) {
         nbx::LangDesk d;
         d.setSForeignColumnName(QString::fromLatin1(column));
