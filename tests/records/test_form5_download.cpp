@@ -26,6 +26,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace nbx::test {
@@ -111,6 +112,34 @@ protected:
     {
         return requestFrame(command, RangoFechas::fromMoments(kFrom, kClock));
     }
+    // A history long enough to act during its download: 400 intervals, 5 ms apart.
+    void slowHistory()
+    {
+        sim.withRecords([](sim::RecordDevice& r) {
+            r.config.intervalCount = 400;
+            r.config.tMinutes = 2;
+            r.config.recordDelayMs = 5;
+        });
+    }
+    // Recibir, with `during` called every few milliseconds while the download runs (the frames
+    // received so far as the window's counter shows them).
+    void receiveWhile(const std::function<void(int frames)>& during)
+    {
+        QTimer poll;
+        poll.callOnTimeout([&] { during(form.Frame17->text().toInt()); });
+        form.show();
+        poll.start(2);
+        form.SSCommandRecibir->click();
+        poll.stop();
+    }
+    // Recibir, then Stop once `frames` records have come in.
+    void receiveAndStopAfter(int frames)
+    {
+        receiveWhile([&](int n) {
+            if (n >= frames && form.SSCommandStop->isVisible())
+                form.SSCommandStop->click();
+        });
+    }
 
     TempDatabase db;
     ScriptedPrompter prompts;
@@ -181,21 +210,8 @@ TEST_F(Form5Download, TheOpenWindowLeavesCheckpointsFree)
 
 TEST_F(Form5Download, StopInTheMiddleKeepsWhatWasStored)
 {
-    sim.withRecords([](sim::RecordDevice& r) {
-        r.config.intervalCount = 400;
-        r.config.tMinutes = 2;
-        r.config.recordDelayMs = 5;
-    });
-    // Stop once a few records came in (the window's counter moves).
-    QTimer poll;
-    poll.callOnTimeout([&] {
-        if (form.Frame17->text().toInt() >= 6 && form.SSCommandStop->isVisible())
-            form.SSCommandStop->click();
-    });
-    form.show();
-    poll.start(5);
-    form.SSCommandRecibir->click();
-    poll.stop();
+    slowHistory();
+    receiveAndStopAfter(6); // a few records came in (the window's counter moves)
     EXPECT_FALSE(prompts.sawText(GetS(61)));
     EXPECT_EQ(criticals(), 0);
     const int stored = count("SELECT COUNT(*) FROM Intervalos");
@@ -209,26 +225,14 @@ TEST_F(Form5Download, StopInTheMiddleKeepsWhatWasStored)
 // The last group is committed on Stop too; a commit that fails says so, once.
 TEST_F(Form5Download, AFailedCommitOnStopIsShownOnce)
 {
-    sim.withRecords([](sim::RecordDevice& r) {
-        r.config.intervalCount = 400;
-        r.config.tMinutes = 2;
-        r.config.recordDelayMs = 5;
-    });
+    slowHistory();
     // Every group written from now on fails at its COMMIT (a deferred foreign key left unmet).
     QSqlQuery q(mainDb());
     for (const char* sql : {"PRAGMA foreign_keys=ON", "CREATE TEMP TABLE parent (id INTEGER PRIMARY KEY)",
                             "CREATE TEMP TABLE child (p INTEGER REFERENCES parent(id) DEFERRABLE INITIALLY DEFERRED)",
                             "CREATE TEMP TRIGGER orphan AFTER INSERT ON main.Intervalos BEGIN INSERT INTO child VALUES (1); END"})
         ASSERT_TRUE(q.exec(QString::fromLatin1(sql))) << sql;
-    QTimer poll;
-    poll.callOnTimeout([&] {
-        if (form.Frame17->text().toInt() >= 3 && form.SSCommandStop->isVisible())
-            form.SSCommandStop->click();
-    });
-    form.show();
-    poll.start(5);
-    form.SSCommandRecibir->click();
-    poll.stop();
+    receiveAndStopAfter(3);
     ASSERT_EQ(criticals(), 1);
     EXPECT_TRUE(prompts.shown.last().text.contains("FOREIGN KEY")) << prompts.shown.last().text.toStdString();
     EXPECT_FALSE(prompts.sawText(GetS(61)));
@@ -247,19 +251,13 @@ TEST_F(Form5Download, SheetsSavedAndDeletedDuringADownloadAllLand)
         QString error;
         ASSERT_TRUE(SheetRepository().save(s, kClock, &error)) << error.toStdString();
     }
-    sim.withRecords([](sim::RecordDevice& r) {
-        r.config.intervalCount = 400;
-        r.config.tMinutes = 2;
-        r.config.recordDelayMs = 5;
-    });
+    slowHistory();
     Form2 sheet;
     sheet.show();
     sheet.load(333333);
     int seenByAnother = -1;
     bool saved = false;
-    QTimer poll;
-    poll.callOnTimeout([&] {
-        const int frames = form.Frame17->text().toInt();
+    receiveWhile([&](int frames) {
         if (frames >= 80 && seenByAnother < 0) {
             {
                 QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-reader");
@@ -279,10 +277,6 @@ TEST_F(Form5Download, SheetsSavedAndDeletedDuringADownloadAllLand)
             sheet.SSCommandBorrar->click();
         }
     });
-    form.show();
-    poll.start(2);
-    form.SSCommandRecibir->click();
-    poll.stop();
     ASSERT_TRUE(saved);
     EXPECT_GT(seenByAnother, 0);
     EXPECT_LT(seenByAnother, 400);
@@ -329,11 +323,7 @@ TEST(RecordTransfer, TheTotalsStampIsTheMomentTheirFrameArrived)
 
 TEST_F(Form5Download, TheCloseBoxStopsTheDownloadAndClosesAfterItsEnd)
 {
-    sim.withRecords([](sim::RecordDevice& r) {
-        r.config.intervalCount = 400;
-        r.config.tMinutes = 2;
-        r.config.recordDelayMs = 5;
-    });
+    slowHistory();
     QTimer poll;
     poll.callOnTimeout([&] {
         if (form.Frame17->text().toInt() >= 6 && form.isVisible())
