@@ -3,6 +3,7 @@
 
 #include "programming/ui/Form2.h"
 #include "records/ui/Form9.h"
+#include "reports/ReportDrivers.h"
 #include "reports/ui/Form15.h"
 #include "reports/ui/ReportPrinting.h"
 #include "link/LinkState.h"

@@ -6,6 +6,7 @@
 #include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
 #include "reports/ListingModel.h"
+#include "reports/ReportDrivers.h"
 #include "reports/ui/Form15.h"
 #include "reports/ui/Form6.h"
 #include "reports/ui/ReportPrinting.h"

@@ -9,9 +9,9 @@
 
 namespace nbx {
 
-Form13::Form13(Form2* sheet, QWidget* parent) : Form13(sheet, defaultLink(), parent) {}
+Form13::Form13(LiveSheet* sheet, QWidget* parent) : Form13(sheet, defaultLink(), parent) {}
 
-Form13::Form13(Form2* sheet, Link& link, QWidget* parent)
+Form13::Form13(LiveSheet* sheet, Link& link, QWidget* parent)
     : LiveWindow(LiveKind::Calibracion, sheet, link, parent)
 {
     setObjectName(QStringLiteral("Form13"));

@@ -10,8 +10,8 @@ namespace nbx {
 class Form13 : public LiveWindow {
     Q_OBJECT
 public:
-    explicit Form13(Form2* sheet = nullptr, QWidget* parent = nullptr);
-    explicit Form13(Form2* sheet, Link& link, QWidget* parent = nullptr);
+    explicit Form13(LiveSheet* sheet = nullptr, QWidget* parent = nullptr);
+    explicit Form13(LiveSheet* sheet, Link& link, QWidget* parent = nullptr);
 
     // Form_Load: the shared load, then LbNivel "---".
     void Form_Load() override;

@@ -34,9 +34,9 @@ const char* const kBandUnits[9] = {"Label15", "Label16", "Label17", "Label18", "
 
 } // namespace
 
-Form14::Form14(Form2* sheet, QWidget* parent) : Form14(sheet, defaultLink(), parent) {}
+Form14::Form14(LiveSheet* sheet, QWidget* parent) : Form14(sheet, defaultLink(), parent) {}
 
-Form14::Form14(Form2* sheet, Link& link, QWidget* parent)
+Form14::Form14(LiveSheet* sheet, Link& link, QWidget* parent)
     : LiveWindow(LiveKind::Sonometro, sheet, link, parent)
 {
     setObjectName(QStringLiteral("Form14"));

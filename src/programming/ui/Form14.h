@@ -12,8 +12,8 @@ namespace nbx {
 class Form14 : public LiveWindow {
     Q_OBJECT
 public:
-    explicit Form14(Form2* sheet = nullptr, QWidget* parent = nullptr);
-    explicit Form14(Form2* sheet, Link& link, QWidget* parent = nullptr);
+    explicit Form14(LiveSheet* sheet = nullptr, QWidget* parent = nullptr);
+    explicit Form14(LiveSheet* sheet, Link& link, QWidget* parent = nullptr);
 
     QLabel* Label1;
     QLabel* Lb1;      // "LF:"

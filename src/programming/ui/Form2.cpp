@@ -279,6 +279,9 @@ void Form2::SSCommandSonometro_Click()
     window.exec();
 }
 
+QString Form2::shownSerial() const { return MaskNumeroSerie->text(); }
+QString Form2::shownTelephone() const { return MaskTelefono->text(); }
+
 void Form2::buildHeader()
 {
     MaskNumeroSerie = makeEdit(QStringLiteral("MaskNumeroSerie"), this, QString(), 90);

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include "programming/SheetValues.h"
+#include "programming/ui/LiveSheet.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -32,7 +33,7 @@ class IntervalModel;
 class ProgrammingExchange;
 class Form2ExchangeWindow;
 
-class Form2 : public QWidget {
+class Form2 : public QWidget, public LiveSheet {
     Q_OBJECT
 public:
     // Opens the record window; installed by the program (Incidencias stays disabled without it).
@@ -165,6 +166,11 @@ public slots:
     void SSCommandSonometro_Click();
 
 protected:
+    // What the live windows take from the sheet.
+    QWidget* sheetWindow() override { return this; }
+    QString shownSerial() const override;
+    QString shownTelephone() const override;
+
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

@@ -28,9 +28,9 @@ QLabel* makeFlag(const QString& name, const QString& text, QWidget* parent)
 
 } // namespace
 
-Form3::Form3(Form2* sheet, QWidget* parent) : Form3(sheet, defaultLink(), parent) {}
+Form3::Form3(LiveSheet* sheet, QWidget* parent) : Form3(sheet, defaultLink(), parent) {}
 
-Form3::Form3(Form2* sheet, Link& link, QWidget* parent)
+Form3::Form3(LiveSheet* sheet, Link& link, QWidget* parent)
     : LiveWindow(LiveKind::TiempoReal, sheet, link, parent)
 {
     setObjectName(QStringLiteral("Form3"));

@@ -11,8 +11,8 @@ namespace nbx {
 class Form3 : public LiveWindow {
     Q_OBJECT
 public:
-    explicit Form3(Form2* sheet = nullptr, QWidget* parent = nullptr);
-    explicit Form3(Form2* sheet, Link& link, QWidget* parent = nullptr);
+    explicit Form3(LiveSheet* sheet = nullptr, QWidget* parent = nullptr);
+    explicit Form3(LiveSheet* sheet, Link& link, QWidget* parent = nullptr);
 
     // Form_Load: the shared load, then LbAtenuador "0" and LbNivel "---".
     void Form_Load() override;

@@ -5,11 +5,10 @@
 #include "common/ui/WidgetMakers.h"
 #include "link/Link.h"
 #include "localisation/ui/TranslateForm.h"
-#include "programming/ui/Form2.h"
+#include "programming/ui/LiveSheet.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -35,8 +34,9 @@ QPoint livePlacement(const QRect& sheetFrame, int ownHeight, int dpi)
     return {sheetFrame.left() + px(100), sheetFrame.top() + sheetFrame.height() - ownHeight - px(95)};
 }
 
-LiveWindow::LiveWindow(LiveKind kind, Form2* sheet, Link& link, QWidget* parent)
-    : QDialog(parent), sheet_(sheet), run_(link, kind, *this)
+LiveWindow::LiveWindow(LiveKind kind, LiveSheet* sheet, Link& link, QWidget* parent)
+    : QDialog(parent), sheet_(sheet), sheetWindow_(sheet ? sheet->sheetWindow() : nullptr),
+      run_(link, kind, *this)
 {
     setModal(true);
     SSCommandRun = makeButton(QStringLiteral("SSCommandRun"), QStringLiteral("Run"), this);
@@ -75,19 +75,19 @@ LiveWindow::~LiveWindow() { giveSheetBack(); }
 void LiveWindow::Form_Load()
 {
     TranslateForm(this);
-    if (sheet_) {
-        sheet_->setEnabled(false);
-        telefonoActual_ = sheet_->MaskTelefono->text();
+    if (sheetWindow_) {
+        sheetWindow_->setEnabled(false);
+        telefonoActual_ = sheet_->shownTelephone();
     }
 }
 
 void LiveWindow::showEvent(QShowEvent* event)
 {
     // Placed once its own height is known: the load's texts are in by now.
-    if (sheet_ && !event->spontaneous()) {
+    if (sheetWindow_ && !event->spontaneous()) {
         adjustSize();
-        const int dpi = sheet_->screen() ? int(sheet_->screen()->logicalDotsPerInchY()) : 96;
-        move(livePlacement(sheet_->frameGeometry(), frameGeometry().height(), dpi));
+        const int dpi = sheetWindow_->screen() ? int(sheetWindow_->screen()->logicalDotsPerInchY()) : 96;
+        move(livePlacement(sheetWindow_->frameGeometry(), frameGeometry().height(), dpi));
     }
     QDialog::showEvent(event);
 }
@@ -100,8 +100,8 @@ int LiveWindow::exec()
 
 void LiveWindow::giveSheetBack()
 {
-    if (sheet_)
-        sheet_->setEnabled(true);
+    if (sheetWindow_)
+        sheetWindow_->setEnabled(true);
 }
 
 void LiveWindow::setBusy(bool on)
@@ -131,7 +131,7 @@ void LiveWindow::SSCommandRun_Click()
     if (run_.running())
         return;
     exitPending_ = false;
-    const QString serial = sheet_ ? sheet_->MaskNumeroSerie->text() : QString();
+    const QString serial = sheetWindow_ ? sheet_->shownSerial() : QString();
     const QPointer<LiveWindow> self(this);
     run_.run(serial, telefonoActual_);
     if (self && exitPending_)

@@ -14,8 +14,8 @@ class QVBoxLayout;
 
 namespace nbx {
 
-class Form2;
 class Link;
+class LiveSheet;
 
 // Where a live window goes: its top at the sheet's top + height - its own height - 95 twips, its
 // left at the sheet's left + 100 twips (frame geometries; twips converted with `dpi`).
@@ -52,7 +52,7 @@ public slots:
 
 protected:
     // `sheet` may be null (the string export builds the window alone).
-    LiveWindow(LiveKind kind, Form2* sheet, Link& link, QWidget* parent);
+    LiveWindow(LiveKind kind, LiveSheet* sheet, Link& link, QWidget* parent);
     // The area above the buttons, for the window's own controls.
     QVBoxLayout* body() const { return body_; }
 
@@ -67,7 +67,8 @@ private:
     void giveSheetBack();
     void stopAndLeaveLater();
 
-    QPointer<Form2> sheet_;
+    LiveSheet* sheet_;
+    QPointer<QWidget> sheetWindow_; // the sheet is asked nothing once its window is gone
     LiveRun run_;
     QVBoxLayout* body_;
     QString telefonoActual_;

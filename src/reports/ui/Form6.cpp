@@ -7,7 +7,8 @@
 #include "common/ui/Help.h"
 #include "localisation/ui/TranslateForm.h"
 #include "reports/ListingModel.h"
-#include "reports/ui/ReportPrinting.h"
+#include "reports/ui/RecordWindowContext.h"
+#include "reports/ui/ReportPreview.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -1,45 +1,22 @@
+// The print buttons' actions on the windows of the areas below the reports.
 #include "reports/ui/ReportPrinting.h"
 
 #include "common/Prompter.h"
 #include "localisation/LangDesk.h"
 #include "common/chart/ui/ChartPainter.h"
 #include "common/chart/ui/ChartView.h"
-#include "programming/SheetRepository.h"
 #include "programming/ui/Form2.h"
 #include "records/ui/Form5.h"
 #include "records/ui/Form9.h"
+#include "reports/ReportDrivers.h"
 #include "reports/ui/Form6.h"
-#include "reports/ui/Form15.h"
+#include "reports/ui/RecordWindowContext.h"
+#include "reports/ui/ReportPreview.h"
 
-#include <QApplication>
-#include <QDate>
 #include <QLineEdit>
 #include <QPainter>
-#include <QSqlError>
-#include <QSqlQuery>
 
 namespace nbx {
-
-bool showReport(reports::PrintJob job, QWidget* parent)
-{
-    if (!job.error.isEmpty()) {
-        prompter().message(job.error, Prompter::Icon::Critical);
-        return false;
-    }
-    if (!job.report)
-        return false;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const reports::LayoutResult layout = job.report->layout();
-    QApplication::restoreOverrideCursor();
-    if (!layout.document) {
-        prompter().message(langDesk().GetTranslation(QStringLiteral("No se puede preparar el informe:\r%1")).arg(layout.error),
-                           Prompter::Icon::Critical);
-        return false;
-    }
-    Form15 preview(layout.document, parent);
-    preview.exec();
-    return true;
-}
 
 void printSheetReport(Form2& form)
 {
@@ -58,12 +35,6 @@ void printSheetReport(Form2& form)
 
 namespace {
 
-RecordWindowContextSource& contextSource()
-{
-    static RecordWindowContextSource source;
-    return source;
-}
-
 // A chart as a vector picture of `size` units, as the window shows it now.
 QPicture chartPicture(const ChartView& view, const QSize& size)
 {
@@ -75,52 +46,7 @@ QPicture chartPicture(const ChartView& view, const QSize& size)
     return picture;
 }
 
-// What the record window showing `serial` shows; none when no record window shows it.
-std::optional<RecordWindowContext> shownByRecordWindow(qint32 serial)
-{
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* form = qobject_cast<Form5*>(w);
-        if (!form || form->serial() != serial)
-            continue;
-        RecordWindowContext c;
-        c.fechaTotales = form->MaskFechaTotales->text();
-        c.horaTotales = form->MaskHoraTotales->text();
-        c.intervals = form->inhibitedIntervals();
-        return c;
-    }
-    return std::nullopt;
-}
-
 } // namespace
-
-void setRecordWindowContextSource(RecordWindowContextSource source) { contextSource() = std::move(source); }
-
-RecordWindowContext recordWindowContext(qint32 serial)
-{
-    if (contextSource())
-        return contextSource()(serial);
-    if (std::optional<RecordWindowContext> shown = shownByRecordWindow(serial))
-        return *shown;
-    // The record window shows the stored totals stamp and the stored intervals of its device.
-    RecordWindowContext c;
-    QSqlQuery q(mainDb());
-    const bool prepared = q.prepare(QStringLiteral("SELECT DFechaTotales, THoraTotales FROM Programacion WHERE LNumeroSerie = ?"));
-    q.addBindValue(serial);
-    if (!prepared || !q.exec()) {
-        c.error = q.lastError().text();
-        return c;
-    }
-    if (!q.next())
-        return c; // no sheet: the report says so itself
-    const QDate d = QDate::fromString(q.value(0).toString(), Qt::ISODate);
-    c.fechaTotales = d.isValid() ? d.toString(QStringLiteral("dd/MM/")) + QString::number(d.year() % 100).rightJustified(2, QLatin1Char('0'))
-                                 : q.value(0).toString();
-    c.horaTotales = q.value(1).toString();
-    SheetValues sheet;
-    if (SheetRepository().load(serial, sheet, &c.error))
-        c.intervals = sheet.intervals;
-    return c;
-}
 
 void printGraphReport(Form9& form)
 {

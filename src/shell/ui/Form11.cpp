@@ -5,34 +5,16 @@
 #include "link/LinkState.h"
 #include "localisation/Strings.h"
 #include "shell/ui/Form12.h"
+#include "shell/ui/PasswordBox.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QValidator>
 #include <QVBoxLayout>
 
 namespace nbx {
-
-namespace {
-class PasswordValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override
-    {
-        return isValidPasswordText(input) ? Acceptable : Invalid;
-    }
-};
-} // namespace
-
-void setUpPasswordBox(QLineEdit* box)
-{
-    box->setEchoMode(QLineEdit::Password);
-    box->setMaxLength(kPasswordMaxLength);
-    box->setValidator(new PasswordValidator(box));
-}
 
 Form11::Form11(LinkState& state, QWidget* parent) : QDialog(parent), state_(state)
 {

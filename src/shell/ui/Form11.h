@@ -13,10 +13,6 @@ namespace nbx {
 
 struct LinkState;
 
-// A QLineEdit set up for a device password: hidden echo, at most four characters, only
-// printable characters Windows-1252 can carry.
-void setUpPasswordBox(QLineEdit* box);
-
 class Form11 : public QDialog {
     Q_OBJECT
 public:

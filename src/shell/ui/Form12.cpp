@@ -5,7 +5,7 @@
 #include "link/LinkState.h"
 #include "link/Passwords.h"
 #include "localisation/Strings.h"
-#include "shell/ui/Form11.h"
+#include "shell/ui/PasswordBox.h"
 
 #include <QFormLayout>
 #include <QFrame>
