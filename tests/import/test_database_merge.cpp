@@ -407,3 +407,46 @@ TEST(DatabaseMerge, AccessFileOnSpanishAndGermanDesktopsKeepsItsNumbersAndWholeM
     if (savedAll.isNull())
         qunsetenv("LC_ALL");
 }
+
+// libmdb has no checksums: it reads a cut or partly zeroed file without an error, and the rows it
+// does not find would be missing without a word. Such a file is refused whole.
+TEST(DatabaseMerge, AnAccessFileCutShortOrWithALostPageIsRefusedWhole)
+{
+    QList<QVariantList> days;
+    for (int i = 1; i <= 21; ++i)
+        days << QVariantList{123456, QDateTime(QDate(2005, 3, i), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, i))};
+    const QList<AccessTable> tables = {
+        {"DiaBorrado",
+         {{"LNumeroSerie", AccessColumn::Type::Long}, {"DFecha", AccessColumn::Type::DateTime}, {"THora", AccessColumn::Type::DateTime}},
+         days},
+        {"Programacion", {{"LNumeroSerie", AccessColumn::Type::Long}, {"TLocal", AccessColumn::Type::Text}}, {{123456, "Sala"}}},
+    };
+    // Pages: 0 header, 1 usage maps, 2 and 3 the catalog, 4 and 5 DiaBorrado, 6 and 7 Programacion.
+    const struct {
+        const char* damage;
+        qint64 keep; // bytes kept, or -1
+        qint64 at;   // where `bytes` are written, or -1
+        QByteArray bytes;
+    } files[] = {
+        {"cut inside a page", 15000, -1, {}},
+        {"cut at a page", 7 * 2048, -1, {}},
+        {"data page zeroed", -1, 5 * 2048, QByteArray(2048, '\0')},
+        {"catalog row marked deleted", -1, 3 * 2048 + 12, QByteArray("\x00\xc0", 2)},
+    };
+    for (const auto& f : files) {
+        TempDatabase db;
+        const QString path = db.file("damaged.mdb");
+        ASSERT_TRUE(writeAccessFile(path, tables));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        if (f.keep >= 0)
+            file.resize(f.keep);
+        if (f.at >= 0 && file.seek(f.at))
+            file.write(f.bytes);
+        file.close();
+        EXPECT_EQ(mergeDatabaseFile(mainDb(), path).status, MergeResult::Status::NotADatabase) << f.damage;
+        EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado") + count("SELECT COUNT(*) FROM Programacion"), 0) << f.damage;
+        ASSERT_TRUE(writeAccessFile(path, tables));
+        EXPECT_EQ(mergeDatabaseFile(mainDb(), path).rowsAdded, 22) << f.damage; // the whole file
+    }
+}
