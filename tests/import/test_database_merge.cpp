@@ -1,5 +1,6 @@
 // Merging another database into the main one: our own files and Access files (on a fake reader).
 #include "common/Database.h"
+#include "import/AccessReaderChild.h"
 #include "import/DatabaseMerge.h"
 #include "support/AccessFileWriter.h"
 #include "support/ExchangeFileWriter.h"
@@ -9,13 +10,18 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QSqlQuery>
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <locale.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace nbx;
@@ -346,6 +352,38 @@ TEST(DatabaseMerge, AccessReaderThatHangsCrashesOrFloodsItsErrorsIsRefusedWithin
         }
     }
     EXPECT_EQ(count("SELECT COUNT(*) FROM Programacion"), 0);
+}
+
+// A program killed while its reading child is stuck on a file leaves no child behind. The stand-in
+// program is a shell that starts the real child on a pipe, whose opening waits for a writer forever.
+TEST(DatabaseMerge, AccessReaderEndsWhenItsProgramIsKilled)
+{
+    QTemporaryDir dir;
+    const QString stuck = dir.filePath("stuck.mdb");
+    ASSERT_EQ(mkfifo(QFile::encodeName(stuck).constData(), 0600), 0);
+    QProcess program;
+    program.start("/bin/sh", {"-c", QStringLiteral("%1=$$ \"$0\" \"$1\" \"$2\" & echo $!; wait").arg(kAccessReaderParentVariable),
+                              accessReaderCommand().program, stuck, dir.filePath("out.db")});
+    ASSERT_TRUE(program.waitForReadyRead(10000));
+    const pid_t child = pid_t(program.readLine().trimmed().toLongLong());
+    ASSERT_GT(child, 0);
+    const QString exe = QStringLiteral("/proc/%1/exe").arg(child);
+    const QString reader = QFileInfo(accessReaderCommand().program).canonicalFilePath();
+    const auto within = [](int ms, const std::function<bool()>& done) {
+        for (int waited = 0; !done() && waited < ms; waited += 20)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return done();
+    };
+    ASSERT_TRUE(within(10000, [&] { return QFileInfo(exe).canonicalFilePath() == reader; }));
+    ::kill(pid_t(program.processId()), SIGKILL);
+    program.waitForFinished();
+    const auto gone = [&] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(child));
+        return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "); // ended, or not yet reaped
+    };
+    EXPECT_TRUE(within(5000, gone));
+    if (!gone())
+        ::kill(child, SIGKILL);
 }
 
 TEST(DatabaseMerge, AccessReaderOutputIsMergedAsOurOwnFileWithProgress)
