@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QSqlQuery>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -297,6 +298,17 @@ namespace {
 
 // Uses a shell script as the reading child (it gets the file as $1 and the output as $2), with the
 // system's temporary folder in a folder of its own.
+// This process's resident memory in kB.
+qint64 residentKb()
+{
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
 class StandInReader {
 public:
     StandInReader(const QString& script, int timeLimitMs)
@@ -330,15 +342,20 @@ TEST(DatabaseMerge, AccessReaderThatHangsCrashesOrFloodsItsErrorsIsRefusedWithin
     const char* readers[] = {
         "sleep 60",
         "kill -SEGV $$",
-        "while :; do echo 'garbage garbage garbage garbage' >&2; done",
+        "yes 'garbage garbage garbage garbage' >&2",
         "echo 12; echo 'not a database' > \"$2\"", // a good exit with nothing of ours in the file
         "echo 12; exit 3",
     };
     for (const char* script : readers) {
         StandInReader reader(script, 700);
         int ticks = 0;
+        const qint64 before = residentKb();
+        qint64 most = before;
         QTimer tick;
-        QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            ++ticks;
+            most = std::max(most, residentKb());
+        });
         tick.start(50);
         QElapsedTimer clock;
         clock.start();
@@ -347,6 +364,7 @@ TEST(DatabaseMerge, AccessReaderThatHangsCrashesOrFloodsItsErrorsIsRefusedWithin
         EXPECT_EQ(r.status, MergeResult::Status::NotADatabase) << script;
         EXPECT_LT(took, 6000) << script;
         EXPECT_TRUE(reader.leftInTemp().isEmpty()) << script;
+        EXPECT_LT(std::max(most, residentKb()) - before, 8 * 1024) << script << ": kB kept of the child's output";
         if (QByteArray(script).startsWith("sleep")) {
             EXPECT_GT(ticks, 5); // the event loop kept turning while the child read
         }
@@ -410,37 +428,56 @@ TEST(DatabaseMerge, AccessFileOnSpanishAndGermanDesktopsKeepsItsNumbersAndWholeM
     QString memo;
     for (int i = 0; memo.size() < 70000; ++i)
         memo += QString::number(i) + QLatin1Char(' ');
+    // "Nivel" has no storage form of ours: it keeps the child's own text, which the merge leaves out.
     const QList<AccessTable> tables = {
         {"Intervalos",
          {{"LNumeroSerie", AccessColumn::Type::Long}, {"DFechaInicio", AccessColumn::Type::DateTime},
           {"THoraInicio", AccessColumn::Type::DateTime}, {"SLeqLocal", AccessColumn::Type::Single},
-          {"SLeqVecino", AccessColumn::Type::Double}, {"TTipoActuacionLocal", AccessColumn::Type::Text}},
-         {{123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 15)), 85.3, 72.2, "A"},
-          {123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 20)), 1234.5, QVariant(), QVariant()}}},
+          {"SLeqVecino", AccessColumn::Type::Double}, {"TTipoActuacionLocal", AccessColumn::Type::Text},
+          {"Nivel", AccessColumn::Type::Double}},
+         {{123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 15)), 85.3, 72.2, "A", 72.25},
+          {123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 20)), 1234.5, QVariant(), QVariant(), QVariant()}}},
         {"Programacion",
          {{"LNumeroSerie", AccessColumn::Type::Long}, {"TLocal", AccessColumn::Type::Text}, {"TNota", AccessColumn::Type::Memo}},
          {{123456, "Sala", memo}}},
     };
     const QByteArray savedAll = qgetenv("LC_ALL");
     for (const char* desktop : {"es_ES.UTF-8", "de_DE.UTF-8"}) {
-        const locale_t installed = newlocale(LC_ALL_MASK, desktop, locale_t(0));
-        ASSERT_TRUE(installed) << desktop << " is not installed: see scripts/install-deps.sh";
-        freelocale(installed);
-        TempDatabase db;
-        const QString path = db.file("genuine.mdb");
-        ASSERT_TRUE(writeAccessFile(path, tables));
-        qputenv("LC_ALL", desktop); // the reading child's desktop
-        const MergeResult r = mergeDatabaseFile(mainDb(), path);
-        qputenv("LC_ALL", savedAll);
-        ASSERT_EQ(r.status, MergeResult::Status::Merged) << desktop << " " << r.error.toStdString();
-        EXPECT_TRUE(r.rowsLeftOut.isEmpty()) << desktop;
-        EXPECT_EQ(r.rowsAdded, 3) << desktop;
-        EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE typeof(SLeqLocal) = 'real' AND SLeqLocal IN (85.3, 1234.5)"), 2) << desktop;
-        EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE SLeqVecino = 72.2 AND DFechaInicio = '2005-03-21' AND THoraInicio = '14:15'"), 1) << desktop;
-        const auto prog = tableRows("Programacion");
-        ASSERT_EQ(prog.size(), 1);
-        EXPECT_EQ(prog[0]["TLocal"], "Sala");
-        EXPECT_EQ(prog[0]["TNota"].toString(), memo) << desktop << ": " << prog[0]["TNota"].toString().size() << " characters";
+        for (const AccessVersion version : {AccessVersion::Jet3, AccessVersion::Jet4}) {
+            const std::string on = std::string(desktop) + (version == AccessVersion::Jet3 ? " Jet 3" : " Jet 4");
+            const locale_t installed = newlocale(LC_ALL_MASK, desktop, locale_t(0));
+            ASSERT_TRUE(installed) << desktop << " is not installed: see scripts/install-deps.sh";
+            freelocale(installed);
+            TempDatabase db;
+            const QString path = db.file("genuine.mdb");
+            ASSERT_TRUE(writeAccessFile(path, tables, version));
+            qputenv("LC_ALL", desktop); // the reading child's desktop
+            const MergeResult r = mergeDatabaseFile(mainDb(), path);
+            QProcess child;
+            child.start(accessReaderCommand().program, {path, db.file("read.db")});
+            const bool read = child.waitForFinished() && child.exitCode() == 0;
+            qputenv("LC_ALL", savedAll);
+            ASSERT_EQ(r.status, MergeResult::Status::Merged) << on << " " << r.error.toStdString();
+            EXPECT_TRUE(r.rowsLeftOut.isEmpty()) << on;
+            EXPECT_EQ(r.rowsAdded, 3) << on;
+            EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE typeof(SLeqLocal) = 'real' AND SLeqLocal IN (85.3, 1234.5)"), 2) << on;
+            EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE SLeqVecino = 72.2 AND DFechaInicio = '2005-03-21' AND THoraInicio = '14:15'"), 1) << on;
+            const auto prog = tableRows("Programacion");
+            ASSERT_EQ(prog.size(), 1);
+            EXPECT_EQ(prog[0]["TLocal"], "Sala");
+            EXPECT_EQ(prog[0]["TNota"].toString(), memo) << on << ": " << prog[0]["TNota"].toString().size() << " characters";
+            ASSERT_TRUE(read) << on;
+            QString nivel;
+            {
+                QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("child-output"));
+                c.setDatabaseName(db.file("read.db"));
+                QSqlQuery q(c.open() ? c : QSqlDatabase());
+                if (q.exec("SELECT group_concat(Nivel, ' ') FROM Intervalos") && q.next())
+                    nivel = q.value(0).toString();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("child-output"));
+            EXPECT_EQ(nivel.toStdString(), "72.25") << on;
+        }
     }
     if (savedAll.isNull())
         qunsetenv("LC_ALL");
@@ -488,3 +525,4 @@ TEST(DatabaseMerge, AnAccessFileCutShortOrWithALostPageIsRefusedWhole)
         EXPECT_EQ(mergeDatabaseFile(mainDb(), path).rowsAdded, 22) << f.damage; // the whole file
     }
 }
+
