@@ -54,8 +54,8 @@ public:
         mdb_ = mdb_open(name.constData(), MDB_NOFLAGS);
         // libmdb has no checksums and reads a cut or damaged file without a word, so a file that
         // is not whole pages, or whose catalog lost rows, is refused here.
-        if (!mdb_ || QFileInfo(path).size() % mdb_->fmt->pg_size != 0 || !mdb_read_catalog(mdb_, MDB_ANY)
-            || mdb_->num_catalog < catalogRowCount()) {
+        if (!mdb_ || QFileInfo(path).size() % mdb_->fmt->pg_size != 0 || !catalogIsWhole()
+            || !mdb_read_catalog(mdb_, MDB_TABLE)) {
             if (error)
                 *error = QStringLiteral("%1: not an Access database").arg(path);
             return false;
@@ -135,8 +135,9 @@ public:
     }
 
 private:
-    // The rows of the catalog (every object of the file) that its definition holds.
-    unsigned int catalogRowCount()
+    // True when the catalog (the list of every object of the file) reads as many rows as its
+    // definition holds: a lost row would leave a table out without a word.
+    bool catalogIsWhole()
     {
         MdbCatalogEntry catalog{};
         catalog.mdb = mdb_;
@@ -144,10 +145,17 @@ private:
         catalog.table_pg = 2; // where the format keeps it
         qstrncpy(catalog.object_name, "MSysObjects", sizeof catalog.object_name);
         MdbTableDef* def = mdb_read_table(&catalog);
-        const unsigned int rows = def ? def->num_rows : 0;
-        if (def)
-            mdb_free_tabledef(def);
-        return rows;
+        if (!def)
+            return false;
+        unsigned int fetched = 0;
+        if (mdb_read_columns(def)) {
+            mdb_rewind_table(def);
+            while (mdb_fetch_row(def))
+                ++fetched;
+        }
+        const bool whole = fetched >= def->num_rows;
+        mdb_free_tabledef(def);
+        return whole;
     }
 
     // The memo of the row just fetched, whole, or null when it is empty. libmdb's own conversion
