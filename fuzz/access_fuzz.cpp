@@ -1,6 +1,8 @@
 // Feeds arbitrary bytes as a database file to the merge: anything that is not our own file goes to
 // the Access reading child, whose failures, crashes and hangs must all end as "not a database"
-// within its time limit, and whose output is merged like our own files.
+// within its time limit, and whose output is merged like our own files. The seeds are an Access 97
+// and an Access 2000 file written by the tests' Access file writer (tests/support/AccessFileWriter)
+// with rows for three tables of the main database.
 #include "FuzzFile.h"
 #include "common/Database.h"
 #include "import/DatabaseMerge.h"

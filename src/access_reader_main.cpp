@@ -1,6 +1,8 @@
 // nbx70-access-reader: reads an Access file into a database file of our own, for the program's merge.
 // Usage: nbx70-access-reader <file.mdb> <out.db>. Exits with 0 when `out` holds the file's tables;
-// writes the rows read so far on its standard output, one number a line.
+// writes the rows read so far on its standard output, one number a line. It ends with the program
+// that started it, even when that one is killed.
+#include "import/AccessReaderChild.h"
 #include "import/DatabaseMerge.h"
 
 #include <QCoreApplication>
@@ -8,6 +10,7 @@
 
 int main(int argc, char** argv)
 {
+    nbx::endWithParentProcess();
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() != 3)

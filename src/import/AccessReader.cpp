@@ -5,6 +5,7 @@
 #include <mdbtools.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <clocale>
 #include <locale.h>
 #include <vector>
@@ -51,7 +52,10 @@ public:
         CLocaleScope c;
         const QByteArray name = QFile::encodeName(path);
         mdb_ = mdb_open(name.constData(), MDB_NOFLAGS);
-        if (!mdb_ || !mdb_read_catalog(mdb_, MDB_TABLE)) {
+        // libmdb has no checksums and reads a cut or damaged file without a word, so a file that
+        // is not whole pages, or whose catalog lost rows, is refused here.
+        if (!mdb_ || QFileInfo(path).size() % mdb_->fmt->pg_size != 0 || !catalogIsWhole()
+            || !mdb_read_catalog(mdb_, MDB_TABLE)) {
             if (error)
                 *error = QStringLiteral("%1: not an Access database").arg(path);
             return false;
@@ -102,7 +106,10 @@ public:
         }
         mdb_rewind_table(def);
         QVariantList values;
+        unsigned int fetched = 0;
+        bool stopped = false;
         while (mdb_fetch_row(def)) {
+            ++fetched;
             values.clear();
             for (unsigned int c = 0; c < n; ++c) {
                 auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, c));
@@ -113,14 +120,44 @@ public:
                 else
                     values << QString::fromUtf8(buffers[c].data(), qstrnlen(buffers[c].data(), kBindSize));
             }
-            if (!row(values))
+            if (!row(values)) {
+                stopped = true;
                 break;
+            }
         }
+        // Rows on a page that is lost or damaged are skipped silently: the table's definition
+        // holds how many there are.
+        const bool whole = stopped || fetched >= def->num_rows;
         mdb_free_tabledef(def);
-        return true;
+        if (!whole && error)
+            *error = QStringLiteral("%1: rows are missing").arg(table);
+        return whole;
     }
 
 private:
+    // True when the catalog (the list of every object of the file) reads as many rows as its
+    // definition holds: a lost row would leave a table out without a word.
+    bool catalogIsWhole()
+    {
+        MdbCatalogEntry catalog{};
+        catalog.mdb = mdb_;
+        catalog.object_type = MDB_TABLE;
+        catalog.table_pg = 2; // where the format keeps it
+        qstrncpy(catalog.object_name, "MSysObjects", sizeof catalog.object_name);
+        MdbTableDef* def = mdb_read_table(&catalog);
+        if (!def)
+            return false;
+        unsigned int fetched = 0;
+        if (mdb_read_columns(def)) {
+            mdb_rewind_table(def);
+            while (mdb_fetch_row(def))
+                ++fetched;
+        }
+        const bool whole = fetched >= def->num_rows;
+        mdb_free_tabledef(def);
+        return whole;
+    }
+
     // The memo of the row just fetched, whole, or null when it is empty. libmdb's own conversion
     // cuts a memo at its bind size, so the pieces are gathered here: in the row, on one page, or
     // on a chain of pages.

@@ -4,6 +4,7 @@
 
 #include "common/Database.h"
 #include "common/SqliteStatement.h"
+#include "import/AccessReaderChild.h"
 #include "import/ExchangeReader.h"
 
 #include <QCoreApplication>
@@ -385,6 +386,7 @@ ChildRead runReaderChild(const QString& path, const QString& out, const std::fun
 {
     QProcess child;
     child.setStandardErrorFile(QProcess::nullDevice());
+    tieAccessReaderToThisProcess(child);
     child.setProcessChannelMode(QProcess::SeparateChannels);
     QEventLoop loop;
     bool timedOut = false;
@@ -428,7 +430,7 @@ ChildRead runReaderChild(const QString& path, const QString& out, const std::fun
 MergeResult mergeAccessFile(QSqlDatabase main, const QString& path, const std::function<void(qint64)>& progress)
 {
     // The child's database lives in the system's temporary folder and goes with this scope.
-    QTemporaryFile out(QDir(QDir::tempPath()).filePath(QStringLiteral("nbx70-access-XXXXXX.db")));
+    QTemporaryFile out(accessTempFileTemplate());
     if (!out.open())
         return failed(main, out.errorString());
     out.close();

@@ -6,6 +6,7 @@
 #include "common/Database.h"
 #include "common/IniFile.h"
 #include "common/Prompter.h"
+#include "import/AccessReaderChild.h"
 #include "import/ImportService.h"
 #include "localisation/Strings.h"
 #include "shell/CommandLine.h"
@@ -87,6 +88,7 @@ StartupResult Startup::run(const QString& rawCommandLine, bool followCommandLine
 
     host_.setCaption(QString::fromLatin1(kAppTitle));
     host_.translateWindow();
+    removeLeftoverAccessFiles(); // of a program that was killed while it read an Access file
     mergePendingBackup();
     if (followCommandLine)
         this->followCommandLine(rawCommandLine, &result);

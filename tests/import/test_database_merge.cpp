@@ -1,5 +1,6 @@
 // Merging another database into the main one: our own files and Access files (on a fake reader).
 #include "common/Database.h"
+#include "import/AccessReaderChild.h"
 #include "import/DatabaseMerge.h"
 #include "support/AccessFileWriter.h"
 #include "support/ExchangeFileWriter.h"
@@ -9,13 +10,19 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QSqlQuery>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <locale.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace nbx;
@@ -291,6 +298,17 @@ namespace {
 
 // Uses a shell script as the reading child (it gets the file as $1 and the output as $2), with the
 // system's temporary folder in a folder of its own.
+// This process's resident memory in kB.
+qint64 residentKb()
+{
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
 class StandInReader {
 public:
     StandInReader(const QString& script, int timeLimitMs)
@@ -324,15 +342,20 @@ TEST(DatabaseMerge, AccessReaderThatHangsCrashesOrFloodsItsErrorsIsRefusedWithin
     const char* readers[] = {
         "sleep 60",
         "kill -SEGV $$",
-        "while :; do echo 'garbage garbage garbage garbage' >&2; done",
+        "yes 'garbage garbage garbage garbage' >&2",
         "echo 12; echo 'not a database' > \"$2\"", // a good exit with nothing of ours in the file
         "echo 12; exit 3",
     };
     for (const char* script : readers) {
         StandInReader reader(script, 700);
         int ticks = 0;
+        const qint64 before = residentKb();
+        qint64 most = before;
         QTimer tick;
-        QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            ++ticks;
+            most = std::max(most, residentKb());
+        });
         tick.start(50);
         QElapsedTimer clock;
         clock.start();
@@ -341,11 +364,44 @@ TEST(DatabaseMerge, AccessReaderThatHangsCrashesOrFloodsItsErrorsIsRefusedWithin
         EXPECT_EQ(r.status, MergeResult::Status::NotADatabase) << script;
         EXPECT_LT(took, 6000) << script;
         EXPECT_TRUE(reader.leftInTemp().isEmpty()) << script;
+        EXPECT_LT(std::max(most, residentKb()) - before, 8 * 1024) << script << ": kB kept of the child's output";
         if (QByteArray(script).startsWith("sleep")) {
             EXPECT_GT(ticks, 5); // the event loop kept turning while the child read
         }
     }
     EXPECT_EQ(count("SELECT COUNT(*) FROM Programacion"), 0);
+}
+
+// A program killed while its reading child is stuck on a file leaves no child behind. The stand-in
+// program is a shell that starts the real child on a pipe, whose opening waits for a writer forever.
+TEST(DatabaseMerge, AccessReaderEndsWhenItsProgramIsKilled)
+{
+    QTemporaryDir dir;
+    const QString stuck = dir.filePath("stuck.mdb");
+    ASSERT_EQ(mkfifo(QFile::encodeName(stuck).constData(), 0600), 0);
+    QProcess program;
+    program.start("/bin/sh", {"-c", QStringLiteral("%1=$$ \"$0\" \"$1\" \"$2\" & echo $!; wait").arg(kAccessReaderParentVariable),
+                              accessReaderCommand().program, stuck, dir.filePath("out.db")});
+    ASSERT_TRUE(program.waitForReadyRead(10000));
+    const pid_t child = pid_t(program.readLine().trimmed().toLongLong());
+    ASSERT_GT(child, 0);
+    const QString exe = QStringLiteral("/proc/%1/exe").arg(child);
+    const QString reader = QFileInfo(accessReaderCommand().program).canonicalFilePath();
+    const auto within = [](int ms, const std::function<bool()>& done) {
+        for (int waited = 0; !done() && waited < ms; waited += 20)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return done();
+    };
+    ASSERT_TRUE(within(10000, [&] { return QFileInfo(exe).canonicalFilePath() == reader; }));
+    ::kill(pid_t(program.processId()), SIGKILL);
+    program.waitForFinished();
+    const auto gone = [&] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(child));
+        return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "); // ended, or not yet reaped
+    };
+    EXPECT_TRUE(within(5000, gone));
+    if (!gone())
+        ::kill(child, SIGKILL);
 }
 
 TEST(DatabaseMerge, AccessReaderOutputIsMergedAsOurOwnFileWithProgress)
@@ -372,38 +428,101 @@ TEST(DatabaseMerge, AccessFileOnSpanishAndGermanDesktopsKeepsItsNumbersAndWholeM
     QString memo;
     for (int i = 0; memo.size() < 70000; ++i)
         memo += QString::number(i) + QLatin1Char(' ');
+    // "Nivel" has no storage form of ours: it keeps the child's own text, which the merge leaves out.
     const QList<AccessTable> tables = {
         {"Intervalos",
          {{"LNumeroSerie", AccessColumn::Type::Long}, {"DFechaInicio", AccessColumn::Type::DateTime},
           {"THoraInicio", AccessColumn::Type::DateTime}, {"SLeqLocal", AccessColumn::Type::Single},
-          {"SLeqVecino", AccessColumn::Type::Double}, {"TTipoActuacionLocal", AccessColumn::Type::Text}},
-         {{123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 15)), 85.3, 72.2, "A"},
-          {123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 20)), 1234.5, QVariant(), QVariant()}}},
+          {"SLeqVecino", AccessColumn::Type::Double}, {"TTipoActuacionLocal", AccessColumn::Type::Text},
+          {"Nivel", AccessColumn::Type::Double}},
+         {{123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 15)), 85.3, 72.2, "A", 72.25},
+          {123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 20)), 1234.5, QVariant(), QVariant(), QVariant()}}},
         {"Programacion",
          {{"LNumeroSerie", AccessColumn::Type::Long}, {"TLocal", AccessColumn::Type::Text}, {"TNota", AccessColumn::Type::Memo}},
          {{123456, "Sala", memo}}},
     };
     const QByteArray savedAll = qgetenv("LC_ALL");
     for (const char* desktop : {"es_ES.UTF-8", "de_DE.UTF-8"}) {
-        const locale_t installed = newlocale(LC_ALL_MASK, desktop, locale_t(0));
-        ASSERT_TRUE(installed) << desktop << " is not installed: see scripts/install-deps.sh";
-        freelocale(installed);
-        TempDatabase db;
-        const QString path = db.file("genuine.mdb");
-        ASSERT_TRUE(writeAccessFile(path, tables));
-        qputenv("LC_ALL", desktop); // the reading child's desktop
-        const MergeResult r = mergeDatabaseFile(mainDb(), path);
-        qputenv("LC_ALL", savedAll);
-        ASSERT_EQ(r.status, MergeResult::Status::Merged) << desktop << " " << r.error.toStdString();
-        EXPECT_TRUE(r.rowsLeftOut.isEmpty()) << desktop;
-        EXPECT_EQ(r.rowsAdded, 3) << desktop;
-        EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE typeof(SLeqLocal) = 'real' AND SLeqLocal IN (85.3, 1234.5)"), 2) << desktop;
-        EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE SLeqVecino = 72.2 AND DFechaInicio = '2005-03-21' AND THoraInicio = '14:15'"), 1) << desktop;
-        const auto prog = tableRows("Programacion");
-        ASSERT_EQ(prog.size(), 1);
-        EXPECT_EQ(prog[0]["TLocal"], "Sala");
-        EXPECT_EQ(prog[0]["TNota"].toString(), memo) << desktop << ": " << prog[0]["TNota"].toString().size() << " characters";
+        for (const AccessVersion version : {AccessVersion::Jet3, AccessVersion::Jet4}) {
+            const std::string on = std::string(desktop) + (version == AccessVersion::Jet3 ? " Jet 3" : " Jet 4");
+            const locale_t installed = newlocale(LC_ALL_MASK, desktop, locale_t(0));
+            ASSERT_TRUE(installed) << desktop << " is not installed: see scripts/install-deps.sh";
+            freelocale(installed);
+            TempDatabase db;
+            const QString path = db.file("genuine.mdb");
+            ASSERT_TRUE(writeAccessFile(path, tables, version));
+            qputenv("LC_ALL", desktop); // the reading child's desktop
+            const MergeResult r = mergeDatabaseFile(mainDb(), path);
+            QProcess child;
+            child.start(accessReaderCommand().program, {path, db.file("read.db")});
+            const bool read = child.waitForFinished() && child.exitCode() == 0;
+            qputenv("LC_ALL", savedAll);
+            ASSERT_EQ(r.status, MergeResult::Status::Merged) << on << " " << r.error.toStdString();
+            EXPECT_TRUE(r.rowsLeftOut.isEmpty()) << on;
+            EXPECT_EQ(r.rowsAdded, 3) << on;
+            EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE typeof(SLeqLocal) = 'real' AND SLeqLocal IN (85.3, 1234.5)"), 2) << on;
+            EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE SLeqVecino = 72.2 AND DFechaInicio = '2005-03-21' AND THoraInicio = '14:15'"), 1) << on;
+            const auto prog = tableRows("Programacion");
+            ASSERT_EQ(prog.size(), 1);
+            EXPECT_EQ(prog[0]["TLocal"], "Sala");
+            EXPECT_EQ(prog[0]["TNota"].toString(), memo) << on << ": " << prog[0]["TNota"].toString().size() << " characters";
+            ASSERT_TRUE(read) << on;
+            QString nivel;
+            {
+                QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("child-output"));
+                c.setDatabaseName(db.file("read.db"));
+                QSqlQuery q(c.open() ? c : QSqlDatabase());
+                if (q.exec("SELECT group_concat(Nivel, ' ') FROM Intervalos") && q.next())
+                    nivel = q.value(0).toString();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("child-output"));
+            EXPECT_EQ(nivel.toStdString(), "72.25") << on;
+        }
     }
     if (savedAll.isNull())
         qunsetenv("LC_ALL");
 }
+
+// libmdb has no checksums: it reads a cut or partly zeroed file without an error, and the rows it
+// does not find would be missing without a word. Such a file is refused whole.
+TEST(DatabaseMerge, AnAccessFileCutShortOrWithALostPageIsRefusedWhole)
+{
+    QList<QVariantList> days;
+    for (int i = 1; i <= 21; ++i)
+        days << QVariantList{123456, QDateTime(QDate(2005, 3, i), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, i))};
+    const QList<AccessTable> tables = {
+        {"DiaBorrado",
+         {{"LNumeroSerie", AccessColumn::Type::Long}, {"DFecha", AccessColumn::Type::DateTime}, {"THora", AccessColumn::Type::DateTime}},
+         days},
+        {"Programacion", {{"LNumeroSerie", AccessColumn::Type::Long}, {"TLocal", AccessColumn::Type::Text}}, {{123456, "Sala"}}},
+    };
+    // Pages: 0 header, 1 usage maps, 2 and 3 the catalog, 4 and 5 DiaBorrado, 6 and 7 Programacion.
+    const struct {
+        const char* damage;
+        qint64 keep; // bytes kept, or -1
+        qint64 at;   // where `bytes` are written, or -1
+        QByteArray bytes;
+    } files[] = {
+        {"cut inside a page", 15000, -1, {}},
+        {"cut at a page", 7 * 2048, -1, {}},
+        {"data page zeroed", -1, 5 * 2048, QByteArray(2048, '\0')},
+        {"catalog row marked deleted", -1, 3 * 2048 + 12, QByteArray("\x00\xc0", 2)},
+    };
+    for (const auto& f : files) {
+        TempDatabase db;
+        const QString path = db.file("damaged.mdb");
+        ASSERT_TRUE(writeAccessFile(path, tables));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        if (f.keep >= 0)
+            file.resize(f.keep);
+        if (f.at >= 0 && file.seek(f.at))
+            file.write(f.bytes);
+        file.close();
+        EXPECT_EQ(mergeDatabaseFile(mainDb(), path).status, MergeResult::Status::NotADatabase) << f.damage;
+        EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado") + count("SELECT COUNT(*) FROM Programacion"), 0) << f.damage;
+        ASSERT_TRUE(writeAccessFile(path, tables));
+        EXPECT_EQ(mergeDatabaseFile(mainDb(), path).rowsAdded, 22) << f.damage; // the whole file
+    }
+}
+

@@ -21,12 +21,14 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QFile>
 #include <QPushButton>
 #include <QLabel>
 #include <QRadioButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -537,4 +539,29 @@ TEST(Form1, TheExportRespectsTheSheetsRefusalToClose)
     programmingState().fichaModificada = false;
     form.SSCommandExit->click();
     Database::close();
+}
+
+// The reading child's files left in the temporary folder by a program that was killed go at the
+// next start; those of a program that still runs, and any other file, stay.
+TEST(Startup, AccessReadingFilesOfAProgramThatEndedAreRemoved)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    QTemporaryDir tmp;
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", tmp.path().toUtf8());
+    QProcess ended;
+    ended.start("/bin/sh", {"-c", "echo $$"});
+    ASSERT_TRUE(ended.waitForFinished());
+    const QString gone = QString::fromLatin1(ended.readAll().trimmed());
+    const QString running = QString::number(QCoreApplication::applicationPid());
+    const QStringList left = {"nbx70-access-" + gone + "-a1B2c3.db", "nbx70-access-" + running + "-a1B2c3.db",
+                              "nbx70-access-a1B2c3.db", "other.db"};
+    for (const QString& name : left)
+        touch(tmp.filePath(name));
+    FakeHost host;
+    Startup(host).run(QString(), true);
+    Database::close();
+    qputenv("TMPDIR", savedTmp);
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files, QDir::Name), QStringList(left.mid(1)));
 }

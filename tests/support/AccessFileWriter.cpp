@@ -9,8 +9,6 @@ namespace nbx::test {
 
 namespace {
 
-constexpr int kPage = 2048;
-
 // Column type codes of the format.
 enum : quint8 { kLong = 0x04, kInteger = 0x03, kSingle = 0x06, kDouble = 0x07, kDateTime = 0x08, kText = 0x0a, kOle = 0x0b, kMemo = 0x0c };
 
@@ -41,35 +39,50 @@ QByteArray le32(quint32 v)
     return b;
 }
 
-// A data page (also used for usage maps and long values) holding `rows` from its end backwards.
-QByteArray dataPage(quint32 owner, const QList<QByteArray>& rows, bool longValues = false)
-{
-    QByteArray page(kPage, '\0');
-    page[0] = 0x01;
-    page[1] = 0x01;
-    if (longValues)
-        std::memcpy(page.data() + 4, "LVAL", 4);
-    else
-        put32(page, 4, owner);
-    put16(page, 8, quint16(rows.size()));
-    int end = kPage;
-    for (int i = 0; i < rows.size(); ++i) {
-        end -= int(rows[i].size());
-        std::memcpy(page.data() + end, rows[i].constData(), size_t(rows[i].size()));
-        put16(page, 10 + 2 * i, quint16(end));
-    }
-    put16(page, 2, quint16(end - 10 - 2 * rows.size()));
-    return page;
-}
-
 class Writer {
 public:
+    explicit Writer(bool jet4) : jet4(jet4), kPage(jet4 ? 4096 : 2048) {}
+
+    const bool jet4; // 4 KB pages, UCS-2 texts, two-byte counts and offsets in rows
+    const int kPage;
     QList<QByteArray> pages;
 
-    int addPage(QByteArray page = QByteArray(kPage, '\0'))
+    int addPage(QByteArray page = {})
     {
-        pages << page;
+        pages << (page.isEmpty() ? QByteArray(kPage, '\0') : page);
         return int(pages.size() - 1);
+    }
+
+    QByteArray text(const QString& s) const
+    {
+        if (!jet4)
+            return s.toLatin1();
+        QByteArray b(int(s.size()) * 2, '\0');
+        for (int i = 0; i < s.size(); ++i)
+            put16(b, 2 * i, s[i].unicode());
+        return b;
+    }
+
+    // A data page (also used for usage maps and long values) holding `rows` from its end backwards.
+    QByteArray dataPage(quint32 owner, const QList<QByteArray>& rows, bool longValues = false)
+    {
+        QByteArray page(kPage, '\0');
+        page[0] = 0x01;
+        page[1] = 0x01;
+        if (longValues)
+            std::memcpy(page.data() + 4, "LVAL", 4);
+        else
+            put32(page, 4, owner);
+        const int count = jet4 ? 12 : 8;
+        put16(page, count, quint16(rows.size()));
+        int end = kPage;
+        for (int i = 0; i < rows.size(); ++i) {
+            end -= int(rows[i].size());
+            std::memcpy(page.data() + end, rows[i].constData(), size_t(rows[i].size()));
+            put16(page, count + 2 + 2 * i, quint16(end));
+        }
+        put16(page, 2, quint16(end - count - 2 - 2 * rows.size()));
+        return page;
     }
 
     // A long value on a chain of pages; gives the first piece's page and row.
@@ -117,14 +130,16 @@ public:
             break;
         }
         case kText:
-            b = v.toString().toLatin1();
+            b = text(v.toString());
             break;
-        case kMemo:
+        case kMemo: {
+            const QByteArray memo = text(v.toString());
             b.resize(12);
             b.fill('\0');
-            put32(b, 0, quint32(v.toString().toLatin1().size()));
-            put32(b, 4, longValue(v.toString().toLatin1()));
+            put32(b, 0, quint32(memo.size()));
+            put32(b, 4, longValue(memo));
             break;
+        }
         }
         return b;
     }
@@ -146,7 +161,15 @@ public:
             else
                 varCells << (v.isNull() ? QByteArray() : cell(cols[i].type, v));
         }
-        QByteArray out(1, char(cols.size()));
+        const auto number = [&](int n) {
+            QByteArray b(jet4 ? 2 : 1, '\0');
+            if (jet4)
+                put16(b, 0, quint16(n));
+            else
+                b[0] = char(n);
+            return b;
+        };
+        QByteArray out = number(int(cols.size()));
         out += fixed;
         QList<int> offsets;
         for (const QByteArray& c : std::as_const(varCells)) {
@@ -155,8 +178,8 @@ public:
         }
         offsets << int(out.size());
         for (qsizetype i = offsets.size() - 1; i >= 0; --i)
-            out += char(offsets[i]);
-        out += char(varCells.size());
+            out += number(offsets[i]);
+        out += number(int(varCells.size()));
         out += present;
         return out;
     }
@@ -167,34 +190,46 @@ public:
         QByteArray page(kPage, '\0');
         page[0] = 0x02;
         page[1] = 0x01;
-        page[2] = 'V';
-        page[3] = 'C';
-        put32(page, 12, quint32(rows));
-        page[20] = 0x4e;
+        if (!jet4) {
+            page[2] = 'V';
+            page[3] = 'C';
+        }
+        // The table block: Jet 4 has 20 more bytes before the table type.
+        const int shift = jet4 ? 20 : 0;
+        put32(page, jet4 ? 16 : 12, quint32(rows));
+        page[20 + shift] = 0x4e;
         int var = 0;
         for (const Col& c : cols)
             var += fixedSize(c.type) == 0;
-        put16(page, 21, quint16(cols.size()));
-        put16(page, 23, quint16(var));
-        put16(page, 25, quint16(cols.size()));
-        put32(page, 35, usageMap);
-        put32(page, 39, usageMap);
-        int at = 43, fixedAt = 0, varNo = 0;
+        put16(page, 21 + shift, quint16(cols.size()));
+        put16(page, 23 + shift, quint16(var));
+        put16(page, 25 + shift, quint16(cols.size()));
+        put32(page, 35 + shift, usageMap);
+        put32(page, 39 + shift, usageMap);
+        // Column entries: Jet 4 has 4 more bytes after the type and 7 more before the fixed offset.
+        const int pad = jet4 ? 4 : 0, flags = jet4 ? 15 : 13, tail = jet4 ? 7 : 0;
+        int at = 43 + shift, fixedAt = 0, varNo = 0;
         for (int i = 0; i < cols.size(); ++i) {
             const int size = fixedSize(cols[i].type);
+            const int textSize = jet4 ? 510 : 255;
             page[at] = char(cols[i].type);
-            put16(page, at + 1, quint16(i));
-            put16(page, at + 3, quint16(size > 0 ? 0 : varNo++));
-            put16(page, at + 5, quint16(i));
-            page[at + 13] = char(size > 0 ? 0x03 : 0x02);
-            put16(page, at + 14, quint16(size > 0 ? fixedAt : 0));
-            put16(page, at + 16, quint16(size > 0 ? size : cols[i].type == kText ? 255 : 0));
+            put16(page, at + pad + 1, quint16(i));
+            put16(page, at + pad + 3, quint16(size > 0 ? 0 : varNo++));
+            put16(page, at + pad + 5, quint16(i));
+            page[at + flags] = char(size > 0 ? 0x03 : 0x02);
+            put16(page, at + 14 + tail, quint16(size > 0 ? fixedAt : 0));
+            put16(page, at + 16 + tail, quint16(size > 0 ? size : cols[i].type == kText ? textSize : 0));
             fixedAt += size;
-            at += 18;
+            at += jet4 ? 25 : 18;
         }
         for (const Col& c : cols) {
-            const QByteArray name = c.name.toLatin1();
-            page[at++] = char(name.size());
+            const QByteArray name = text(c.name);
+            if (jet4) {
+                put16(page, at, quint16(name.size()));
+                at += 2;
+            } else {
+                page[at++] = char(name.size());
+            }
             std::memcpy(page.data() + at, name.constData(), size_t(name.size()));
             at += int(name.size());
         }
@@ -255,16 +290,16 @@ void rc4(const QByteArray& key, char* data, int size)
 
 } // namespace
 
-bool writeAccessFile(const QString& path, const QList<AccessTable>& tables)
+bool writeAccessFile(const QString& path, const QList<AccessTable>& tables, AccessVersion version)
 {
-    Writer w;
-    QByteArray header(kPage, '\0');
+    Writer w(version == AccessVersion::Jet4);
+    QByteArray header(w.kPage, '\0');
     header[1] = 0x01;
     std::memcpy(header.data() + 4, "Standard Jet DB", 15);
-    put32(header, 0x14, 0); // the first version of the format with 2 KB pages
-    put16(header, 0x3a, 0x0409);
+    put32(header, 0x14, w.jet4 ? 1 : 0); // the versions of the format with 2 KB and with 4 KB pages
+    put16(header, w.jet4 ? 0x6e : 0x3a, 0x0409);
     put16(header, 0x3c, 1252);
-    rc4(QByteArray("\xC7\xDA\x39\x6B", 4), header.data() + 0x18, 126);
+    rc4(QByteArray("\xC7\xDA\x39\x6B", 4), header.data() + 0x18, w.jet4 ? 128 : 126);
     w.addPage(header);
     w.addPage(); // usage maps, laid out last
     w.addPage(); // the catalog's definition
@@ -286,14 +321,14 @@ bool writeAccessFile(const QString& path, const QList<AccessTable>& tables)
     QList<QByteArray> catalogRows;
     for (const QVariantList& e : std::as_const(entries))
         catalogRows << w.row(catalog, e);
-    w.pages[catalogData] = dataPage(2, catalogRows);
+    w.pages[catalogData] = w.dataPage(2, catalogRows);
     QByteArray catalogMap(1, '\0');
     catalogMap += le32(quint32(catalogData));
     catalogMap += char(0x01);
     const quint32 catalogMapRow = (1u << 8) | quint32(maps.size());
     maps << catalogMap;
     w.pages[2] = w.tableDefinition(catalog, int(entries.size()), catalogMapRow);
-    w.pages[1] = dataPage(0, maps);
+    w.pages[1] = w.dataPage(0, maps);
 
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
