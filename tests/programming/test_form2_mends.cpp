@@ -1,8 +1,9 @@
-// The programming sheet window: the night boxes' completion, Siguiente on a blank sheet, and
-// accessible names in the window's language.
+// The programming sheet window: the night boxes' completion, the rules run by the close box,
+// Siguiente on a blank sheet, and accessible names in the window's language.
 #include "programming/ui/Form2.h"
 
 #include "link/Link.h"
+#include "localisation/Strings.h"
 #include "localisation/LangDesk.h"
 #include "localisation/ui/TranslateForm.h"
 #include "programming/SheetRepository.h"
@@ -17,6 +18,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <functional>
 
 namespace nbx::test {
 namespace {
@@ -44,6 +46,25 @@ protected:
         form_->load();
         settle();
         return *form_;
+    }
+
+    static void store(qint32 serial, const std::function<void(SheetValues&)>& change = {})
+    {
+        SheetValues s;
+        ProgrammingState st;
+        CreaProgramacio(s, st);
+        s.numeroSerie = QString::number(serial);
+        if (change)
+            change(s);
+        QString error;
+        ASSERT_TRUE(SheetRepository().save(s, QDateTime::currentDateTime(), &error)) << error.toStdString();
+    }
+    static SheetValues stored(qint32 serial)
+    {
+        SheetValues s;
+        QString error;
+        EXPECT_TRUE(SheetRepository().load(serial, s, &error)) << error.toStdString();
+        return s;
     }
 
     TempDatabase db_;
@@ -103,6 +124,66 @@ TEST_F(Form2Mends, SheetDateYearFollowsTheTwoDigitRule)
     }
     EXPECT_EQ(f.sheet().fecha, "05/06/07");
     EXPECT_TRUE(prompts_.shown.isEmpty());
+}
+
+// Closing the window with the focus still in a box runs that box's rule before the save
+// question: a corrected value is what is stored, a refused one keeps the window open with nothing
+// stored.
+TEST_F(Form2Mends, TheCloseBoxRunsTheRuleOfTheBoxBeingEdited)
+{
+    store(100, [](SheetValues& s) {
+        s.tLeq = "15";
+        s.rings = "5";
+        s.tempsActVei = "05";
+    });
+    const struct {
+        QLineEdit* Form2::*box;
+        int page;
+        const char* typed;
+        QString SheetValues::*field;
+        const char* stored; // nullptr: refused with `message`
+        long message;
+    } cases[] = {
+        {&Form2::MaskDiaLocal, 2, "55", &SheetValues::diaLocal, "60", 0},
+        {&Form2::MaskNitLocal, 2, "", &SheetValues::nitLocal, nullptr, 60},
+        {&Form2::MaskDiaVei, 2, "125", &SheetValues::diaVei, "120", 0},
+        {&Form2::MaskNitVei, 2, "130", &SheetValues::nitVei, "120", 0},
+        {&Form2::MaskMFast, 6, "50", &SheetValues::mFast, "60", 0},
+        {&Form2::MaskTempsActLoc, 3, "12", &SheetValues::tempsActLoc, "10", 0},
+        {&Form2::MaskTempsActVei, 3, "0", &SheetValues::tempsActVei, "01", 0},
+        {&Form2::MaskTiempoAtenuacion, 4, "1", &SheetValues::tiempoAtenuacion, "0", 0},
+        {&Form2::MaskTLeq, 7, "1", &SheetValues::tLeq, "2", 0},
+        {&Form2::MaskRings, 8, "0", &SheetValues::rings, "1", 0},
+        {&Form2::MaskEmpiezaNoche, 2, "25:00", &SheetValues::empiezaNoche, nullptr, 25},
+        {&Form2::MaskTerminaNoche, 2, "7:5", &SheetValues::terminaNoche, "07:05", 0},
+    };
+    for (const auto& c : cases) {
+        const SheetValues before = stored(100);
+        Form2& f = open();
+        QLineEdit* box = f.*c.box;
+        const std::string name = box->objectName().toStdString();
+        f.SSTab2->setCurrentIndex(c.page);
+        box->setFocus();
+        box->selectAll();
+        if (*c.typed)
+            QTest::keyClicks(box, c.typed);
+        else
+            QTest::keyClick(box, Qt::Key_Delete);
+        prompts_.shown.clear();
+        const bool closed = f.close(); // the save question gets OK
+        ASSERT_FALSE(prompts_.shown.isEmpty()) << name;
+        if (c.stored) {
+            EXPECT_TRUE(closed) << name;
+            EXPECT_EQ(prompts_.shown.last().text, GetS(23)) << name;
+            EXPECT_EQ(stored(100).*c.field, QString::fromLatin1(c.stored)) << name;
+            continue;
+        }
+        EXPECT_FALSE(closed) << name;
+        ASSERT_EQ(prompts_.shown.size(), 1) << name;
+        EXPECT_EQ(prompts_.shown[0].text, GetS(c.message)) << name;
+        EXPECT_EQ(stored(100), before) << name;
+        EXPECT_TRUE(f.isVisible()) << name;
+    }
 }
 
 // A device without a sheet gives a blank sheet at load; Siguiente has nowhere to go from it and

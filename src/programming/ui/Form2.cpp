@@ -137,6 +137,13 @@ std::optional<RuleField> ruleFieldOf(const QString& name)
     return *it;
 }
 
+// Boxes with a rule that runs when they are left.
+bool hasLeaveRule(const QString& name)
+{
+    return ruleFieldOf(name) || name == QLatin1String("MaskEmpiezaNoche") || name == QLatin1String("MaskTerminaNoche")
+           || name == QLatin1String("MaskFecha");
+}
+
 // Restores a button's pointer when the scope ends.
 class ButtonBusy {
 public:
@@ -1055,9 +1062,10 @@ void Form2::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    // The close box leaves the sheet as Exit does: a modified sheet is offered for saving first,
-    // and a failed save keeps the window open with the edits.
-    if (!closing_ && !Modificat()) {
+    // The close box leaves the sheet as Exit does: the box being edited is checked, a modified
+    // sheet is offered for saving, and a refused value or a failed save keeps the window open
+    // with the edits.
+    if (!closing_ && (!runRulesBeforeClosing() || !Modificat())) {
         event->ignore();
         return;
     }
@@ -1189,8 +1197,7 @@ void Form2::onFocusChanged(QWidget* old, QWidget* now)
             leaveGrid();
         if (!refocusing_ && !ruleRunning_) {
             const QString leaving = controlName(old);
-            if (ruleFieldOf(leaving) || leaving == QLatin1String("MaskEmpiezaNoche")
-                || leaving == QLatin1String("MaskTerminaNoche") || leaving == QLatin1String("MaskFecha")) {
+            if (hasLeaveRule(leaving)) {
                 pendingRules_.append(QPointer<QWidget>(findChild<QWidget*>(leaving)));
                 QTimer::singleShot(0, this, [this] { runPendingRules(); });
             }
@@ -1231,6 +1238,17 @@ bool Form2::runPendingRules()
         }
     }
     return true;
+}
+
+bool Form2::runRulesBeforeClosing()
+{
+    QWidget* focused = QApplication::focusWidget();
+    if (focused && focused->window() == this) {
+        const QString name = controlName(focused);
+        if (hasLeaveRule(name))
+            pendingRules_.append(QPointer<QWidget>(findChild<QWidget*>(name)));
+    }
+    return runPendingRules();
 }
 
 bool Form2::runRule(QPointer<QWidget> field)

@@ -184,6 +184,9 @@ private:
     bool runRule(QPointer<QWidget> field);
     // Runs the rules of the boxes left since the last run, in order; false at the first refusal.
     bool runPendingRules();
+    // The same, then the rule of the box that has the focus: the window is being closed, so that
+    // box is never left.
+    bool runRulesBeforeClosing();
     void refuse(QWidget* focusTarget, long messageId, int page);
     void leaveGrid();
     void navigate(bool forward);
