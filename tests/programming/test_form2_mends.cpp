@@ -1,7 +1,8 @@
-// The programming sheet window: the night boxes' completion, the rules run by the close box,
-// Siguiente on a blank sheet, and accessible names in the window's language.
+// The programming sheet window: the night boxes' completion, the typed date, the rules run by
+// the close box, Siguiente on a blank sheet, and accessible names in the window's language.
 #include "programming/ui/Form2.h"
 
+#include "common/Database.h"
 #include "link/Link.h"
 #include "localisation/Strings.h"
 #include "localisation/LangDesk.h"
@@ -15,6 +16,7 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -66,6 +68,13 @@ protected:
         EXPECT_TRUE(SheetRepository().load(serial, s, &error)) << error.toStdString();
         return s;
     }
+    static QString storedDate(qint32 serial)
+    {
+        QSqlQuery q(mainDb());
+        q.prepare(QStringLiteral("SELECT DFecha FROM Programacion WHERE LNumeroSerie = ?"));
+        q.addBindValue(serial);
+        return q.exec() && q.next() ? q.value(0).toString() : QStringLiteral("<none>");
+    }
 
     TempDatabase db_;
     ScriptedPrompter prompts_;
@@ -96,34 +105,49 @@ TEST_F(Form2Mends, NightBoxesAreCompletedToHhMm)
     EXPECT_TRUE(prompts_.shown.isEmpty());
 }
 
-// A date typed into the sheet date is kept whole whatever date was shown, leap or not; its
-// two-digit year follows the program's rule: below 50 is 20yy, otherwise 19yy.
-TEST_F(Form2Mends, SheetDateYearFollowsTheTwoDigitRule)
+// The date typed is the date stored, whatever date the sheet showed (a February included); a
+// date that does not exist is refused with "Fecha incorrecta" and nothing is stored. Two-digit
+// years below 50 are 20yy, the others 19yy.
+TEST_F(Form2Mends, ATypedSheetDateIsStoredAsTypedOrRefused)
 {
+    store(100);
     Form2& f = open();
     const struct {
-        const char* shown; // the date on the sheet before the typing
-        const char* typed; // typed whole from the day part
-        const char* want;  // day, month and four-digit year
-    } cases[] = {{"15/03/06", "24/12/99", "24/12/1999"}, {"15/03/06", "01/01/50", "01/01/1950"},
-                 {"15/03/75", "31/12/49", "31/12/2049"}, {"15/03/75", "29/02/00", "29/02/2000"},
-                 {"15/03/26", "29/02/24", "29/02/2024"}, {"15/03/04", "29/02/24", "29/02/2024"},
-                 {"15/02/26", "29/02/24", "29/02/2024"},
-                 {"15/03/06", "5/6/7", "05/06/2007"}};
+        const char* shown;  // the date on the sheet before the typing ("": none)
+        const char* typed;  // typed from the day on, then Grabar
+        const char* stored; // DFecha afterwards; nullptr: refused
+    } cases[] = {{"15/03/06", "24/12/99", "1999-12-24"}, {"15/03/06", "01/01/50", "1950-01-01"},
+                 {"15/03/75", "31/12/49", "2049-12-31"}, {"15/03/75", "29/02/00", "2000-02-29"},
+                 {"15/03/26", "29/02/24", "2024-02-29"}, {"15/03/04", "29/02/24", "2024-02-29"},
+                 {"15/02/26", "29/02/24", "2024-02-29"}, {"", "5/6/7", "2007-06-05"},
+                 {"28/02/23", "31/03/24", "2024-03-31"}, {"28/02/23", "31/12/24", "2024-12-31"},
+                 {"28/02/23", "30/04/24", "2024-04-30"}, {"28/02/23", "30/06/25", "2025-06-30"},
+                 {"29/02/24", "31/03/24", "2024-03-31"}, {"29/02/24", "31/12/24", "2024-12-31"},
+                 {"29/02/24", "30/04/24", "2024-04-30"}, {"29/02/24", "30/06/25", "2025-06-30"},
+                 {"15/02/26", "31/03/24", "2024-03-31"}, {"15/02/26", "31/12/24", "2024-12-31"},
+                 {"15/02/26", "30/04/24", "2024-04-30"}, {"15/02/26", "30/06/25", "2025-06-30"},
+                 {"28/02/23", "29/02/23", nullptr},      {"15/02/26", "31/04/24", nullptr},
+                 {"29/02/24", "00/05/24", nullptr},      {"29/02/24", "15/13/24", nullptr}};
     for (const auto& c : cases) {
         SheetValues v = f.sheet();
         v.fecha = QString::fromLatin1(c.shown);
         f.showSheet(v);
+        const QString before = storedDate(100);
+        prompts_.shown.clear();
         f.MaskFecha->setFocus();
-        f.MaskFecha->setSelectedSection(QDateTimeEdit::DaySection);
+        f.MaskFecha->setSelection(0, 2); // the day
         QTest::keyClicks(f.MaskFecha, c.typed);
-        QTest::keyClick(f.MaskFecha, Qt::Key_Tab);
+        QTest::mouseClick(f.SSCommandGrabar, Qt::LeftButton); // the save question gets OK
         settle();
-        EXPECT_EQ(f.MaskFecha->date().toString(QStringLiteral("dd/MM/yyyy")), QString::fromLatin1(c.want))
-            << c.shown << " " << c.typed;
+        ASSERT_EQ(prompts_.shown.size(), 1) << c.shown << " " << c.typed;
+        if (c.stored) {
+            EXPECT_EQ(storedDate(100), QString::fromLatin1(c.stored)) << c.shown << " " << c.typed;
+            continue;
+        }
+        EXPECT_EQ(prompts_.shown[0].text, GetS(18)) << c.shown << " " << c.typed;
+        EXPECT_EQ(storedDate(100), before) << c.shown << " " << c.typed;
+        EXPECT_EQ(QApplication::focusWidget(), f.MaskFecha);
     }
-    EXPECT_EQ(f.sheet().fecha, "05/06/07");
-    EXPECT_TRUE(prompts_.shown.isEmpty());
 }
 
 // Closing the window with the focus still in a box runs that box's rule before the save
