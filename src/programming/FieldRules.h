@@ -59,8 +59,9 @@ struct NightOutcome {
 };
 NightOutcome applyNightRule(bool leavingStart, const QString& empiezaNoche, const QString& terminaNoche);
 
-// The date rule of MaskFecha: Refused with GetS(18) "Fecha incorrecta" for a text that is not a
-// valid date (day "00", month above 12 included); no page.
+// The date rule of MaskFecha, for the text "d/m/y" as typed: Refused with GetS(18) "Fecha
+// incorrecta" when it is not a date that exists (day 0, month 13, 29/02 of a common year); else
+// the text as "dd/mm/yy" ("5/6/7" is Replaced by "05/06/07"). No page.
 RuleOutcome applyDateRule(const QString& text);
 
 // What each control does with the focus and with keys.

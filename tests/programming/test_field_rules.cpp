@@ -104,7 +104,7 @@ TEST(FieldRules, NightRules)
 
 TEST(FieldRules, DateRule)
 {
-    for (const char* bad : {"00/05/06", "15/13/06", "31/02/06", "", "  /  /  ", "1a/02/06"}) {
+    for (const char* bad : {"00/05/06", "15/13/06", "31/02/06", "", "  /  /  ", "//", "1a/02/06"}) {
         const RuleOutcome r = applyDateRule(QString::fromLatin1(bad));
         EXPECT_EQ(r.kind, RuleOutcome::Kind::Refused) << bad;
         EXPECT_EQ(r.messageId, 18) << bad;

@@ -11,6 +11,8 @@
 #include "support/TempDatabase.h"
 
 #include <QAbstractItemView>
+#include <QAction>
+#include <QCalendarWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QCheckBox>
@@ -318,16 +320,9 @@ TEST_F(Form2Test, SheetDateIsTypedAsTwoDigitYears)
     Form2& f = open();
     programmingState().fichaModificada = false;
     for (const auto& [typed, year] : {std::pair{"24/12/06", 2006}, std::pair{"01/02/49", 2049}}) {
-        f.MaskFecha->setFocus();
-        const QStringList parts = QString::fromLatin1(typed).split(QLatin1Char('/'));
-        const QDateTimeEdit::Section sections[] = {QDateTimeEdit::DaySection, QDateTimeEdit::MonthSection,
-                                                   QDateTimeEdit::YearSection};
-        for (int i = 0; i < 3; ++i) {
-            f.MaskFecha->setSelectedSection(sections[i]);
-            type(f.MaskFecha, parts[i]);
-        }
+        replaceText(f.MaskFecha, QString::fromLatin1(typed));
         leave(f.MaskFecha);
-        EXPECT_EQ(f.MaskFecha->date().year(), year) << typed;
+        EXPECT_EQ(parseSheetDate(f.sheet().fecha).value_or(QDate()).year(), year) << typed;
         EXPECT_EQ(f.sheet().fecha, QString::fromLatin1(typed));
     }
     EXPECT_TRUE(programmingState().fichaModificada);
@@ -346,9 +341,7 @@ TEST_F(Form2Test, SheetDateIsTypedWholeWithItsSlashes)
         SheetValues v = f.sheet();
         v.fecha = c.blank ? QString() : QStringLiteral("08/12/26");
         f.showSheet(v);
-        f.MaskFecha->setFocus();
-        f.MaskFecha->setSelectedSection(QDateTimeEdit::DaySection);
-        type(f.MaskFecha, QString::fromLatin1(c.typed));
+        replaceText(f.MaskFecha, QString::fromLatin1(c.typed));
         leave(f.MaskFecha);
         EXPECT_EQ(f.sheet().fecha, QString::fromLatin1(c.want)) << c.typed;
     }
@@ -547,7 +540,16 @@ TEST_F(Form2Test, SaveAsksFirstAndStoresWhatIsShown)
     Form2& f = open();
     f.MaskContacto->setText(QStringLiteral("Ana María"));
     EXPECT_FALSE(programmingState().fichaModificada);
-    f.MaskFecha->setDate(QDate(2006, 12, 24)); // as the calendar does
+    // A date picked in the calendar; the box left for its arrow is checked first.
+    f.SSTab2->setCurrentIndex(2);
+    f.MaskDiaLocal->setFocus();
+    f.MaskDiaLocal->setText(QStringLiteral("55"));
+    f.MaskFecha->actions().constFirst()->trigger();
+    EXPECT_EQ(f.MaskDiaLocal->text(), QStringLiteral("60"));
+    auto* calendar = f.findChild<QCalendarWidget*>();
+    ASSERT_TRUE(calendar && calendar->isVisible());
+    emit calendar->clicked(QDate(2006, 12, 24));
+    EXPECT_FALSE(calendar->isVisible());
     EXPECT_TRUE(programmingState().fichaModificada);
     prompter_.answer(Prompter::Answer::Cancel);
     f.SSCommandGrabar->click();

@@ -1,8 +1,10 @@
-// The programming sheet window: the night boxes' completion, Siguiente on a blank sheet, and
-// accessible names in the window's language.
+// The programming sheet window: the night boxes' completion, the typed date, the rules run by
+// the close box, Siguiente on a blank sheet, and accessible names in the window's language.
 #include "programming/ui/Form2.h"
 
+#include "common/Database.h"
 #include "link/Link.h"
+#include "localisation/Strings.h"
 #include "localisation/LangDesk.h"
 #include "localisation/ui/TranslateForm.h"
 #include "programming/SheetRepository.h"
@@ -14,9 +16,11 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <functional>
 
 namespace nbx::test {
 namespace {
@@ -44,6 +48,32 @@ protected:
         form_->load();
         settle();
         return *form_;
+    }
+
+    static void store(qint32 serial, const std::function<void(SheetValues&)>& change = {})
+    {
+        SheetValues s;
+        ProgrammingState st;
+        CreaProgramacio(s, st);
+        s.numeroSerie = QString::number(serial);
+        if (change)
+            change(s);
+        QString error;
+        ASSERT_TRUE(SheetRepository().save(s, QDateTime::currentDateTime(), &error)) << error.toStdString();
+    }
+    static SheetValues stored(qint32 serial)
+    {
+        SheetValues s;
+        QString error;
+        EXPECT_TRUE(SheetRepository().load(serial, s, &error)) << error.toStdString();
+        return s;
+    }
+    static QString storedDate(qint32 serial)
+    {
+        QSqlQuery q(mainDb());
+        q.prepare(QStringLiteral("SELECT DFecha FROM Programacion WHERE LNumeroSerie = ?"));
+        q.addBindValue(serial);
+        return q.exec() && q.next() ? q.value(0).toString() : QStringLiteral("<none>");
     }
 
     TempDatabase db_;
@@ -75,34 +105,109 @@ TEST_F(Form2Mends, NightBoxesAreCompletedToHhMm)
     EXPECT_TRUE(prompts_.shown.isEmpty());
 }
 
-// A date typed into the sheet date is kept whole whatever date was shown, leap or not; its
-// two-digit year follows the program's rule: below 50 is 20yy, otherwise 19yy.
-TEST_F(Form2Mends, SheetDateYearFollowsTheTwoDigitRule)
+// The date typed is the date stored, whatever date the sheet showed (a February included); a
+// date that does not exist is refused with "Fecha incorrecta" and nothing is stored. Two-digit
+// years below 50 are 20yy, the others 19yy.
+TEST_F(Form2Mends, ATypedSheetDateIsStoredAsTypedOrRefused)
 {
+    store(100);
     Form2& f = open();
     const struct {
-        const char* shown; // the date on the sheet before the typing
-        const char* typed; // typed whole from the day part
-        const char* want;  // day, month and four-digit year
-    } cases[] = {{"15/03/06", "24/12/99", "24/12/1999"}, {"15/03/06", "01/01/50", "01/01/1950"},
-                 {"15/03/75", "31/12/49", "31/12/2049"}, {"15/03/75", "29/02/00", "29/02/2000"},
-                 {"15/03/26", "29/02/24", "29/02/2024"}, {"15/03/04", "29/02/24", "29/02/2024"},
-                 {"15/02/26", "29/02/24", "29/02/2024"},
-                 {"15/03/06", "5/6/7", "05/06/2007"}};
+        const char* shown;  // the date on the sheet before the typing ("": none)
+        const char* typed;  // typed from the day on, then Grabar
+        const char* stored; // DFecha afterwards; nullptr: refused
+    } cases[] = {{"15/03/06", "24/12/99", "1999-12-24"}, {"15/03/06", "01/01/50", "1950-01-01"},
+                 {"15/03/75", "31/12/49", "2049-12-31"}, {"15/03/75", "29/02/00", "2000-02-29"},
+                 {"15/03/26", "29/02/24", "2024-02-29"}, {"15/03/04", "29/02/24", "2024-02-29"},
+                 {"15/02/26", "29/02/24", "2024-02-29"}, {"", "5/6/7", "2007-06-05"},
+                 {"28/02/23", "31/03/24", "2024-03-31"}, {"28/02/23", "31/12/24", "2024-12-31"},
+                 {"28/02/23", "30/04/24", "2024-04-30"}, {"28/02/23", "30/06/25", "2025-06-30"},
+                 {"29/02/24", "31/03/24", "2024-03-31"}, {"29/02/24", "31/12/24", "2024-12-31"},
+                 {"29/02/24", "30/04/24", "2024-04-30"}, {"29/02/24", "30/06/25", "2025-06-30"},
+                 {"15/02/26", "31/03/24", "2024-03-31"}, {"15/02/26", "31/12/24", "2024-12-31"},
+                 {"15/02/26", "30/04/24", "2024-04-30"}, {"15/02/26", "30/06/25", "2025-06-30"},
+                 {"28/02/23", "29/02/23", nullptr},      {"15/02/26", "31/04/24", nullptr},
+                 {"29/02/24", "00/05/24", nullptr},      {"29/02/24", "15/13/24", nullptr}};
     for (const auto& c : cases) {
         SheetValues v = f.sheet();
         v.fecha = QString::fromLatin1(c.shown);
         f.showSheet(v);
+        const QString before = storedDate(100);
+        prompts_.shown.clear();
         f.MaskFecha->setFocus();
-        f.MaskFecha->setSelectedSection(QDateTimeEdit::DaySection);
+        f.MaskFecha->setSelection(0, 2); // the day
         QTest::keyClicks(f.MaskFecha, c.typed);
-        QTest::keyClick(f.MaskFecha, Qt::Key_Tab);
+        QTest::mouseClick(f.SSCommandGrabar, Qt::LeftButton); // the save question gets OK
         settle();
-        EXPECT_EQ(f.MaskFecha->date().toString(QStringLiteral("dd/MM/yyyy")), QString::fromLatin1(c.want))
-            << c.shown << " " << c.typed;
+        ASSERT_EQ(prompts_.shown.size(), 1) << c.shown << " " << c.typed;
+        if (c.stored) {
+            EXPECT_EQ(storedDate(100), QString::fromLatin1(c.stored)) << c.shown << " " << c.typed;
+            continue;
+        }
+        EXPECT_EQ(prompts_.shown[0].text, GetS(18)) << c.shown << " " << c.typed;
+        EXPECT_EQ(storedDate(100), before) << c.shown << " " << c.typed;
+        EXPECT_EQ(QApplication::focusWidget(), f.MaskFecha);
     }
-    EXPECT_EQ(f.sheet().fecha, "05/06/07");
-    EXPECT_TRUE(prompts_.shown.isEmpty());
+}
+
+// Closing the window with the focus still in a box runs that box's rule before the save
+// question: a corrected value is what is stored, a refused one keeps the window open with nothing
+// stored.
+TEST_F(Form2Mends, TheCloseBoxRunsTheRuleOfTheBoxBeingEdited)
+{
+    store(100, [](SheetValues& s) {
+        s.tLeq = "15";
+        s.rings = "5";
+        s.tempsActVei = "05";
+    });
+    const struct {
+        QLineEdit* Form2::*box;
+        int page;
+        const char* typed;
+        QString SheetValues::*field;
+        const char* stored; // nullptr: refused with `message`
+        long message;
+    } cases[] = {
+        {&Form2::MaskDiaLocal, 2, "55", &SheetValues::diaLocal, "60", 0},
+        {&Form2::MaskNitLocal, 2, "", &SheetValues::nitLocal, nullptr, 60},
+        {&Form2::MaskDiaVei, 2, "125", &SheetValues::diaVei, "120", 0},
+        {&Form2::MaskNitVei, 2, "130", &SheetValues::nitVei, "120", 0},
+        {&Form2::MaskMFast, 6, "50", &SheetValues::mFast, "60", 0},
+        {&Form2::MaskTempsActLoc, 3, "12", &SheetValues::tempsActLoc, "10", 0},
+        {&Form2::MaskTempsActVei, 3, "0", &SheetValues::tempsActVei, "01", 0},
+        {&Form2::MaskTiempoAtenuacion, 4, "1", &SheetValues::tiempoAtenuacion, "0", 0},
+        {&Form2::MaskTLeq, 7, "1", &SheetValues::tLeq, "2", 0},
+        {&Form2::MaskRings, 8, "0", &SheetValues::rings, "1", 0},
+        {&Form2::MaskEmpiezaNoche, 2, "25:00", &SheetValues::empiezaNoche, nullptr, 25},
+        {&Form2::MaskTerminaNoche, 2, "7:5", &SheetValues::terminaNoche, "07:05", 0},
+    };
+    for (const auto& c : cases) {
+        const SheetValues before = stored(100);
+        Form2& f = open();
+        QLineEdit* box = f.*c.box;
+        const std::string name = box->objectName().toStdString();
+        f.SSTab2->setCurrentIndex(c.page);
+        box->setFocus();
+        box->selectAll();
+        if (*c.typed)
+            QTest::keyClicks(box, c.typed);
+        else
+            QTest::keyClick(box, Qt::Key_Delete);
+        prompts_.shown.clear();
+        const bool closed = f.close(); // the save question gets OK
+        ASSERT_FALSE(prompts_.shown.isEmpty()) << name;
+        if (c.stored) {
+            EXPECT_TRUE(closed) << name;
+            EXPECT_EQ(prompts_.shown.last().text, GetS(23)) << name;
+            EXPECT_EQ(stored(100).*c.field, QString::fromLatin1(c.stored)) << name;
+            continue;
+        }
+        EXPECT_FALSE(closed) << name;
+        ASSERT_EQ(prompts_.shown.size(), 1) << name;
+        EXPECT_EQ(prompts_.shown[0].text, GetS(c.message)) << name;
+        EXPECT_EQ(stored(100), before) << name;
+        EXPECT_TRUE(f.isVisible()) << name;
+    }
 }
 
 // A device without a sheet gives a blank sheet at load; Siguiente has nowhere to go from it and

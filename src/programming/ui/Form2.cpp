@@ -31,6 +31,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -38,6 +39,7 @@
 #include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
 #include <QStyle>
+#include <QStyleOption>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -54,8 +56,22 @@ std::function<void(Form2&)>& printHandler()
     return handler;
 }
 
-// The sheet date box shows its minimum date as a blank: a sheet without a date.
-const QDate kNoDate(1949, 12, 31);
+// The dates a two-digit year stands for: below 50 is 20yy, otherwise 19yy.
+const QDate kFirstDate(1950, 1, 1);
+const QDate kLastDate(2049, 12, 31);
+
+// The style's drop-down arrow, as a box with a calendar to pick from shows it.
+QIcon dropDownArrow(const QWidget* w)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    QStyleOption option;
+    option.initFrom(w);
+    option.rect = pixmap.rect();
+    w->style()->drawPrimitive(QStyle::PE_IndicatorArrowDown, &option, &painter, w);
+    return QIcon(pixmap);
+}
 
 QLineEdit* makeEdit(const QString& name, QWidget* parent, const QString& pattern = QString(), int width = 0)
 {
@@ -135,6 +151,13 @@ std::optional<RuleField> ruleFieldOf(const QString& name)
     if (it == fields.end())
         return std::nullopt;
     return *it;
+}
+
+// Boxes with a rule that runs when they are left.
+bool hasLeaveRule(const QString& name)
+{
+    return ruleFieldOf(name) || name == QLatin1String("MaskEmpiezaNoche") || name == QLatin1String("MaskTerminaNoche")
+           || name == QLatin1String("MaskFecha");
 }
 
 // Restores a button's pointer when the scope ends.
@@ -289,15 +312,12 @@ void Form2::buildHeader()
     MaskVersion = makeEdit(QStringLiteral("MaskVersion"), this, QString(), 60);
     MaskVersion->setReadOnly(true);
 
-    MaskFecha = new QDateEdit(this);
-    MaskFecha->setObjectName(QStringLiteral("MaskFecha"));
-    MaskFecha->setDisplayFormat(QStringLiteral("dd/MM/yy"));
-    // Two-digit years below 50 are 20yy, the others 19yy.
-    MaskFecha->setDateRange(kNoDate, QDate(2049, 12, 31));
-    MaskFecha->setSpecialValueText(QStringLiteral(" "));
-    MaskFecha->setCalendarPopup(true);
-    MaskFecha->setDate(kNoDate);
-    MaskFecha->setMinimumWidth(110);
+    // The date is typed whole and its rule reads it when the box is left, as the other boxes'
+    // rules do; the arrow opens a calendar to pick it from.
+    MaskFecha = makeEdit(QStringLiteral("MaskFecha"), this, QString(), 110);
+    MaskFecha->setInputMask(QStringLiteral("99/99/99"));
+    connect(MaskFecha->addAction(dropDownArrow(MaskFecha), QLineEdit::TrailingPosition),
+            &QAction::triggered, this, &Form2::showCalendar);
 
     MaskContacto = makeEdit(QStringLiteral("MaskContacto"), this);
     MaskLocal = makeEdit(QStringLiteral("MaskLocal"), this);
@@ -723,12 +743,6 @@ void Form2::wire()
             programmingState().fichaModificada = true;
     });
 
-    // A date picked in the calendar is an edit like a typed one.
-    connect(MaskFecha, &QDateEdit::dateChanged, this, [this] {
-        if (!showing_)
-            programmingState().fichaModificada = true;
-    });
-
     // A refused or corrected interval is reported once the grid has finished with the edit.
     connect(model_, &IntervalModel::messagePosted, this, [](long id) {
         QTimer::singleShot(0, [id] { prompter().message(GetS(id), Prompter::Icon::None, Prompter::Buttons::Ok); });
@@ -747,7 +761,7 @@ void Form2::showSheet(const SheetValues& v)
     MaskNumeroSerie->setText(v.numeroSerie);
     MaskVersion->setText(v.version);
     const std::optional<QDate> d = parseSheetDate(v.fecha);
-    MaskFecha->setDate(d && *d > kNoDate && *d <= MaskFecha->maximumDate() ? *d : kNoDate);
+    MaskFecha->setText(d && *d >= kFirstDate && *d <= kLastDate ? formatSheetDate(*d) : QString());
     MaskContacto->setText(v.contacto);
     MaskLocal->setText(v.local);
     MaskDireccion->setText(v.direccion);
@@ -807,7 +821,8 @@ SheetValues Form2::sheet() const
     v.textHora = TextHora->text();
     v.numeroSerie = MaskNumeroSerie->text();
     v.version = MaskVersion->text();
-    v.fecha = MaskFecha->date() <= kNoDate ? QString() : formatSheetDate(MaskFecha->date());
+    // The mask's separators alone are a box without a date.
+    v.fecha = MaskFecha->text() == QLatin1String("//") ? QString() : MaskFecha->text();
     v.contacto = MaskContacto->text();
     v.local = MaskLocal->text();
     v.direccion = MaskDireccion->text();
@@ -857,10 +872,6 @@ void Form2::load(std::optional<long> initialSerial)
     linkState().PararRecepcion = false;
     programmingState().fichaModificada = false;
     setWindowTitle(QString::fromLatin1(kAppTitle));
-    // The calendar shows its day and month names in the program's language.
-    MaskFecha->setLocale(localeForLanguage(appState().codigoIdioma));
-    MaskFecha->calendarWidget()->setLocale(MaskFecha->locale());
-
     if (initialSerial && *initialSerial >= 1 && *initialSerial <= 999999) {
         const qint32 serial = qint32(*initialSerial);
         QString error;
@@ -1058,9 +1069,10 @@ void Form2::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    // The close box leaves the sheet as Exit does: a modified sheet is offered for saving first,
-    // and a failed save keeps the window open with the edits.
-    if (!closing_ && !Modificat()) {
+    // The close box leaves the sheet as Exit does: the box being edited is checked, a modified
+    // sheet is offered for saving, and a refused value or a failed save keeps the window open
+    // with the edits.
+    if (!closing_ && (!runRulesBeforeClosing() || !Modificat())) {
         event->ignore();
         return;
     }
@@ -1123,57 +1135,7 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
     const KeyOutcome outcome = keyPressed(controlName(w), text.at(0));
     if (outcome.setsFlag)
         programmingState().fichaModificada = true;
-    if (outcome.accept && w == MaskFecha && !typedIntoSheetDate(text.at(0)))
-        return true;
     return !outcome.accept;
-}
-
-bool Form2::typedIntoSheetDate(QChar key)
-{
-    const QLineEdit* edit = MaskFecha->findChild<QLineEdit*>();
-    if (!edit)
-        return true;
-    // The box moves on to the next part by itself once one is full; a "/" typed right after that
-    // would skip a whole part ("15/03/06" would become 15/12/03), so it is dropped there.
-    if (key == QLatin1Char('/')) {
-        const int at = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
-        return !(at > 0 && edit->text().at(at - 1) == QLatin1Char('/'));
-    }
-    // A box without a date takes no typing: a digit starts from today's date, day part first.
-    if (key.isDigit() && MaskFecha->date() <= kNoDate) {
-        MaskFecha->setDate(clock_().date());
-        MaskFecha->setSelectedSection(QDateTimeEdit::DaySection);
-    }
-    // The day is kept as typed until the year is complete: a month or a year passed through on
-    // the way (29 February over a common year, or 2002 while "24" is typed) would clamp it.
-    // The box clamps the day itself as soon as it reads 29 in a common year's February, so the
-    // day is taken from the digits typed into its part.
-    const QDateTimeEdit::Section section = MaskFecha->currentSection();
-    if (key.isDigit() && section == QDateTimeEdit::DaySection) {
-        if (typedDay_ != 0 || dayDigits_.size() >= 2)
-            dayDigits_.clear();
-        dayDigits_ += key;
-        typedDay_ = 0;
-    } else if (key.isDigit() && typedDay_ == 0) {
-        const int typed = dayDigits_.toInt();
-        typedDay_ = typed >= 1 && typed <= 31 ? typed : MaskFecha->date().day();
-    }
-    // The two year digits are read with the program's rule (below 50 is 20yy, otherwise 19yy);
-    // the box itself would keep the century of the date shown ("99" over 2006 gave 2009).
-    if (!key.isDigit() || section != QDateTimeEdit::YearSection) {
-        yearDigits_.clear();
-        return true;
-    }
-    if (yearDigits_.size() >= 2)
-        yearDigits_.clear();
-    yearDigits_ += key;
-    const int yy = yearDigits_.toInt();
-    const int year = expandTwoDigitYear(yy);
-    const QDate shown = MaskFecha->date();
-    const int day = std::min(typedDay_, QDate(year, shown.month(), 1).daysInMonth());
-    MaskFecha->setDate(QDate(year, shown.month(), day));
-    MaskFecha->setSelectedSection(QDateTimeEdit::YearSection);
-    return false;
 }
 
 void Form2::onFocusChanged(QWidget* old, QWidget* now)
@@ -1182,18 +1144,12 @@ void Form2::onFocusChanged(QWidget* old, QWidget* now)
     // being left.
     if (!now || now->window() != this)
         return;
-    if (old != now) {
-        yearDigits_.clear();
-        dayDigits_.clear();
-        typedDay_ = 0;
-    }
     if (old && old->window() == this) {
         if (TDBGrid1->owns(old) && !TDBGrid1->owns(now))
             leaveGrid();
         if (!refocusing_ && !ruleRunning_) {
             const QString leaving = controlName(old);
-            if (ruleFieldOf(leaving) || leaving == QLatin1String("MaskEmpiezaNoche")
-                || leaving == QLatin1String("MaskTerminaNoche") || leaving == QLatin1String("MaskFecha")) {
+            if (hasLeaveRule(leaving)) {
                 pendingRules_.append(QPointer<QWidget>(findChild<QWidget*>(leaving)));
                 QTimer::singleShot(0, this, [this] { runPendingRules(); });
             }
@@ -1236,6 +1192,45 @@ bool Form2::runPendingRules()
     return true;
 }
 
+bool Form2::runRulesBeforeClosing()
+{
+    QWidget* focused = QApplication::focusWidget();
+    if (focused && focused->window() == this) {
+        const QString name = controlName(focused);
+        if (hasLeaveRule(name))
+            pendingRules_.append(QPointer<QWidget>(findChild<QWidget*>(name)));
+    }
+    return runPendingRules();
+}
+
+void Form2::showCalendar()
+{
+    // The arrow takes no focus itself: the box is entered first, so the rule of a box left for it
+    // runs before the calendar opens.
+    MaskFecha->setFocus(Qt::MouseFocusReason);
+    if (!runPendingRules())
+        return;
+    if (!calendar_) {
+        calendar_ = new QCalendarWidget(this);
+        calendar_->setWindowFlags(Qt::Popup);
+        calendar_->setDateRange(kFirstDate, kLastDate);
+        auto pick = [this](QDate date) {
+            calendar_->hide();
+            MaskFecha->setText(formatSheetDate(date));
+            MaskFecha->setFocus(Qt::PopupFocusReason);
+            programmingState().fichaModificada = true;
+        };
+        connect(calendar_, &QCalendarWidget::clicked, this, pick);
+        connect(calendar_, &QCalendarWidget::activated, this, pick);
+    }
+    // Day and month names in the program's language.
+    calendar_->setLocale(localeForLanguage(appState().codigoIdioma));
+    const std::optional<QDate> shown = parseSheetDate(MaskFecha->text());
+    calendar_->setSelectedDate(shown ? *shown : clock_().date());
+    calendar_->move(MaskFecha->mapToGlobal(QPoint(0, MaskFecha->height())));
+    calendar_->show();
+}
+
 bool Form2::runRule(QPointer<QWidget> field)
 {
     if (!field || ruleRunning_ || closing_)
@@ -1261,11 +1256,12 @@ bool Form2::runRule(QPointer<QWidget> field)
         return true;
     }
     if (name == QLatin1String("MaskFecha")) {
-        const RuleOutcome o = applyDateRule(MaskFecha->date() <= kNoDate ? QString() : formatSheetDate(MaskFecha->date()));
+        const RuleOutcome o = applyDateRule(MaskFecha->text());
         if (o.kind == RuleOutcome::Kind::Refused) {
             refuse(MaskFecha, o.messageId, o.page);
             return false;
         }
+        MaskFecha->setText(o.text);
         return true;
     }
     const bool leavingStart = name == QLatin1String("MaskEmpiezaNoche");

@@ -14,8 +14,8 @@
 #include <functional>
 #include <optional>
 
+class QCalendarWidget;
 class QCheckBox;
-class QDateEdit;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -78,7 +78,7 @@ public:
     // Controls, by their historical names.
     QLineEdit* MaskNumeroSerie;
     QLineEdit* MaskVersion;
-    QDateEdit* MaskFecha;
+    QLineEdit* MaskFecha; // "dd/mm/yy", with a calendar to pick from
     QLineEdit* MaskContacto;
     QLineEdit* MaskLocal;
     QLineEdit* MaskDireccion;
@@ -184,12 +184,14 @@ private:
     // Name of the designed control that `w` belongs to ("SSTab2" for the tab bar); empty when none.
     QString controlName(const QWidget* w) const;
     void onFocusChanged(QWidget* old, QWidget* now);
-    // A key about to reach the sheet date box; false when it must be dropped.
-    bool typedIntoSheetDate(QChar key);
     // The rule of a box that was left; false when it refused the value (the focus went back).
     bool runRule(QPointer<QWidget> field);
     // Runs the rules of the boxes left since the last run, in order; false at the first refusal.
     bool runPendingRules();
+    // The same, then the rule of the box that has the focus: the window is being closed, so that
+    // box is never left.
+    bool runRulesBeforeClosing();
+    void showCalendar();
     void refuse(QWidget* focusTarget, long messageId, int page);
     void leaveGrid();
     void navigate(bool forward);
@@ -205,9 +207,7 @@ private:
     bool ruleRunning_ = false;
     QList<QPointer<QWidget>> pendingRules_; // boxes left whose rule has not run yet
     bool closing_ = false;
-    QString yearDigits_;                // year digits typed so far into the sheet date
-    QString dayDigits_;                 // day digits typed so far into the sheet date
-    int typedDay_ = 0;                  // the day typed, kept while the month and year are typed
+    QCalendarWidget* calendar_ = nullptr; // MaskFecha's calendar, a popup made when first opened
     bool showing_ = false;              // controls are being filled from sheet values
     QList<QPair<QPointer<QPushButton>, bool>> busySaved_;
     std::unique_ptr<Form2ExchangeWindow> exchangeWindow_;
