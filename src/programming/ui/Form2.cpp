@@ -23,7 +23,6 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDateEdit>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
