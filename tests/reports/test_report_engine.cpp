@@ -198,13 +198,41 @@ TEST(ReportEngine, LayoutBreaksLinesHidesFieldsAndSurvivesEmptySources)
         "<section name=\"Detail\" height=\"4\"><field name=\"d\" kind=\"bound\" source=\"DFecha\" w=\"20\" h=\"4\"/></section>"
         "</report></field></section></report></reports>", "t.xml", "A");
     ASSERT_TRUE(r.report) << r.error.toStdString();
-    r.report->field("memo")->setText("one\rtwo\r\nthree");
     r.report->field("hidden")->setText("secret");
     r.report->field("hidden")->setVisible(false);
     r.report->field("list")->subreport()->setRecordSource("SELECT * FROM DiaBorrado WHERE LNumeroSerie = ?", {1});
-    const LayoutResult l = r.report->layout();
-    ASSERT_TRUE(l.document) << l.error.toStdString();
-    EXPECT_EQ(l.document->pageTexts(0), (QStringList{"one", "two", "three"}));
+    // A pasted address or block of code: one word of 131,072 characters.
+    QString word = "https://www.example.com/";
+    while (word.size() < 131072)
+        word += "if(x>95){atenua();}else{sigue();}//";
+    word.truncate(131072);
+    const std::pair<QString, QStringList> cases[] = {
+        {"one\rtwo\r\nthree", {"one", "two", "three"}},
+        {"El limitador actúa sobre la mesa de mezclas desde las 22:00; el técnico de sonido, avisado, "
+         "firmó la hoja del precinto (núm. 0457) y se llevó una copia para el Ayuntamiento.",
+         {"El limitador actúa sobre la mesa de mezclas desde las 22:00; el",
+          "técnico de sonido, avisado, firmó la hoja del precinto (núm. 0457) y se",
+          "llevó una copia para el Ayuntamiento."}},
+        {"Nota: " + word, {}}, // every character kept, no piece wider than the field
+    };
+    for (const auto& [text, expected] : cases) {
+        r.report->field("memo")->setText(text);
+        const LayoutResult l = r.report->layout();
+        ASSERT_TRUE(l.document) << l.error.toStdString();
+        QStringList lines;
+        for (int p = 0; p < l.document->pageCount(); ++p) {
+            lines += l.document->pageTexts(p);
+            for (const DrawItem& d : l.document->pages[size_t(p)])
+                EXPECT_LE(d.textWidth, 100.01) << d.text.toStdString();
+        }
+        if (!expected.isEmpty()) {
+            EXPECT_EQ(lines, expected);
+        } else {
+            ASSERT_GT(lines.size(), 1000);
+            EXPECT_EQ(lines.takeFirst(), "Nota:");
+            EXPECT_EQ(lines.join(QString()), word);
+        }
+    }
 
     r.report->field("list")->subreport()->setRecordSource("SELECT * FROM Nowhere", {});
     EXPECT_FALSE(r.report->layout().document);
