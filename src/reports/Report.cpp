@@ -481,6 +481,9 @@ private:
                     d.text = line;
                     d.font = font;
                     d.textWidth = cachedWidth(font, line);
+                    // Even at its smallest size a fixed field's text may be too wide (a long name
+                    // from an imported file): it is cut at the field's sides, never drawn past them.
+                    d.clip = !f->canGrow && d.textWidth > d.rect.width() + 0.01;
                     d.align = int(f->align) | Qt::AlignVCenter;
                     put(d, ly, ly + lh);
                     ly += lh;
