@@ -167,6 +167,7 @@ TEST_F(ReportPdf, IntervalReportFlowsOverPagesWithItsHeadingRepeated)
     // The limit and action-type columns have their headings, on every page.
     for (int p = 1; p < pages.size(); ++p) {
         EXPECT_TRUE(pages[p].contains(GetS(36))) << "page " << p + 1;
+        EXPECT_TRUE(pages[p].contains(QRegularExpression("LFmax\\s+" + GetS(36)))) << "page " << p + 1;
         EXPECT_TRUE(pages[p].contains(GetS(QStringLiteral("Tipo de actuación")))) << "page " << p + 1;
     }
 }
@@ -214,6 +215,7 @@ TEST_F(ReportPdf, SessionReport)
     EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("11/01/26\\s+20:00"))));
     EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("12/01/26\\s+20:00"))));
     EXPECT_TRUE(text.contains("REGISTROS Sesión:"));
+    EXPECT_TRUE(text.contains(QRegularExpression("LFmax\\s+" + GetS(36)))) << "the LFmax limit's heading";
 }
 
 TEST_F(ReportPdf, GraphReportCarriesBothCharts)
