@@ -176,6 +176,18 @@ TEST(ReportEngine, MalformedDefinitionsNameTheirLine)
         {"<reports>\n<report name=\"A\">\n<section name=\"Detail\">\n<field name=\"x\" kind=\"text\" w=\"-1\"/>",
          "def.xml, line 4: attribute w must not be negative"},
         {deep, "def.xml, line 2: subreports nested deeper than"},
+        // Sizes that are not finite or larger than the page, an attribute the reader does not know on
+        // <reports> or one with a namespace prefix (which would be read as missing).
+        {"<reports>\n<report name=\"A\">\n<section name=\"Detail\">\n<field name=\"x\" kind=\"text\" w=\"NaN\"/>",
+         "def.xml, line 4: attribute w is not a number"},
+        {"<reports>\n<report name=\"A\">\n<section name=\"Detail\" height=\"inf\"/>", "def.xml, line 3: attribute height is not a number"},
+        {"<reports>\n<report name=\"A\">\n<section name=\"Detail\" height=\"1e308\"/>", "def.xml, line 3: attribute height is longer than 10 pages"},
+        {"<reports>\n<report name=\"A\">\n<section name=\"Detail\">\n<field name=\"x\" kind=\"text\" h=\"1e308\"/>",
+         "def.xml, line 4: attribute h is larger than the page"},
+        {"<reports>\n<report name=\"A\" margins=\"12,12,12,1e308\">", "def.xml, line 2: margins are larger than the page"},
+        {"<reports version=\"1\"\n layout=\"A\">", "def.xml, line 2: unknown attribute layout"},
+        {"<reports xmlns:q=\"urn:q\">\n<report name=\"A\">\n<section name=\"Detail\" q:height=\"5\"/>",
+         "def.xml, line 3: unknown attribute q:height"},
     };
     for (const Case& c : cases) {
         const LoadResult r = loadReportText(c.xml, "def.xml", "A");
