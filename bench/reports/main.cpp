@@ -1,6 +1,8 @@
 // Measures the interval report of a device with 10,000 intervals: layout and page count, the whole
 // PDF printed from the preview, and how long the window stops answering from the listing's
 // Imprimir until the preview is idle (its first page shown, then scrolled to the end and back).
+// Then the layout of the programming sheet whose note is 131,072 characters without a blank (a
+// pasted address or block of code), which is broken inside the word over many lines.
 #include "../../tests/reports/ReportSeed.h"
 
 #include "common/AppPaths.h"
@@ -15,6 +17,8 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -182,6 +186,46 @@ int main(int argc, char** argv)
     std::printf("worst: whole PDF %.0f ms (goal under 2000 ms); stall after the first page %lld ms "
                 "(goal none over 100 ms)\n",
                 worstPdf, worstAfter);
+
+    // The sheet of another device, so that the note does not change the interval report above.
+    constexpr qint32 kLongNoteSerial = 654321;
+    constexpr int kNoteLength = 131072;
+    nbx::test::seedSheet(kLongNoteSerial);
+    QString note = QStringLiteral("https://www.example.com/");
+    const QString code = QStringLiteral("Leq=max(L1,L5);if(x>95){atenua();}else{sigue();}//");
+    while (note.size() < kNoteLength)
+        note += code;
+    note.truncate(kNoteLength);
+    {
+        QSqlQuery q(nbx::mainDb());
+        q.prepare(QStringLiteral("UPDATE Programacion SET TNota = ? WHERE LNumeroSerie = ?"));
+        q.addBindValue(note);
+        q.addBindValue(kLongNoteSerial);
+        if (!q.exec()) {
+            std::fprintf(stderr, "%s\n", qPrintable(q.lastError().text()));
+            return 1;
+        }
+    }
+    double worstNote = 0;
+    for (int run = 0; run < 3; ++run) {
+        nbx::reports::PrintJob job = nbx::reports::prepareSheetReport(kLongNoteSerial, QStringLiteral("2.1"), {});
+        if (!job.report) {
+            std::fprintf(stderr, "%s\n", qPrintable(job.error));
+            return 1;
+        }
+        QElapsedTimer t;
+        t.start();
+        const nbx::reports::LayoutResult layout = job.report->layout();
+        const double ms = t.nsecsElapsed() / 1e6;
+        if (!layout.document) {
+            std::fprintf(stderr, "%s\n", qPrintable(layout.error));
+            return 1;
+        }
+        worstNote = std::max(worstNote, ms);
+        std::printf("run %d: sheet with a note of %d characters without a blank: layout %.0f ms, %d pages\n",
+                    run + 1, kNoteLength, ms, layout.document->pageCount());
+    }
+    std::printf("worst: sheet with the long note laid out in %.0f ms (goal under 300 ms)\n", worstNote);
     nbx::Database::close();
     return 0;
 }

@@ -61,6 +61,8 @@ namespace {
 
 constexpr double kMmPerInch = 25.4;
 constexpr int kMeasureDpi = 1200;
+// Texts longer than this are measured by prefixes first (see Layouter::wider).
+constexpr qsizetype kProbeLength = 256;
 
 struct LayoutError {
     QString what;
@@ -170,14 +172,58 @@ private:
         return metrics_[font].horizontalAdvance(s) * kMmPerInch / kMeasureDpi;
     }
 
-    // The number of leading characters of `s` that fit in `width`: at least one character (a
-    // surrogate pair stays whole), so breaking always moves on.
-    qsizetype fittingPrefix(int font, const QString& s, double width) const
+    // Whether `s` is wider than `width`. A text's width grows with every character, so a long
+    // text is judged by prefixes of growing length: one a few lines wide shows it is too wide,
+    // and a pasted word of 100,000 characters is not measured whole on every pass.
+    bool wider(int font, QStringView s, double width) const
     {
+        for (qsizetype k = kProbeLength; k < s.size(); k *= 2)
+            if (widthMm(font, s.left(k).toString()) > width)
+                return true;
+        return widthMm(font, s.toString()) > width;
+    }
+
+    // The number of leading characters of `s` that fit in `width`: at least one character (a
+    // surrogate pair stays whole), so breaking always moves on. The search starts from `hint`
+    // (the length of the previous piece of the same word) or else from prefixes of growing
+    // length, so its cost follows the length of what fits, not of `s`.
+    qsizetype fittingPrefix(int font, QStringView s, double width, qsizetype hint = 0) const
+    {
+        auto fits = [&](qsizetype k) { return widthMm(font, s.left(k).toString()) <= width; };
         qsizetype lo = 1, hi = s.size();
+        if (hint > 1 && hint < hi) {
+            if (fits(hint)) {
+                lo = hint;
+                for (qsizetype step = 1; lo + step <= hi; step *= 2) {
+                    if (!fits(lo + step)) {
+                        hi = lo + step - 1;
+                        break;
+                    }
+                    lo += step;
+                }
+            } else {
+                hi = hint - 1;
+                for (qsizetype step = 1; hi > lo; step *= 2) {
+                    const qsizetype k = std::max(lo + 1, hi - step + 1);
+                    if (fits(k)) {
+                        lo = k;
+                        break;
+                    }
+                    hi = k - 1;
+                }
+            }
+        } else {
+            for (qsizetype k = kProbeLength; k < hi; k *= 2) {
+                if (!fits(k)) {
+                    hi = k - 1;
+                    break;
+                }
+                lo = k;
+            }
+        }
         while (lo < hi) {
             const qsizetype mid = (lo + hi + 1) / 2;
-            if (widthMm(font, s.left(mid)) <= width)
+            if (fits(mid))
                 lo = mid;
             else
                 hi = mid - 1;
@@ -193,26 +239,31 @@ private:
     {
         QStringList out;
         for (const QString& para : textLines(text)) {
-            if (widthMm(font, para) <= width) {
+            if (!wider(font, para, width)) {
                 out << para;
                 continue;
             }
             QString line;
             for (const QString& word : para.split(QLatin1Char(' '))) {
                 const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
-                if (!line.isEmpty() && widthMm(font, candidate) > width) {
+                if (!line.isEmpty() && wider(font, candidate, width)) {
                     out << line;
                     line = word;
                 } else {
                     line = candidate;
                 }
-                while (line.size() > 1 && widthMm(font, line) > width) {
-                    const qsizetype n = fittingPrefix(font, line, width);
-                    if (n >= line.size())
+                // Pieces are cut from the front without copying the rest; after the first, the
+                // search for the next piece tells whether the rest still needs breaking.
+                qsizetype start = 0, n = 0;
+                while (line.size() - start > 1 && (n > 0 || wider(font, line, width))) {
+                    n = fittingPrefix(font, QStringView(line).mid(start), width, n);
+                    if (start + n >= line.size())
                         break;
-                    out << line.left(n);
-                    line = line.mid(n);
+                    out << line.mid(start, n);
+                    start += n;
                 }
+                if (start > 0)
+                    line.remove(0, start);
             }
             out << line;
         }
@@ -430,6 +481,9 @@ private:
                     d.text = line;
                     d.font = font;
                     d.textWidth = cachedWidth(font, line);
+                    // Even at its smallest size a fixed field's text may be too wide (a long name
+                    // from an imported file): it is cut at the field's sides, never drawn past them.
+                    d.clip = !f->canGrow && d.textWidth > d.rect.width() + 0.01;
                     d.align = int(f->align) | Qt::AlignVCenter;
                     put(d, ly, ly + lh);
                     ly += lh;

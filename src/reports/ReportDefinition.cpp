@@ -5,6 +5,7 @@
 #include <QPageSize>
 #include <QSet>
 #include <QXmlStreamReader>
+#include <cmath>
 
 namespace nbx::reports {
 
@@ -25,6 +26,12 @@ const QSet<QString> kReportAttributes = {QStringLiteral("name"), QStringLiteral(
                                          QStringLiteral("margins"), QStringLiteral("font")};
 const QSet<QString> kSectionAttributes = {QStringLiteral("name"), QStringLiteral("height")};
 const QSet<QString> kMapAttributes = {QStringLiteral("value"), QStringLiteral("text"), QStringLiteral("string")};
+const QSet<QString> kReportsAttributes = {QStringLiteral("version")};
+
+constexpr double kPointsPerMm = 72 / 25.4;
+// A section's designed height, and so the positions in it, may run over pages (the graph report's
+// Detail does); a field, a margin or a font must fit on one.
+constexpr double kMaxSectionPages = 10;
 
 // Subreports nest no deeper than this; the reader recurses once a level.
 constexpr int kMaxNesting = 32;
@@ -46,6 +53,7 @@ public:
         *notFound = false;
         if (!nextElement() || xml_.name() != QLatin1String("reports"))
             fail(QStringLiteral("the file does not start with <reports>"));
+        checkAttributes(kReportsAttributes);
         std::unique_ptr<Report> found;
         while (nextChild()) {
             if (xml_.name() != QLatin1String("report"))
@@ -64,13 +72,22 @@ public:
     [[noreturn]] void fail(const QString& what) { throw ParseError{xml_.lineNumber(), what}; }
 
 private:
+    // Elements are matched by their local names: one with a namespace prefix is not ours.
+    void checkPrefix()
+    {
+        if (!xml_.prefix().isEmpty())
+            fail(QStringLiteral("unexpected <%1>").arg(xml_.qualifiedName().toString()));
+    }
+
     // Moves to the next start element of the document; false at the end.
     bool nextElement()
     {
         while (!xml_.atEnd()) {
             xml_.readNext();
-            if (xml_.isStartElement())
+            if (xml_.isStartElement()) {
+                checkPrefix();
                 return true;
+            }
         }
         if (xml_.hasError())
             fail(xml_.errorString());
@@ -82,34 +99,42 @@ private:
         const bool ok = xml_.readNextStartElement();
         if (!ok && xml_.hasError())
             fail(xml_.errorString());
+        if (ok)
+            checkPrefix();
         return ok;
     }
 
-    // Every attribute of the current element must be one of `known`.
+    // Every attribute of the current element must be one of `known`, without a namespace prefix
+    // (the attributes are read by their plain names).
     void checkAttributes(const QSet<QString>& known)
     {
         for (const QXmlStreamAttribute& a : xml_.attributes())
-            if (!known.contains(a.name().toString()))
-                fail(QStringLiteral("unknown attribute %1").arg(a.name().toString()));
+            if (!a.prefix().isEmpty() || !known.contains(a.name().toString()))
+                fail(QStringLiteral("unknown attribute %1").arg(a.qualifiedName().toString()));
     }
 
     QString attr(const char* name) const { return xml_.attributes().value(QLatin1String(name)).toString(); }
     bool has(const char* name) const { return xml_.attributes().hasAttribute(QLatin1String(name)); }
 
-    double number(const char* name, double fallback)
+    // A length no longer than `extent` either way: the page's width or height (in points for a
+    // font), or for a length down a section (`flows`) that many pages.
+    double number(const char* name, double fallback, double extent, bool flows = false)
     {
         if (!has(name))
             return fallback;
         bool ok = false;
         const double v = attr(name).toDouble(&ok);
-        if (!ok)
+        if (!ok || !std::isfinite(v))
             fail(QStringLiteral("attribute %1 is not a number").arg(QLatin1String(name)));
+        if (flows ? std::abs(v) > kMaxSectionPages * extent : std::abs(v) > extent)
+            fail(flows ? QStringLiteral("attribute %1 is longer than %2 pages").arg(QLatin1String(name)).arg(kMaxSectionPages)
+                       : QStringLiteral("attribute %1 is larger than the page").arg(QLatin1String(name)));
         return v;
     }
-    // A size: a number that is not negative.
-    double size(const char* name, double fallback)
+    // A size: a length that is not negative.
+    double size(const char* name, double fallback, double extent, bool flows = false)
     {
-        const double v = number(name, fallback);
+        const double v = number(name, fallback, extent, flows);
         if (v < 0)
             fail(QStringLiteral("attribute %1 must not be negative").arg(QLatin1String(name)));
         return v;
@@ -133,15 +158,6 @@ private:
         report->name = attr("name");
         if (report->name.isEmpty())
             fail(QStringLiteral("a report without a name"));
-        if (has("font")) {
-            const QStringList f = attr("font").split(QLatin1Char(','));
-            bool ok = f.size() == 2;
-            const double size = ok ? f[1].toDouble(&ok) : 0;
-            if (!ok || size <= 0)
-                fail(QStringLiteral("font must be \"family,size\""));
-            report->fontFamily = f[0].trimmed();
-            report->fontSize = size;
-        }
         if (main) {
             QPageSize size(QPageSize::A4);
             if (has("page") && attr("page") != QLatin1String("A4")) {
@@ -164,7 +180,7 @@ private:
                 for (int i = 0; i < 4; ++i) {
                     bool ok = false;
                     v[i] = p[i].toDouble(&ok);
-                    if (!ok)
+                    if (!ok || !std::isfinite(v[i]))
                         fail(QStringLiteral("margins must be numbers"));
                     if (v[i] < 0)
                         fail(QStringLiteral("margins must not be negative"));
@@ -172,6 +188,20 @@ private:
                 m = QMarginsF(v[0], v[1], v[2], v[3]);
             }
             report->pageLayout = QPageLayout(size, o, m, QPageLayout::Millimeter);
+            page_ = report->pageLayout.fullRect(QPageLayout::Millimeter).size();
+            if (m.left() + m.right() >= page_.width() || m.top() + m.bottom() >= page_.height())
+                fail(QStringLiteral("margins are larger than the page"));
+        }
+        if (has("font")) {
+            const QStringList f = attr("font").split(QLatin1Char(','));
+            bool ok = f.size() == 2;
+            const double size = ok ? f[1].toDouble(&ok) : 0;
+            if (!ok || !std::isfinite(size) || size <= 0)
+                fail(QStringLiteral("font must be \"family,size\""));
+            if (size > page_.height() * kPointsPerMm)
+                fail(QStringLiteral("the font is larger than the page"));
+            report->fontFamily = f[0].trimmed();
+            report->fontSize = size;
         }
         QSet<QString> names;
         while (nextChild()) {
@@ -184,7 +214,7 @@ private:
                 fail(QStringLiteral("unknown section \"%1\"").arg(section->name));
             if (report->section(section->name))
                 fail(QStringLiteral("section \"%1\" appears twice").arg(section->name));
-            section->height = size("height", 0);
+            section->height = size("height", 0, page_.height(), true);
             while (nextChild()) {
                 if (xml_.name() != QLatin1String("field"))
                     fail(QStringLiteral("unexpected <%1> in section %2").arg(xml_.name().toString(), section->name));
@@ -221,9 +251,11 @@ private:
         }
         // A line runs from (x, y) to (x + w, y + h) in any direction; other fields have sizes.
         if (f->kind == FieldKind::Line)
-            f->rect = QRectF(number("x", 0), number("y", 0), number("w", 0), number("h", 0));
+            f->rect = QRectF(number("x", 0, page_.width()), number("y", 0, page_.height(), true),
+                             number("w", 0, page_.width()), number("h", 0, page_.height()));
         else
-            f->rect = QRectF(number("x", 0), number("y", 0), size("w", 0), size("h", 0));
+            f->rect = QRectF(number("x", 0, page_.width()), number("y", 0, page_.height(), true),
+                             size("w", 0, page_.width()), size("h", 0, page_.height()));
         f->source = attr("source");
         f->format = attr("format");
         f->image = attr("image");
@@ -232,7 +264,7 @@ private:
         f->keepWithNext = flag("keepWithNext", false);
         f->bold = flag("bold", false);
         f->border = flag("border", false);
-        f->fontSize = size("size", 0);
+        f->fontSize = size("size", 0, page_.height() * kPointsPerMm);
         f->text_ = attr("text");
         if (has("fill")) {
             f->fill = QColor(attr("fill"));
@@ -279,6 +311,7 @@ private:
     }
 
     QXmlStreamReader xml_;
+    QSizeF page_; // millimetres: the page of the report being read, which bounds every length
 };
 
 LoadResult loadReportText(const QByteArray& text, const QString& path, const QString& reportName)

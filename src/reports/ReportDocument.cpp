@@ -117,10 +117,18 @@ void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) co
             else if (d.align & Qt::AlignHCenter)
                 x = r.left() + (r.width() - width) / 2;
             const QPointF baseline(x, r.top() + fonts[size_t(d.font)].ascentMm * s);
+            if (d.clip) {
+                // Only the sides: the glyphs keep their full height above and below the line.
+                painter.save();
+                painter.setClipRect(QRectF(r.left(), r.top() - r.height(), r.width(), 3 * r.height()),
+                                    Qt::IntersectClip);
+            }
             if (const QGlyphRun* run = d.text.isEmpty() ? nullptr : runs->run(d.text, d.textWidth * s))
                 painter.drawGlyphRun(baseline, *run);
             else
                 painter.drawText(baseline, d.text);
+            if (d.clip)
+                painter.restore();
             break;
         }
         case DrawItem::Line:

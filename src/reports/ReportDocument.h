@@ -32,6 +32,7 @@ struct DrawItem {
     QRectF rect;        // millimetres from the page's top left corner
     QString text;       // one line
     double textWidth = 0; // millimetres, measured at layout (page numbers: 0, measured when painted)
+    bool clip = false;  // Text: cut at the sides of rect (a fixed field's text wider than its box)
     int font = 0;       // index into ReportDocument::fonts
     int align = 0;      // Qt::Alignment of the text within its rectangle
     QColor fill;        // Box: background (invalid: none)

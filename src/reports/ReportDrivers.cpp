@@ -317,7 +317,7 @@ PrintJob prepareListingReport(const ListingReportInput& in)
                 {"LabelSensorInactivo", 139, false}, {"LabelDesconexiones", 153, true},
                 {"LabelTiempoAtenuacion", 80, true}, {"LabelSesion", 100, true},      {"LabelLDE", 102, true},
                 {"LabelLDR", 103, true},            {"LabelLNE", 104, true},         {"LabelLNR", 105, true},
-                {"LabelNoche", 99, true}};
+                {"LabelNoche", 99, true},           {"LabelLimiteLFmax", 36, false}};
             setLabels(sub, labels);
         } else {
             const Label labels[] = {
@@ -326,7 +326,8 @@ PrintJob prepareListingReport(const ListingReportInput& in)
                 {"LabelLineaInsuficiente", 151, true}, {"LabelENA", 152, true},
                 {"LabelPasadas1", 137, true},       {"LabelPasadas2", 138, true},
                 {"LabelSensorInactivo", 139, false}, {"LabelDesconexiones", 153, true},
-                {"LabelDNA", 154, true},            {"LabelLimite1", 36, false},     {"LabelLimite2", 36, false}};
+                {"LabelDNA", 154, true},            {"LabelLimite1", 36, false},     {"LabelLimite2", 36, false},
+                {"LabelLimiteLFmax", 36, false}};
             setLabels(sub, labels);
             const QString actionType = GetS(QStringLiteral("Tipo de actuación"));
             setText(sub, QStringLiteral("LabelTipoActuacion1"), actionType);

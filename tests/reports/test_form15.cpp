@@ -23,7 +23,9 @@
 #include <QSqlQuery>
 #include <QTimer>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -95,12 +97,15 @@ TEST(Form15, PrintsThroughQPrinterAndReportsAnOutputThatCannotOpen)
     form.SSCommandImprimir->click();
     EXPECT_EQ(prompter.shown.size(), 1);
 
-    // A PDF that cannot be written whole: one message each, no partial file, a device kept.
+    // A PDF that cannot be written whole: one message each with the system's reason, no partial
+    // file, a device kept.
     QFile plain(db.file("plain"));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
     const QString partial = db.file("partial.pdf");
-    for (const QString& target : {QStringLiteral("/dev/full"), db.file("plain/out.pdf"), partial}) {
+    const std::pair<QString, int> targets[] = {
+        {QStringLiteral("/dev/full"), ENOSPC}, {db.file("plain/out.pdf"), ENOTDIR}, {partial, EFBIG}};
+    for (const auto& [target, reason] : targets) {
         form.setPrintDialog([&](QPrinter& printer, QWidget*) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(target);
@@ -118,9 +123,10 @@ TEST(Form15, PrintsThroughQPrinterAndReportsAnOutputThatCannotOpen)
         form.SSCommandImprimir->click();
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
-        EXPECT_EQ(prompter.shown.size(), 2) << target.toStdString();
-        if (!prompter.shown.isEmpty())
-            prompter.shown.removeLast();
+        ASSERT_EQ(prompter.shown.size(), 2) << target.toStdString();
+        EXPECT_TRUE(prompter.shown.last().text.endsWith(target + ": " + QString::fromLocal8Bit(std::strerror(reason))))
+            << prompter.shown.last().text.toStdString();
+        prompter.shown.removeLast();
     }
     EXPECT_FALSE(QFileInfo("/dev/full").isFile());
     EXPECT_EQ(QDir(db.file(".")).entryList({"*.pdf*"}, QDir::Files), QStringList{"printed.pdf"});

@@ -176,6 +176,18 @@ TEST(ReportEngine, MalformedDefinitionsNameTheirLine)
         {"<reports>\n<report name=\"A\">\n<section name=\"Detail\">\n<field name=\"x\" kind=\"text\" w=\"-1\"/>",
          "def.xml, line 4: attribute w must not be negative"},
         {deep, "def.xml, line 2: subreports nested deeper than"},
+        // Sizes that are not finite or larger than the page, an attribute the reader does not know on
+        // <reports> or one with a namespace prefix (which would be read as missing).
+        {"<reports>\n<report name=\"A\">\n<section name=\"Detail\">\n<field name=\"x\" kind=\"text\" w=\"NaN\"/>",
+         "def.xml, line 4: attribute w is not a number"},
+        {"<reports>\n<report name=\"A\">\n<section name=\"Detail\" height=\"inf\"/>", "def.xml, line 3: attribute height is not a number"},
+        {"<reports>\n<report name=\"A\">\n<section name=\"Detail\" height=\"1e308\"/>", "def.xml, line 3: attribute height is longer than 10 pages"},
+        {"<reports>\n<report name=\"A\">\n<section name=\"Detail\">\n<field name=\"x\" kind=\"text\" h=\"1e308\"/>",
+         "def.xml, line 4: attribute h is larger than the page"},
+        {"<reports>\n<report name=\"A\" margins=\"12,12,12,1e308\">", "def.xml, line 2: margins are larger than the page"},
+        {"<reports version=\"1\"\n layout=\"A\">", "def.xml, line 2: unknown attribute layout"},
+        {"<reports xmlns:q=\"urn:q\">\n<report name=\"A\">\n<section name=\"Detail\" q:height=\"5\"/>",
+         "def.xml, line 3: unknown attribute q:height"},
     };
     for (const Case& c : cases) {
         const LoadResult r = loadReportText(c.xml, "def.xml", "A");
@@ -198,13 +210,41 @@ TEST(ReportEngine, LayoutBreaksLinesHidesFieldsAndSurvivesEmptySources)
         "<section name=\"Detail\" height=\"4\"><field name=\"d\" kind=\"bound\" source=\"DFecha\" w=\"20\" h=\"4\"/></section>"
         "</report></field></section></report></reports>", "t.xml", "A");
     ASSERT_TRUE(r.report) << r.error.toStdString();
-    r.report->field("memo")->setText("one\rtwo\r\nthree");
     r.report->field("hidden")->setText("secret");
     r.report->field("hidden")->setVisible(false);
     r.report->field("list")->subreport()->setRecordSource("SELECT * FROM DiaBorrado WHERE LNumeroSerie = ?", {1});
-    const LayoutResult l = r.report->layout();
-    ASSERT_TRUE(l.document) << l.error.toStdString();
-    EXPECT_EQ(l.document->pageTexts(0), (QStringList{"one", "two", "three"}));
+    // A pasted address or block of code: one word of 131,072 characters.
+    QString word = "https://www.example.com/";
+    while (word.size() < 131072)
+        word += "if(x>95){atenua();}else{sigue();}//";
+    word.truncate(131072);
+    const std::pair<QString, QStringList> cases[] = {
+        {"one\rtwo\r\nthree", {"one", "two", "three"}},
+        {"El limitador actúa sobre la mesa de mezclas desde las 22:00; el técnico de sonido, avisado, "
+         "firmó la hoja del precinto (núm. 0457) y se llevó una copia para el Ayuntamiento.",
+         {"El limitador actúa sobre la mesa de mezclas desde las 22:00; el",
+          "técnico de sonido, avisado, firmó la hoja del precinto (núm. 0457) y se",
+          "llevó una copia para el Ayuntamiento."}},
+        {"Nota: " + word, {}}, // every character kept, no piece wider than the field
+    };
+    for (const auto& [text, expected] : cases) {
+        r.report->field("memo")->setText(text);
+        const LayoutResult l = r.report->layout();
+        ASSERT_TRUE(l.document) << l.error.toStdString();
+        QStringList lines;
+        for (int p = 0; p < l.document->pageCount(); ++p) {
+            lines += l.document->pageTexts(p);
+            for (const DrawItem& d : l.document->pages[size_t(p)])
+                EXPECT_LE(d.textWidth, 100.01) << d.text.toStdString();
+        }
+        if (!expected.isEmpty()) {
+            EXPECT_EQ(lines, expected);
+        } else {
+            ASSERT_GT(lines.size(), 1000);
+            EXPECT_EQ(lines.takeFirst(), "Nota:");
+            EXPECT_EQ(lines.join(QString()), word);
+        }
+    }
 
     r.report->field("list")->subreport()->setRecordSource("SELECT * FROM Nowhere", {});
     EXPECT_FALSE(r.report->layout().document);

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
@@ -79,13 +80,16 @@ TEST_F(ReportPdf, SheetReportShowsTheStoredSheet)
         EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s << "\n" << text.toStdString();
 }
 
-TEST_F(ReportPdf, WordsWiderThanTheirFieldBreakInsideIt)
+TEST_F(ReportPdf, WordsWiderThanTheirFieldBreakInsideItAndFixedFieldsCutThem)
 {
     const QString rule = QString(160, QLatin1Char('=')) + "FIN";
     const QString url = "http://www.example.com/" + QString(140 - 23, QLatin1Char('a'));
+    // A town name of 126 characters from an imported file, too wide for its field at any size.
+    const QString town = QString("SANT JOAN DE LES ABADESSES - ").repeated(5).left(126);
     QSqlQuery q(mainDb());
-    q.prepare("UPDATE Programacion SET TNota = ?");
+    q.prepare("UPDATE Programacion SET TNota = ?, TPoblacion = ?");
     q.addBindValue(rule + "\r" + url + "/FINURL");
+    q.addBindValue(town);
     ASSERT_TRUE(q.exec());
     auto doc = layOut(reports::prepareSheetReport(123456, QStringLiteral("2.1"), threeIntervals()));
     ASSERT_TRUE(doc);
@@ -114,6 +118,29 @@ TEST_F(ReportPdf, WordsWiderThanTheirFieldBreakInsideIt)
     }
     EXPECT_EQ(ruleText.toStdString(), rule.toStdString());
     EXPECT_EQ(urlText.toStdString(), (url + "/FINURL").toStdString());
+
+    // The town's field (36 to 108 mm) has nothing beside it on its line: the printed page is
+    // blank from its right side to the page's edge.
+    const QStringList texts = doc->pageTexts(0);
+    ASSERT_TRUE(texts.contains(town));
+    QProcess render;
+    const QString picture = QDir(db_.path()).filePath("page");
+    render.start(QStringLiteral("pdftoppm"), {"-r", "100", "-f", "1", "-l", "1", "-gray", path, picture});
+    ASSERT_TRUE(render.waitForFinished(60000));
+    const QImage page(picture + "-1.pgm");
+    ASSERT_FALSE(page.isNull());
+    for (const reports::DrawItem& d : doc->pages[0]) {
+        if (d.text != town)
+            continue;
+        const double px = 100 / 25.4;
+        const QRect beside(QPoint(int((d.rect.right() + 0.5) * px), int(d.rect.top() * px)),
+                           QPoint(page.width() - 1, int(d.rect.bottom() * px)));
+        int inked = 0;
+        for (int y = beside.top(); y <= beside.bottom(); ++y)
+            for (int x = beside.left(); x <= beside.right(); ++x)
+                inked += qGray(page.pixel(x, y)) < 128;
+        EXPECT_EQ(inked, 0);
+    }
 }
 
 TEST_F(ReportPdf, IntervalReportFlowsOverPagesWithItsHeadingRepeated)
@@ -140,6 +167,7 @@ TEST_F(ReportPdf, IntervalReportFlowsOverPagesWithItsHeadingRepeated)
     // The limit and action-type columns have their headings, on every page.
     for (int p = 1; p < pages.size(); ++p) {
         EXPECT_TRUE(pages[p].contains(GetS(36))) << "page " << p + 1;
+        EXPECT_TRUE(pages[p].contains(QRegularExpression("LFmax\\s+" + GetS(36)))) << "page " << p + 1;
         EXPECT_TRUE(pages[p].contains(GetS(QStringLiteral("Tipo de actuación")))) << "page " << p + 1;
     }
 }
@@ -187,6 +215,7 @@ TEST_F(ReportPdf, SessionReport)
     EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("11/01/26\\s+20:00"))));
     EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("12/01/26\\s+20:00"))));
     EXPECT_TRUE(text.contains("REGISTROS Sesión:"));
+    EXPECT_TRUE(text.contains(QRegularExpression("LFmax\\s+" + GetS(36)))) << "the LFmax limit's heading";
 }
 
 TEST_F(ReportPdf, GraphReportCarriesBothCharts)

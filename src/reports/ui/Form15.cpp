@@ -20,6 +20,10 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace nbx {
 
@@ -62,26 +66,61 @@ QIcon printerIcon()
     return QIcon(pm);
 }
 
-// Writes `data` as the whole of `path`. A regular file is written beside and put in place only
-// once complete; a device or a pipe is written in place (replacing it would destroy it).
+// The system's own reason for a failure, by its errno.
+QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Writes all of `data` to the descriptor: 0, or the errno of the write that failed. The writes
+// are made here rather than through a QFile, whose buffered writes report a failure that shows
+// only on flushing or closing (a full disk) as "Unknown error".
+int writeAll(int fd, const QByteArray& data)
+{
+    const char* p = data.constData();
+    qint64 left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : ENOSPC; // a write that takes nothing: no room left
+        p += n;
+        left -= n;
+    }
+    return 0;
+}
+
+// Writes `data` as the whole of `path`. A regular file is written beside, synced to the disk and
+// put in place only once complete; a device or a pipe is written in place (replacing it would
+// destroy it). A failure names the file and the system's reason.
 bool saveWholeFile(const QString& path, const QByteArray& data, QString* error)
 {
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush()) {
-            file.close();
-            if (file.error() == QFileDevice::NoError)
-                return true;
-        }
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+        int failure = fd < 0 ? errno : writeAll(fd, data);
+        if (fd >= 0 && ::close(fd) != 0 && failure == 0)
+            failure = errno;
+        if (failure == 0)
+            return true;
+        *error = QStringLiteral("%1: %2").arg(path, systemReason(failure));
         return false;
     }
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    int failure = writeAll(file.handle(), data);
+    if (failure == 0 && ::fsync(file.handle()) != 0)
+        failure = errno;
+    if (failure != 0) {
+        file.cancelWriting();
+        *error = QStringLiteral("%1: %2").arg(path, systemReason(failure));
+        return false; // the unfinished file is discarded with `file`
+    }
+    if (file.commit())
         return true;
     *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-    return false; // the unfinished file is discarded with `file`
+    return false;
 }
 
 } // namespace
