@@ -3,6 +3,7 @@
 #include "import/DatabaseMerge.h"
 
 #include "common/Database.h"
+#include "common/QuitSignals.h"
 #include "common/SqliteStatement.h"
 #include "import/ExchangeReader.h"
 
@@ -377,12 +378,14 @@ QString readerProgram()
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("nbx70-access-reader"));
 }
 
-enum class ChildRead { Done, FileRefused, NotStarted };
+enum class ChildRead { Done, FileRefused, NotStarted, Stopped };
 
-// Runs the reading child on `path` into `out`, keeping the event loop turning until it ends or its
-// time is up (then it is killed).
+// Runs the reading child on `path` into `out`, keeping the event loop turning until it ends, its
+// time is up or the program is asked to end (then it is killed).
 ChildRead runReaderChild(const QString& path, const QString& out, const std::function<void(qint64)>& progress)
 {
+    if (quitRequest().requested())
+        return ChildRead::Stopped;
     QProcess child;
     child.setStandardErrorFile(QProcess::nullDevice());
     child.setProcessChannelMode(QProcess::SeparateChannels);
@@ -410,16 +413,21 @@ ChildRead runReaderChild(const QString& path, const QString& out, const std::fun
         if (rows >= 0 && progress)
             progress(rows);
     });
+    bool stopped = false;
+    QObject::connect(&quitRequest(), &QuitRequest::quitRequested, &loop, [&] {
+        stopped = true;
+        loop.quit();
+    });
     child.start(readerProgram(), g_readerCommand.arguments + QStringList{path, out}, QIODevice::ReadOnly);
     deadline.start(g_readerCommand.timeLimitMs);
     if (child.state() != QProcess::NotRunning || child.error() != QProcess::FailedToStart)
         loop.exec();
     if (child.error() == QProcess::FailedToStart)
         return ChildRead::NotStarted;
-    if (timedOut || child.state() != QProcess::NotRunning) {
+    if (stopped || timedOut || child.state() != QProcess::NotRunning) {
         child.kill();
         child.waitForFinished(5000);
-        return ChildRead::FileRefused;
+        return stopped ? ChildRead::Stopped : ChildRead::FileRefused;
     }
     return child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 ? ChildRead::Done
                                                                               : ChildRead::FileRefused;
@@ -441,6 +449,12 @@ MergeResult mergeAccessFile(QSqlDatabase main, const QString& path, const std::f
         MergeResult r;
         r.status = MergeResult::Status::Failed;
         r.error = QStringLiteral("%1: %2").arg(readerProgram(), QStringLiteral("cannot be started"));
+        return r;
+    }
+    case ChildRead::Stopped: {
+        // Nothing merged and nothing to say: the file is not at fault, so a pending backup stays.
+        MergeResult r;
+        r.status = MergeResult::Status::Failed;
         return r;
     }
     }
