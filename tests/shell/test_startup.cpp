@@ -4,6 +4,7 @@
 #include "common/Database.h"
 #include "common/IniFile.h"
 #include "common/QuitSignals.h"
+#include "common/ui/QtPrompter.h"
 #include "import/ImportService.h"
 #include "link/CommSettings.h"
 #include "link/Link.h"
@@ -604,7 +605,11 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
     QTimer::singleShot(0, records, [&] { records->SSCommandRecibir->click(); });
     QTimer watchdog; // a road that never ends fails here instead of hanging
     watchdog.setSingleShot(true);
-    watchdog.callOnTimeout([] { QCoreApplication::exit(1); });
+    bool timedOut = false;
+    watchdog.callOnTimeout([&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
     watchdog.start(60000);
     const int rc = QApplication::exec(); // the program's own loop, as in main
     poll.stop();
@@ -612,6 +617,7 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
     quitRequest().reset();
 
     EXPECT_EQ(rc, 0);
+    EXPECT_FALSE(timedOut);
     EXPECT_TRUE(raised);
     EXPECT_FALSE(program.form()->isVisible());
     EXPECT_TRUE(!records || !records->isVisible());
@@ -636,5 +642,50 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
     link.timing = savedTiming;
     link.state.SerialDevice.clear();
     link.state.ConexionModem = 0;
+    Database::close();
+}
+
+// A signal while the sheet has unsaved edits: its save question, a real message box here, cannot
+// wait for an answer. It is closed as its close box would close it (Cancel): the stored sheets stay
+// as they were and the program ends.
+TEST(Form1, ASignalClosesTheSheetsSaveQuestionWithCancelAndEnds)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    writeLanguageDb();
+    QtPrompter boxes;
+    setPrompter(&boxes);
+    MainController program;
+    program.start(QString());
+    program.form()->SSCommandProgramacion->click();
+    QPointer<Form2> sheet;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<Form2*>(w))
+            sheet = f;
+    ASSERT_TRUE(sheet);
+    sheet->MaskNumeroSerie->setText("123456");
+    programmingState().fichaModificada = true;
+    QTimer::singleShot(0, [] { quitRequest().request(SIGTERM); });
+    QTimer watchdog; // a box left waiting fails here instead of hanging
+    watchdog.setSingleShot(true);
+    bool timedOut = false;
+    watchdog.callOnTimeout([&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(30000);
+    const int rc = QApplication::exec();
+    watchdog.stop();
+    quitRequest().reset();
+    setPrompter(nullptr);
+    programmingState().fichaModificada = false;
+
+    EXPECT_EQ(rc, 0);
+    EXPECT_FALSE(timedOut);
+    EXPECT_TRUE(!sheet || !sheet->isVisible());
+    EXPECT_FALSE(program.form()->isVisible());
+    QSqlQuery q(mainDb());
+    ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM Programacion") && q.next());
+    EXPECT_EQ(q.value(0).toInt(), 0);
     Database::close();
 }

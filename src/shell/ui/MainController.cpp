@@ -69,17 +69,30 @@ void MainController::quitRequested()
 
 // The end cannot wait for answers: a modal window (a dialog, a message box) is closed as its close
 // box would close it, which answers a question with its Cancel or No (a sheet's save question
-// leaves the stored sheet as it is). The Exit road runs once the device operation, merge or import
-// under way has ended, from the program's own loop rather than a nested one, whose caller would
-// be cut short.
+// leaves the stored sheet as it is).
 void MainController::continueQuit()
 {
     if (QWidget* modal = QApplication::activeModalWidget()) {
         modal->close();
         return;
     }
-    if (!started_ || exiting_ || !form_ || DeviceOperationGuard::running()
-        || QThread::currentThread()->loopLevel() != 1)
+    // The road runs from a call of its own: a timer is not called again inside its own call, and
+    // this one must go on closing the questions the road asks.
+    if (readyToExit())
+        QMetaObject::invokeMethod(this, &MainController::exitNow, Qt::QueuedConnection);
+}
+
+// Once the device operation, merge or import under way has ended, and from the program's own loop
+// rather than a nested one, whose caller would be cut short.
+bool MainController::readyToExit() const
+{
+    return started_ && !exiting_ && form_ && !DeviceOperationGuard::running()
+        && QThread::currentThread()->loopLevel() == 1;
+}
+
+void MainController::exitNow()
+{
+    if (!readyToExit())
         return;
     exiting_ = true;
     if (form_->exitProgram())

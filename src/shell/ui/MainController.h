@@ -30,8 +30,10 @@ private:
     Form1* createForm();
     // A signal asked for the end: a running device operation stops as on its Stop button.
     void quitRequested();
-    // Repeated until the Exit road has run: see the definition.
+    // Repeated until the Exit road has run: closes modal windows, then starts the road.
     void continueQuit();
+    bool readyToExit() const;
+    void exitNow(); // the Exit road
 
     QPointer<Form1> form_;
     QString rawCommandLine_;
