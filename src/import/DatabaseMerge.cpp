@@ -18,6 +18,7 @@
 #include <QTemporaryFile>
 #include <QTimer>
 #include <cmath>
+#include <csignal>
 #include <limits>
 #include <optional>
 
@@ -378,7 +379,13 @@ QString readerProgram()
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("nbx70-access-reader"));
 }
 
-enum class ChildRead { Done, FileRefused, NotStarted, Stopped };
+enum class ChildRead {
+    Done,
+    FileRefused,
+    NotStarted,
+    Stopped,    // the program is ending
+    Interrupted // killed by a signal that ends programs (Ctrl-C in the terminal reaches it too)
+};
 
 // Runs the reading child on `path` into `out`, keeping the event loop turning until it ends, its
 // time is up or the program is asked to end (then it is killed).
@@ -429,8 +436,11 @@ ChildRead runReaderChild(const QString& path, const QString& out, const std::fun
         child.waitForFinished(5000);
         return stopped ? ChildRead::Stopped : ChildRead::FileRefused;
     }
-    return child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 ? ChildRead::Done
-                                                                              : ChildRead::FileRefused;
+    // A crashed child's exit code is the number of the signal that ended it.
+    const int code = child.exitCode();
+    if (child.exitStatus() == QProcess::CrashExit && (code == SIGINT || code == SIGTERM || code == SIGHUP))
+        return ChildRead::Interrupted;
+    return child.exitStatus() == QProcess::NormalExit && code == 0 ? ChildRead::Done : ChildRead::FileRefused;
 }
 
 MergeResult mergeAccessFile(QSqlDatabase main, const QString& path, const std::function<void(qint64)>& progress)
@@ -440,7 +450,8 @@ MergeResult mergeAccessFile(QSqlDatabase main, const QString& path, const std::f
     if (!out.open())
         return failed(main, out.errorString());
     out.close();
-    switch (runReaderChild(path, out.fileName(), progress)) {
+    const ChildRead read = runReaderChild(path, out.fileName(), progress);
+    switch (read) {
     case ChildRead::Done:
         break;
     case ChildRead::FileRefused:
@@ -451,10 +462,13 @@ MergeResult mergeAccessFile(QSqlDatabase main, const QString& path, const std::f
         r.error = QStringLiteral("%1: %2").arg(readerProgram(), QStringLiteral("cannot be started"));
         return r;
     }
-    case ChildRead::Stopped: {
-        // Nothing merged and nothing to say: the file is not at fault, so a pending backup stays.
+    case ChildRead::Stopped:
+    case ChildRead::Interrupted: {
+        // The file is not at fault, so a pending backup stays; the program's own end says nothing.
         MergeResult r;
         r.status = MergeResult::Status::Failed;
+        if (read == ChildRead::Interrupted)
+            r.error = QStringLiteral("%1: %2").arg(readerProgram(), QStringLiteral("interrupted"));
         return r;
     }
     }

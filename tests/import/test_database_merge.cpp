@@ -371,6 +371,12 @@ TEST(DatabaseMerge, TheProgramsEndEndsTheReadingChild)
     ASSERT_GT(child, 0);
     EXPECT_NE(::kill(pid_t(child), 0), 0); // ended and reaped
     EXPECT_TRUE(reader.leftInTemp().isEmpty());
+
+    // Ctrl-C in the terminal reaches the child too, maybe first: the file is not refused for it.
+    StandInReader interrupted("kill -INT $$", 30000);
+    const MergeResult i = mergeDatabaseFile(mainDb(), file.fileName());
+    EXPECT_EQ(i.status, MergeResult::Status::Failed);
+    EXPECT_FALSE(i.error.isEmpty());
 }
 
 TEST(DatabaseMerge, AccessReaderOutputIsMergedAsOurOwnFileWithProgress)
