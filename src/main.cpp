@@ -1,5 +1,6 @@
 // The NBX-70 program: starts the main window.
 #include "common/Database.h"
+#include "common/QuitSignals.h"
 #include "common/ui/QtPrompter.h"
 #include "import/ui/ImportWindows.h"
 #include "localisation/LangDesk.h"
@@ -14,6 +15,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nbx70"));
     QApplication::setApplicationDisplayName(QStringLiteral("NBX-70"));
+    // SIGTERM, SIGHUP and SIGINT end the program through its Exit road (MainController).
+    nbx::QuitSignals quitSignals;
 
     nbx::QtPrompter prompter;
     nbx::setPrompter(&prompter);

@@ -3,6 +3,7 @@
 #include "import/DatabaseMerge.h"
 
 #include "common/Database.h"
+#include "common/QuitSignals.h"
 #include "common/SqliteStatement.h"
 #include "import/AccessReaderChild.h"
 #include "import/ExchangeReader.h"
@@ -18,6 +19,7 @@
 #include <QTemporaryFile>
 #include <QTimer>
 #include <cmath>
+#include <csignal>
 #include <limits>
 #include <optional>
 
@@ -378,12 +380,20 @@ QString readerProgram()
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("nbx70-access-reader"));
 }
 
-enum class ChildRead { Done, FileRefused, NotStarted };
+enum class ChildRead {
+    Done,
+    FileRefused,
+    NotStarted,
+    Stopped,    // the program is ending
+    Interrupted // killed by a signal that ends programs (Ctrl-C in the terminal reaches it too)
+};
 
-// Runs the reading child on `path` into `out`, keeping the event loop turning until it ends or its
-// time is up (then it is killed).
+// Runs the reading child on `path` into `out`, keeping the event loop turning until it ends, its
+// time is up or the program is asked to end (then it is killed).
 ChildRead runReaderChild(const QString& path, const QString& out, const std::function<void(qint64)>& progress)
 {
+    if (quitRequest().requested())
+        return ChildRead::Stopped;
     QProcess child;
     child.setStandardErrorFile(QProcess::nullDevice());
     tieAccessReaderToThisProcess(child);
@@ -412,19 +422,27 @@ ChildRead runReaderChild(const QString& path, const QString& out, const std::fun
         if (rows >= 0 && progress)
             progress(rows);
     });
+    bool stopped = false;
+    QObject::connect(&quitRequest(), &QuitRequest::quitRequested, &loop, [&] {
+        stopped = true;
+        loop.quit();
+    });
     child.start(readerProgram(), g_readerCommand.arguments + QStringList{path, out}, QIODevice::ReadOnly);
     deadline.start(g_readerCommand.timeLimitMs);
     if (child.state() != QProcess::NotRunning || child.error() != QProcess::FailedToStart)
         loop.exec();
     if (child.error() == QProcess::FailedToStart)
         return ChildRead::NotStarted;
-    if (timedOut || child.state() != QProcess::NotRunning) {
+    if (stopped || timedOut || child.state() != QProcess::NotRunning) {
         child.kill();
         child.waitForFinished(5000);
-        return ChildRead::FileRefused;
+        return stopped ? ChildRead::Stopped : ChildRead::FileRefused;
     }
-    return child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 ? ChildRead::Done
-                                                                              : ChildRead::FileRefused;
+    // A crashed child's exit code is the number of the signal that ended it.
+    const int code = child.exitCode();
+    if (child.exitStatus() == QProcess::CrashExit && (code == SIGINT || code == SIGTERM || code == SIGHUP))
+        return ChildRead::Interrupted;
+    return child.exitStatus() == QProcess::NormalExit && code == 0 ? ChildRead::Done : ChildRead::FileRefused;
 }
 
 MergeResult mergeAccessFile(QSqlDatabase main, const QString& path, const std::function<void(qint64)>& progress)
@@ -434,7 +452,8 @@ MergeResult mergeAccessFile(QSqlDatabase main, const QString& path, const std::f
     if (!out.open())
         return failed(main, out.errorString());
     out.close();
-    switch (runReaderChild(path, out.fileName(), progress)) {
+    const ChildRead read = runReaderChild(path, out.fileName(), progress);
+    switch (read) {
     case ChildRead::Done:
         break;
     case ChildRead::FileRefused:
@@ -443,6 +462,15 @@ MergeResult mergeAccessFile(QSqlDatabase main, const QString& path, const std::f
         MergeResult r;
         r.status = MergeResult::Status::Failed;
         r.error = QStringLiteral("%1: %2").arg(readerProgram(), QStringLiteral("cannot be started"));
+        return r;
+    }
+    case ChildRead::Stopped:
+    case ChildRead::Interrupted: {
+        // The file is not at fault, so a pending backup stays; the program's own end says nothing.
+        MergeResult r;
+        r.status = MergeResult::Status::Failed;
+        if (read == ChildRead::Interrupted)
+            r.error = QStringLiteral("%1: %2").arg(readerProgram(), QStringLiteral("interrupted"));
         return r;
     }
     }

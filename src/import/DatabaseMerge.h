@@ -48,7 +48,8 @@ AccessReaderCommand accessReaderCommand();
 struct MergeResult {
     enum class Status { Merged, NothingToMerge, NotADatabase, Failed };
     Status status = Status::Merged;
-    QString error; // Failed: the database's description (busy, full, read-only, I/O...)
+    QString error; // Failed: the database's description (busy, full, read-only, I/O...); empty when the
+                   // program's end stopped the reading child
     int rowsAdded = 0;
     // Rows left out because the main database refused them or their values do not fit its
     // columns: per table, in merge order.

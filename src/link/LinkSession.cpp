@@ -1,5 +1,6 @@
 #include "link/LinkSession.h"
 
+#include "common/QuitSignals.h"
 #include "link/DeviceCommands.h"
 #include "link/Identification.h"
 #include "link/Link.h"
@@ -71,6 +72,8 @@ SessionOutcome LinkSession::run()
     }
     link_.state.PararRecepcion = false;
     link_.state.PararMarcado = false;
+    if (quitRequest().requested())
+        return SessionOutcome::Cancelled; // the program is ending: nothing new starts
     SessionOutcome out = SessionOutcome::Failed;
     try {
         out = road();
@@ -281,6 +284,8 @@ void LinkSession::endStep(bool afterError)
             link_.colgar();
         else
             link_.cerrarPuerto();
+    } else if (quitRequest().requested()) {
+        link_.colgar(); // the program is ending: hung up without asking
     } else if (prompter().message(GetS(124), I::Question, Prompter::Buttons::YesNo) ==
                Prompter::Answer::Yes) {
         link_.colgar();

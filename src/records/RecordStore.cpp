@@ -1,6 +1,7 @@
 #include "records/RecordStore.h"
 
 #include "common/Prompter.h"
+#include "localisation/Strings.h"
 
 #include <QSqlError>
 #include <QStringList>
@@ -104,7 +105,16 @@ bool RecordStore::commit(QString* error)
         return !takeDeferredError(error);
     inTransaction_ = false;
     group_.reset();
-    return commitWrite(db_, error);
+    QString why;
+    if (commitWrite(db_, &why))
+        return true;
+    // The group is rolled back: records the device was told had arrived are not stored. It keeps
+    // them, so the next download brings them again.
+    if (error)
+        *error = GetS(QStringLiteral("No se han guardado los últimos registros recibidos. El NBX-70 los "
+                                     "conserva: se recibirán de nuevo en la próxima descarga."))
+            + QLatin1Char('\r') + why;
+    return false;
 }
 
 // A failed statement or prepare: what came before it is committed; a commit that fails too is

@@ -1,6 +1,7 @@
 // Merging another database into the main one: our own files and Access files (on a fake reader).
 #include "common/Database.h"
 #include "import/AccessReaderChild.h"
+#include "common/QuitSignals.h"
 #include "import/DatabaseMerge.h"
 #include "support/AccessFileWriter.h"
 #include "support/ExchangeFileWriter.h"
@@ -402,6 +403,35 @@ TEST(DatabaseMerge, AccessReaderEndsWhenItsProgramIsKilled)
     EXPECT_TRUE(within(5000, gone));
     if (!gone())
         ::kill(child, SIGKILL);
+}
+
+// The program's end stops a merge: the reading child is ended, its temporary file removed, and
+// nothing is said (the file is not at fault: a pending backup stays for the next start).
+TEST(DatabaseMerge, TheProgramsEndEndsTheReadingChild)
+{
+    TempDatabase db;
+    QFile file(db.file("old.mdb"));
+    file.open(QIODevice::WriteOnly);
+    file.write("Standard Jet DB");
+    file.close();
+    StandInReader reader("echo $$; exec sleep 600", 30000); // its progress is its process id
+    qint64 child = 0;
+    const MergeResult r = mergeDatabaseFile(mainDb(), file.fileName(), [&](qint64 pid) {
+        child = pid;
+        quitRequest().request(SIGTERM);
+    });
+    quitRequest().reset();
+    EXPECT_EQ(r.status, MergeResult::Status::Failed);
+    EXPECT_TRUE(r.error.isEmpty());
+    ASSERT_GT(child, 0);
+    EXPECT_NE(::kill(pid_t(child), 0), 0); // ended and reaped
+    EXPECT_TRUE(reader.leftInTemp().isEmpty());
+
+    // Ctrl-C in the terminal reaches the child too, maybe first: the file is not refused for it.
+    StandInReader interrupted("kill -INT $$", 30000);
+    const MergeResult i = mergeDatabaseFile(mainDb(), file.fileName());
+    EXPECT_EQ(i.status, MergeResult::Status::Failed);
+    EXPECT_FALSE(i.error.isEmpty());
 }
 
 TEST(DatabaseMerge, AccessReaderOutputIsMergedAsOurOwnFileWithProgress)

@@ -222,7 +222,7 @@ TEST_F(Form5Download, StopInTheMiddleKeepsWhatWasStored)
     expectIdle();
 }
 
-// The last group is committed on Stop too; a commit that fails says so, once.
+// The last group is committed on Stop too; a commit that fails says so, once, and says what it lost.
 TEST_F(Form5Download, AFailedCommitOnStopIsShownOnce)
 {
     slowHistory();
@@ -235,6 +235,10 @@ TEST_F(Form5Download, AFailedCommitOnStopIsShownOnce)
     receiveAndStopAfter(3);
     ASSERT_EQ(criticals(), 1);
     EXPECT_TRUE(prompts.shown.last().text.contains("FOREIGN KEY")) << prompts.shown.last().text.toStdString();
+    // The records acknowledged in that group are named as lost, and where they still are.
+    EXPECT_TRUE(prompts.shown.last().text.startsWith(GetS(QStringLiteral(
+        "No se han guardado los últimos registros recibidos. El NBX-70 los conserva: se recibirán de nuevo en la "
+        "próxima descarga."))));
     EXPECT_FALSE(prompts.sawText(GetS(61)));
     expectIdle();
 }

@@ -3,17 +3,25 @@
 #include "common/ConfiguracionRepo.h"
 #include "common/Database.h"
 #include "common/IniFile.h"
+#include "common/QuitSignals.h"
+#include "common/ui/QtPrompter.h"
 #include "import/ImportService.h"
 #include "link/CommSettings.h"
 #include "link/Link.h"
+#include "nbx70-sim/SimRecords.h"
+#include "nbx70-sim/Simulator.h"
+#include "records/RecordFrames.h"
+#include "records/ui/Form5.h"
 #include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/Form7.h"
 #include "shell/Settings.h"
 #include "shell/Startup.h"
 #include "shell/ui/Form1.h"
+#include "shell/ui/MainController.h"
 #include "programming/ui/Form2.h"
 #include "programming/SheetValues.h"
+#include "support/LinkTestSupport.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
 
@@ -29,6 +37,10 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTimer>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -564,4 +576,143 @@ TEST(Startup, AccessReadingFilesOfAProgramThatEndedAreRemoved)
     Database::close();
     qputenv("TMPDIR", savedTmp);
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files, QDir::Name), QStringList(left.mid(1)));
+}
+
+// SIGTERM during a modem download: the download stops as on Stop with every record acknowledged to
+// the device stored, the call is hung up without the question, and the program ends as on Salir.
+TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStored)
+{
+    test::TempHome home;
+    writeLanguageDb();
+    sim::Simulator sim;
+    QString error;
+    ASSERT_TRUE(sim.start(&error)) << error.toStdString();
+    sim.setModemMode(true, sim::ModemAnswer::Connect, 20);
+    const QDateTime clock(QDate(2024, 5, 14), QTime(10, 30), Qt::UTC);
+    sim.withRecords([&](sim::RecordDevice& r) {
+        r.config.clock = clock;
+        r.config.intervalCount = 400;
+        r.config.tMinutes = 2;
+        r.config.recordDelayMs = 5;
+    });
+    writeIni("[Configuration]\nSerialPort=1\nSerialDevice=" + sim.portPath().toUtf8()
+             + "\nUser=\nLanguage=1034\nModem=1\nTonePulse=1\nDialCode=\n");
+    Link& link = defaultLink();
+    const LinkTiming savedTiming = link.timing;
+    link.timing = test::shortLinkTiming();
+    test::ScriptedPrompter prompts;
+    QuitSignals quitSignals;
+    ASSERT_TRUE(quitSignals.installed());
+    MainController program;
+    program.start(QString());
+    QSqlQuery(mainDb()).exec("INSERT INTO Programacion (LNumeroSerie, TLocal, TTelefono, DFecha) "
+                             "VALUES (123456, 'Sala', '5551234', '2024-02-03')");
+    program.form()->SSCommandIncidencias->click();
+    QPointer<Form5> records;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<Form5*>(w))
+            records = f;
+    ASSERT_TRUE(records);
+    const RangoFechas range = RangoFechas::fromMoments(clock.addDays(-2), clock);
+    records->setRangeAsker([&](RangoFechas& r) {
+        r = range;
+        return true;
+    });
+    prompts.answer(Prompter::Answer::Ok); // the modem is connected
+
+    bool raised = false;
+    QTimer poll;
+    poll.callOnTimeout([&] {
+        if (!raised && records && records->Frame17->text().toInt() >= 20) {
+            raised = true;
+            std::raise(SIGTERM);
+        }
+    });
+    poll.start(2);
+    QTimer::singleShot(0, records, [&] { records->SSCommandRecibir->click(); });
+    QTimer watchdog; // a road that never ends fails here instead of hanging
+    watchdog.setSingleShot(true);
+    bool timedOut = false;
+    watchdog.callOnTimeout([&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(60000);
+    const int rc = QApplication::exec(); // the program's own loop, as in main
+    poll.stop();
+    watchdog.stop();
+    quitRequest().reset();
+
+    EXPECT_EQ(rc, 0);
+    EXPECT_FALSE(timedOut);
+    EXPECT_TRUE(raised);
+    EXPECT_FALSE(program.form()->isVisible());
+    EXPECT_TRUE(!records || !records->isVisible());
+    EXPECT_FALSE(prompts.sawText(GetS(61)));
+    EXPECT_FALSE(prompts.sawText(GetS(124)));
+    EXPECT_FALSE(link.port.isOpen());
+    EXPECT_FALSE(link.state.ModemConectado);
+    // The device's own count: the ACKs that followed the interval request, then CAN.
+    const QByteArray request = requestFrame(0x05, range);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.bytesReceived().endsWith(char(0x18)); }, 5000));
+    const QByteArray received = sim.bytesReceived();
+    ASSERT_TRUE(received.contains(request));
+    const QByteArray answers = received.mid(received.indexOf(request) + request.size());
+    const int acknowledged = int(answers.count(char(0x06)));
+    EXPECT_EQ(answers.size(), acknowledged + 1);
+    EXPECT_GE(acknowledged, 20);
+    EXPECT_LT(acknowledged, 400);
+    QSqlQuery q(mainDb());
+    ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM Intervalos") && q.next());
+    EXPECT_EQ(q.value(0).toInt(), acknowledged);
+
+    link.timing = savedTiming;
+    link.state.SerialDevice.clear();
+    link.state.ConexionModem = 0;
+    Database::close();
+}
+
+// A signal while the sheet has unsaved edits: its save question, a real message box here, cannot
+// wait for an answer. It is closed as its close box would close it (Cancel): the stored sheets stay
+// as they were and the program ends.
+TEST(Form1, ASignalClosesTheSheetsSaveQuestionWithCancelAndEnds)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    writeLanguageDb();
+    QtPrompter boxes;
+    setPrompter(&boxes);
+    MainController program;
+    program.start(QString());
+    program.form()->SSCommandProgramacion->click();
+    QPointer<Form2> sheet;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<Form2*>(w))
+            sheet = f;
+    ASSERT_TRUE(sheet);
+    sheet->MaskNumeroSerie->setText("123456");
+    programmingState().fichaModificada = true;
+    QTimer::singleShot(0, [] { quitRequest().request(SIGTERM); });
+    QTimer watchdog; // a box left waiting fails here instead of hanging
+    watchdog.setSingleShot(true);
+    bool timedOut = false;
+    watchdog.callOnTimeout([&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(30000);
+    const int rc = QApplication::exec();
+    watchdog.stop();
+    quitRequest().reset();
+    setPrompter(nullptr);
+    programmingState().fichaModificada = false;
+
+    EXPECT_EQ(rc, 0);
+    EXPECT_FALSE(timedOut);
+    EXPECT_TRUE(!sheet || !sheet->isVisible());
+    EXPECT_FALSE(program.form()->isVisible());
+    QSqlQuery q(mainDb());
+    ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM Programacion") && q.next());
+    EXPECT_EQ(q.value(0).toInt(), 0);
+    Database::close();
 }

@@ -79,7 +79,8 @@ MergeOutcome ProgramImportService::mergeDatabase(const QString& path)
         prompter().message(GetS(157), Prompter::Icon::Critical);
         return MergeOutcome::OpenFailed;
     case MergeResult::Status::Failed:
-        prompter().message(r.error, Prompter::Icon::Critical);
+        if (!r.error.isEmpty())
+            prompter().message(r.error, Prompter::Icon::Critical);
         return MergeOutcome::Failed;
     }
     return MergeOutcome::Failed;

@@ -354,11 +354,19 @@ void Form1::SSCommandExit_Click()
         prompter().beep();
         return;
     }
+    exitProgram();
+}
+
+bool Form1::exitProgram()
+{
     if (!closeOtherWindows())
-        return;
+        return false;
+    if (linkState().ModemConectado)
+        defaultLink().colgar();
     exiting_ = true;
     close();
     endProgram();
+    return true;
 }
 
 void Form1::closeEvent(QCloseEvent* event)

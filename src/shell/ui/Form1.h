@@ -38,6 +38,11 @@ public:
     // Writes the settings into the Configuracion row (the close-time save).
     void saveSettings();
 
+    // The Exit road ("Salir", and a signal's end): the other windows leave through their own exits,
+    // a call kept up is hung up, and the program ends without the close-time save. False when a
+    // window stays open.
+    bool exitProgram();
+
     // StartupHost
     void setupLanguage(int languageCode, const QString& languageColumn) override;
     void applySettings(const Settings& settings) override;

@@ -1,5 +1,6 @@
 #include "shell/ui/MainController.h"
 
+#include "common/QuitSignals.h"
 #include "import/ui/Form16.h"
 #include "link/Link.h"
 #include "localisation/ui/Form7.h"
@@ -20,6 +21,8 @@
 #include "records/ui/Form8.h"
 #include "shell/ui/Form4.h"
 
+#include <QApplication>
+#include <QThread>
 #include <QTimer>
 
 namespace nbx {
@@ -27,6 +30,9 @@ namespace nbx {
 MainController::MainController(QObject* parent)
     : QObject(parent)
 {
+    quitTimer_.setInterval(25);
+    quitTimer_.callOnTimeout(this, &MainController::continueQuit);
+    connect(&quitRequest(), &QuitRequest::quitRequested, this, &MainController::quitRequested);
 }
 
 MainController::~MainController() { delete form_; }
@@ -47,6 +53,51 @@ void MainController::start(const QString& rawCommandLine)
     rawCommandLine_ = rawCommandLine;
     form_ = createForm();
     form_->start(rawCommandLine_, true);
+    started_ = true;
+    if (quitRequest().requested())
+        quitRequested(); // asked for during start-up, before this listened
+}
+
+void MainController::quitRequested()
+{
+    LinkState& st = linkState();
+    st.PararRecepcion = true;
+    st.PararMarcado = true;
+    if (!quitTimer_.isActive())
+        quitTimer_.start();
+}
+
+// The end cannot wait for answers: a modal window (a dialog, a message box) is closed as its close
+// box would close it, which answers a question with its Cancel or No (a sheet's save question
+// leaves the stored sheet as it is).
+void MainController::continueQuit()
+{
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->close();
+        return;
+    }
+    // The road runs from a call of its own: a timer is not called again inside its own call, and
+    // this one must go on closing the questions the road asks.
+    if (readyToExit())
+        QMetaObject::invokeMethod(this, &MainController::exitNow, Qt::QueuedConnection);
+}
+
+// Once the device operation, merge or import under way has ended, and from the program's own loop
+// rather than a nested one, whose caller would be cut short.
+bool MainController::readyToExit() const
+{
+    return started_ && !exiting_ && form_ && !DeviceOperationGuard::running()
+        && QThread::currentThread()->loopLevel() == 1;
+}
+
+void MainController::exitNow()
+{
+    if (!readyToExit())
+        return;
+    exiting_ = true;
+    if (form_->exitProgram())
+        quitTimer_.stop();
+    exiting_ = false;
 }
 
 void MainController::reloadForLanguage(int codigoIdioma)

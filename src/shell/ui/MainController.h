@@ -1,4 +1,5 @@
-// Owns the main window for the program's life: starts it, and rebuilds it in a new language.
+// Owns the main window for the program's life: starts it, rebuilds it in a new language, and
+// ends the program through its Exit road when a signal asks for it.
 #pragma once
 
 #include "shell/ui/Form1.h"
@@ -6,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 namespace nbx {
 
@@ -26,9 +28,18 @@ public:
 
 private:
     Form1* createForm();
+    // A signal asked for the end: a running device operation stops as on its Stop button.
+    void quitRequested();
+    // Repeated until the Exit road has run: closes modal windows, then starts the road.
+    void continueQuit();
+    bool readyToExit() const;
+    void exitNow(); // the Exit road
 
     QPointer<Form1> form_;
     QString rawCommandLine_;
+    bool started_ = false; // start-up has returned: the program's own loop is the outer one
+    bool exiting_ = false;
+    QTimer quitTimer_;
 };
 
 // Registers the program's windows for the string export.
