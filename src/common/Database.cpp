@@ -281,6 +281,8 @@ bool Database::open(const QString& path, QString* error, bool* newer, int* code)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(kMainConnection));
         db.setDatabaseName(path);
+        // The merge attaches its sources through "file:" URIs (read-only, immutable).
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
         QString why;
         if (!db.open()) {
             if (error)

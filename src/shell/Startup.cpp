@@ -140,6 +140,9 @@ void Startup::mergePendingBackup()
             if (!reason.isEmpty())
                 text += QLatin1Char('\r') + reason;
             prompter().message(text, Prompter::Icon::Exclamation);
+        } else {
+            // It cannot even be renamed: it stays, and the user hears why it was not added.
+            reportDatabaseFailure(DatabaseTask::MergeBackup, backup, report.code, report.error);
         }
     } else if (report.outcome == MergeOutcome::Failed) {
         // Busy, full, read-only, I/O: not the file's fault, so it stays for the next start.
