@@ -90,7 +90,6 @@ StartupResult Startup::run(const QString& rawCommandLine, bool followCommandLine
             host_.showWindow();
             return result;
         }
-        tellIniFailure();
         // A new database's settings row starts as the settings in use, not as fixed defaults.
         if (fresh) {
             Settings row = settings_;
