@@ -10,21 +10,34 @@ namespace nbx {
 
 namespace {
 
-bool run(QSqlQuery& q, QString* error)
+bool run(QSqlQuery& q, QString* error, int* code = nullptr)
 {
     if (q.exec())
         return true;
     if (error)
-        *error = q.lastError().text();
+        *error = sqlErrorText(q.lastError());
+    if (code)
+        *code = sqlErrorCode(q.lastError());
     return false;
 }
 
-bool updateOne(const char* column, const QVariant& value, QString* error)
+// Runs one UPDATE of the row in a write transaction of its own, so that it never joins a group of
+// writes left open (a download's) and is never rolled back with it. `rows` receives the rows changed.
+bool update(const QString& sql, const QVariantList& values, QString* error, int* code, int* rows = nullptr)
 {
+    WriteTransaction write;
+    if (!write.begin(error, code))
+        return false;
     QSqlQuery q(mainDb());
-    q.prepare(QStringLiteral("UPDATE Configuracion SET %1 = ?").arg(QLatin1String(column)));
-    q.addBindValue(value);
-    return run(q, error);
+    q.prepare(sql);
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!run(q, error, code))
+        return false;
+    if (rows)
+        *rows = q.numRowsAffected();
+    q.finish();
+    return write.commit(error, code);
 }
 
 void noRow(QString* error)
@@ -57,52 +70,38 @@ bool ConfiguracionRepo::load(ConfiguracionRow* row, QString* error)
     return true;
 }
 
-bool ConfiguracionRepo::saveSettings(const ConfiguracionRow& row, QString* error)
+bool ConfiguracionRepo::saveSettings(const ConfiguracionRow& row, QString* error, int* code)
 {
-    QSqlQuery q(mainDb());
-    q.prepare(QStringLiteral("UPDATE Configuracion SET ByCom = ?, IIdioma = ?, ByTono = ?, ByModem = ?, "
-                             "TPrefijo = ?, IModemSpeed = ?, TUsuario = ?"));
-    q.addBindValue(row.byCom);
-    q.addBindValue(row.iIdioma);
-    q.addBindValue(row.byTono);
-    q.addBindValue(row.byModem);
-    q.addBindValue(row.tPrefijo);
-    q.addBindValue(row.iModemSpeed);
-    q.addBindValue(row.tUsuario);
-    return run(q, error);
+    return update(QStringLiteral("UPDATE Configuracion SET ByCom = ?, IIdioma = ?, ByTono = ?, ByModem = ?, "
+                                 "TPrefijo = ?, IModemSpeed = ?, TUsuario = ?"),
+                  {row.byCom, row.iIdioma, row.byTono, row.byModem, row.tPrefijo, row.iModemSpeed, row.tUsuario},
+                  error, code);
 }
 
-bool ConfiguracionRepo::saveUsuario(const QString& text, QString* error)
+bool ConfiguracionRepo::saveUsuario(const QString& text, QString* error, int* code)
 {
-    return updateOne("TUsuario", text, error);
+    return update(QStringLiteral("UPDATE Configuracion SET TUsuario = ?"), {text}, error, code);
 }
 
-bool ConfiguracionRepo::saveIdioma(int codigoIdioma, QString* error)
+bool ConfiguracionRepo::saveIdioma(int codigoIdioma, QString* error, int* code)
 {
-    return updateOne("IIdioma", codigoIdioma, error);
+    return update(QStringLiteral("UPDATE Configuracion SET IIdioma = ?"), {codigoIdioma}, error, code);
 }
 
-bool ConfiguracionRepo::saveLink(int byCom, int byTono, int byModem, const QString& prefijo, QString* error)
+bool ConfiguracionRepo::saveLink(int byCom, int byTono, int byModem, const QString& prefijo, QString* error, int* code)
 {
-    QSqlQuery q(mainDb());
-    q.prepare(QStringLiteral("UPDATE Configuracion SET ByCom = ?, ByTono = ?, ByModem = ?, TPrefijo = ?, "
-                             "IModemSpeed = 19200"));
-    q.addBindValue(byCom);
-    q.addBindValue(byTono);
-    q.addBindValue(byModem);
-    q.addBindValue(prefijo.isEmpty() ? QStringLiteral(" ") : prefijo);
-    return run(q, error);
+    return update(QStringLiteral("UPDATE Configuracion SET ByCom = ?, ByTono = ?, ByModem = ?, TPrefijo = ?, "
+                                 "IModemSpeed = 19200"),
+                  {byCom, byTono, byModem, prefijo.isEmpty() ? QStringLiteral(" ") : prefijo}, error, code);
 }
 
 bool ConfiguracionRepo::saveMemo(const QString& text, QString* error)
 {
-    QSqlQuery q(mainDb());
-    q.prepare(QStringLiteral("UPDATE Configuracion SET memo = ?"));
-    q.addBindValue(text);
-    if (!run(q, error))
+    int rows = 0;
+    if (!update(QStringLiteral("UPDATE Configuracion SET memo = ?"), {text}, error, nullptr, &rows))
         return false;
     // The reports read the list back from the row: without one there is nothing to print it from.
-    if (q.numRowsAffected() > 0)
+    if (rows > 0)
         return true;
     noRow(error);
     return false;

@@ -105,13 +105,20 @@ QString createTableSql(const Table& t)
         .arg(quoteIdentifier(QString::fromUtf8(t.name)), parts.join(QStringLiteral(", ")));
 }
 
-bool exec(QSqlDatabase& db, const QString& sql, QString* error)
+void setFailure(const QSqlError& e, QString* error, int* code)
+{
+    if (error)
+        *error = sqlErrorText(e);
+    if (code)
+        *code = sqlErrorCode(e);
+}
+
+bool exec(QSqlDatabase& db, const QString& sql, QString* error, int* code = nullptr)
 {
     QSqlQuery q(db);
     if (q.exec(sql))
         return true;
-    if (error)
-        *error = q.lastError().text();
+    setFailure(q.lastError(), error, code);
     return false;
 }
 
@@ -125,6 +132,19 @@ sqlite3* sqliteHandle(const QSqlDatabase& db)
     if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
         return *static_cast<sqlite3* const*>(v.constData());
     return nullptr;
+}
+
+int sqlErrorCode(const QSqlError& error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    return ok ? code : 0;
+}
+
+QString sqlErrorText(const QSqlError& error)
+{
+    const QString text = error.databaseText();
+    return text.isEmpty() ? error.text() : text;
 }
 
 QString quoteIdentifier(const QString& name)
@@ -152,28 +172,32 @@ QStringList schemaColumns(const QString& table)
     return out;
 }
 
-int Database::schemaVersion(QSqlDatabase& db, QString* error)
+namespace {
+
+int schemaVersionOf(QSqlDatabase& db, QString* error, int* code)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
-        if (error)
-            *error = q.lastError().text();
+        setFailure(q.lastError(), error, code);
         return -1;
     }
     return q.value(0).toInt();
 }
 
+} // namespace
+
+int Database::schemaVersion(QSqlDatabase& db, QString* error) { return schemaVersionOf(db, error, nullptr); }
+
 namespace {
 
 // Adds the columns of `t` that the stored table lacks (a file from an older program, or one
 // damaged by hand). A column added later cannot be NOT NULL; its rows read as empty.
-bool addMissingColumns(QSqlDatabase& db, const Table& t, QString* error)
+bool addMissingColumns(QSqlDatabase& db, const Table& t, QString* error, int* code)
 {
     const QString table = quoteIdentifier(QString::fromUtf8(t.name));
     QSqlQuery info(db);
     if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table))) {
-        if (error)
-            *error = info.lastError().text();
+        setFailure(info.lastError(), error, code);
         return false;
     }
     QStringList present;
@@ -187,17 +211,39 @@ bool addMissingColumns(QSqlDatabase& db, const Table& t, QString* error)
         QString type = QString::fromLatin1(c.type);
         type.remove(QStringLiteral(" NOT NULL"));
         if (!exec(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(table, quoteIdentifier(name), type),
-                  error))
+                  error, code))
             return false;
     }
     return true;
 }
 
+// Exactly one settings row: adds it when missing, drops surplus rows a merge may have left.
+bool fixSettingsRow(QSqlDatabase& db, QString* error, int* code)
+{
+    QSqlQuery count(db);
+    if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM Configuracion")) || !count.next()) {
+        setFailure(count.lastError(), error, code);
+        return false;
+    }
+    const int rows = count.value(0).toInt();
+    count.finish();
+    if (rows == 0)
+        return exec(db,
+                    QStringLiteral("INSERT INTO Configuracion (ByCom, IIdioma, ByTono, ByModem, TPrefijo, "
+                                   "IModemSpeed, TUsuario, memo) VALUES (1, 3000, 1, 0, ' ', 19200, '', '')"),
+                    error, code);
+    if (rows > 1)
+        return exec(db,
+                    QStringLiteral("DELETE FROM Configuracion WHERE rowid <> (SELECT MIN(rowid) FROM Configuracion)"),
+                    error, code);
+    return true;
+}
+
 } // namespace
 
-bool Database::ensureSchema(QSqlDatabase& db, QString* error)
+bool Database::ensureSchema(QSqlDatabase& db, QString* error, int* code)
 {
-    const int version = schemaVersion(db, error);
+    const int version = schemaVersionOf(db, error, code);
     if (version < 0)
         return false;
     if (version > kSchemaVersion) {
@@ -205,67 +251,54 @@ bool Database::ensureSchema(QSqlDatabase& db, QString* error)
             *error = QStringLiteral("user_version %1 > %2").arg(version).arg(kSchemaVersion);
         return false;
     }
-    // Every open checks the schema: missing tables, columns and indexes are added, rows kept.
-    if (!beginWrite(db, error))
+    // Every open checks the schema: missing tables, columns and indexes are added, rows kept; the
+    // settings row is fixed in the same transaction.
+    if (!beginWrite(db, error, code))
         return false;
     bool ok = true;
     for (const Table& t : kTables)
-        ok = ok && exec(db, createTableSql(t), error) && addMissingColumns(db, t, error);
+        ok = ok && exec(db, createTableSql(t), error, code) && addMissingColumns(db, t, error, code);
     for (const char* sql : kIndexes)
-        ok = ok && exec(db, QLatin1String(sql), error);
+        ok = ok && exec(db, QLatin1String(sql), error, code);
     if (ok && version != kSchemaVersion)
-        ok = exec(db, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion), error);
+        ok = exec(db, QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion), error, code);
+    ok = ok && fixSettingsRow(db, error, code);
     if (!ok) {
         rollbackWrite(db);
         return false;
     }
-    if (!commitWrite(db, error))
-        return false;
-    // Exactly one settings row: add it when missing, drop surplus rows a merge may have left.
-    QSqlQuery count(db);
-    if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM Configuracion")) || !count.next()) {
-        if (error)
-            *error = count.lastError().text();
-        return false;
-    }
-    const int rows = count.value(0).toInt();
-    count.finish();
-    if (rows == 0) {
-        return exec(db,
-                    QStringLiteral("INSERT INTO Configuracion (ByCom, IIdioma, ByTono, ByModem, TPrefijo, "
-                                   "IModemSpeed, TUsuario, memo) VALUES (1, 3000, 1, 0, ' ', 19200, '', '')"),
-                    error);
-    }
-    if (rows > 1)
-        return exec(db,
-                    QStringLiteral("DELETE FROM Configuracion WHERE rowid <> (SELECT MIN(rowid) FROM Configuracion)"),
-                    error);
-    return true;
+    return commitWrite(db, error, code);
 }
 
-bool Database::open(const QString& path, QString* error, bool* newer)
+bool Database::open(const QString& path, QString* error, bool* newer, int* code)
 {
     close();
     if (newer)
         *newer = false;
+    if (code)
+        *code = 0;
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(kMainConnection));
         db.setDatabaseName(path);
+        // The merge attaches its sources through "file:" URIs (read-only, immutable).
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
         QString why;
         if (!db.open()) {
             if (error)
-                *error = QStringLiteral("%1: %2").arg(path, db.lastError().text());
-        } else if (schemaVersion(db, &why) > kSchemaVersion) {
+                *error = QStringLiteral("%1: %2").arg(path, sqlErrorText(db.lastError()));
+            if (code)
+                *code = sqlErrorCode(db.lastError());
+        } else if (schemaVersionOf(db, &why, code) > kSchemaVersion) {
             // Made by a newer program: nothing is written to it (not even the journal mode).
             if (newer)
                 *newer = true;
             if (error)
                 *error = QStringLiteral("%1: user_version > %2").arg(path).arg(kSchemaVersion);
         } else {
-            ok = exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), &why)
-                && exec(db, QStringLiteral("PRAGMA synchronous=FULL"), &why)
-                && ensureSchema(db, &why);
+            ok = exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), &why, code)
+                && exec(db, QStringLiteral("PRAGMA synchronous=FULL"), &why, code)
+                && ensureSchema(db, &why, code);
             if (!ok && error)
                 *error = QStringLiteral("%1: %2").arg(path, why);
         }
@@ -297,13 +330,12 @@ std::map<QString, std::function<void()>>& openGroups()
     return groups;
 }
 
-bool execWrite(QSqlDatabase& db, const char* sql, QString* error)
+bool execWrite(QSqlDatabase& db, const char* sql, QString* error, int* code)
 {
     QSqlQuery q(db);
     if (q.exec(QLatin1String(sql)))
         return true;
-    if (error)
-        *error = q.lastError().text();
+    setFailure(q.lastError(), error, code);
     return false;
 }
 
@@ -316,19 +348,19 @@ OpenGroup::OpenGroup(const QSqlDatabase& db, std::function<void()> commitNow) : 
 
 OpenGroup::~OpenGroup() { openGroups().erase(connection_); }
 
-bool beginWrite(QSqlDatabase& db, QString* error)
+bool beginWrite(QSqlDatabase& db, QString* error, int* code)
 {
     const auto group = openGroups().find(db.connectionName());
     if (group != openGroups().end()) {
         const std::function<void()> commitNow = group->second; // the group unregisters itself
         commitNow();
     }
-    return execWrite(db, "BEGIN IMMEDIATE", error);
+    return execWrite(db, "BEGIN IMMEDIATE", error, code);
 }
 
-bool commitWrite(QSqlDatabase& db, QString* error)
+bool commitWrite(QSqlDatabase& db, QString* error, int* code)
 {
-    if (execWrite(db, "COMMIT", error))
+    if (execWrite(db, "COMMIT", error, code))
         return true;
     rollbackWrite(db);
     return false;
@@ -340,18 +372,18 @@ void rollbackWrite(QSqlDatabase& db)
     q.exec(QStringLiteral("ROLLBACK"));
 }
 
-bool WriteTransaction::begin(QString* error)
+bool WriteTransaction::begin(QString* error, int* code)
 {
-    active_ = beginWrite(db_, error);
+    active_ = beginWrite(db_, error, code);
     return active_;
 }
 
-bool WriteTransaction::commit(QString* error)
+bool WriteTransaction::commit(QString* error, int* code)
 {
     if (!active_)
         return false;
     active_ = false;
-    return commitWrite(db_, error);
+    return commitWrite(db_, error, code);
 }
 
 void WriteTransaction::rollback()

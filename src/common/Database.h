@@ -4,6 +4,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+class QSqlError;
+
 #include <functional>
 
 struct sqlite3;
@@ -20,14 +22,15 @@ public:
     // Opens (creating when missing) the database at `path` as the main connection, brings its schema
     // to the current version and makes sure `Configuracion` holds exactly one row. On failure returns
     // false with a readable description and leaves no main connection open. A database of a newer
-    // schema than this program's is refused untouched, with *newer set.
-    static bool open(const QString& path, QString* error, bool* newer = nullptr);
+    // schema than this program's is refused untouched, with *newer set. `code` receives SQLite's
+    // result code of the failure (0 when it has none).
+    static bool open(const QString& path, QString* error, bool* newer = nullptr, int* code = nullptr);
     static bool isOpen();
     static void close();
 
     // Creates or migrates the schema on any connection (used for the main database and for tests):
     // adds what is missing (tables, columns, indexes) and keeps every row. Refuses a newer schema.
-    static bool ensureSchema(QSqlDatabase& db, QString* error);
+    static bool ensureSchema(QSqlDatabase& db, QString* error, int* code = nullptr);
     // PRAGMA user_version, or -1 with the error.
     static int schemaVersion(QSqlDatabase& db, QString* error);
 
@@ -37,9 +40,10 @@ public:
 // Every write transaction of the program begins here. A writer that keeps a group of writes open
 // between events (the record download) registers it with OpenGroup; beginWrite has that group
 // committed first, then begins IMMEDIATE, so a writer in another process is waited for on the busy
-// timeout instead of failing at the first write. Each returns false with the database's reason.
-bool beginWrite(QSqlDatabase& db, QString* error);
-bool commitWrite(QSqlDatabase& db, QString* error); // rolls back when the commit fails
+// timeout instead of failing at the first write. Each returns false with the database's reason and,
+// in `code`, SQLite's result code.
+bool beginWrite(QSqlDatabase& db, QString* error, int* code = nullptr);
+bool commitWrite(QSqlDatabase& db, QString* error, int* code = nullptr); // rolls back when the commit fails
 void rollbackWrite(QSqlDatabase& db);
 
 // One write transaction for the life of a scope: rolled back unless committed.
@@ -50,8 +54,8 @@ public:
     WriteTransaction(const WriteTransaction&) = delete;
     WriteTransaction& operator=(const WriteTransaction&) = delete;
 
-    bool begin(QString* error);
-    bool commit(QString* error);
+    bool begin(QString* error, int* code = nullptr);
+    bool commit(QString* error, int* code = nullptr);
     void rollback();
 
 private:
@@ -75,6 +79,11 @@ private:
 // The SQLite connection under a Qt one, for bulk reads and writes that bypass the SQL module's
 // per-value conversions; null for another driver.
 sqlite3* sqliteHandle(const QSqlDatabase& db);
+
+// SQLite's result code of a failed statement (0 when the error has none), and the library's own
+// text of it, without the SQL module's suffix ("Unable to fetch row").
+int sqlErrorCode(const QSqlError& error);
+QString sqlErrorText(const QSqlError& error);
 
 // Quotes an identifier for SQL ("SOctava31,5Hz" has a comma in its name).
 QString quoteIdentifier(const QString& name);

@@ -18,6 +18,7 @@
 #include <QSqlQuery>
 #include <QTemporaryFile>
 #include <QTimer>
+#include <QUrl>
 #include <cmath>
 #include <csignal>
 #include <limits>
@@ -36,18 +37,21 @@ bool isSettingsTable(const QString& name)
     return name.compare(QLatin1String("Configuracion"), Qt::CaseInsensitive) == 0;
 }
 
-// A failure that lies in the file being merged rather than in the main database or the disk.
-bool isDamageCode(int code)
+// A failure with SQLite's result code and the library's text.
+struct Failure {
+    int code = 0;
+    QString text;
+};
+
+Failure failureOf(const QSqlError& e) { return {sqlErrorCode(e), sqlErrorText(e)}; }
+Failure failureOf(sqlite3* h, int code) { return {code, QString::fromUtf8(sqlite3_errmsg(h))}; }
+
+// A failure that would pass by itself (another writer, memory): even met while reading the file to
+// be merged, it is no reason to give the file up.
+bool passing(int code)
 {
     const int primary = code & 0xff;
-    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
-}
-
-bool fileIsDamaged(const QSqlError& e)
-{
-    bool ok = false;
-    const int code = e.nativeErrorCode().toInt(&ok);
-    return ok && isDamageCode(code);
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED || primary == SQLITE_NOMEM || code == SQLITE_IOERR_NOMEM;
 }
 
 // A row the main database will not take; the merge goes on without it.
@@ -58,7 +62,7 @@ bool rowRefused(int code)
 }
 
 // Names listed by a query with bound arguments; nullopt with the database's reason when it fails.
-std::optional<QStringList> names(QSqlDatabase db, const QString& sql, const QVariantList& args, QString* error)
+std::optional<QStringList> names(QSqlDatabase db, const QString& sql, const QVariantList& args, Failure* error)
 {
     QSqlQuery q(db);
     bool ok = q.prepare(sql);
@@ -69,7 +73,7 @@ std::optional<QStringList> names(QSqlDatabase db, const QString& sql, const QVar
     while (ok && q.next())
         out << q.value(0).toString();
     if (!ok || q.lastError().isValid()) {
-        *error = q.lastError().text();
+        *error = failureOf(q.lastError());
         return std::nullopt;
     }
     return out;
@@ -82,7 +86,7 @@ struct MainColumn {
     bool key = false;
 };
 
-std::optional<QList<MainColumn>> mainColumns(QSqlDatabase db, const QString& table, QString* error)
+std::optional<QList<MainColumn>> mainColumns(QSqlDatabase db, const QString& table, Failure* error)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT name, type, pk > 0 OR name IN (SELECT i.name FROM pragma_index_list(?, 'main') AS l,"
@@ -90,14 +94,14 @@ std::optional<QList<MainColumn>> mainColumns(QSqlDatabase db, const QString& tab
     q.addBindValue(table);
     q.addBindValue(table);
     if (!q.exec()) {
-        *error = q.lastError().text();
+        *error = failureOf(q.lastError());
         return std::nullopt;
     }
     QList<MainColumn> out;
     while (q.next())
         out.append({q.value(0).toString(), q.value(1).toString().toUpper(), q.value(2).toBool()});
     if (q.lastError().isValid()) {
-        *error = q.lastError().text();
+        *error = failureOf(q.lastError());
         return std::nullopt;
     }
     return out;
@@ -105,7 +109,7 @@ std::optional<QList<MainColumn>> mainColumns(QSqlDatabase db, const QString& tab
 
 // Tables whose rows are told apart by a unique key; the others add a row only when no equal row is
 // there. Nullopt with the database's reason when the schema cannot be read.
-std::optional<bool> hasUniqueKey(QSqlDatabase db, const QString& table, QString* error)
+std::optional<bool> hasUniqueKey(QSqlDatabase db, const QString& table, Failure* error)
 {
     QSqlQuery q(db);
     // A one-column integer primary key is the rowid and has no index of its own.
@@ -114,7 +118,7 @@ std::optional<bool> hasUniqueKey(QSqlDatabase db, const QString& table, QString*
     q.addBindValue(table);
     q.addBindValue(table);
     if (!q.exec() || !q.next()) {
-        *error = q.lastError().text();
+        *error = failureOf(q.lastError());
         return std::nullopt;
     }
     return q.value(0).toInt() > 0;
@@ -142,20 +146,46 @@ bool samePath(const QString& a, const QString& b)
     return !ca.isEmpty() && ca == cb;
 }
 
-MergeResult failed(QSqlDatabase db, const QString& error)
+// A failure of the main database or its surroundings: everything is rolled back.
+MergeResult failed(QSqlDatabase db, const Failure& f)
 {
     rollbackWrite(db);
     MergeResult r;
     r.status = MergeResult::Status::Failed;
-    r.error = error;
+    r.code = f.code;
+    r.error = f.text;
     return r;
 }
 
-MergeResult notADatabase()
+MergeResult notADatabase(const Failure& f = {})
 {
     MergeResult r;
     r.status = MergeResult::Status::NotADatabase;
+    r.code = f.code;
+    r.error = f.text;
     return r;
+}
+
+// A failure met while reading the file to be merged: the file's own fault, unless it would pass.
+MergeResult sourceFailed(QSqlDatabase db, const Failure& f)
+{
+    if (passing(f.code))
+        return failed(db, f);
+    rollbackWrite(db);
+    return notADatabase(f);
+}
+
+// The URI that opens `path` for reading only. Without a -wal file beside it, the file is all there
+// is, so it is read as immutable: SQLite then takes no locks and creates no -wal or -shm beside it.
+// A -wal file holds rows not yet in the file; it is read too (and stays, as it was there already).
+QString readOnlyUri(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    QString uri = QStringLiteral("file:") + QString::fromLatin1(QUrl::toPercentEncoding(absolute, "/"))
+        + QStringLiteral("?mode=ro");
+    if (!QFileInfo::exists(absolute + QStringLiteral("-wal")))
+        uri += QStringLiteral("&immutable=1");
+    return uri;
 }
 
 // What a column of the main database can hold in its storage form.
@@ -235,25 +265,16 @@ bool fits(const ColumnRule& rule, sqlite3_value* value, std::optional<qint64>* a
     }
 }
 
-// A failed step or preparation on `h`: the file's fault, or the main database's (busy, full...).
-MergeResult failedOn(QSqlDatabase db, sqlite3* h, int code)
-{
-    if (isDamageCode(code)) {
-        rollbackWrite(db);
-        return notADatabase();
-    }
-    return failed(db, QString::fromUtf8(sqlite3_errmsg(h)));
-}
-
 MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
 {
     const QString src = QLatin1String(kSourceSchema);
     {
+        // Read only: merging writes nothing into the file or beside it.
         QSqlQuery attach(main);
         attach.prepare(QStringLiteral("ATTACH DATABASE ? AS %1").arg(src));
-        attach.addBindValue(path);
+        attach.addBindValue(readOnlyUri(path));
         if (!attach.exec())
-            return notADatabase();
+            return sourceFailed(main, failureOf(attach.lastError()));
     }
     struct Detach {
         QSqlDatabase db;
@@ -263,29 +284,28 @@ MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
     QStringList sourceTables;
     {
         QSqlQuery list(main);
-        if (!list.exec(QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid").arg(src))) {
-            if (fileIsDamaged(list.lastError()))
-                return notADatabase();
-            return failed(main, list.lastError().text());
-        }
+        if (!list.exec(QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid").arg(src)))
+            return sourceFailed(main, failureOf(list.lastError()));
         while (list.next())
             sourceTables << list.value(0).toString();
     }
 
     MergeResult result;
-    QString why;
+    Failure why;
     const auto targets = names(main, QStringLiteral("SELECT name FROM main.sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"), {}, &why);
     if (!targets)
         return failed(main, why);
-    if (!beginWrite(main, &why))
+    if (!beginWrite(main, &why.text, &why.code))
         return failed(main, why);
     for (const QString& table : std::as_const(sourceTables)) {
         const QString target = findName(*targets, table);
         if (isSettingsTable(table) || target.isEmpty())
             continue;
-        const auto mainCols = mainColumns(main, target, &why);
         const auto srcCols = names(main, QStringLiteral("SELECT name FROM pragma_table_info(?, ?)"), {table, src}, &why);
-        const auto unique = mainCols && srcCols ? hasUniqueKey(main, target, &why) : std::nullopt;
+        if (!srcCols)
+            return sourceFailed(main, why);
+        const auto mainCols = mainColumns(main, target, &why);
+        const auto unique = mainCols ? hasUniqueKey(main, target, &why) : std::nullopt;
         if (!unique)
             return failed(main, why);
         // The main table's columns that the source has too.
@@ -315,13 +335,14 @@ MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
                   .arg(into, quotedList(cols), marks.join(u','), same.join(QStringLiteral(" AND ")));
         sqlite3* h = sqliteHandle(main);
         if (!h)
-            return failed(main, QStringLiteral("no SQLite connection"));
+            return failed(main, {0, QStringLiteral("no SQLite connection")});
         SqliteStatement insert, read;
         int rc = insert.prepare(h, sql);
-        if (rc == SQLITE_OK)
-            rc = read.prepare(h, QStringLiteral("SELECT %1 FROM %2.%3").arg(quotedList(fromCols), src, quoteIdentifier(table)));
         if (rc != SQLITE_OK)
-            return failedOn(main, h, rc);
+            return failed(main, failureOf(h, rc));
+        rc = read.prepare(h, QStringLiteral("SELECT %1 FROM %2.%3").arg(quotedList(fromCols), src, quoteIdentifier(table)));
+        if (rc != SQLITE_OK)
+            return sourceFailed(main, failureOf(h, rc));
         const int n = int(cols.size());
         int leftOut = 0;
         std::optional<qint64> asInteger;
@@ -349,15 +370,15 @@ MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
             } else if (rowRefused(step)) {
                 ++leftOut;
             } else {
-                return failedOn(main, h, step);
+                return failed(main, failureOf(h, step));
             }
         }
         if (rc != SQLITE_DONE)
-            return failedOn(main, h, rc);
+            return sourceFailed(main, failureOf(h, rc));
         if (leftOut > 0)
             result.rowsLeftOut.append({target, leftOut});
     }
-    if (!commitWrite(main, &why))
+    if (!commitWrite(main, &why.text, &why.code))
         return failed(main, why);
     return result;
 }
@@ -450,14 +471,14 @@ MergeResult mergeAccessFile(QSqlDatabase main, const QString& path, const std::f
     // The child's database lives in the system's temporary folder and goes with this scope.
     QTemporaryFile out(accessTempFileTemplate());
     if (!out.open())
-        return failed(main, out.errorString());
+        return failed(main, {0, out.errorString()});
     out.close();
     const ChildRead read = runReaderChild(path, out.fileName(), progress);
     switch (read) {
     case ChildRead::Done:
         break;
     case ChildRead::FileRefused:
-        return notADatabase();
+        return notADatabase({SQLITE_NOTADB, {}});
     case ChildRead::NotStarted: {
         MergeResult r;
         r.status = MergeResult::Status::Failed;
@@ -475,7 +496,7 @@ MergeResult mergeAccessFile(QSqlDatabase main, const QString& path, const std::f
     }
     }
     if (!isSqliteFile(out.fileName()))
-        return notADatabase();
+        return notADatabase({SQLITE_NOTADB, {}});
     return mergeSqlite(main, out.fileName());
 }
 

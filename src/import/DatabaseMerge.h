@@ -46,10 +46,14 @@ void setAccessReaderCommand(const AccessReaderCommand& command); // for every la
 AccessReaderCommand accessReaderCommand();
 
 struct MergeResult {
+    // NotADatabase: the file itself cannot be merged (not a database, damaged, a schema or rows the
+    // SQLite library refuses). Failed: the main database or its surroundings failed (busy, locked,
+    // full, read-only, I/O, no memory), and the file may be merged later.
     enum class Status { Merged, NothingToMerge, NotADatabase, Failed };
     Status status = Status::Merged;
-    QString error; // Failed: the database's description (busy, full, read-only, I/O...); empty when the
-                   // program's end stopped the reading child
+    int code = 0;  // SQLite's result code of the failure, 0 when it has none
+    QString error; // the library's text of the failure, when it has one; Failed with neither code
+                   // nor text: the program's end stopped the reading child
     int rowsAdded = 0;
     // Rows left out because the main database refused them or their values do not fit its
     // columns: per table, in merge order.
@@ -61,7 +65,8 @@ bool isSqliteFile(const QString& path);
 
 // Merges the database file at `path` into `main`: our own files by their header, anything else as
 // an Access file read by the child. The file being `main` itself merges nothing. Everything is
-// added in one transaction; an error rolls it back. `progress` hears of the rows the child has read.
+// added in one transaction; an error rolls it back. Our own files are opened read-only, so that
+// nothing is written into or beside them. `progress` hears of the rows the child has read.
 MergeResult mergeDatabaseFile(QSqlDatabase main, const QString& path,
                               const std::function<void(qint64)>& progress = {});
 

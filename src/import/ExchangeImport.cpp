@@ -142,6 +142,7 @@ public:
 
     bool ok() const { return ok_; }
     QString error() const { return QString::fromUtf8(sqlite3_errmsg(db_)); }
+    int code() const { return sqlite3_extended_errcode(db_); }
 
     bool write(const StorageRow& values)
     {
@@ -680,7 +681,7 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
     // Rows are converted and written in one pass inside one transaction: a bad cell, a cut row,
     // a refused write or a cancel rolls everything back.
     sqlite3* handle = sqliteHandle(db);
-    if (!handle || !beginWrite(db, &result.databaseError)) {
+    if (!handle || !beginWrite(db, &result.databaseError, &result.databaseCode)) {
         result.status = Status::DatabaseError;
         return result;
     }
@@ -695,6 +696,7 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
         TableWriter writer(handle, table);
         if (!writer.ok()) {
             result.databaseError = writer.error();
+            result.databaseCode = writer.code();
             return end(Status::DatabaseError);
         }
         qsizetype n = 0;
@@ -710,6 +712,7 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
         });
         if (failed) {
             result.databaseError = writer.error();
+            result.databaseCode = writer.code();
             return end(Status::DatabaseError);
         }
         if (e) {
@@ -720,7 +723,7 @@ ExchangeImportResult importExchange(QSqlDatabase db, const QByteArray& bytes, co
             return end(Status::Cancelled);
         result.rowsRead += int(n);
     }
-    if (!commitWrite(db, &result.databaseError))
+    if (!commitWrite(db, &result.databaseError, &result.databaseCode))
         return end(Status::DatabaseError);
     return result;
 }

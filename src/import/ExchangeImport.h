@@ -72,7 +72,8 @@ struct ExchangeImportResult {
     enum class Status { Imported, Cancelled, Rejected, DatabaseError };
     Status status = Status::Imported;
     std::optional<FormatError> formatError; // Rejected
-    QString databaseError;                  // DatabaseError
+    QString databaseError;                  // DatabaseError: the library's text
+    int databaseCode = 0;                   // DatabaseError: SQLite's result code
     int rowsRead = 0;
 };
 

@@ -1,5 +1,9 @@
 #include "import/ImportService.h"
 
+#include "common/Prompter.h"
+#include "localisation/DatabaseFailure.h"
+#include "localisation/Strings.h"
+
 namespace nbx {
 
 namespace {
@@ -8,6 +12,20 @@ ImportService* g_service = nullptr;
 
 ImportService* importService() { return g_service; }
 void setImportService(ImportService* service) { g_service = service; }
+
+void reportMergeFailure(const QString& path, const MergeReport& report)
+{
+    switch (report.outcome) {
+    case MergeOutcome::OpenFailed: {
+        const QString reason = databaseFailureReason(DatabaseTask::Merge, report.code, report.error);
+        prompter().message(reason.isEmpty() ? GetS(157) : GetS(157) + QLatin1Char('\r') + reason, Prompter::Icon::Critical);
+        break;
+    }
+    case MergeOutcome::Failed: reportDatabaseFailure(DatabaseTask::Merge, path, report.code, report.error); break;
+    case MergeOutcome::Merged:
+    case MergeOutcome::NotRun: break;
+    }
+}
 
 ImportFileKind importFileKind(const QString& path)
 {

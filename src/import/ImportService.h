@@ -7,18 +7,31 @@ namespace nbx {
 
 enum class MergeOutcome {
     Merged,     // rows added (or nothing to add)
-    OpenFailed, // the file cannot be merged (not a database, damaged): "Formato incorrecto" was shown
-    Failed,     // not the file's fault (busy, full, read-only, I/O): rolled back, its error was shown
+    OpenFailed, // the file itself cannot be merged (not a database, damaged, refused by the library)
+    Failed,     // not the file's fault (busy, full, read-only, I/O, no memory): rolled back
+    NotRun,     // a device operation was running (the user heard a beep), or the program is ending
+};
+
+struct MergeReport {
+    MergeReport(MergeOutcome o = MergeOutcome::Merged, int c = 0, QString e = {}) : outcome(o), code(c), error(std::move(e)) {}
+    MergeOutcome outcome;
+    int code;      // SQLite's result code of a failure
+    QString error; // the library's text of a failure
 };
 
 class ImportService {
 public:
     virtual ~ImportService() = default;
-    // Merges the database at `path` into the main one; reports its own failures to the user.
-    virtual MergeOutcome mergeDatabase(const QString& path) = 0;
+    // Merges the database at `path` into the main one. Rows left out are told to the user; a
+    // failure is left to the caller (reportMergeFailure).
+    virtual MergeReport mergeDatabase(const QString& path) = 0;
     // Imports an exchange (.KM70) file through its modal window.
     virtual void importExchangeFile(const QString& path) = 0;
 };
+
+// Tells the user why the file at `path` could not be merged ("Formato incorrecto" when it is the
+// file's fault); nothing for a merge that ran or did not run.
+void reportMergeFailure(const QString& path, const MergeReport& report);
 
 // The installed service, or nullptr while the program has none.
 ImportService* importService();

@@ -7,6 +7,7 @@
 #include "common/Prompter.h"
 #include "link/Link.h"
 #include "link/Modem.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
 
 #include <QRegularExpression>
@@ -106,9 +107,11 @@ bool CommSettings::accept(Link& link, const CommChoice& choice, const QString& i
         prompter().message(settingsWriteFailedText(iniFile), Prompter::Icon::Critical);
     // The reports read the settings from the database's copy: it follows at once.
     QString error;
+    int code = 0;
     if (Database::isOpen()
-        && !ConfiguracionRepo::saveLink(st.PuertoCom, st.MarcadoTonos, st.ConexionModem, st.PrefijoMarcado, &error))
-        prompter().message(error, Prompter::Icon::Critical);
+        && !ConfiguracionRepo::saveLink(st.PuertoCom, st.MarcadoTonos, st.ConexionModem, st.PrefijoMarcado, &error,
+                                        &code))
+        reportDatabaseFailure(DatabaseTask::Save, {}, code, error);
 
     link.port.setPortName(st.portName());
     return true;

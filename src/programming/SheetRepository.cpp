@@ -2,6 +2,7 @@
 
 #include "common/Database.h"
 #include "common/Prompter.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
 #include "programming/SheetText.h"
 
@@ -325,6 +326,7 @@ bool SheetRepository::load(qint32 serial, SheetValues& sheet, QString* error, co
 
 bool SheetRepository::save(const SheetValues& s, const QDateTime& now, QString* error, const QLocale& locale)
 {
+    lastSaveCode_ = 0;
     const QString invalid = validateForSave(s, locale);
     if (!invalid.isEmpty()) {
         if (error)
@@ -384,19 +386,24 @@ bool SheetRepository::save(const SheetValues& s, const QDateTime& now, QString* 
         set(kOctaveColumns[m], std::nearbyint(v * 10.0) / 10.0);
     }
 
-    if (!beginWrite(db_, error))
+    if (!beginWrite(db_, error, &lastSaveCode_))
         return false;
-    auto fail = [&](const QString& why) {
+    auto fail = [&](const QSqlQuery& failed) {
         rollbackWrite(db_);
         if (error)
-            *error = why;
+            *error = sqlErrorText(failed.lastError());
+        lastSaveCode_ = sqlErrorCode(failed.lastError());
         return false;
     };
 
     QString existsError;
     const bool found = exists(serial, &existsError);
-    if (!existsError.isEmpty())
-        return fail(existsError);
+    if (!existsError.isEmpty()) {
+        rollbackWrite(db_);
+        if (error)
+            *error = existsError;
+        return false;
+    }
     QSqlQuery q(db_);
     if (found) {
         QStringList assignments;
@@ -432,7 +439,7 @@ bool SheetRepository::save(const SheetValues& s, const QDateTime& now, QString* 
             q.addBindValue(value);
     }
     if (!q.exec())
-        return fail(sqlError(q));
+        return fail(q);
 
     QSqlQuery iq(db_);
     iq.prepare(QStringLiteral(
@@ -448,9 +455,9 @@ bool SheetRepository::save(const SheetValues& s, const QDateTime& now, QString* 
         iq.addBindValue(s.intervals.fechaFi[i].left(8));
         iq.addBindValue(s.intervals.horaFi[i]);
         if (!iq.exec())
-            return fail(sqlError(iq));
+            return fail(iq);
     }
-    return commitWrite(db_, error);
+    return commitWrite(db_, error, &lastSaveCode_);
 }
 
 bool SheetRepository::deleteDevice(qint32 serial, QString* error)
@@ -535,7 +542,11 @@ bool GrabaProgramacio(const SheetValues& sheet, ProgrammingState& state, SheetRe
 {
     QString error;
     if (!repo.save(sheet, now(), &error)) {
-        prompter().message(error, Prompter::Icon::Critical);
+        // A refused sheet says what to mend; a database that failed says what and why.
+        if (repo.lastSaveCode() != 0)
+            reportDatabaseFailure(DatabaseTask::Save, {}, repo.lastSaveCode(), error);
+        else
+            prompter().message(error, Prompter::Icon::Critical);
         return false;
     }
     state.fichaModificada = false;

@@ -71,8 +71,12 @@ public:
     // (case-insensitive, taken literally). A date matches its "dd/mm/yy" and "dd/mm/yyyy" forms.
     std::optional<qint32> search(SearchField field, const QString& text, QString* error = nullptr) const;
 
+    // SQLite's result code of the last failed save, 0 when the sheet was refused by its checks.
+    int lastSaveCode() const { return lastSaveCode_; }
+
 private:
     QSqlDatabase db_;
+    int lastSaveCode_ = 0;
 };
 
 // GrabaProgramacio: saves the sheet shown. On success clears FichaModificada and returns true. On

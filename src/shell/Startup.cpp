@@ -8,6 +8,7 @@
 #include "common/Prompter.h"
 #include "import/AccessReaderChild.h"
 #include "import/ImportService.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
 #include "shell/CommandLine.h"
 
@@ -24,12 +25,19 @@ StartupResult Startup::run(const QString& rawCommandLine, bool followCommandLine
     StartupResult result;
     AppState& state = appState();
     const QString iniFile = AppPaths::configFile();
+    // One message per fault: a step stopped by a fault of the database already reported says nothing.
+    QuietRepeats quiet;
 
     // The settings file: a first start writes one with the defaults. A folder where not even that
-    // can be written gets this one message; the defaults then apply silently.
+    // can be written gets one message, told together with the database's when that fails too; the
+    // defaults then apply silently.
     const bool iniWritable = createDefaultIni(iniFile);
-    if (!iniWritable)
-        prompter().message(settingsWriteFailedText(iniFile), Prompter::Icon::Critical);
+    bool iniFailureTold = iniWritable;
+    const auto tellIniFailure = [&] {
+        if (!iniFailureTold)
+            prompter().message(settingsWriteFailedText(iniFile), Prompter::Icon::Critical);
+        iniFailureTold = true;
+    };
 
     // Keys that cannot be read (an empty or garbled file) are named once and written back with
     // their defaults, so the next start is quiet.
@@ -62,28 +70,35 @@ StartupResult Startup::run(const QString& rawCommandLine, bool followCommandLine
         const bool fresh = !QFileInfo::exists(dbFile);
         QString error;
         bool newer = false;
-        if (!Database::open(dbFile, &error, &newer)) {
-            // In the settings' own folder, a database that cannot be created failed for the
-            // reason already shown.
-            const bool sameCause = !iniWritable && fresh
-                && QFileInfo(dbFile).absolutePath() == QFileInfo(iniFile).absolutePath();
-            if (newer)
+        int code = 0;
+        forgetDatabaseFaults();
+        if (!Database::open(dbFile, &error, &newer, &code)) {
+            if (newer) {
+                tellIniFailure();
                 prompter().message(GetS(QStringLiteral("La base de datos %s es de una versión más reciente del "
                                                        "programa: no se usa ni se modifica."),
                                         {dbFile}),
                                    Prompter::Icon::Critical);
-            else if (!sameCause)
-                prompter().message(error, Prompter::Icon::Critical);
+            } else {
+                // A full disk or a folder that cannot be used stops the settings and the database
+                // alike: one message says both.
+                QString text = databaseFailureText(DatabaseTask::Open, dbFile, code, error);
+                if (!iniFailureTold)
+                    text = settingsWriteFailedText(iniFile) + QLatin1Char('\r') + text;
+                iniFailureTold = true;
+                prompter().message(text, Prompter::Icon::Critical);
+            }
             host_.showWindow();
             return result;
         }
         // A new database's settings row starts as the settings in use, not as fixed defaults.
         if (fresh) {
             Settings row = settings_;
-            if (!saveSettingsRow(&row, state.codigoIdioma, &error))
-                prompter().message(error, Prompter::Icon::Critical);
+            if (!saveSettingsRow(&row, state.codigoIdioma, &error, &code))
+                reportDatabaseFailure(DatabaseTask::Save, {}, code, error);
         }
     }
+    tellIniFailure();
     result.databaseOpen = true;
 
     host_.setCaption(QString::fromLatin1(kAppTitle));
@@ -110,20 +125,29 @@ void Startup::mergePendingBackup()
     host_.showWindow();
     host_.setImportPanelVisible(true);
     appState().ficheroImportar = backup;
-    const MergeOutcome outcome = service->mergeDatabase(backup);
+    const MergeReport report = service->mergeDatabase(backup);
     appState().ficheroImportar.clear();
-    if (outcome == MergeOutcome::Merged) {
+    if (report.outcome == MergeOutcome::Merged) {
         QFile::remove(backup);
-    } else if (outcome == MergeOutcome::OpenFailed) {
+    } else if (report.outcome == MergeOutcome::OpenFailed) {
         // Never lose the user's only copy: a file that cannot be merged is set aside, so it is not
-        // retried at every start, and the user is told where it went. Any other failure (busy,
-        // full, read-only, I/O) leaves it in place for the next start.
+        // retried at every start, and the user is told where it went and why.
         const QString aside = backup + QStringLiteral(".failed-")
             + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-        if (QFile::rename(backup, aside))
-            prompter().message(GetS(QStringLiteral("La copia pendiente no se puede añadir y se ha guardado como %s."),
-                                    {QDir::toNativeSeparators(QFileInfo(aside).absoluteFilePath())}),
-                               Prompter::Icon::Exclamation);
+        if (QFile::rename(backup, aside)) {
+            QString text = GetS(QStringLiteral("La copia pendiente no se puede añadir y se ha guardado como %s."),
+                                {QDir::toNativeSeparators(QFileInfo(aside).absoluteFilePath())});
+            const QString reason = databaseFailureReason(DatabaseTask::MergeBackup, report.code, report.error);
+            if (!reason.isEmpty())
+                text += QLatin1Char('\r') + reason;
+            prompter().message(text, Prompter::Icon::Exclamation);
+        } else {
+            // It cannot even be renamed: it stays, and the user hears why it was not added.
+            reportDatabaseFailure(DatabaseTask::MergeBackup, backup, report.code, report.error);
+        }
+    } else if (report.outcome == MergeOutcome::Failed) {
+        // Busy, full, read-only, I/O: not the file's fault, so it stays for the next start.
+        reportDatabaseFailure(DatabaseTask::MergeBackup, backup, report.code, report.error);
     }
     host_.setImportPanelVisible(false);
 }
@@ -143,7 +167,7 @@ void Startup::followCommandLine(const QString& rawCommandLine, StartupResult* re
     }
 }
 
-bool saveSettingsRow(Settings* settings, int codigoIdioma, QString* error)
+bool saveSettingsRow(Settings* settings, int codigoIdioma, QString* error, int* code)
 {
     if (settings->prefijoMarcado.isEmpty())
         settings->prefijoMarcado = QStringLiteral(" ");
@@ -155,7 +179,7 @@ bool saveSettingsRow(Settings* settings, int codigoIdioma, QString* error)
     row.tPrefijo = settings->prefijoMarcado;
     row.iModemSpeed = settings->velocidadModem;
     row.tUsuario = appState().textoUsuario;
-    return ConfiguracionRepo::saveSettings(row, error);
+    return ConfiguracionRepo::saveSettings(row, error, code);
 }
 
 void askFooterText()
@@ -171,8 +195,9 @@ void askFooterText()
     if (!Database::isOpen())
         return;
     QString error;
-    if (!ConfiguracionRepo::saveUsuario(state.textoUsuario, &error))
-        prompter().message(error, Prompter::Icon::Critical);
+    int code = 0;
+    if (!ConfiguracionRepo::saveUsuario(state.textoUsuario, &error, &code))
+        reportDatabaseFailure(DatabaseTask::Save, {}, code, error);
 }
 
 } // namespace nbx

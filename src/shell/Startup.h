@@ -48,8 +48,8 @@ private:
 };
 
 // Writes the settings into the Configuracion row; an empty dial prefix becomes one blank (also in
-// `settings`). Returns false with the error's description.
-bool saveSettingsRow(Settings* settings, int codigoIdioma, QString* error);
+// `settings`). Returns false with the error's description and SQLite's result code.
+bool saveSettingsRow(Settings* settings, int codigoIdioma, QString* error, int* code = nullptr);
 
 // Asks for the report footer text and stores it in memory, nbx70.ini and Configuracion.
 // Cancel changes nothing; an empty OK clears the text.

@@ -8,6 +8,7 @@
 #include <QSqlRecord>
 #include <QVariant>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace nbx;
 
@@ -114,6 +115,29 @@ TEST(ConfiguracionRepo, SavesAndLoadsTheSettings)
     EXPECT_EQ(back.tPrefijo, " ");
     EXPECT_EQ(back.tUsuario, QString::fromUtf8("Pie ñ"));
     EXPECT_EQ(back.memo, "1 01/01/24");
+}
+
+// A settings save while a download's group of writes is open does not join that group: when the
+// group's commit then fails, the saved settings stay saved.
+TEST(ConfiguracionRepo, ASaveIsNotRolledBackWithAnOpenDownloadGroup)
+{
+    test::TempDatabase db;
+    QSqlDatabase main = mainDb();
+    ASSERT_TRUE(QSqlQuery(main).exec("BEGIN"));
+    ASSERT_TRUE(QSqlQuery(main).exec("INSERT INTO DiaBorrado VALUES (1, '2024-01-01', '10:00')"));
+    std::optional<OpenGroup> group;
+    const auto commitFails = [&] { // what a failed commit leaves: the group rolled back
+        QSqlQuery(main).exec("ROLLBACK");
+        group.reset();
+    };
+    group.emplace(main, commitFails);
+    QString error;
+    EXPECT_TRUE(ConfiguracionRepo::saveUsuario("Pie", &error)) << error.toStdString();
+    if (group)
+        commitFails(); // the download's own commit, later
+    ConfiguracionRow row;
+    ASSERT_TRUE(ConfiguracionRepo::load(&row, &error));
+    EXPECT_EQ(row.tUsuario, "Pie");
 }
 
 TEST(AppPaths, HomeOverrideAndCaseInsensitiveNames)

@@ -63,12 +63,14 @@ void exec(const QString& sql)
     EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
 }
 
-QByteArray hashOf(const QString& path)
+QByteArray bytesOf(const QString& path)
 {
     QFile f(path);
     f.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
+    return f.readAll();
 }
+
+QByteArray hashOf(const QString& path) { return QCryptographicHash::hash(bytesOf(path), QCryptographicHash::Sha1); }
 
 class FakeAccess : public AccessReader {
 public:
@@ -147,6 +149,12 @@ TEST(DatabaseMerge, FilesThatAreNotDatabasesAndAReadOnlyMainRollBack)
 {
     TempDatabase db;
     exec("INSERT INTO DiaBorrado VALUES (1, '2005-03-21', '14:15')");
+    // A schema naming a table module this program lacks: the library refuses the file for ever.
+    const QString module = db.file("module.db");
+    onFile(module, {"PRAGMA writable_schema = ON",
+                    "INSERT INTO sqlite_master (type, name, tbl_name, rootpage, sql) VALUES ('table', 'Sesiones', "
+                    "'Sesiones', 0, 'CREATE VIRTUAL TABLE Sesiones USING nosuchmodule(a)')"},
+           false);
     const struct {
         const char* name;
         QByteArray bytes;
@@ -154,6 +162,7 @@ TEST(DatabaseMerge, FilesThatAreNotDatabasesAndAReadOnlyMainRollBack)
         {"notes.mdb", "just some text\n"},
         {"broken.mdb", QByteArray("SQLite format 3\0", 16) + QByteArray(200, 'x')},
         {"empty.mdb", ""},
+        {"module.mdb", bytesOf(module)},
     };
     QSqlQuery(mainDb()).exec("PRAGMA wal_checkpoint(TRUNCATE)");
     const QByteArray before = hashOf(db.file("nbx70.db"));
@@ -178,6 +187,32 @@ TEST(DatabaseMerge, FilesThatAreNotDatabasesAndAReadOnlyMainRollBack)
     EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado"), 1);
     EXPECT_EQ(mergeDatabaseFile(mainDb(), src).status, MergeResult::Status::Merged); // detached again
     EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado"), 2);
+}
+
+// A source is read without writing anything beside it, also a WAL-mode one, also on a main
+// database opened read-only (which opens what it attaches read-only too).
+TEST(DatabaseMerge, ReadingASourceLeavesNothingBesideIt)
+{
+    TempDatabase db;
+    const QString src = db.file("wal.mdb");
+    onFile(src, {"PRAGMA journal_mode = WAL", "INSERT INTO DiaBorrado VALUES (2, '2005-03-21', '14:15')"});
+    ASSERT_FALSE(QFile::exists(src + "-wal"));
+    {
+        QSqlDatabase ro = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("read-only-main"));
+        ro.setDatabaseName(db.file("nbx70.db"));
+        ro.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        ASSERT_TRUE(ro.open());
+        EXPECT_EQ(mergeDatabaseFile(ro, src).status, MergeResult::Status::Failed);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("read-only-main"));
+    EXPECT_FALSE(QFile::exists(src + "-wal"));
+    EXPECT_FALSE(QFile::exists(src + "-shm"));
+
+    const MergeResult r = mergeDatabaseFile(mainDb(), src);
+    EXPECT_EQ(r.status, MergeResult::Status::Merged) << r.error.toStdString();
+    EXPECT_EQ(r.rowsAdded, 1);
+    EXPECT_FALSE(QFile::exists(src + "-wal"));
+    EXPECT_FALSE(QFile::exists(src + "-shm"));
 }
 
 // Another writer (a second copy of the program, the sqlite3 tool) holding the database for a

@@ -5,6 +5,7 @@
 #include "common/Database.h"
 #include "import/ui/Form16.h"
 #include "import/ui/ImportWindows.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
 #include "shell/ui/Form1.h"
@@ -64,7 +65,7 @@ class RecordingImport : public ImportService {
 public:
     QStringList calls;
     Form1* form = nullptr;
-    MergeOutcome mergeDatabase(const QString& path) override
+    MergeReport mergeDatabase(const QString& path) override
     {
         calls << "merge:" + path + (form && form->SSPanel1->isVisibleTo(form) ? " panel" : "");
         return MergeOutcome::Merged;
@@ -199,21 +200,55 @@ TEST(ImportStartup, PendingBackupIsMergedAndAKm70OnTheCommandLineIsImported)
     prompts.shown.clear();
     Database::close();
 
-    // A backup that is not a database: "Formato incorrecto", and it is set aside, never deleted.
+    // A backup that is not a database is set aside, never deleted: one message says where and why.
     writeFile(AppPaths::backupFile(), "not a database");
     {
         Form1 form;
         form.start(QString(), true);
         form.SSCommandExit->click();
     }
-    ASSERT_EQ(prompts.shown.size(), 2);
-    EXPECT_EQ(prompts.shown[0].text, GetS(157)); // in the language of the first start
-    EXPECT_EQ(prompts.shown[0].icon, Prompter::Icon::Critical);
+    ASSERT_EQ(prompts.shown.size(), 1);
     EXPECT_FALSE(QFile::exists(AppPaths::backupFile()));
     const QStringList aside = QDir(home.path()).entryList({"backupnbx70.bak.failed-*"});
     ASSERT_EQ(aside.size(), 1);
-    EXPECT_TRUE(prompts.shown[1].text.contains(QDir(home.path()).absoluteFilePath(aside[0]))) // where it went
-        << prompts.shown[1].text.toStdString();
+    EXPECT_TRUE(prompts.shown[0].text.contains(QDir(home.path()).absoluteFilePath(aside[0]))) // where it went
+        << prompts.shown[0].text.toStdString();
+    EXPECT_TRUE(prompts.shown[0].text.contains(GetS(QStringLiteral("No es una base de datos de este programa."))));
+    setImportService(nullptr);
+    Database::close();
+}
+
+// A read-only database with a pending backup and a KM70 file on the command line: one message, from
+// the first step the fault stops; the later steps (the import, the close-time save) say nothing more.
+TEST(ImportStartup, AReadOnlyDatabaseGivesOneMessageForEverythingItStops)
+{
+    TempHome home;
+    ScriptedPrompter prompts;
+    installImportService();
+    {
+        QSqlDatabase src = QSqlDatabase::addDatabase("QSQLITE", "backup-src");
+        src.setDatabaseName(AppPaths::backupFile());
+        ASSERT_TRUE(src.open());
+        QString error;
+        ASSERT_TRUE(Database::ensureSchema(src, &error));
+        QSqlQuery(src).exec("INSERT INTO Programacion (LNumeroSerie, TLocal) VALUES (654321, 'Bar')");
+    }
+    QSqlDatabase::removeDatabase("backup-src");
+    const QString km70 = writeFile(home.file("Sala.KM70"), intervals(5));
+    QString error;
+    ASSERT_TRUE(Database::open(AppPaths::databaseFile(), &error)) << error.toStdString();
+    QSqlQuery(mainDb()).exec("PRAGMA query_only = ON");
+    forgetDatabaseFaults();
+    {
+        Form1 form;
+        form.start("\"" + km70 + "\"", true);
+        form.close(); // the close box: the settings row cannot be saved either
+    }
+    ASSERT_EQ(prompts.shown.size(), 1) << prompts.shown.value(0).text.toStdString() << "|" << prompts.shown.value(1).text.toStdString();
+    const QStringList lines = prompts.shown[0].text.split('\r');
+    EXPECT_TRUE(lines[0].contains(AppPaths::backupFile())) << lines[0].toStdString();
+    EXPECT_EQ(lines.value(1), GetS(QStringLiteral("La base de datos es de solo lectura.")));
+    EXPECT_TRUE(QFile::exists(AppPaths::backupFile())); // kept for the next start
     setImportService(nullptr);
     Database::close();
 }

@@ -1,5 +1,6 @@
 // The save question before leaving a sheet.
 #include "programming/SavePrompt.h"
+#include "common/Database.h"
 
 #include "localisation/Strings.h"
 #include "support/ScriptedPrompter.h"
@@ -61,6 +62,16 @@ TEST(SavePrompt, FailedSaveAbortsTheCallerAndKeepsTheFlag)
     EXPECT_EQ(p.shown[1].icon, Prompter::Icon::Critical);
 
     s.diaLocal = QStringLiteral("80");
+    // A database that refuses the write: what could not be done and why.
+    QSqlQuery(mainDb()).exec("PRAGMA query_only = ON");
+    p.answer(Prompter::Answer::Ok);
+    EXPECT_EQ(Modificat(s, st, repo), LeaveDecision::Abort);
+    QSqlQuery(mainDb()).exec("PRAGMA query_only = OFF");
+    ASSERT_EQ(p.shown.size(), 4);
+    EXPECT_TRUE(p.shown[3].text.startsWith(GetS(QStringLiteral("No se han podido guardar los cambios en la base de datos.")) + '\r'
+                                           + GetS(QStringLiteral("La base de datos es de solo lectura."))))
+        << p.shown[3].text.toStdString();
+
     p.answer(Prompter::Answer::Ok);
     EXPECT_EQ(Modificat(s, st, repo), LeaveDecision::Proceed);
     EXPECT_FALSE(st.fichaModificada);

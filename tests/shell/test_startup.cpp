@@ -76,7 +76,7 @@ public:
     QStringList merged;
     FakeHost* host = nullptr;
     std::function<void()> during;
-    MergeOutcome mergeDatabase(const QString& path) override
+    MergeReport mergeDatabase(const QString& path) override
     {
         merged << path;
         if (during)
@@ -428,7 +428,8 @@ TEST(Startup, UnreadableSettingsAreNamedOnceAndWrittenBack)
     }
 }
 
-// Settings and data in a folder that cannot be written: one message, the program still starts.
+// Settings and data in a folder that cannot be written: one message says that neither the settings
+// nor the database can be used there, and why; the program still starts.
 TEST(Startup, AnUnwritableSettingsFolderGivesOneMessage)
 {
     test::TempHome home;
@@ -439,7 +440,11 @@ TEST(Startup, AnUnwritableSettingsFolderGivesOneMessage)
     const StartupResult r = Startup(host).run(QString(), true);
     EXPECT_FALSE(r.databaseOpen);
     ASSERT_EQ(prompts.shown.size(), 1);
-    EXPECT_EQ(prompts.shown[0].text, settingsWriteFailedText(AppPaths::configFile()));
+    const QStringList lines = prompts.shown[0].text.split('\r');
+    ASSERT_GE(lines.size(), 4) << prompts.shown[0].text.toStdString();
+    EXPECT_EQ(lines[0], settingsWriteFailedText(AppPaths::configFile()));
+    EXPECT_EQ(lines[1], GetS(QStringLiteral("No se ha podido abrir la base de datos %s."), {AppPaths::databaseFile()}));
+    EXPECT_EQ(lines[2], GetS(QStringLiteral("La carpeta o el fichero no se pueden usar.")));
     EXPECT_EQ(host.calls.last(), "show");
 }
 

@@ -4,6 +4,7 @@
 #include "common/AppState.h"
 #include "common/Database.h"
 #include "common/Prompter.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/LangDesk.h"
 #include "localisation/ui/TranslateForm.h"
 
@@ -115,6 +116,7 @@ void Form16::ImportaFitxer()
     QApplication::processEvents();
 
     QString failure;
+    std::optional<ExchangeImportResult> databaseFailure;
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly)) {
         failure = langDesk().GetTranslation(QStringLiteral("No se puede leer el fichero %1.")).arg(path_)
@@ -131,12 +133,14 @@ void Form16::ImportaFitxer()
         if (r.status == ExchangeImportResult::Status::Rejected)
             failure = formatErrorText(*r.formatError);
         else if (r.status == ExchangeImportResult::Status::DatabaseError)
-            failure = r.databaseError;
+            databaseFailure = r;
     }
     running_ = false;
     QGuiApplication::restoreOverrideCursor();
     if (!failure.isEmpty() && !bCancelat)
         prompter().message(failure, Prompter::Icon::Critical);
+    if (databaseFailure && !bCancelat)
+        reportDatabaseFailure(DatabaseTask::Import, path_, databaseFailure->databaseCode, databaseFailure->databaseError);
     accept();
 }
 

@@ -34,12 +34,12 @@ QString showDialog(QWidget* parent, const QString& dir, const QStringList& filte
 
 } // namespace
 
-MergeOutcome ProgramImportService::mergeDatabase(const QString& path)
+MergeReport ProgramImportService::mergeDatabase(const QString& path)
 {
     DeviceOperationGuard guard;
     if (!guard.acquired()) {
         prompter().beep();
-        return MergeOutcome::Failed;
+        return MergeOutcome::NotRun;
     }
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     // An Access file is read by a child while the window keeps turning: after a moment a box shows
@@ -75,13 +75,11 @@ MergeOutcome ProgramImportService::mergeDatabase(const QString& path)
             prompter().message(lines.join(u'\n'), Prompter::Icon::Exclamation);
         }
         return MergeOutcome::Merged;
-    case MergeResult::Status::NotADatabase:
-        prompter().message(GetS(157), Prompter::Icon::Critical);
-        return MergeOutcome::OpenFailed;
+    case MergeResult::Status::NotADatabase: return {MergeOutcome::OpenFailed, r.code, r.error};
     case MergeResult::Status::Failed:
-        if (!r.error.isEmpty())
-            prompter().message(r.error, Prompter::Icon::Critical);
-        return MergeOutcome::Failed;
+        if (r.code == 0 && r.error.isEmpty())
+            return MergeOutcome::NotRun; // the program's end stopped it: nothing to say, the file stays
+        return {MergeOutcome::Failed, r.code, r.error};
     }
     return MergeOutcome::Failed;
 }

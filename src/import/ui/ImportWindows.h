@@ -14,7 +14,7 @@ namespace nbx {
 // Merges with a busy cursor and the device-operation guard held; imports through Form16.
 class ProgramImportService : public ImportService {
 public:
-    MergeOutcome mergeDatabase(const QString& path) override;
+    MergeReport mergeDatabase(const QString& path) override;
     void importExchangeFile(const QString& path) override;
 };
 

@@ -7,6 +7,7 @@
 #include "common/IniFile.h"
 #include "common/Prompter.h"
 #include "localisation/LangDesk.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
 
@@ -124,8 +125,9 @@ void Form7::SSCommandAceptar_Click()
         if (!EscribirIni(QStringLiteral("Configuration"), QStringLiteral("Language"), value, file))
             prompter().message(settingsWriteFailedText(file), Prompter::Icon::Critical);
         QString error;
-        if (Database::isOpen() && !ConfiguracionRepo::saveIdioma(chosen_, &error))
-            prompter().message(error, Prompter::Icon::Critical);
+        int code = 0;
+        if (Database::isOpen() && !ConfiguracionRepo::saveIdioma(chosen_, &error, &code))
+            reportDatabaseFailure(DatabaseTask::Save, {}, code, error);
     }
     const int code = chosen_;
     accept();

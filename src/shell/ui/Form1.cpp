@@ -12,6 +12,7 @@
 #include "records/ui/Form9.h"
 #include "shell/CommandLine.h"
 #include "shell/ui/Form4.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/LangDesk.h"
 #include "localisation/QtTranslations.h"
 #include "localisation/ui/Form7.h"
@@ -245,7 +246,7 @@ void Form1::SSCommand1_Click()
     switch (importFileKind(state.ficheroImportar)) {
     case ImportFileKind::Database:
         setImportPanelVisible(true);
-        service->mergeDatabase(state.ficheroImportar);
+        reportMergeFailure(state.ficheroImportar, service->mergeDatabase(state.ficheroImportar));
         setImportPanelVisible(false);
         break;
     case ImportFileKind::Exchange:
@@ -307,8 +308,11 @@ void Form1::saveSettings()
     settings_.marcadoTonos = link.MarcadoTonos;
     settings_.prefijoMarcado = link.PrefijoMarcado;
     QString error;
-    if (!saveSettingsRow(&settings_, appState().codigoIdioma, &error))
-        prompter().message(error, Prompter::Icon::Critical);
+    int code = 0;
+    // Not asked for by the user: a fault of the database already reported is not told again.
+    QuietRepeats quiet;
+    if (!saveSettingsRow(&settings_, appState().codigoIdioma, &error, &code))
+        reportDatabaseFailure(DatabaseTask::Save, {}, code, error);
 }
 
 void Form1::SSCommandPort_Click()

@@ -1,0 +1,43 @@
+// A database failure told to the user: what could not be done, why in words, and the library's own
+// text on a last line for whoever supports the user.
+#pragma once
+
+#include <QString>
+
+namespace nbx {
+
+// What could not be done.
+enum class DatabaseTask {
+    Open,          // open the main database (subject: its path)
+    Save,          // save changes into the main database
+    Import,        // import an exchange file (subject: its path)
+    Merge,         // add the rows of another database (subject: its path)
+    MergeBackup,   // add the pending backup, which stays for the next start (subject: its path)
+};
+
+// Why, from SQLite's result code (primary or extended).
+enum class DatabaseFault { Busy, Full, ReadOnly, NotADatabase, Damaged, Unusable, Disk, NoMemory, Other };
+DatabaseFault databaseFault(int code);
+
+// The reason lines alone: why in words (none for a fault without words), then the library's text.
+QString databaseFailureReason(DatabaseTask task, int code, const QString& libraryText);
+// The whole text: what, why, the library's text, one per line (CR-separated).
+QString databaseFailureText(DatabaseTask task, const QString& subject, int code, const QString& libraryText);
+
+// Shows the failure with the critical icon. While a QuietRepeats lives, a fault of the main database
+// already shown is not shown again: an automatic step (start-up's, the close-time save) stopped by
+// the same fault says nothing more. Every fault shown is remembered.
+void reportDatabaseFailure(DatabaseTask task, const QString& subject, int code, const QString& libraryText);
+
+class QuietRepeats {
+public:
+    QuietRepeats();
+    ~QuietRepeats();
+    QuietRepeats(const QuietRepeats&) = delete;
+    QuietRepeats& operator=(const QuietRepeats&) = delete;
+};
+
+// Forgets the faults shown (a new database was opened).
+void forgetDatabaseFaults();
+
+} // namespace nbx
