@@ -109,6 +109,10 @@ TEST_F(RecordWindow, LoadsADeviceNullSafeWithItsIntervals)
     interval(100, "2024-03-01 10:00", 70);
     exec("INSERT INTO IntervaloInhabil VALUES (200, 3, '24/12/24', '14:05:00', '25/12/24', '08:00')");
     exec("INSERT INTO IntervaloInhabil VALUES (200, 17, '31/12/24', '20:00', '01/01/25', '06:30')");
+    // Interval numbers another program left: none of them is interval 1.
+    for (const char* number : {"4294967297", "-2147483648", "1e300"})
+        exec(QStringLiteral("INSERT INTO IntervaloInhabil VALUES (200, %1, '01/01/99', '01:00', '01/01/99', '02:00')")
+                 .arg(QLatin1String(number)));
     linkState().NumeroSerieEqp = 100;
     Form5 f;
     f.Form_Load();
