@@ -1,5 +1,6 @@
 #!/bin/sh
-# Builds every fuzz target (each CMake target named fuzz_*) with clang, AddressSanitizer and
+# Builds every fuzz target (each CMake target named fuzz_*) with clang, AddressSanitizer,
+# UndefinedBehaviorSanitizer (clang's checks float-to-integer overflow too; any report aborts) and
 # libFuzzer, then runs them one after the other, sharing the given number of seconds (default 30)
 # equally. A target starts from its corpus in the build folder and the seeds in fuzz/seeds/<name>/.
 # Fails when any target finds a crash, a leak or a hang, after all have run.
@@ -11,7 +12,7 @@ build=${NBX70_FUZZ_BUILD:-$src/build-fuzz}
 cmake -S "$src" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_CXX_FLAGS="-fsanitize=address,fuzzer-no-link -fno-omit-frame-pointer" \
+    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=all -fno-omit-frame-pointer" \
     -DNBX70_BUILD_FUZZ=ON -DNBX70_BUILD_TESTS=OFF -DNBX70_BUILD_BENCH=OFF >/dev/null
 targets=$(cmake --build "$build" --target help | sed -n 's/^\(fuzz_[A-Za-z0-9_]*\):.*/\1/p' | grep -v '_autogen' | sort -u)
 if [ -z "$targets" ]; then

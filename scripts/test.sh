@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs the packages, builds everything, runs every fuzz target under AddressSanitizer (30
-# seconds shared among them), runs every test, then builds the tests again in Debug with
-# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan) and runs every test under them, a
-# test failing at its first report.
+# Installs the packages, builds everything, runs every fuzz target under AddressSanitizer and
+# clang's UndefinedBehaviorSanitizer (30 seconds shared among them), runs every test, then builds
+# the tests again in Debug with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan) and
+# runs every test under them, a test failing at its first report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

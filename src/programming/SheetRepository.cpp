@@ -2,6 +2,7 @@
 
 #include "common/Database.h"
 #include "common/Prompter.h"
+#include "common/StoredValue.h"
 #include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
 #include "programming/SheetText.h"
@@ -149,6 +150,13 @@ QString intervalDate(const QVariant& v)
     return v.toString();
 }
 
+// `query` ended by the condition that keeps the serials a sheet can show: navigation passes over
+// any beyond 32 bits (left by another program).
+QString shownSerials(const char* query)
+{
+    return QLatin1String(query) + QStringLiteral(" LNumeroSerie BETWEEN -2147483648 AND 2147483647");
+}
+
 std::optional<qint32> scalarSerial(const QSqlDatabase& db, const QString& sql, std::optional<qint32> bound,
                                    QString* error)
 {
@@ -156,9 +164,9 @@ std::optional<qint32> scalarSerial(const QSqlDatabase& db, const QString& sql, s
     q.prepare(sql);
     if (bound)
         q.addBindValue(*bound);
-    if (!execOrFail(q, error) || !q.next() || q.value(0).isNull())
+    if (!execOrFail(q, error) || !q.next())
         return std::nullopt;
-    return q.value(0).toInt();
+    return storedSerial(q.value(0));
 }
 
 } // namespace
@@ -263,11 +271,11 @@ bool SheetRepository::load(qint32 serial, SheetValues& sheet, QString* error, co
     s.version = text("TVersion");
     if (hasCmi(s.version)) {
         s.cmiVisible = true;
-        s.cmi = v("CMI").toInt() != 0 ? 1 : 0;
+        s.cmi = v("CMI").toDouble() != 0 ? 1 : 0; // any non-zero value is yes
     } else {
         s.cmiVisible = false;
     }
-    s.cambioHora = v("BoCambioHora").toInt() != 0 ? 1 : 0;
+    s.cambioHora = v("BoCambioHora").toDouble() != 0 ? 1 : 0;
 
     const QString local = text("TTipoActuacionLocal");
     if (const std::optional<QString> t = actionSeconds(local)) {
@@ -314,7 +322,10 @@ bool SheetRepository::load(qint32 serial, SheetValues& sheet, QString* error, co
     if (!execOrFail(iq, error))
         return false;
     while (iq.next()) {
-        const int i = iq.value(0).toInt() - 1;
+        const std::optional<qint64> number = storedWhole(iq.value(0), 1, kIntervalCount);
+        if (!number)
+            continue; // the slot is tested here, not left to the query's filter
+        const int i = int(*number) - 1;
         s.intervals.fechaIni[i] = intervalDate(iq.value(1));
         s.intervals.horaIni[i] = intervalTime(iq.value(2));
         s.intervals.fechaFi[i] = intervalDate(iq.value(3));
@@ -486,29 +497,30 @@ QList<qint32> SheetRepository::orderedSerials(QString* error) const
     if (!execOrFail(q, error, QStringLiteral("SELECT LNumeroSerie FROM Programacion ORDER BY LNumeroSerie")))
         return out;
     while (q.next())
-        out << q.value(0).toInt();
+        if (const std::optional<qint32> serial = storedSerial(q.value(0))) // no other serial can be shown
+            out << *serial;
     return out;
 }
 
 std::optional<qint32> SheetRepository::first(QString* error) const
 {
-    return scalarSerial(db_, QStringLiteral("SELECT MIN(LNumeroSerie) FROM Programacion"), std::nullopt, error);
+    return scalarSerial(db_, shownSerials("SELECT MIN(LNumeroSerie) FROM Programacion WHERE"), std::nullopt, error);
 }
 
 std::optional<qint32> SheetRepository::last(QString* error) const
 {
-    return scalarSerial(db_, QStringLiteral("SELECT MAX(LNumeroSerie) FROM Programacion"), std::nullopt, error);
+    return scalarSerial(db_, shownSerials("SELECT MAX(LNumeroSerie) FROM Programacion WHERE"), std::nullopt, error);
 }
 
 std::optional<qint32> SheetRepository::next(qint32 from, QString* error) const
 {
-    return scalarSerial(db_, QStringLiteral("SELECT MIN(LNumeroSerie) FROM Programacion WHERE LNumeroSerie > ?"), from,
+    return scalarSerial(db_, shownSerials("SELECT MIN(LNumeroSerie) FROM Programacion WHERE LNumeroSerie > ? AND"), from,
                         error);
 }
 
 std::optional<qint32> SheetRepository::previous(qint32 from, QString* error) const
 {
-    return scalarSerial(db_, QStringLiteral("SELECT MAX(LNumeroSerie) FROM Programacion WHERE LNumeroSerie < ?"), from,
+    return scalarSerial(db_, shownSerials("SELECT MAX(LNumeroSerie) FROM Programacion WHERE LNumeroSerie < ? AND"), from,
                         error);
 }
 
@@ -520,6 +532,9 @@ std::optional<qint32> SheetRepository::search(SearchField field, const QString& 
                     QStringLiteral("SELECT LNumeroSerie, %1 FROM Programacion ORDER BY LNumeroSerie").arg(col(sc.column))))
         return std::nullopt;
     while (q.next()) {
+        const std::optional<qint32> serial = storedSerial(q.value(0));
+        if (!serial)
+            continue;
         const QVariant v = q.value(1);
         QStringList shown;
         if (field == SearchField::Fecha) {
@@ -527,13 +542,13 @@ std::optional<qint32> SheetRepository::search(SearchField field, const QString& 
             if (d.isValid())
                 shown << formatSheetDate(d) << d.toString(QStringLiteral("dd/MM/yyyy"));
         } else if (field == SearchField::NumeroSerie) {
-            shown << QString::number(q.value(0).toInt());
+            shown << QString::number(*serial);
         } else if (!v.isNull()) {
             shown << v.toString();
         }
         for (const QString& t : shown)
             if (t.contains(text, Qt::CaseInsensitive))
-                return q.value(0).toInt();
+                return *serial;
     }
     return std::nullopt;
 }

@@ -299,7 +299,8 @@ std::optional<int> intValue(const QVariant& v)
     const std::optional<double> d = realValue(v);
     if (!d || !std::isfinite(*d))
         return std::nullopt;
-    return int(std::clamp(std::llround(*d), -2147483647LL, 2147483647LL));
+    // Clamped before it is rounded: no integer holds a huge real.
+    return int(std::llround(std::clamp(*d, -2147483647.0, 2147483647.0)));
 }
 
 int counterValue(const QVariant& v)

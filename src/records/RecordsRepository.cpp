@@ -1,11 +1,13 @@
 #include "records/RecordsRepository.h"
 
+#include "common/StoredValue.h"
 #include "programming/SheetText.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+#include <limits>
 
 namespace nbx {
 
@@ -17,10 +19,18 @@ QString text(const QSqlQuery& q, const char* col)
     return v.isNull() ? QString() : v.toString();
 }
 
+// A counter; 0 for NULL or for what is no whole number of 64 bits.
 qint64 number(const QSqlQuery& q, const char* col)
 {
-    const QVariant v = q.value(QLatin1String(col));
-    return v.isNull() ? 0 : v.toLongLong();
+    return storedWhole(q.value(QLatin1String(col)), std::numeric_limits<qint64>::min(),
+                       std::numeric_limits<qint64>::max())
+        .value_or(0);
+}
+
+// A byte column (a limit); 0 for NULL or for what no byte holds.
+int byteNumber(const QSqlQuery& q, const char* col)
+{
+    return int(storedWhole(q.value(QLatin1String(col)), 0, 255).value_or(0));
 }
 
 bool fail(const QSqlQuery& q, QString* error)
@@ -95,7 +105,8 @@ QList<qint32> RecordsRepository::serials(QString* error) const
         return {};
     }
     while (q.next())
-        out.append(q.value(0).toInt());
+        if (const std::optional<qint32> serial = storedSerial(q.value(0))) // no other serial can be shown
+            out.append(*serial);
     return out;
 }
 
@@ -127,8 +138,8 @@ std::optional<DeviceHeader> RecordsRepository::header(qint32 serial, QString* er
             h.horario[d][x] = text(q, days[d][x]);
     h.horaEmpiezaNoche = text(q, "THoraEmpiezaNoche");
     h.horaTerminaNoche = text(q, "THoraTerminaNoche");
-    h.nivelDiaLocal = int(number(q, "ByNivelDiaLocal"));
-    h.nivelNocheLocal = int(number(q, "ByNivelNocheLocal"));
+    h.nivelDiaLocal = byteNumber(q, "ByNivelDiaLocal");
+    h.nivelNocheLocal = byteNumber(q, "ByNivelNocheLocal");
     return h;
 }
 
@@ -141,10 +152,10 @@ InhibitedIntervals RecordsRepository::inhibitedIntervals(qint32 serial, QString*
              {serial}, error))
         return out;
     while (q.next()) {
-        const int i = q.value(0).toInt() - 1;
-        if (i < 0 || i >= kIntervalCount || q.value(1).isNull() || q.value(2).isNull() || q.value(3).isNull()
-            || q.value(4).isNull())
+        const std::optional<qint64> number = storedWhole(q.value(0), 1, kIntervalCount);
+        if (!number || q.value(1).isNull() || q.value(2).isNull() || q.value(3).isNull() || q.value(4).isNull())
             continue; // an unreadable interval keeps the empty markers
+        const int i = int(*number) - 1;
         out.fechaIni[i] = q.value(1).toString();
         out.horaIni[i] = hourMinuteText(q.value(2).toString());
         out.fechaFi[i] = q.value(3).toString();
@@ -172,8 +183,9 @@ std::optional<qint32> RecordsRepository::search(RecordSearchField field, const Q
         return std::nullopt;
     const QList<uint> pattern = (QLatin1Char('%') + typed.toCaseFolded() + QLatin1Char('%')).toUcs4();
     while (q.next()) {
-        if (!q.value(1).isNull() && likeMatch(q.value(1).toString().toCaseFolded().toUcs4(), pattern))
-            return q.value(0).toInt();
+        const std::optional<qint32> serial = storedSerial(q.value(0));
+        if (serial && !q.value(1).isNull() && likeMatch(q.value(1).toString().toCaseFolded().toUcs4(), pattern))
+            return *serial;
     }
     if (q.lastError().isValid())
         fail(q, error);

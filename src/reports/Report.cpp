@@ -339,7 +339,7 @@ private:
         if (f.format == QLatin1String("vbnum:#.0"))
             return formatOneDecimal(v);
         if (f.format == QLatin1String("int"))
-            return QString::number(qRound64(v.toDouble()));
+            return formatRounded(v);
         if (f.format.startsWith(QLatin1String("bool:"))) {
             const QStringList ids = f.format.mid(5).split(QLatin1Char('/'));
             if (ids.size() == 2)

@@ -2,6 +2,8 @@
 
 #include <QDate>
 
+#include <cmath>
+
 namespace nbx::reports {
 
 namespace {
@@ -98,7 +100,8 @@ QString defaultText(const QVariant& value, const QLocale& locale)
         return QString::number(value.toLongLong());
     if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float) {
         const double d = value.toDouble();
-        if (d == double(qint64(d)) && qAbs(d) < 1e15)
+        // The range first: an infinite or huge real has no integer to convert to.
+        if (qAbs(d) < 1e15 && d == std::trunc(d))
             return QString::number(qint64(d));
         QString s = QString::number(d, 'f', QLocale::FloatingPointShortest);
         s.replace(QLatin1Char('.'), locale.decimalPoint());
@@ -107,6 +110,16 @@ QString defaultText(const QVariant& value, const QLocale& locale)
         return s;
     }
     return value.toString();
+}
+
+QString formatRounded(const QVariant& value)
+{
+    bool ok = false;
+    const double d = value.toDouble(&ok);
+    // The range first: qRound64 of an infinite or huge real is undefined.
+    if (!ok || !(qAbs(d) < 1e15))
+        return defaultText(value);
+    return QString::number(qRound64(d));
 }
 
 QString formatStoredDate(const QVariant& value, const QString& pattern)

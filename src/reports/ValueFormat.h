@@ -19,6 +19,10 @@ double leadingNumber(const QString& text);
 // form with the locale's decimal separator, texts unchanged.
 QString defaultText(const QVariant& value, const QLocale& locale = QLocale::system());
 
+// The "int" format: a number rounded to a whole one (halves away from zero); a value no integer
+// holds (infinite, NaN, 1e15 and beyond) and a text that is no number in their default form.
+QString formatRounded(const QVariant& value);
+
 // A stored "yyyy-MM-dd" date in `pattern` (a two-digit year is the year modulo 100); any other
 // text unchanged.
 QString formatStoredDate(const QVariant& value, const QString& pattern);

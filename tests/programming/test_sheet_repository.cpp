@@ -219,6 +219,13 @@ TEST(SheetRepository, CmiOnlyFromFirmware20)
     ASSERT_TRUE(repo.load(123456, l, nullptr, QLocale::c()));
     EXPECT_TRUE(l.cmiVisible);
     EXPECT_EQ(l.cmi, 1);
+
+    // Any non-zero value is yes, also one no int holds.
+    exec("UPDATE Programacion SET CMI = 4294967296, BoCambioHora = 4294967296");
+    l.cmi = l.cambioHora = 0;
+    ASSERT_TRUE(repo.load(123456, l, nullptr, QLocale::c()));
+    EXPECT_EQ(l.cmi, 1);
+    EXPECT_EQ(l.cambioHora, 1);
 }
 
 TEST(SheetRepository, IntervalEdgeCases)
@@ -361,6 +368,8 @@ TEST(SheetRepository, NavigationIsInAscendingSerial)
     EXPECT_FALSE(repo.next(0));
     for (const char* serial : {"300", "100", "200"})
         ASSERT_TRUE(repo.save(fullSheet(QString::fromLatin1(serial)), kNow, nullptr, QLocale::c()));
+    // Serials beyond 32 bits (another program's) are passed over, not read as 100 or 0.
+    exec("INSERT INTO Programacion (LNumeroSerie) VALUES (4294967396), (-4294967296)");
     EXPECT_EQ(repo.orderedSerials(), (QList<qint32>{100, 200, 300}));
     EXPECT_EQ(repo.first(), 100);
     EXPECT_EQ(repo.last(), 300);

@@ -335,6 +335,12 @@ TEST(LevelGraph, SourceReadsWindowsInKeyOrderAndMergedNulls)
     EXPECT_EQ(window.size(), 21);
     IntervalGraphSource none(mainDb(), 111111);
     EXPECT_EQ(none.count(&error), 0);
+
+    // A limit another program stored as a huge real reads as the largest one, not as a negative.
+    ASSERT_TRUE(q.exec(QStringLiteral("UPDATE Intervalos SET ByNivelMFast = 1e300 WHERE LNumeroSerie = 654321")));
+    IntervalGraphSource huge(mainDb(), 654321);
+    ASSERT_TRUE(huge.window(0, window, &error));
+    EXPECT_EQ(window[0].nivelMFast, 2147483647);
 }
 
 } // namespace nbx::test

@@ -109,6 +109,10 @@ TEST_F(RecordWindow, LoadsADeviceNullSafeWithItsIntervals)
     interval(100, "2024-03-01 10:00", 70);
     exec("INSERT INTO IntervaloInhabil VALUES (200, 3, '24/12/24', '14:05:00', '25/12/24', '08:00')");
     exec("INSERT INTO IntervaloInhabil VALUES (200, 17, '31/12/24', '20:00', '01/01/25', '06:30')");
+    // Interval numbers another program left: none of them is interval 1.
+    for (const char* number : {"4294967297", "-2147483648", "1e300"})
+        exec(QStringLiteral("INSERT INTO IntervaloInhabil VALUES (200, %1, '01/01/99', '01:00', '01/01/99', '02:00')")
+                 .arg(QLatin1String(number)));
     linkState().NumeroSerieEqp = 100;
     Form5 f;
     f.Form_Load();
@@ -189,8 +193,8 @@ TEST_F(RecordWindow, GridCaptionsAndValueItems)
 {
     device(100, "Bar");
     exec("INSERT INTO Intervalos (LNumeroSerie, DFechaInicio, THoraInicio, SLeqLocal, SLeqVecino, ByNivelLeqLocal, "
-         "ByNivelMFast, ByDNA, BoRS232, SL1, SL5, SL10, SL50, SL90, SMaxFast) "
-         "VALUES (100, '2024-03-01', '10:00', 59, 59, 255, 255, 255, -1, 121, 0, 1e300, -3e9, 71.9, 80.0)");
+         "ByNivelMFast, ByDNA, BoRS232, BoProgramacion, SL1, SL5, SL10, SL50, SL90, SMaxFast) "
+         "VALUES (100, '2024-03-01', '10:00', 59, 59, 255, 255, 255, -1, 4294967296, 121, 0, 1e300, -3e9, 71.9, 80.0)");
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain)); // as on a Spanish desktop
     Form5 f;
@@ -212,6 +216,9 @@ TEST_F(RecordWindow, GridCaptionsAndValueItems)
         EXPECT_EQ(m->index(0, c.col).data().toString(), c.text) << c.col;
     QLocale::setDefault(previous);
     EXPECT_FALSE(m->index(0, 28).data(Qt::DecorationRole).isNull());
+    // Any non-zero value is yes, also one no int holds.
+    EXPECT_EQ(m->index(0, 29).data(Qt::DecorationRole).value<QPixmap>().cacheKey(),
+              m->index(0, 28).data(Qt::DecorationRole).value<QPixmap>().cacheKey());
     EXPECT_TRUE(f.TDBGridIntervalos->split(0)->isColumnHidden(0));
     EXPECT_FALSE(f.TDBGridIntervalos->split(0)->isColumnHidden(1));
     EXPECT_TRUE(f.TDBGridIntervalos->split(1)->isColumnHidden(4));

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace nbx::test {
 
@@ -88,6 +89,11 @@ TEST(ReportEngine, ValueFormats)
         EXPECT_DOUBLE_EQ(leadingNumber(QString::fromLatin1(text)), v) << text;
     EXPECT_EQ(defaultText(65.3, comma), "65,3");
     EXPECT_EQ(defaultText(QVariant(121.0), point), "121");
+    const std::pair<QVariant, const char*> rounded[] = {{2.5, "3"}, {-2.5, "-3"}, {QVariant(qlonglong(7)), "7"},
+                                                        {std::numeric_limits<double>::infinity(), "inf"},
+                                                        {1e16, "10000000000000000"}, {"abc", "abc"}};
+    for (const auto& [v, text] : rounded)
+        EXPECT_EQ(formatRounded(v), QString::fromLatin1(text)) << text;
     EXPECT_EQ(parseSerialText(" 123456 "), 123456);
     EXPECT_FALSE(parseSerialText("1 OR 1=1"));
     EXPECT_FALSE(parseSerialText(""));

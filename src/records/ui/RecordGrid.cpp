@@ -67,7 +67,7 @@ QVariant RecordTableModel::data(const QModelIndex& index, int role) const
         if (c.items == ValueItems::YesNo) {
             const QVariant v = stored(index.row(), index.column());
             if (!v.isNull())
-                return yesNoPicture(v.toInt() != 0);
+                return yesNoPicture(v.toDouble() != 0); // any non-zero value is yes
         }
         return QVariant();
     case Qt::BackgroundRole:
