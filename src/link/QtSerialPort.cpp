@@ -238,7 +238,7 @@ void QtSerialPort::waitForInput(int maxMs) { waitLoop(maxMs); }
 // A wait has something to wait for: time, an open and live port, and no input already there.
 bool QtSerialPort::worthWaiting(int maxMs)
 {
-    return maxMs > 0 && port_.isOpen() && !lineLost() && port_.bytesAvailable() == 0;
+    return maxMs > 0 && port_.isOpen() && !lineLost() && buffered() == 0;
 }
 
 void QtSerialPort::waitLoop(int maxMs)
@@ -260,7 +260,7 @@ void QtSerialPort::waitLoop(int maxMs)
     eventsRan_.start();
     timer.stop();
     waitLoop_ = outer;
-    if (outer && (port_.bytesAvailable() > 0 || lost_ || !port_.isOpen()))
+    if (outer && (buffered() > 0 || lost_ || !port_.isOpen()))
         outer->quit(); // what ended this wait ends the outer one too
 }
 
@@ -282,8 +282,9 @@ void QtSerialPort::runEvents()
 // bytes still due are waited for in one sleep of their time on the line, the start of a frame
 // included (sized from the length expected); a byte whose moment nobody knows (after a sleep that
 // brought none, or on a fast line) is watched for on the descriptor. The events do not run at
-// each wake: they run before a sleep that would keep them waiting more than kEventsEveryNs, and
-// the wait then returns, so that a stop they set is seen at once.
+// each wake but at least every kEventsEveryNs: no sleep goes beyond that, and one that would
+// cross it when most of it has passed lets them run first. The wait returns after the events
+// ran, so that a stop they set is seen at once.
 void QtSerialPort::waitForBytes(int maxMs, int count, bool started)
 {
     if (maxMs <= 0 || !port_.isOpen() || lost_)
@@ -300,11 +301,12 @@ void QtSerialPort::waitForBytes(int maxMs, int count, bool started)
         if (leftNs <= 0)
             return;
         if (paced_ && !stalled_ && count > 1) {
-            const qint64 ns = std::min({(count - have) * kByteNs, leftNs, kEventsEveryNs});
-            if (ns > untilEventsNs) {
-                runEvents();
+            qint64 ns = std::min((count - have) * kByteNs, leftNs);
+            if (untilEventsNs <= 0 || (ns > untilEventsNs && untilEventsNs < kEventsEveryNs / 2)) {
+                runEvents(); // early rather than in the middle of a frame's sleep
                 return;
             }
+            ns = std::min(ns, untilEventsNs);
             QThread::usleep(static_cast<unsigned long>(ns / 1000));
             const qint64 now = buffered() + driverBytes();
             stalled_ = now == have; // the line paused: the next byte is watched for instead
@@ -333,9 +335,9 @@ void QtSerialPort::waitForBytes(int maxMs, int count, bool started)
             lost_ = true;
             return;
         }
-        if (sample && rc > 0) {
+        if (sample) {
             ++paceSamples_;
-            paced_ = t.nsecsElapsed() - before >= kByteNs / 2;
+            paced_ = rc == 0 || t.nsecsElapsed() - before >= kByteNs / 2;
         }
         stalled_ = false;
         have = buffered() + driverBytes();
