@@ -301,7 +301,8 @@ void QtSerialPort::waitForBytes(int maxMs, int count, bool started)
         if (leftNs <= 0)
             return;
         if (paced_ && !stalled_ && count > 1) {
-            qint64 ns = std::min((count - have) * kByteNs, leftNs);
+            // A frame still to begin follows the answer that asked for it: one byte more.
+            qint64 ns = std::min((count - have + (started ? 0 : 1)) * kByteNs, leftNs);
             if (untilEventsNs <= 0 || (ns > untilEventsNs && untilEventsNs < kEventsEveryNs / 2)) {
                 runEvents(); // early rather than in the middle of a frame's sleep
                 return;
