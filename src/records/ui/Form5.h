@@ -140,7 +140,7 @@ private:
     std::unique_ptr<DownloadController> controller_;
     QList<QPair<QPointer<QWidget>, bool>> heldButtons_;
     bool closeAfterDownload_ = false;
-    static constexpr int kBusyBarEveryMs = 200;
+    static constexpr int kBusyBarEveryMs = 400;
     QElapsedTimer busyBarMoved_; // since the busy bar last moved
 };
 
