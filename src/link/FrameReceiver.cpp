@@ -4,17 +4,22 @@
 #include "link/Link.h"
 #include "localisation/Strings.h"
 
+#include <algorithm>
+
 namespace nbx {
 
 ReceiveResult receiveFrame(ISerialPort& port, Waiter& waiter, InactivityTimer& timer,
                            FrameBuffer& buffer, const bool* stop, int stxHuntLimit)
 {
+    // The frame expected is as long as the last one received (records come one after another).
+    const int expected = std::max(buffer.length(), kMinFrame);
     buffer.setLength(0);
     // Restarts the timer, waits for one byte and reads it into `into`. `coming`: the bytes of the
-    // frame known to be still on their way, this one included.
+    // frame known to be still on their way, this one included; before the STX, those expected.
+    bool started = false;
     auto next = [&](uint8_t& into, int coming) -> ReceiveResult {
         timer.restart();
-        const Waiter::Result w = waiter.waitForData(timer, stop, coming);
+        const Waiter::Result w = waiter.waitForData(timer, stop, coming, started);
         if (w == Waiter::Result::Timeout)
             return ReceiveResult::Timeout;
         if (w == Waiter::Result::Stopped)
@@ -29,15 +34,16 @@ ReceiveResult receiveFrame(ISerialPort& port, Waiter& waiter, InactivityTimer& t
     };
 
     buffer[0] = 0;
-    ReceiveResult r = next(buffer[0], 1);
+    ReceiveResult r = next(buffer[0], expected);
     // Bytes before STX are dropped; a line sending only noise ends as a timeout.
     for (int dropped = 0; r == ReceiveResult::Ok && buffer[0] != ctl::STX; ++dropped) {
         if (dropped >= stxHuntLimit)
             return ReceiveResult::Timeout;
-        r = next(buffer[0], 1);
+        r = next(buffer[0], expected);
     }
     if (r != ReceiveResult::Ok)
         return r;
+    started = true;
 
     uint8_t x = ctl::STX;
     for (int k = 1; k <= 2; ++k) {

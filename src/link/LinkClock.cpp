@@ -61,23 +61,25 @@ void Espera(LinkClock& clock, const LinkTiming& timing, int seconds)
     clock.sleepMs(ms * timing.secondMs / 1000);
 }
 
-Waiter::Result Waiter::waitForData(const InactivityTimer& timer, const bool* stop, int coming)
+Waiter::Result Waiter::waitForData(const InactivityTimer& timer, const bool* stop, int coming,
+                                   bool started)
 {
     for (;;) {
         if (stop && *stop)
             return Result::Stopped;
-        if (!port_.isOpen() || port_.lineLost())
-            return Result::LineLost;
+        // Bytes already read are taken before the line is looked at.
         if (port_.bytesAvailable() > 0)
             return Result::Data;
+        if (!port_.isOpen() || port_.lineLost())
+            return Result::LineLost;
         if (timer.expired())
             return Result::Timeout;
-        // The rest of a frame may be let gather for a longer turn: one wake for a whole record
-        // at the line's pace.
-        const int slice = coming > 1 ? timing_.gatherSliceMs : timing_.yieldSliceMs;
+        // A frame's bytes are waited for in longer turns: one wake for a whole record at the
+        // line's pace.
+        const int slice = coming > 0 ? timing_.gatherSliceMs : timing_.yieldSliceMs;
         const int ms = static_cast<int>(std::min<qint64>(timer.remainingMs(), slice));
-        if (coming > 1)
-            port_.waitForBytes(ms, coming);
+        if (coming > 0)
+            port_.waitForBytes(ms, coming, started);
         else
             port_.waitForInput(ms);
     }

@@ -66,9 +66,11 @@ public:
     }
 
     // Until a byte is waiting, the timer expires or *stop becomes true (stop may be null). A stop
-    // wins over bytes already waiting; a lost line ends the wait at once. `coming` is the number
-    // of bytes known to follow back to back (the rest of a frame), 1 when unknown.
-    Result waitForData(const InactivityTimer& timer, const bool* stop, int coming = 1);
+    // wins over bytes already waiting; a lost line ends the wait at once. `coming`, for a frame
+    // being received: the bytes known to follow back to back (the rest of the frame) once it
+    // `started`, the length it is expected to have before; 0 for any other wait.
+    Result waitForData(const InactivityTimer& timer, const bool* stop, int coming = 0,
+                       bool started = true);
     // Until a byte is waiting, ms pass or *stop becomes true.
     Result waitForData(qint64 ms, const bool* stop);
     // A yielding pause (the byte pacing).

@@ -10,14 +10,20 @@
 
 #include <algorithm>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace nbx {
 
 namespace {
 // One byte on the line: start bit, 8 data bits and stop bit at 19200 baud.
 constexpr qint64 kByteNs = 10 * 1000000000LL / 19200;
-// The longest the events may wait while a frame gathers.
-constexpr qint64 kEventsEveryMs = 50;
+// The longest the events wait while a frame is waited for: the window answers within 50 ms.
+constexpr qint64 kEventsEveryNs = 40 * 1000000LL;
+// The most read from the descriptor at once (more than a frame).
+constexpr int kPullBytes = 1024;
+// Waits that tell the line's pace at most, after an open, before the line is taken as fast.
+constexpr int kPaceSamples = 8;
 } // namespace
 
 QString serialPortName(int portNumber, const QString& device)
@@ -99,6 +105,7 @@ bool QtSerialPort::open(QString* error)
     port_.setDataTerminalReady(true); // refused by a pseudo-terminal; harmless there
     port_.clearError();
     lost_ = false;
+    forgetPace();
     return true;
 }
 
@@ -107,13 +114,24 @@ void QtSerialPort::close()
     if (port_.isOpen())
         port_.close();
     lost_ = false;
+    forgetPace();
+}
+
+// Another line, or the same one after a while, may bring its bytes at another pace; what was read
+// of the former one is gone.
+void QtSerialPort::forgetPace()
+{
+    in_.clear();
+    inPos_ = 0;
+    paced_ = stalled_ = false;
+    paceSamples_ = 0;
 }
 
 bool QtSerialPort::lineLost()
 {
     if (!port_.isOpen())
         return lost_;
-    if (!lost_ && port_.bytesAvailable() == 0) {
+    if (!lost_ && buffered() == 0) {
         // A hang-up shows on the descriptor before any read fails: the far end of a
         // pseudo-terminal closed, a USB adapter removed. Bytes already received are read first.
         pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
@@ -123,19 +141,35 @@ bool QtSerialPort::lineLost()
     return lost_;
 }
 
+qint64 QtSerialPort::buffered() const { return in_.size() - inPos_ + port_.bytesAvailable(); }
+
+// What the driver holds is read straight from the descriptor, one system call, into a buffer of
+// our own, and only when Qt's is empty too: QSerialPort reads the descriptor itself when the
+// events run, and every byte in our buffer then came before every byte in Qt's.
+void QtSerialPort::pull()
+{
+    if (buffered() > 0 || !port_.isOpen() || lost_)
+        return;
+    in_.resize(kPullBytes);
+    inPos_ = 0;
+    const ssize_t n = ::read(static_cast<int>(port_.handle()), in_.data(), kPullBytes);
+    in_.resize(n > 0 ? n : 0);
+}
+
 qint64 QtSerialPort::bytesAvailable()
 {
     if (!port_.isOpen() || lost_)
         return 0;
-    if (port_.bytesAvailable() == 0)
-        port_.waitForReadyRead(0); // pulls what the driver holds without blocking
-    return port_.bytesAvailable();
+    pull();
+    return buffered();
 }
 
 int QtSerialPort::readByte()
 {
     if (bytesAvailable() == 0)
         return -1;
+    if (inPos_ < in_.size())
+        return static_cast<uint8_t>(in_[inPos_++]);
     char c = 0;
     if (port_.read(&c, 1) != 1)
         return -1;
@@ -144,16 +178,27 @@ int QtSerialPort::readByte()
 
 QByteArray QtSerialPort::read(qint64 maxBytes)
 {
-    if (bytesAvailable() == 0)
+    if (bytesAvailable() == 0 || maxBytes <= 0)
         return {};
-    return port_.read(maxBytes);
+    QByteArray out = in_.mid(inPos_, maxBytes);
+    inPos_ += out.size();
+    if (out.size() < maxBytes)
+        out += port_.read(maxBytes - out.size());
+    return out;
 }
 
 bool QtSerialPort::write(const QByteArray& bytes)
 {
     if (!port_.isOpen())
         return false;
-    if (port_.write(bytes) != bytes.size())
+    // With nothing queued in Qt's buffer the bytes go straight to the driver; what it does not
+    // take at once goes through Qt's buffer.
+    qint64 sent = 0;
+    if (port_.bytesToWrite() == 0) {
+        const ssize_t n = ::write(static_cast<int>(port_.handle()), bytes.constData(), bytes.size());
+        sent = n > 0 ? n : 0;
+    }
+    if (sent < bytes.size() && port_.write(bytes.constData() + sent, bytes.size() - sent) != bytes.size() - sent)
         return false;
     // A byte only queued in Qt's buffer is lost when the port closes right after.
     while (port_.bytesToWrite() > 0) {
@@ -165,6 +210,8 @@ bool QtSerialPort::write(const QByteArray& bytes)
 
 void QtSerialPort::clearInput()
 {
+    in_.clear();
+    inPos_ = 0;
     if (!port_.isOpen())
         return;
     port_.clear(QSerialPort::Input);
@@ -186,16 +233,12 @@ bool QtSerialPort::setDtr(bool on)
     return ok;
 }
 
-void QtSerialPort::waitForInput(int maxMs)
-{
-    paced_ = false;
-    waitLoop(maxMs);
-}
+void QtSerialPort::waitForInput(int maxMs) { waitLoop(maxMs); }
 
 // A wait has something to wait for: time, an open and live port, and no input already there.
 bool QtSerialPort::worthWaiting(int maxMs)
 {
-    return maxMs > 0 && port_.isOpen() && !lineLost() && port_.bytesAvailable() == 0;
+    return maxMs > 0 && port_.isOpen() && !lineLost() && buffered() == 0;
 }
 
 void QtSerialPort::waitLoop(int maxMs)
@@ -217,38 +260,88 @@ void QtSerialPort::waitLoop(int maxMs)
     eventsRan_.start();
     timer.stop();
     waitLoop_ = outer;
-    if (outer && (port_.bytesAvailable() > 0 || lost_ || !port_.isOpen()))
+    if (outer && (buffered() > 0 || lost_ || !port_.isOpen()))
         outer->quit(); // what ended this wait ends the outer one too
 }
 
-void QtSerialPort::waitForBytes(int maxMs, int count)
+int QtSerialPort::driverBytes() const
 {
-    if (!worthWaiting(maxMs))
+    int n = 0;
+    if (::ioctl(static_cast<int>(port_.handle()), FIONREAD, &n) != 0)
+        return 0;
+    return n;
+}
+
+void QtSerialPort::runEvents()
+{
+    QCoreApplication::processEvents();
+    eventsRan_.start();
+}
+
+// A frame's bytes come back to back. At the line's pace each one would wake the program, so the
+// bytes still due are waited for in one sleep of their time on the line, the start of a frame
+// included (sized from the length expected); a byte whose moment nobody knows (after a sleep that
+// brought none, or on a fast line) is watched for on the descriptor. The events do not run at
+// each wake but at least every kEventsEveryNs: no sleep goes beyond that, and one that would
+// cross it when most of it has passed lets them run first. The wait returns after the events
+// ran, so that a stop they set is seen at once.
+void QtSerialPort::waitForBytes(int maxMs, int count, bool started)
+{
+    if (maxMs <= 0 || !port_.isOpen() || lost_)
         return;
+    const int fd = static_cast<int>(port_.handle());
     QElapsedTimer t;
     t.start();
-    if (!paced_) {
-        // The first wait for the rest of a frame watches the descriptor for the next byte. One
-        // that took about a byte's time came at the line's pace; a faster source (a
-        // pseudo-terminal written at once) is not waited for.
-        pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
-        ::poll(&p, 1, static_cast<int>(std::min<qint64>(maxMs, 2 * kByteNs / 1000000 + 1)));
-        paced_ = t.nsecsElapsed() >= kByteNs / 2;
-        if (!paced_ || !port_.isOpen() || lost_)
+    const qint64 endNs = maxMs * 1000000LL;
+    qint64 have = buffered();
+    while (have < count) {
+        const qint64 leftNs = endNs - t.nsecsElapsed();
+        const qint64 untilEventsNs =
+            eventsRan_.isValid() ? kEventsEveryNs - eventsRan_.nsecsElapsed() : 0;
+        if (leftNs <= 0)
             return;
-    }
-    // Bytes at the line's pace would wake the program one by one. Sleeping for the time the
-    // missing ones take on the line costs one wake for all of them.
-    const qint64 missing = count - port_.bytesAvailable();
-    const qint64 ns = std::min(missing * kByteNs, maxMs * 1000000LL - t.nsecsElapsed());
-    if (missing <= 0 || ns <= 0)
-        return;
-    QThread::usleep(static_cast<unsigned long>(ns / 1000));
-    // The events that came meanwhile run now, unless the whole rest of the frame was let gather
-    // and they ran a moment ago: the wait for what follows the frame runs them.
-    if (ns < missing * kByteNs || !eventsRan_.isValid() || eventsRan_.elapsed() >= kEventsEveryMs) {
-        QCoreApplication::processEvents();
-        eventsRan_.start();
+        if (paced_ && !stalled_ && count > 1) {
+            // A frame still to begin follows the answer that asked for it: one byte more.
+            qint64 ns = std::min((count - have + (started ? 0 : 1)) * kByteNs, leftNs);
+            if (untilEventsNs <= 0 || (ns > untilEventsNs && untilEventsNs < kEventsEveryNs / 2)) {
+                runEvents(); // early rather than in the middle of a frame's sleep
+                return;
+            }
+            ns = std::min(ns, untilEventsNs);
+            QThread::usleep(static_cast<unsigned long>(ns / 1000));
+            const qint64 now = buffered() + driverBytes();
+            stalled_ = now == have; // the line paused: the next byte is watched for instead
+            if (stalled_ && have > 0)
+                return; // what came is read first
+            have = now;
+            continue;
+        }
+        if (have > 0)
+            return; // the descriptor would show these at once: what came is read first
+        if (untilEventsNs <= 0) {
+            runEvents();
+            return;
+        }
+        // Until the pace is known, the first waits for the rest of a frame time the next byte:
+        // one that took about a byte's time came at the line's pace, and the line is taken as
+        // paced from then on. Only when none did in kPaceSamples waits is it a faster source (a
+        // pseudo-terminal written at once), which is not slept for. A program running late sees
+        // bytes that came at the line's pace as already there, never the other way round.
+        const bool sample = started && count > 1 && !paced_ && paceSamples_ < kPaceSamples;
+        const qint64 pollNs = std::min(sample ? 2 * kByteNs : leftNs, untilEventsNs);
+        pollfd p{fd, POLLIN, 0};
+        const qint64 before = t.nsecsElapsed();
+        const int rc = ::poll(&p, 1, static_cast<int>((pollNs + 999999) / 1000000));
+        if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            lost_ = true;
+            return;
+        }
+        if (sample) {
+            ++paceSamples_;
+            paced_ = rc == 0 || t.nsecsElapsed() - before >= kByteNs / 2;
+        }
+        stalled_ = false;
+        have = buffered() + driverBytes();
     }
 }
 

@@ -29,7 +29,7 @@ public:
     void clearOutput() override;
     bool setDtr(bool on) override;
     void waitForInput(int maxMs) override;
-    void waitForBytes(int maxMs, int count) override;
+    void waitForBytes(int maxMs, int count, bool started) override;
     bool lineLost() override;
 
     // Builds the message for a failed open; "permission denied" adds the dialout hint.
@@ -39,6 +39,11 @@ public:
 private:
     bool worthWaiting(int maxMs);
     void waitLoop(int maxMs);
+    int driverBytes() const; // received, not yet read from the descriptor
+    qint64 buffered() const; // read from the descriptor, not yet taken
+    void pull();
+    void runEvents();
+    void forgetPace();
 
     QSerialPort port_;
     QString name_;
@@ -46,7 +51,11 @@ private:
     QTimer waitTimer_;               // ends the wait in progress
     QEventLoop* waitLoop_ = nullptr; // the wait in progress, if any
     QElapsedTimer eventsRan_;        // since the events last ran in a wait
-    bool paced_ = false;             // the frame being received comes at the line's pace
+    bool paced_ = false;             // the line brings bytes at its pace, not at once
+    int paceSamples_ = 0;            // waits that told the pace since the port opened
+    bool stalled_ = false;           // the last sleep for due bytes brought none
+    QByteArray in_;                  // read from the descriptor before Qt's buffer; taken from inPos_
+    qsizetype inPos_ = 0;
 };
 
 } // namespace nbx

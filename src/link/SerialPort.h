@@ -40,11 +40,14 @@ public:
 
     // Lets the event loop run until input arrives or maxMs pass, whichever is first.
     virtual void waitForInput(int maxMs) = 0;
-    // The same when `count` bytes are known to be on their way back to back (the rest of a
-    // frame): a port may let them gather for up to maxMs rather than wake for each one.
-    virtual void waitForBytes(int maxMs, int count)
+    // The same for a frame: until `count` bytes are there, maxMs pass, or the events ran once.
+    // `started`: the frame's first byte came and `count` bytes follow back to back; otherwise the
+    // frame is still to begin and `count` is the length it is expected to have. A port may let
+    // the bytes gather rather than wake for each one, and run the events less often.
+    virtual void waitForBytes(int maxMs, int count, bool started)
     {
         (void)count;
+        (void)started;
         waitForInput(maxMs);
     }
 

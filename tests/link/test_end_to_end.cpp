@@ -11,6 +11,7 @@
 #include "link/QtSerialPort.h"
 #include "localisation/Strings.h"
 #include "nbx70-sim/SimFrame.h"
+#include "nbx70-sim/SimRecords.h"
 #include "nbx70-sim/Simulator.h"
 
 #include <QElapsedTimer>
@@ -348,6 +349,32 @@ TEST_F(EndToEnd, AFrameAtTheLinesPaceArrivesWholeWithoutAWakeForEachByte)
     ASSERT_EQ(received.size(), 371);
     EXPECT_EQ(received, sim.frames().last().raw);
     EXPECT_LT(after.ru_nvcsw - before.ru_nvcsw, 60);
+}
+
+// Records at the line's pace, each answered with ACK as a download does: the waiting thread
+// wakes about once a record (one sleep for the frame), not for its start, its length and its rest.
+TEST_F(EndToEnd, RecordsAtTheLinesPaceCostAboutOneWakeEach)
+{
+    constexpr int kRecords = 24;
+    sim.setLinePace(19200);
+    sim.withRecords([](sim::RecordDevice& r) {
+        r.config.intervalCount = kRecords;
+        r.config.tMinutes = 2;
+    });
+    ASSERT_TRUE(link.AbrirPuerto(nullptr));
+    // 01/01/2024 00:00 to 31/12/2024 23:59, years with 100 added.
+    link.port.write(sim::encodeFrame(0x05, QByteArray("\x01\x01\x7c\x00\x00\x1f\x0c\x7c\x17\x3b", 10)));
+    rusage before{};
+    getrusage(RUSAGE_THREAD, &before);
+    for (int k = 0; k <= kRecords; ++k) { // the records, then the end frame
+        InactivityTimer timer(link.clock, 2000);
+        ASSERT_TRUE(RecibirTrama(link, timer)) << k;
+        if (k < kRecords)
+            link.port.writeByte(ctl::ACK);
+    }
+    rusage after{};
+    getrusage(RUSAGE_THREAD, &after);
+    EXPECT_LT(after.ru_nvcsw - before.ru_nvcsw, 2 * kRecords);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <fcntl.h>
 #include <pty.h>
@@ -95,6 +96,33 @@ TEST_F(Pty, ClearInputDiscardsQueuedBytes)
     ASSERT_EQ(::write(master, "g", 1), 1);
     ASSERT_TRUE(waitFor(1));
     EXPECT_EQ(port.read(10), "g");
+}
+
+// The port reads the descriptor itself when asked for bytes, and Qt reads it when the events run:
+// whoever read them, the bytes come out in the order they came, and a clear drops both.
+TEST_F(Pty, BytesComeOutInTheirOrderWhoeverReadThem)
+{
+    ASSERT_TRUE(port.open(nullptr));
+    auto arrive = [&](const char* bytes) {
+        ASSERT_EQ(::write(master, bytes, 2), 2);
+        usleep(20000);
+    };
+    arrive("ab");
+    ASSERT_EQ(port.bytesAvailable(), 2); // read by the port
+    arrive("cd");
+    QCoreApplication::processEvents(); // read by Qt
+    arrive("ef");
+    EXPECT_EQ(port.readByte(), 'a');
+    EXPECT_EQ(port.read(2), "bc");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(port.read(100), "def");
+
+    arrive("gh");
+    ASSERT_EQ(port.bytesAvailable(), 2);
+    arrive("ij");
+    QCoreApplication::processEvents();
+    port.clearInput();
+    EXPECT_EQ(port.bytesAvailable(), 0);
 }
 
 TEST_F(Pty, ALastByteWrittenBeforeCloseReachesTheWire)

@@ -177,9 +177,12 @@ void Form5::buildControls()
     Animation1->setRange(0, 0);
     Animation1->setTextVisible(false);
     Animation1->setFixedWidth(140);
+    Animation1->installEventFilter(this);
     Frame17 = new QLabel(SSPanel1);
     Frame17->setObjectName(QStringLiteral("Frame17"));
-    Frame17->setMinimumWidth(70);
+    // A fixed size: the counter's new text then repaints the label without laying out the
+    // window's button row again.
+    Frame17->setFixedSize(70, Frame17->sizeHint().height());
     Frame17->setAlignment(Qt::AlignCenter);
     auto* p1 = new QHBoxLayout(SSPanel1);
     p1->addWidget(Animation1);
@@ -511,6 +514,11 @@ void Form5::setBusy(bool on)
 void Form5::setCounter(int frames)
 {
     Frame17->setText(QString::number(frames));
+    // The busy bar moves with the counter when its time has come: one repaint for both.
+    if (!busyBarMoved_.isValid() || busyBarMoved_.elapsed() >= kBusyBarEveryMs) {
+        Animation1->update();
+        busyBarMoved_.start();
+    }
 }
 
 void Form5::showTotals(const Totals& t, const QDateTime& stamp)
@@ -534,6 +542,16 @@ void Form5::reloadDevice()
 
 bool Form5::eventFilter(QObject* watched, QEvent* event)
 {
+    // The busy bar's animation asks for a repaint at the screen's rate, which during a download
+    // costs the UI thread more than the records themselves: it moves every kBusyBarEveryMs, with
+    // the counter when there is one. The request is accepted all the same, or the animation stops.
+    if (event->type() == QEvent::StyleAnimationUpdate && watched == Animation1) {
+        if (busyBarMoved_.isValid() && busyBarMoved_.elapsed() < kBusyBarEveryMs) {
+            event->accept();
+            return true;
+        }
+        busyBarMoved_.start();
+    }
     if (event->type() == QEvent::FocusIn && watched->isWidgetType())
         campoActual_ = watched->objectName();
     if (event->type() == QEvent::FocusOut && watched == TextFecha && TextFecha->isModified()

@@ -7,6 +7,7 @@
 #include "records/RecordsRepository.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
 #include <QWidget>
@@ -139,6 +140,8 @@ private:
     std::unique_ptr<DownloadController> controller_;
     QList<QPair<QPointer<QWidget>, bool>> heldButtons_;
     bool closeAfterDownload_ = false;
+    static constexpr int kBusyBarEveryMs = 400;
+    QElapsedTimer busyBarMoved_; // since the busy bar last moved
 };
 
 // "Fecha incorrecta" check of a typed date box text: a day-first date whose day is not "00" and
