@@ -19,6 +19,8 @@ class QuitRequest : public QObject {
     Q_OBJECT
 public:
     bool requested() const { return requested_; }
+    // For the waits that take a stop flag: they end when the program's end is asked for.
+    const bool* flag() const { return &requested_; }
     // Marks the request and tells the listeners; a repeated signal is told again.
     void request(int signalNumber);
     void reset() { requested_ = false; } // for tests, which go on after a request

@@ -2,6 +2,7 @@
 
 #include "common/Cp1252.h"
 #include "common/Prompter.h"
+#include "common/QuitSignals.h"
 #include "link/Link.h"
 
 namespace nbx {
@@ -16,7 +17,8 @@ int EnvioPausado(Link& link, const QByteArray& frameToEtx, int waitMs)
         w.pause(link.timing.paceMs);
     }
     link.port.write(QByteArray(1, char(xorOf(frameToEtx))));
-    const Waiter::Result r = w.waitForData(waitMs, nullptr);
+    // The factory test's answer may take most of an hour: the program's end does not wait for it.
+    const Waiter::Result r = w.waitForData(waitMs, quitRequest().flag());
     if (r == Waiter::Result::LineLost) {
         link.reportLineLost();
         return kResultadoPerdido;

@@ -1,5 +1,6 @@
 #include "LinkFixture.h"
 
+#include "common/QuitSignals.h"
 #include "link/DeviceCommands.h"
 
 namespace nbx::test {
@@ -92,6 +93,13 @@ TEST_F(Commands, TestWaitsItsLongAnswer)
     dev.testSerial = "654321";
     prompts.input("123456");
     EXPECT_EQ(EnviarTest(link), 21);
+    // The program's end (a signal) does not wait for the answer.
+    quitRequest().request(SIGTERM);
+    prompts.input("123456");
+    const qint64 start = clock.nowMs();
+    EXPECT_EQ(EnviarTest(link), kResultadoNada);
+    quitRequest().reset();
+    EXPECT_LT(clock.nowMs() - start, 1000);
 }
 
 TEST_F(Commands, PasswordBytesAreWindows1252)
