@@ -76,6 +76,23 @@ public:
     }
 };
 
+// A pending backup of our own schema holding sheet 654321, and what `more` adds to it.
+bool writeBackupWithASheet(const char* more = nullptr)
+{
+    {
+        QSqlDatabase src = QSqlDatabase::addDatabase("QSQLITE", "backup-src");
+        src.setDatabaseName(AppPaths::backupFile());
+        QString error;
+        if (!src.open() || !Database::ensureSchema(src, &error))
+            return false;
+        QSqlQuery(src).exec("INSERT INTO Programacion (LNumeroSerie, TLocal) VALUES (654321, 'Bar')");
+        if (more)
+            QSqlQuery(src).exec(more);
+    }
+    QSqlDatabase::removeDatabase("backup-src");
+    return true;
+}
+
 } // namespace
 
 TEST(Form16, ImportsShowsProgressAndReportsAFormatError)
@@ -170,18 +187,10 @@ TEST(ImportStartup, PendingBackupIsMergedAndAKm70OnTheCommandLineIsImported)
     TempHome home;
     ScriptedPrompter prompts;
     installImportService();
-    // A backup holding a sheet, made with our own schema.
-    {
-        QSqlDatabase src = QSqlDatabase::addDatabase("QSQLITE", "backup-src");
-        src.setDatabaseName(AppPaths::backupFile());
-        ASSERT_TRUE(src.open());
-        QString error;
-        ASSERT_TRUE(Database::ensureSchema(src, &error));
-        QSqlQuery(src).exec("INSERT INTO Programacion (LNumeroSerie, TLocal) VALUES (654321, 'Bar')");
-        // Inhibited intervals are numbered 1 to 30: these two are left out, and said so once.
-        QSqlQuery(src).exec("INSERT INTO IntervaloInhabil (LNumeroSerie, ByIntervalo) VALUES (654321, 31), (654321, 40)");
-    }
-    QSqlDatabase::removeDatabase("backup-src");
+    // A backup holding a sheet, made with our own schema. Inhibited intervals are numbered 1 to 30:
+    // these two are left out, and said so once.
+    ASSERT_TRUE(writeBackupWithASheet(
+        "INSERT INTO IntervaloInhabil (LNumeroSerie, ByIntervalo) VALUES (654321, 31), (654321, 40)"));
     const QString km70 = writeFile(home.file("Sala.KM70"), intervals(5));
     {
         Form1 form;
@@ -225,15 +234,7 @@ TEST(ImportStartup, AReadOnlyDatabaseGivesOneMessageForEverythingItStops)
     TempHome home;
     ScriptedPrompter prompts;
     installImportService();
-    {
-        QSqlDatabase src = QSqlDatabase::addDatabase("QSQLITE", "backup-src");
-        src.setDatabaseName(AppPaths::backupFile());
-        ASSERT_TRUE(src.open());
-        QString error;
-        ASSERT_TRUE(Database::ensureSchema(src, &error));
-        QSqlQuery(src).exec("INSERT INTO Programacion (LNumeroSerie, TLocal) VALUES (654321, 'Bar')");
-    }
-    QSqlDatabase::removeDatabase("backup-src");
+    ASSERT_TRUE(writeBackupWithASheet());
     const QString km70 = writeFile(home.file("Sala.KM70"), intervals(5));
     QString error;
     ASSERT_TRUE(Database::open(AppPaths::databaseFile(), &error)) << error.toStdString();
