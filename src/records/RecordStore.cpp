@@ -1,6 +1,7 @@
 #include "records/RecordStore.h"
 
 #include "common/Prompter.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
 
 #include <QSqlError>
@@ -106,14 +107,15 @@ bool RecordStore::commit(QString* error)
     inTransaction_ = false;
     group_.reset();
     QString why;
-    if (commitWrite(db_, &why))
+    int code = 0;
+    if (commitWrite(db_, &why, &code))
         return true;
     // The group is rolled back: records the device was told had arrived are not stored. It keeps
     // them, so the next download brings them again.
     if (error)
         *error = GetS(QStringLiteral("No se han guardado los últimos registros recibidos. El NBX-70 los "
                                      "conserva: se recibirán de nuevo en la próxima descarga."))
-            + QLatin1Char('\r') + why;
+            + QLatin1Char('\r') + databaseFailureReason(DatabaseTask::Save, code, why);
     return false;
 }
 
