@@ -24,7 +24,7 @@ public:
     virtual bool askRange(RangoFechas& range) = 0;
     // Busy state: the nine buttons, Recibir swapped for Stop, the wait pointer, the panel.
     virtual void setBusy(bool on) = 0;
-    // The frames received so far: during the transfer at most every 100 ms, exactly at its end.
+    // The frames received so far: during the transfer at most every 200 ms, exactly at its end.
     virtual void setCounter(int frames) = 0;
     virtual void showTotals(const Totals& totals, const QDateTime& stamp) = 0;
     // Shows the identified device; false when it has no programming sheet.
@@ -50,8 +50,9 @@ private:
     void countFrame();
     void showCounter();
 
-    // A repaint of the counter at each record costs more than the record itself at line pace.
-    static constexpr int kCounterEveryMs = 100;
+    // A repaint of the counter at each record costs more than the record itself at line pace;
+    // five a second still read as counting.
+    static constexpr int kCounterEveryMs = 200;
 
     Link& link_;
     DownloadUi& ui_;

@@ -184,6 +184,10 @@ void Form5::buildControls()
     // window's button row again.
     Frame17->setFixedSize(70, Frame17->sizeHint().height());
     Frame17->setAlignment(Qt::AlignCenter);
+    // The counter and the busy bar fill their own background, in the window's colour: a repaint
+    // of either then paints that widget alone, not the panel and the window behind it.
+    for (QWidget* w : std::initializer_list<QWidget*>{Animation1, Frame17})
+        w->setAutoFillBackground(true);
     auto* p1 = new QHBoxLayout(SSPanel1);
     p1->addWidget(Animation1);
     p1->addWidget(Frame17);
