@@ -157,9 +157,12 @@ struct PacedFigure {
 
 // A download through a pseudo-terminal from the simulator writing at the pace of a 19200 baud
 // line: the UI thread's processor time per record, everything included (receiving, decoding,
-// storing, acknowledging, the counter and the busy bar). `run` starts the download and returns when
-// it has ended. Each call's records are newer than those of every call before.
-PacedFigure pacedDownload(Link& link, const std::function<bool(const RangoFechas&, const std::function<QDateTime()>&)>& run)
+// storing, acknowledging, the counter and the busy bar, the window's reload at the end). `run` opens
+// what the download shows, calls `begin` as the download starts (the window's own opening is not
+// the download's), and returns when it has ended. Each call's records are newer than those of
+// every call before.
+using PacedRun = std::function<bool(const RangoFechas&, const std::function<QDateTime()>&, const std::function<void()>&)>;
+PacedFigure pacedDownload(Link& link, const PacedRun& run)
 {
     constexpr int kIntervals = 500, kSessions = 20;
     static int round = 0;
@@ -182,8 +185,11 @@ PacedFigure pacedDownload(Link& link, const std::function<bool(const RangoFechas
     PacedFigure f;
     QElapsedTimer wall;
     wall.start();
-    const double cpu0 = bench::threadCpuUs();
-    f.ok = run(RangoFechas::fromMoments(clock.addDays(-2), clock), [clock] { return clock; });
+    double cpu0 = 0;
+    f.ok = run(RangoFechas::fromMoments(clock.addDays(-2), clock), [clock] { return clock; }, [&] {
+        wall.restart();
+        cpu0 = bench::threadCpuUs();
+    });
     const double cpuMs = (bench::threadCpuUs() - cpu0) / 1000.0;
     f.seconds = wall.elapsed() / 1000.0;
     int intervals = 0, sessions = 0;
@@ -210,18 +216,22 @@ void pacedDownloadFigures(Link& link, int rounds)
                     f.cpuMsPerRecord);
     };
     for (int i = 0; i < rounds; ++i) {
-        const PacedFigure b = pacedDownload(link, [&](const RangoFechas& range, const std::function<QDateTime()>& now) {
+        const PacedFigure b = pacedDownload(link, [&](const RangoFechas& range, const std::function<QDateTime()>& now,
+                                                      const std::function<void()>& begin) {
             QLabel counter;
             counter.show();
             PacedUi ui;
             ui.counter = &counter;
             ui.range = range;
+            QApplication::processEvents();
+            begin();
             return DownloadController(link, ui, now).run();
         });
         print("counter as a bare label", b);
         bare.push_back(b.cpuMsPerRecord);
 
-        const PacedFigure w = pacedDownload(link, [&](const RangoFechas& range, const std::function<QDateTime()>& now) {
+        const PacedFigure w = pacedDownload(link, [&](const RangoFechas& range, const std::function<QDateTime()>& now,
+                                                      const std::function<void()>& begin) {
             link.state.NumeroSerieEqp = kSerial;
             Form5 form;
             form.setClock(now);
@@ -233,6 +243,7 @@ void pacedDownloadFigures(Link& link, int rounds)
             form.show();
             QApplication::processEvents();
             const int criticals = quiet.criticals;
+            begin();
             form.SSCommandRecibir_Click();
             return quiet.criticals == criticals;
         });
