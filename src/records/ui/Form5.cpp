@@ -11,6 +11,7 @@
 #include "records/ui/Form8.h"
 #include "records/ui/RecordGrid.h"
 
+#include <QAbstractAnimation>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -178,6 +179,9 @@ void Form5::buildControls()
     Animation1->setTextVisible(false);
     Animation1->setFixedWidth(140);
     Animation1->installEventFilter(this);
+    busyBarTimer_ = new QTimer(this);
+    busyBarTimer_->setInterval(kBusyBarEveryMs);
+    connect(busyBarTimer_, &QTimer::timeout, this, &Form5::moveBusyBar);
     Frame17 = new QLabel(SSPanel1);
     Frame17->setObjectName(QStringLiteral("Frame17"));
     // A fixed size: the counter's new text then repaints the label without laying out the
@@ -509,20 +513,32 @@ void Form5::setBusy(bool on)
     SSCommandRecibir->setVisible(!on);
     SSCommandStop->setVisible(on);
     showBusyPanel(on);
-    if (on)
+    if (on) {
         setCursor(Qt::BusyCursor);
-    else
+        busyBarTimer_->start();
+    } else {
+        busyBarTimer_->stop();
         unsetCursor();
+    }
+}
+
+// The busy bar's style animation, made at its first paint, would tick and ask for a repaint at the
+// screen's rate, which during a download costs the UI thread more than the records themselves. It
+// is held, and moved on by this timer's period at each of its calls: one repaint every
+// kBusyBarEveryMs, and no ticks between.
+void Form5::moveBusyBar()
+{
+    for (QAbstractAnimation* a : Animation1->findChildren<QAbstractAnimation*>(Qt::FindDirectChildrenOnly)) {
+        if (a->state() == QAbstractAnimation::Running)
+            a->pause();
+        busyBarMoved_.invalidate(); // the repaint it asks for is let through
+        a->setCurrentTime(a->currentTime() + kBusyBarEveryMs);
+    }
 }
 
 void Form5::setCounter(int frames)
 {
     Frame17->setText(QString::number(frames));
-    // The busy bar moves with the counter when its time has come: one repaint for both.
-    if (!busyBarMoved_.isValid() || busyBarMoved_.elapsed() >= kBusyBarEveryMs) {
-        Animation1->update();
-        busyBarMoved_.start();
-    }
 }
 
 void Form5::showTotals(const Totals& t, const QDateTime& stamp)

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -142,6 +143,8 @@ private:
     bool closeAfterDownload_ = false;
     static constexpr int kBusyBarEveryMs = 400;
     QElapsedTimer busyBarMoved_; // since the busy bar last moved
+    QTimer* busyBarTimer_ = nullptr; // moves the busy bar while busy
+    void moveBusyBar();
 };
 
 // "Fecha incorrecta" check of a typed date box text: a day-first date whose day is not "00" and
