@@ -345,6 +345,15 @@ qint64 residentKb()
     return 0;
 }
 
+// A file that starts as an Access file does, for the stand-in readers: what it holds is theirs.
+QString accessLookingFile(TempDatabase& db)
+{
+    QFile file(db.file("old.mdb"));
+    file.open(QIODevice::WriteOnly);
+    file.write("Standard Jet DB");
+    return file.fileName();
+}
+
 class StandInReader {
 public:
     StandInReader(const QString& script, int timeLimitMs)
@@ -371,10 +380,7 @@ private:
 TEST(DatabaseMerge, AccessReaderThatHangsCrashesOrFloodsItsErrorsIsRefusedWithinItsTimeLimit)
 {
     TempDatabase db;
-    QFile file(db.file("old.mdb"));
-    file.open(QIODevice::WriteOnly);
-    file.write("Standard Jet DB");
-    file.close();
+    const QString file = accessLookingFile(db);
     const char* readers[] = {
         "exec sleep 60",
         "kill -SEGV $$",
@@ -395,7 +401,7 @@ TEST(DatabaseMerge, AccessReaderThatHangsCrashesOrFloodsItsErrorsIsRefusedWithin
         tick.start(50);
         QElapsedTimer clock;
         clock.start();
-        const MergeResult r = mergeDatabaseFile(mainDb(), file.fileName());
+        const MergeResult r = mergeDatabaseFile(mainDb(), file);
         const qint64 took = clock.elapsed();
         EXPECT_EQ(r.status, MergeResult::Status::NotADatabase) << script;
         EXPECT_LT(took, 6000) << script;
@@ -445,13 +451,10 @@ TEST(DatabaseMerge, AccessReaderEndsWhenItsProgramIsKilled)
 TEST(DatabaseMerge, TheProgramsEndEndsTheReadingChild)
 {
     TempDatabase db;
-    QFile file(db.file("old.mdb"));
-    file.open(QIODevice::WriteOnly);
-    file.write("Standard Jet DB");
-    file.close();
+    const QString file = accessLookingFile(db);
     StandInReader reader("echo $$; exec sleep 600", 30000); // its progress is its process id
     qint64 child = 0;
-    const MergeResult r = mergeDatabaseFile(mainDb(), file.fileName(), [&](qint64 pid) {
+    const MergeResult r = mergeDatabaseFile(mainDb(), file, [&](qint64 pid) {
         child = pid;
         quitRequest().request(SIGTERM);
     });
@@ -464,7 +467,7 @@ TEST(DatabaseMerge, TheProgramsEndEndsTheReadingChild)
 
     // Ctrl-C in the terminal reaches the child too, maybe first: the file is not refused for it.
     StandInReader interrupted("kill -INT $$", 30000);
-    const MergeResult i = mergeDatabaseFile(mainDb(), file.fileName());
+    const MergeResult i = mergeDatabaseFile(mainDb(), file);
     EXPECT_EQ(i.status, MergeResult::Status::Failed);
     EXPECT_FALSE(i.error.isEmpty());
 }
@@ -474,13 +477,10 @@ TEST(DatabaseMerge, AccessReaderOutputIsMergedAsOurOwnFileWithProgress)
     TempDatabase db;
     const QString read = db.file("read.db");
     onFile(read, {"INSERT INTO DiaBorrado VALUES (1, '2005-03-21', '14:15')"});
-    QFile file(db.file("old.mdb"));
-    file.open(QIODevice::WriteOnly);
-    file.write("Standard Jet DB");
-    file.close();
+    const QString file = accessLookingFile(db);
     StandInReader reader(QStringLiteral("echo 500; echo 1000; cat '%1' > \"$2\"").arg(read), 5000);
     QList<qint64> heard;
-    const MergeResult r = mergeDatabaseFile(mainDb(), file.fileName(), [&](qint64 rows) { heard << rows; });
+    const MergeResult r = mergeDatabaseFile(mainDb(), file, [&](qint64 rows) { heard << rows; });
     ASSERT_EQ(r.status, MergeResult::Status::Merged);
     EXPECT_EQ(r.rowsAdded, 1);
     ASSERT_FALSE(heard.isEmpty());

@@ -48,6 +48,19 @@ using namespace nbx;
 
 namespace {
 
+// Runs the application's own loop, as main does, ending it with 1 and *timedOut set after `ms`.
+int execWithin(int ms, bool* timedOut)
+{
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    watchdog.callOnTimeout([timedOut] {
+        *timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(ms);
+    return QApplication::exec();
+}
+
 class FakeHost : public StartupHost {
 public:
     QStringList calls;
@@ -635,17 +648,9 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
     });
     poll.start(2);
     QTimer::singleShot(0, records, [&] { records->SSCommandRecibir->click(); });
-    QTimer watchdog; // a road that never ends fails here instead of hanging
-    watchdog.setSingleShot(true);
-    bool timedOut = false;
-    watchdog.callOnTimeout([&] {
-        timedOut = true;
-        QCoreApplication::exit(1);
-    });
-    watchdog.start(60000);
-    const int rc = QApplication::exec(); // the program's own loop, as in main
+    bool timedOut = false; // a road that never ends fails here instead of hanging
+    const int rc = execWithin(60000, &timedOut); // the program's own loop, as in main
     poll.stop();
-    watchdog.stop();
     quitRequest().reset();
 
     EXPECT_EQ(rc, 0);
@@ -698,16 +703,8 @@ TEST(Form1, ASignalClosesTheSheetsSaveQuestionWithCancelAndEnds)
     sheet->MaskNumeroSerie->setText("123456");
     programmingState().fichaModificada = true;
     QTimer::singleShot(0, [] { quitRequest().request(SIGTERM); });
-    QTimer watchdog; // a box left waiting fails here instead of hanging
-    watchdog.setSingleShot(true);
-    bool timedOut = false;
-    watchdog.callOnTimeout([&] {
-        timedOut = true;
-        QCoreApplication::exit(1);
-    });
-    watchdog.start(30000);
-    const int rc = QApplication::exec();
-    watchdog.stop();
+    bool timedOut = false; // a box left waiting fails here instead of hanging
+    const int rc = execWithin(30000, &timedOut);
     quitRequest().reset();
     setPrompter(nullptr);
     programmingState().fichaModificada = false;
