@@ -45,9 +45,11 @@ ReceiveResult receiveFrame(ISerialPort& port, Waiter& waiter, InactivityTimer& t
         return r;
     started = true;
 
+    // Until LEN is read the frame is taken to be as long as the last one: a record's bytes are
+    // then waited for at once, not its length first and its rest after.
     uint8_t x = ctl::STX;
     for (int k = 1; k <= 2; ++k) {
-        if ((r = next(buffer[k], kMinFrame - k)) != ReceiveResult::Ok)
+        if ((r = next(buffer[k], expected - k)) != ReceiveResult::Ok)
             return r;
         x ^= buffer[k];
     }

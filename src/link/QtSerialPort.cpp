@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -125,18 +126,25 @@ void QtSerialPort::forgetPace()
     inPos_ = 0;
     paced_ = stalled_ = false;
     paceSamples_ = 0;
+    lookedAt_.invalidate();
+    polledAt_.invalidate();
 }
 
 bool QtSerialPort::lineLost()
 {
     if (!port_.isOpen())
         return lost_;
-    if (!lost_ && buffered() == 0) {
+    // At the line's pace the descriptor is polled at most every kEventsEveryNs: a frame's wait
+    // there reads after its sleep, and a hang-up shows to that read (EIO) or to the poll that
+    // follows a read that brought nothing.
+    const bool pollRecent = paced_ && polledAt_.isValid() && polledAt_.nsecsElapsed() < kEventsEveryNs;
+    if (!lost_ && buffered() == 0 && !pollRecent) {
         // A hang-up shows on the descriptor before any read fails: the far end of a
         // pseudo-terminal closed, a USB adapter removed. Bytes already received are read first.
         pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
         if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
             lost_ = true;
+        polledAt_.start();
     }
     return lost_;
 }
@@ -146,13 +154,25 @@ qint64 QtSerialPort::buffered() const { return in_.size() - inPos_ + port_.bytes
 // What the driver holds is read straight from the descriptor, one system call, into a buffer of
 // our own, and only when Qt's is empty too: QSerialPort reads the descriptor itself when the
 // events run, and every byte in our buffer then came before every byte in Qt's.
+// At the line's pace it is not read within a byte's time after a write or an events round: an
+// answer cannot be whole there yet, Qt has just read what was, and the frame's wait that follows
+// sleeps for the bytes due and reads them then.
 void QtSerialPort::pull()
 {
     if (buffered() > 0 || !port_.isOpen() || lost_)
         return;
+    if (paced_ && lookedAt_.isValid() && lookedAt_.nsecsElapsed() < kByteNs)
+        return;
+    readDescriptor();
+}
+
+void QtSerialPort::readDescriptor()
+{
     in_.resize(kPullBytes);
     inPos_ = 0;
     const ssize_t n = ::read(static_cast<int>(port_.handle()), in_.data(), kPullBytes);
+    if (n < 0 && errno == EIO)
+        lost_ = true; // the far end of a pseudo-terminal closed, an adapter removed
     in_.resize(n > 0 ? n : 0);
 }
 
@@ -205,6 +225,7 @@ bool QtSerialPort::write(const QByteArray& bytes)
         if (!port_.waitForBytesWritten(2000))
             return false;
     }
+    lookedAt_.start();
     return true;
 }
 
@@ -276,6 +297,7 @@ void QtSerialPort::runEvents()
 {
     QCoreApplication::processEvents();
     eventsRan_.start();
+    lookedAt_.start();
 }
 
 // A frame's bytes come back to back. At the line's pace each one would wake the program, so the
@@ -309,7 +331,17 @@ void QtSerialPort::waitForBytes(int maxMs, int count, bool started)
             }
             ns = std::min(ns, untilEventsNs);
             QThread::usleep(static_cast<unsigned long>(ns / 1000));
-            const qint64 now = buffered() + driverBytes();
+            // With nothing buffered the bytes due are read at once; otherwise those buffered are
+            // taken first, and the driver's are only counted.
+            qint64 now = 0;
+            if (buffered() == 0) {
+                readDescriptor();
+                now = buffered();
+            } else {
+                now = buffered() + driverBytes();
+            }
+            if (lost_)
+                return;
             stalled_ = now == have; // the line paused: the next byte is watched for instead
             if (stalled_ && have > 0)
                 return; // what came is read first
@@ -332,6 +364,7 @@ void QtSerialPort::waitForBytes(int maxMs, int count, bool started)
         pollfd p{fd, POLLIN, 0};
         const qint64 before = t.nsecsElapsed();
         const int rc = ::poll(&p, 1, static_cast<int>((pollNs + 999999) / 1000000));
+        polledAt_.start();
         if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
             lost_ = true;
             return;

@@ -42,6 +42,7 @@ private:
     int driverBytes() const; // received, not yet read from the descriptor
     qint64 buffered() const; // read from the descriptor, not yet taken
     void pull();
+    void readDescriptor();
     void runEvents();
     void forgetPace();
 
@@ -51,6 +52,8 @@ private:
     QTimer waitTimer_;               // ends the wait in progress
     QEventLoop* waitLoop_ = nullptr; // the wait in progress, if any
     QElapsedTimer eventsRan_;        // since the events last ran in a wait
+    QElapsedTimer lookedAt_;         // since a write or an events round (which read the descriptor)
+    QElapsedTimer polledAt_;         // since the descriptor was last polled for a hang-up
     bool paced_ = false;             // the line brings bytes at its pace, not at once
     int paceSamples_ = 0;            // waits that told the pace since the port opened
     bool stalled_ = false;           // the last sleep for due bytes brought none

@@ -14,12 +14,48 @@ std::optional<QDateTime> deviceMoment(int day, int month, int yearSince1900, int
     return QDateTime(d, QTime(hour, minute), Qt::UTC);
 }
 
+namespace {
+// Appends n as printf's "%0*d" would with `width`, without its cost (four per record).
+void appendPadded(QString& s, int n, int width)
+{
+    if (n < 0) {
+        s += QString::asprintf("%0*d", width, n);
+        return;
+    }
+    char digits[12];
+    int len = 0;
+    do {
+        digits[len++] = char('0' + n % 10);
+        n /= 10;
+    } while (n > 0);
+    for (int i = len; i < width; ++i)
+        s += QLatin1Char('0');
+    while (len > 0)
+        s += QLatin1Char(digits[--len]);
+}
+} // namespace
+
 QString recordDateText(const QDate& d)
 {
-    return QString::asprintf("%02d/%02d/%04d", d.day(), d.month(), d.year());
+    QString s;
+    s.reserve(10);
+    appendPadded(s, d.day(), 2);
+    s += QLatin1Char('/');
+    appendPadded(s, d.month(), 2);
+    s += QLatin1Char('/');
+    appendPadded(s, d.year(), 4);
+    return s;
 }
 
-QString twoDigitsTime(int hour, int minute) { return QString::asprintf("%02d:%02d", hour, minute); }
+QString twoDigitsTime(int hour, int minute)
+{
+    QString s;
+    s.reserve(5);
+    appendPadded(s, hour, 2);
+    s += QLatin1Char(':');
+    appendPadded(s, minute, 2);
+    return s;
+}
 
 RangoFechas RangoFechas::fromMoments(const QDateTime& from, const QDateTime& to)
 {
@@ -140,7 +176,22 @@ std::optional<Verdict> frameVerdict(const FrameBuffer& f, int layoutLen)
     return std::nullopt;
 }
 
-QVariant isoDate(const QDate& d) { return d.toString(Qt::ISODate); }
+// yyyy-MM-dd, as QDate's ISO text (null for an invalid date), built by hand: twice per record.
+QVariant isoDate(const QDate& d)
+{
+    int y = 0, m = 0, day = 0;
+    d.getDate(&y, &m, &day);
+    if (!d.isValid() || y < 0 || y > 9999)
+        return d.toString(Qt::ISODate);
+    QString s;
+    s.reserve(10);
+    appendPadded(s, y, 4);
+    s += QLatin1Char('-');
+    appendPadded(s, m, 2);
+    s += QLatin1Char('-');
+    appendPadded(s, day, 2);
+    return s;
+}
 
 // The verdict of a frame by its key moment: none (unreadable) is skipped, one before `from` ends
 // the download; go on otherwise.

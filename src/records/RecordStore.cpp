@@ -34,6 +34,43 @@ void bindAll(QSqlQuery& q, const QVariantList& values)
         q.bindValue(i, values[i]);
 }
 
+// Binds values from parameter `first` on as the SQL module would: a null text is NULL. Texts are
+// not copied: the values outlive the step.
+void bindAll(sqlite3_stmt* stmt, const QVariantList& values, int first = 1)
+{
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant& v = values[i];
+        const int at = first + i;
+        switch (v.typeId()) {
+        case QMetaType::Int:
+            sqlite3_bind_int(stmt, at, *static_cast<const int*>(v.constData()));
+            break;
+        case QMetaType::Bool:
+            sqlite3_bind_int(stmt, at, *static_cast<const bool*>(v.constData()) ? 1 : 0);
+            break;
+        case QMetaType::LongLong:
+            sqlite3_bind_int64(stmt, at, *static_cast<const qlonglong*>(v.constData()));
+            break;
+        case QMetaType::Double:
+            sqlite3_bind_double(stmt, at, *static_cast<const double*>(v.constData()));
+            break;
+        case QMetaType::QString: {
+            const QString* t = static_cast<const QString*>(v.constData());
+            if (t->isNull())
+                sqlite3_bind_null(stmt, at);
+            else
+                sqlite3_bind_text16(stmt, at, t->utf16(), int(t->size() * sizeof(QChar)), SQLITE_STATIC);
+            break;
+        }
+        default:
+            if (v.isNull())
+                sqlite3_bind_null(stmt, at);
+            else
+                sqlite3_bind_text16(stmt, at, v.toString().utf16(), -1, SQLITE_TRANSIENT);
+        }
+    }
+}
+
 } // namespace
 
 RecordStore::RecordStore(QSqlDatabase db, int maxUncommittedMs) : db_(std::move(db)), maxMs_(maxUncommittedMs)
@@ -60,17 +97,39 @@ RecordStore::~RecordStore()
         prompter().message(why, Prompter::Icon::Critical);
 }
 
-bool RecordStore::prepare(std::unique_ptr<QSqlQuery>& q, const QString& sql, QString* error)
+bool RecordStore::prepare(SqliteStatement& s, const QString& sql, QString* error)
 {
-    if (q)
+    if (s.get())
         return true;
-    q = std::make_unique<QSqlQuery>(db_);
-    if (q->prepare(sql))
+    if (!handle_)
+        handle_ = sqliteHandle(db_);
+    if (!handle_) {
+        if (error)
+            *error = QStringLiteral("not an SQLite connection");
+        return false;
+    }
+    if (s.prepare(handle_, sql) == SQLITE_OK)
         return true;
     if (error)
-        *error = q->lastError().text();
-    q.reset();
+        *error = QString::fromUtf8(sqlite3_errmsg(handle_));
     return false;
+}
+
+// Binds the values (the rowid after them, when given), steps once and resets: SQLite's result of
+// the step, SQLITE_ROW with *rowid set to the first column for a query that found a row.
+int RecordStore::run(SqliteStatement& s, const QVariantList& values, qint64* rowid)
+{
+    sqlite3_stmt* stmt = s.get();
+    bindAll(stmt, values);
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW && rowid)
+        *rowid = sqlite3_column_int64(stmt, 0);
+    // The message is kept by the connection until its next call: read it before the reset.
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        stepError_ = QString::fromUtf8(sqlite3_errmsg(handle_));
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt); // the texts bound are the caller's
+    return rc;
 }
 
 // A commit the timer could not make is reported once, here or by the final commit.
@@ -142,6 +201,15 @@ bool RecordStore::afterWrite(bool ok, const QSqlQuery& q, QString* error)
     return true;
 }
 
+bool RecordStore::afterWrite(int rc, QString* error)
+{
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+        return failKeepingTheGroup(stepError_, error);
+    if (age_.elapsed() >= maxMs_)
+        return commit(error);
+    return true;
+}
+
 bool RecordStore::storeTotals(qint32 serial, const Totals& t, const QDateTime& stamp, QString* error)
 {
     if (!begin(error))
@@ -189,7 +257,7 @@ bool RecordStore::storeInterval(const IntervalRecord& r, QString* error)
 {
     if (!begin(error))
         return false;
-    if (!interval_) {
+    if (!interval_.get()) {
         const QStringList cols = schemaColumns(QStringLiteral("Intervalos"));
         QStringList sets;
         for (const QString& c : cols.mid(3))
@@ -201,40 +269,37 @@ bool RecordStore::storeInterval(const IntervalRecord& r, QString* error)
         if (!prepare(interval_, sql, &why))
             return failKeepingTheGroup(why, error);
     }
-    bindAll(*interval_, r.values());
-    return afterWrite(interval_->exec(), *interval_, error);
+    return afterWrite(run(interval_, r.values()), error);
 }
 
 bool RecordStore::storeSession(const SessionRecord& r, QString* error)
 {
     if (!begin(error))
         return false;
-    const QStringList cols = schemaColumns(QStringLiteral("Sesiones"));
-    QStringList sets;
-    for (const QString& c : cols)
-        sets << quoteIdentifier(c) + QStringLiteral("=?");
-    QString why;
-    if (!prepare(sessionFind_, QStringLiteral("SELECT rowid FROM Sesiones WHERE LNumeroSerie=? AND DFechaInicio=? "
-                                              "AND THoraInicio=? ORDER BY rowid LIMIT 1"), &why)
-        || !prepare(sessionUpdate_, QStringLiteral("UPDATE Sesiones SET %1 WHERE rowid=?").arg(sets.join(QLatin1Char(','))),
-                    &why)
-        || !prepare(sessionInsert_, QStringLiteral("INSERT INTO Sesiones (%1) VALUES (%2)")
-                                        .arg(columnList(cols), placeholders(int(cols.size()))), &why))
-        return failKeepingTheGroup(why, error);
-    const QVariantList values = r.values();
-    bindAll(*sessionFind_, {values[0], values[1], values[2]});
-    if (!sessionFind_->exec())
-        return afterWrite(false, *sessionFind_, error);
-    if (sessionFind_->next()) {
-        const QVariant rowid = sessionFind_->value(0);
-        sessionFind_->finish();
-        bindAll(*sessionUpdate_, values);
-        sessionUpdate_->bindValue(int(values.size()), rowid);
-        return afterWrite(sessionUpdate_->exec(), *sessionUpdate_, error);
+    if (!sessionFind_.get() || !sessionUpdate_.get() || !sessionInsert_.get()) {
+        const QStringList cols = schemaColumns(QStringLiteral("Sesiones"));
+        QStringList sets;
+        for (const QString& c : cols)
+            sets << quoteIdentifier(c) + QStringLiteral("=?");
+        QString why;
+        if (!prepare(sessionFind_, QStringLiteral("SELECT rowid FROM Sesiones WHERE LNumeroSerie=? AND DFechaInicio=? "
+                                                  "AND THoraInicio=? ORDER BY rowid LIMIT 1"), &why)
+            || !prepare(sessionUpdate_, QStringLiteral("UPDATE Sesiones SET %1 WHERE rowid=?").arg(sets.join(QLatin1Char(','))),
+                        &why)
+            || !prepare(sessionInsert_, QStringLiteral("INSERT INTO Sesiones (%1) VALUES (%2)")
+                                            .arg(columnList(cols), placeholders(int(cols.size()))), &why))
+            return failKeepingTheGroup(why, error);
     }
-    sessionFind_->finish();
-    bindAll(*sessionInsert_, values);
-    return afterWrite(sessionInsert_->exec(), *sessionInsert_, error);
+    QVariantList values = r.values();
+    qint64 rowid = 0;
+    const int found = run(sessionFind_, values.mid(0, 3), &rowid);
+    if (found == SQLITE_ROW) {
+        values.append(rowid);
+        return afterWrite(run(sessionUpdate_, values), error);
+    }
+    if (found != SQLITE_DONE)
+        return afterWrite(found, error);
+    return afterWrite(run(sessionInsert_, values), error);
 }
 
 } // namespace nbx

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "common/Database.h"
+#include "common/SqliteStatement.h"
 #include "records/RecordFrames.h"
 
 #include <QElapsedTimer>
@@ -39,7 +40,9 @@ private:
     bool takeDeferredError(QString* error);
     bool failKeepingTheGroup(QString why, QString* error);
     bool afterWrite(bool ok, const QSqlQuery& q, QString* error);
-    bool prepare(std::unique_ptr<QSqlQuery>& q, const QString& sql, QString* error);
+    bool afterWrite(int rc, QString* error);
+    bool prepare(SqliteStatement& s, const QString& sql, QString* error);
+    int run(SqliteStatement& s, const QVariantList& values, qint64* rowid = nullptr);
     bool storeDay(const QString& table, qint32 serial, const DayEntry& e, QString* error);
 
     QSqlDatabase db_;
@@ -49,7 +52,11 @@ private:
     QTimer timer_;
     QString deferredError_; // a commit the timer or another writer could not make
     std::unique_ptr<OpenGroup> group_; // registered while a group is open
-    std::unique_ptr<QSqlQuery> interval_, sessionFind_, sessionUpdate_, sessionInsert_;
+    // The records' statements, on the SQLite connection under the Qt one: through the SQL module
+    // each of a record's 35 values would cost more than its storing.
+    sqlite3* handle_ = nullptr;
+    SqliteStatement interval_, sessionFind_, sessionUpdate_, sessionInsert_;
+    QString stepError_; // the connection's message for the last step that failed
 };
 
 } // namespace nbx

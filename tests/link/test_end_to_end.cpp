@@ -352,7 +352,8 @@ TEST_F(EndToEnd, AFrameAtTheLinesPaceArrivesWholeWithoutAWakeForEachByte)
 }
 
 // Records at the line's pace, each answered with ACK as a download does: the waiting thread
-// wakes about once a record (one sleep for the frame), not for its start, its length and its rest.
+// wakes about once a record (one sleep for the frame), not for its start, its length and its rest,
+// also when the device's answer has begun before the program looks (here it answers at once).
 TEST_F(EndToEnd, RecordsAtTheLinesPaceCostAboutOneWakeEach)
 {
     constexpr int kRecords = 24;
@@ -369,12 +370,19 @@ TEST_F(EndToEnd, RecordsAtTheLinesPaceCostAboutOneWakeEach)
     for (int k = 0; k <= kRecords; ++k) { // the records, then the end frame
         InactivityTimer timer(link.clock, 2000);
         ASSERT_TRUE(RecibirTrama(link, timer)) << k;
-        if (k < kRecords)
+        if (k < kRecords) {
             link.port.writeByte(ctl::ACK);
+            // The device's STX is there when the next frame is looked for (a busy pause: a sleep
+            // would count as a wake).
+            QElapsedTimer busy;
+            busy.start();
+            while (busy.nsecsElapsed() < 300000) {
+            }
+        }
     }
     rusage after{};
     getrusage(RUSAGE_THREAD, &after);
-    EXPECT_LT(after.ru_nvcsw - before.ru_nvcsw, 2 * kRecords);
+    EXPECT_LT(after.ru_nvcsw - before.ru_nvcsw, kRecords * 3 / 2);
 }
 
 } // namespace

@@ -275,5 +275,25 @@ TEST(RecordFrames, TotalsDatesAndRequests)
     }
 }
 
+// The record's date and time texts are printf's zero-padded numbers, whatever the bytes held.
+TEST(RecordFrames, DateAndTimeTextsArePrintfs)
+{
+    for (int a : {-123, -5, 0, 7, 9, 10, 59, 99, 100, 255}) {
+        for (int b : {-1, 0, 5, 31, 255}) {
+            EXPECT_EQ(twoDigitsTime(a, b), QString::asprintf("%02d:%02d", a, b)) << a << " " << b;
+        }
+    }
+    // The stored dates are QDate's ISO text, null where it has none.
+    for (const QDate d : {QDate(2024, 2, 29), QDate(1905, 12, 1), QDate(987, 1, 10), QDate(12345, 6, 7), QDate(-44, 3, 15),
+                          QDate()}) {
+        EXPECT_EQ(recordDateText(d), QString::asprintf("%02d/%02d/%04d", d.day(), d.month(), d.year())) << d.year();
+        IntervalRecord r;
+        r.DFechaInicio = d;
+        const QVariant stored = r.values()[1];
+        EXPECT_EQ(stored.toString(), d.toString(Qt::ISODate)) << d.year();
+        EXPECT_EQ(stored.toString().isNull(), d.toString(Qt::ISODate).isNull()) << d.year();
+    }
+}
+
 } // namespace
 } // namespace nbx::test
