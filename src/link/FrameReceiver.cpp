@@ -57,10 +57,19 @@ ReceiveResult receiveFrame(ISerialPort& port, Waiter& waiter, InactivityTimer& t
     if (len < kMinFrame || len > kMaxFrame)
         return ReceiveResult::BadFrame;
 
-    for (int i = 3; i <= len - 2; ++i) {
+    for (int i = 3; i <= len - 2;) {
+        // The bytes already there are taken at once: a stop can only be set while the events run,
+        // in a wait, and each wait looks at it first.
+        const QByteArray got = port.read(len - 1 - i);
+        for (const char c : got) {
+            buffer[i++] = static_cast<uint8_t>(c);
+            x ^= static_cast<uint8_t>(c);
+        }
+        if (i > len - 2)
+            break;
         if ((r = next(buffer[i], len - i)) != ReceiveResult::Ok)
             return r;
-        x ^= buffer[i];
+        x ^= buffer[i++];
     }
     if ((r = next(buffer[len - 1], 1)) != ReceiveResult::Ok)
         return r;

@@ -293,20 +293,24 @@ int QtSerialPort::driverBytes() const
     return n;
 }
 
+// The events round polls the descriptor too: input is read by QSerialPort, and a hang-up fires its
+// notifier, whose failed read reports the loss.
 void QtSerialPort::runEvents()
 {
     QCoreApplication::processEvents();
     eventsRan_.start();
     lookedAt_.start();
+    polledAt_.start();
 }
 
 // A frame's bytes come back to back. At the line's pace each one would wake the program, so the
 // bytes still due are waited for in one sleep of their time on the line, the start of a frame
 // included (sized from the length expected); a byte whose moment nobody knows (after a sleep that
 // brought none, or on a fast line) is watched for on the descriptor. The events do not run at
-// each wake but at least every kEventsEveryNs: no sleep goes beyond that, and one that would
-// cross it when most of it has passed lets them run first. The wait returns after the events
-// ran, so that a stop they set is seen at once.
+// each wake but at least every kEventsEveryNs: no sleep goes beyond that, one that would cross
+// it when most of it has passed lets them run first, and they run at the end of a sleep when
+// they would be due before another one ended. The wait returns after the events ran, so that a
+// stop they set is seen at once.
 void QtSerialPort::waitForBytes(int maxMs, int count, bool started)
 {
     if (maxMs <= 0 || !port_.isOpen() || lost_)
@@ -343,6 +347,13 @@ void QtSerialPort::waitForBytes(int maxMs, int count, bool started)
             if (lost_)
                 return;
             stalled_ = now == have; // the line paused: the next byte is watched for instead
+            // Events that would be due before another such sleep ended run now, at the end of
+            // this one (the bytes read first) rather than between a frame's answer and its next
+            // sleep.
+            if (kEventsEveryNs - eventsRan_.nsecsElapsed() < ns) {
+                runEvents();
+                return;
+            }
             if (stalled_ && have > 0)
                 return; // what came is read first
             have = now;

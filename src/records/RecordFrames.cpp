@@ -161,7 +161,9 @@ QString actionText(int n, bool zeroIsNone)
         return QStringLiteral("0");
     if (n == 125)
         return QStringLiteral("Leq125ms");
-    return QStringLiteral("Leq%1s").arg(n);
+    QString s = QStringLiteral("Leq");
+    appendPadded(s, n, 1);
+    return s + QLatin1Char('s');
 }
 
 // The verdict of a frame before its fields: end frame, short frame, or go on.

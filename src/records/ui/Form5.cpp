@@ -180,7 +180,8 @@ void Form5::buildControls()
     Animation1->setFixedWidth(140);
     Animation1->installEventFilter(this);
     busyBarTimer_ = new QTimer(this);
-    busyBarTimer_->setInterval(kBusyBarEveryMs);
+    // Longer than the bar's period: during a download the counter moves it (see setCounter).
+    busyBarTimer_->setInterval(kBusyBarEveryMs * 5 / 4);
     connect(busyBarTimer_, &QTimer::timeout, this, &Form5::moveBusyBar);
     Frame17 = new QLabel(SSPanel1);
     Frame17->setObjectName(QStringLiteral("Frame17"));
@@ -524,8 +525,8 @@ void Form5::setBusy(bool on)
 
 // The busy bar's style animation, made at its first paint, would tick and ask for a repaint at the
 // screen's rate, which during a download costs the UI thread more than the records themselves. It
-// is held, and moved on by this timer's period at each of its calls: one repaint every
-// kBusyBarEveryMs, and no ticks between.
+// is held, and moved on by kBusyBarEveryMs at each call (its timer's or the counter's): one repaint
+// about every kBusyBarEveryMs, and no ticks between.
 void Form5::moveBusyBar()
 {
     for (QAbstractAnimation* a : Animation1->findChildren<QAbstractAnimation*>(Qt::FindDirectChildrenOnly)) {
@@ -539,6 +540,13 @@ void Form5::moveBusyBar()
 void Form5::setCounter(int frames)
 {
     Frame17->setText(QString::number(frames));
+    // The busy bar moves with every other counter (the counter comes every 200 ms or a little
+    // more), so that the panel is repainted once for both; its timer moves it when no counter
+    // comes.
+    if (busyBarTimer_->isActive() && busyBarMoved_.isValid() && busyBarMoved_.elapsed() >= kBusyBarEveryMs * 3 / 4) {
+        moveBusyBar();
+        busyBarTimer_->start();
+    }
 }
 
 void Form5::showTotals(const Totals& t, const QDateTime& stamp)
