@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QStringList>
 #include <QVariant>
+#include <cstring>
 
 namespace nbx {
 
@@ -34,10 +35,33 @@ void bindAll(QSqlQuery& q, const QVariantList& values)
         q.bindValue(i, values[i]);
 }
 
-// Binds values from parameter `first` on as the SQL module would: a null text is NULL. Texts are
-// not copied: the values outlive the step.
-void bindAll(sqlite3_stmt* stmt, const QVariantList& values, int first = 1)
+// Appends t as UTF-8 at out (room for three bytes a character); returns the bytes written.
+qsizetype putUtf8(const QString& t, char* out)
 {
+    const QChar* c = t.constData();
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        if (c[i].unicode() >= 0x80) { // rare in a record: the whole text the general way
+            const QByteArray u = t.toUtf8();
+            std::memcpy(out, u.constData(), size_t(u.size()));
+            return u.size();
+        }
+        out[i] = char(c[i].unicode());
+    }
+    return t.size();
+}
+
+// Binds values from parameter `first` on as the SQL module would: a null text is NULL. Texts go
+// in UTF-8, the database's encoding (the step then has nothing to convert), written into `texts`,
+// which outlives the step.
+void bindAll(sqlite3_stmt* stmt, const QVariantList& values, QByteArray& texts, int first = 1)
+{
+    qsizetype room = 0;
+    for (const QVariant& v : values)
+        if (v.typeId() == QMetaType::QString)
+            room += static_cast<const QString*>(v.constData())->size() * 3;
+    if (texts.size() < room)
+        texts.resize(room);
+    qsizetype used = 0;
     for (int i = 0; i < values.size(); ++i) {
         const QVariant& v = values[i];
         const int at = first + i;
@@ -56,10 +80,14 @@ void bindAll(sqlite3_stmt* stmt, const QVariantList& values, int first = 1)
             break;
         case QMetaType::QString: {
             const QString* t = static_cast<const QString*>(v.constData());
-            if (t->isNull())
+            if (t->isNull()) {
                 sqlite3_bind_null(stmt, at);
-            else
-                sqlite3_bind_text16(stmt, at, t->utf16(), int(t->size() * sizeof(QChar)), SQLITE_STATIC);
+                break;
+            }
+            char* out = texts.data() + used;
+            const qsizetype n = putUtf8(*t, out);
+            used += n;
+            sqlite3_bind_text(stmt, at, out, int(n), SQLITE_STATIC);
             break;
         }
         default:
@@ -120,7 +148,7 @@ bool RecordStore::prepare(SqliteStatement& s, const QString& sql, QString* error
 int RecordStore::run(SqliteStatement& s, const QVariantList& values, qint64* rowid)
 {
     sqlite3_stmt* stmt = s.get();
-    bindAll(stmt, values);
+    bindAll(stmt, values, texts_);
     const int rc = sqlite3_step(stmt);
     if (rc == SQLITE_ROW && rowid)
         *rowid = sqlite3_column_int64(stmt, 0);

@@ -57,6 +57,7 @@ private:
     sqlite3* handle_ = nullptr;
     SqliteStatement interval_, sessionFind_, sessionUpdate_, sessionInsert_;
     QString stepError_; // the connection's message for the last step that failed
+    QByteArray texts_;  // the texts bound for the step in progress
 };
 
 } // namespace nbx

@@ -1,6 +1,10 @@
 // The download's frames decoded from frames built byte by byte at their documented offsets.
 #include "common/Database.h"
 #include "records/RecordFrames.h"
+#include "records/RecordStore.h"
+#include "support/TempDatabase.h"
+
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 #include <functional>
@@ -272,6 +276,37 @@ TEST(RecordFrames, TotalsDatesAndRequests)
         const RangoFechas w = RangoFechas::fromMoments(m, m);
         EXPECT_EQ(uint8_t(w.descarga()[2]), y.wire) << y.year;
         EXPECT_EQ(w.from(), m) << y.year;
+    }
+}
+
+// What the store writes reads back as the record's values, column by column: numbers, texts (one
+// beyond ASCII too) and a text with no value (NULL).
+TEST(RecordFrames, RecordsAreStoredAsTheirValues)
+{
+    TempDatabase db;
+    IntervalRecord interval = decodeInterval(goldenInterval(), kFrom, 123456).record;
+    interval.TTipoActuacionLocal = QStringLiteral("Leq1s \u00f1\u20ac");
+    interval.THoraMaxLeq1min = QString();
+    SessionRecord session = decodeSession(goldenSession(), kFrom, 123456).record;
+    session.THoraInicioNoche = QStringLiteral("d\u00eda");
+    {
+        RecordStore store;
+        QString error;
+        ASSERT_TRUE(store.storeInterval(interval, &error)) << error.toStdString();
+        ASSERT_TRUE(store.storeSession(session, &error)) << error.toStdString();
+        ASSERT_TRUE(store.commit(&error)) << error.toStdString();
+    }
+    const std::pair<QString, QVariantList> rows[] = {{"Intervalos", interval.values()}, {"Sesiones", session.values()}};
+    for (const auto& [table, values] : rows) {
+        const QStringList cols = schemaColumns(table);
+        QSqlQuery q(mainDb());
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT * FROM %1").arg(table)) && q.next());
+        for (int i = 0; i < cols.size(); ++i) {
+            const QVariant got = q.value(cols[i]);
+            const bool none = values[i].typeId() == QMetaType::QString && values[i].toString().isNull();
+            EXPECT_EQ(got.isNull(), none) << cols[i].toStdString();
+            EXPECT_EQ(got.toString(), values[i].toString()) << cols[i].toStdString();
+        }
     }
 }
 
