@@ -25,6 +25,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -204,8 +205,57 @@ PacedFigure pacedDownload(Link& link, const PacedRun& run)
     return f;
 }
 
-// The paced download with the counter as a bare label, then through the record window shown
-// (its counter and busy bar), `rounds` times each.
+// How the record window answers during a paced download: the longest time between two calls of a
+// 5 ms timer, and how long the download took to end after Stop was clicked.
+struct Answers {
+    double longestGapMs = 0, stopMs = 0;
+};
+
+// A paced download through the record window shown (its counter and busy bar). With `answers`,
+// a 5 ms timer runs beside it and Stop is clicked after 8 s.
+PacedFigure windowDownload(Link& link, Answers* answers = nullptr)
+{
+    return pacedDownload(link, [&](const RangoFechas& range, const std::function<QDateTime()>& now,
+                                   const std::function<void()>& begin) {
+        link.state.NumeroSerieEqp = kSerial;
+        Form5 form;
+        form.setClock(now);
+        form.setRangeAsker([range](RangoFechas& r) {
+            r = range;
+            return true;
+        });
+        form.Form_Load();
+        form.show();
+        QApplication::processEvents();
+        const int criticals = quiet.criticals;
+        QTimer probe;
+        QElapsedTimer since, stopped;
+        double longest = 0;
+        probe.setInterval(5);
+        probe.callOnTimeout([&] {
+            longest = std::max(longest, since.nsecsElapsed() / 1e6);
+            since.start();
+        });
+        begin();
+        if (answers) {
+            since.start();
+            probe.start();
+            QTimer::singleShot(8000, &form, [&] {
+                stopped.start();
+                form.SSCommandStop->click();
+            });
+        }
+        form.SSCommandRecibir_Click();
+        if (answers) {
+            answers->stopMs = stopped.isValid() ? stopped.nsecsElapsed() / 1e6 : -1;
+            answers->longestGapMs = longest;
+        }
+        return quiet.criticals == criticals;
+    });
+}
+
+// The paced download with the counter as a bare label, then through the record window shown,
+// `rounds` times each; then once more through the window, for how long its events may wait.
 void pacedDownloadFigures(Link& link, int rounds)
 {
     std::vector<double> bare, window;
@@ -230,23 +280,7 @@ void pacedDownloadFigures(Link& link, int rounds)
         print("counter as a bare label", b);
         bare.push_back(b.cpuMsPerRecord);
 
-        const PacedFigure w = pacedDownload(link, [&](const RangoFechas& range, const std::function<QDateTime()>& now,
-                                                      const std::function<void()>& begin) {
-            link.state.NumeroSerieEqp = kSerial;
-            Form5 form;
-            form.setClock(now);
-            form.setRangeAsker([range](RangoFechas& r) {
-                r = range;
-                return true;
-            });
-            form.Form_Load();
-            form.show();
-            QApplication::processEvents();
-            const int criticals = quiet.criticals;
-            begin();
-            form.SSCommandRecibir_Click();
-            return quiet.criticals == criticals;
-        });
+        const PacedFigure w = windowDownload(link);
         print("through the record window shown", w);
         window.push_back(w.cpuMsPerRecord);
     }
@@ -255,6 +289,12 @@ void pacedDownloadFigures(Link& link, int rounds)
                 bench::median(window), rounds, *std::min_element(window.begin(), window.end()),
                 *std::max_element(window.begin(), window.end()), bench::median(bare),
                 *std::min_element(bare.begin(), bare.end()), *std::max_element(bare.begin(), bare.end()));
+    Answers a;
+    const PacedFigure probed = windowDownload(link, &a);
+    std::printf("paced download through the record window shown, %s: the events waited at most %.1f ms between two"
+                " calls of a 5 ms timer (goal: the window answers within 50 ms); Stop clicked after %d records, the"
+                " download ended %.1f ms later, its end steps included (goal < 100 ms)\n",
+                probed.ok ? "ended" : "FAILED", a.longestGapMs, probed.records, a.stopMs);
 }
 
 } // namespace
