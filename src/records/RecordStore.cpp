@@ -52,8 +52,8 @@ qsizetype putUtf8(const QString& t, char* out)
 
 // Binds values from parameter `first` on as the SQL module would: a null text is NULL. Texts go
 // in UTF-8, the database's encoding (the step then has nothing to convert), written into `texts`,
-// which outlives the step.
-void bindAll(sqlite3_stmt* stmt, const QVariantList& values, QByteArray& texts, int first = 1)
+// which outlives the step. SQLITE_OK, or the code of the first bind that failed.
+int bindAll(sqlite3_stmt* stmt, const QVariantList& values, QByteArray& texts, int first = 1)
 {
     qsizetype room = 0;
     for (const QVariant& v : values)
@@ -65,38 +65,42 @@ void bindAll(sqlite3_stmt* stmt, const QVariantList& values, QByteArray& texts, 
     for (int i = 0; i < values.size(); ++i) {
         const QVariant& v = values[i];
         const int at = first + i;
+        int rc = SQLITE_OK;
         switch (v.typeId()) {
         case QMetaType::Int:
-            sqlite3_bind_int(stmt, at, *static_cast<const int*>(v.constData()));
+            rc = sqlite3_bind_int(stmt, at, *static_cast<const int*>(v.constData()));
             break;
         case QMetaType::Bool:
-            sqlite3_bind_int(stmt, at, *static_cast<const bool*>(v.constData()) ? 1 : 0);
+            rc = sqlite3_bind_int(stmt, at, *static_cast<const bool*>(v.constData()) ? 1 : 0);
             break;
         case QMetaType::LongLong:
-            sqlite3_bind_int64(stmt, at, *static_cast<const qlonglong*>(v.constData()));
+            rc = sqlite3_bind_int64(stmt, at, *static_cast<const qlonglong*>(v.constData()));
             break;
         case QMetaType::Double:
-            sqlite3_bind_double(stmt, at, *static_cast<const double*>(v.constData()));
+            rc = sqlite3_bind_double(stmt, at, *static_cast<const double*>(v.constData()));
             break;
         case QMetaType::QString: {
             const QString* t = static_cast<const QString*>(v.constData());
             if (t->isNull()) {
-                sqlite3_bind_null(stmt, at);
+                rc = sqlite3_bind_null(stmt, at);
                 break;
             }
             char* out = texts.data() + used;
             const qsizetype n = putUtf8(*t, out);
             used += n;
-            sqlite3_bind_text(stmt, at, out, int(n), SQLITE_STATIC);
+            rc = sqlite3_bind_text(stmt, at, out, int(n), SQLITE_STATIC);
             break;
         }
         default:
             if (v.isNull())
-                sqlite3_bind_null(stmt, at);
+                rc = sqlite3_bind_null(stmt, at);
             else
-                sqlite3_bind_text16(stmt, at, v.toString().utf16(), -1, SQLITE_TRANSIENT);
+                rc = sqlite3_bind_text16(stmt, at, v.toString().utf16(), -1, SQLITE_TRANSIENT);
         }
+        if (rc != SQLITE_OK)
+            return rc;
     }
+    return SQLITE_OK;
 }
 
 } // namespace
@@ -143,20 +147,21 @@ bool RecordStore::prepare(SqliteStatement& s, const QString& sql, QString* error
     return false;
 }
 
-// Binds the values (the rowid after them, when given), steps once and resets: SQLite's result of
-// the step, SQLITE_ROW with *rowid set to the first column for a query that found a row.
+// Binds the values, steps once and resets: SQLite's result of the bind that failed or of the step.
+// For a query that found a row, *rowid (when given) is its first column.
 int RecordStore::run(SqliteStatement& s, const QVariantList& values, qint64* rowid)
 {
     sqlite3_stmt* stmt = s.get();
-    bindAll(stmt, values, texts_);
-    const int rc = sqlite3_step(stmt);
+    int rc = bindAll(stmt, values, texts_);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(stmt);
     if (rc == SQLITE_ROW && rowid)
         *rowid = sqlite3_column_int64(stmt, 0);
     // The message is kept by the connection until its next call: read it before the reset.
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
         stepError_ = QString::fromUtf8(sqlite3_errmsg(handle_));
     sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt); // the texts bound are the caller's
+    sqlite3_clear_bindings(stmt); // the texts bound point into texts_, which the next bind rewrites
     return rc;
 }
 
