@@ -385,5 +385,29 @@ TEST_F(EndToEnd, RecordsAtTheLinesPaceCostAboutOneWakeEach)
     EXPECT_LT(after.ru_nvcsw - before.ru_nvcsw, kRecords * 3 / 2);
 }
 
+// The far end goes away while records come at the line's pace: the frame's wait ends as a lost
+// line, not as a timeout, and without spinning.
+TEST_F(EndToEnd, FarEndClosedDuringPacedRecordsIsALostLine)
+{
+    sim.setLinePace(19200);
+    sim.withRecords([](sim::RecordDevice& r) {
+        r.config.intervalCount = 100;
+        r.config.tMinutes = 2;
+    });
+    ASSERT_TRUE(link.AbrirPuerto(nullptr));
+    link.port.write(sim::encodeFrame(0x05, QByteArray("\x01\x01\x7c\x00\x00\x1f\x0c\x7c\x17\x3b", 10)));
+    for (int k = 0; k < 12; ++k) { // enough for the line to be known as paced
+        InactivityTimer timer(link.clock, 2000);
+        ASSERT_TRUE(RecibirTrama(link, timer)) << k;
+        link.port.writeByte(ctl::ACK);
+    }
+    sim.stop();
+    const qint64 cpu0 = threadCpuMs();
+    InactivityTimer timer(link.clock, 2000);
+    EXPECT_EQ(RecibirTramaResult(link, timer), ReceiveResult::LineLost); // not a timeout
+    EXPECT_LT(threadCpuMs() - cpu0, 100) << "the lost line spun";
+    EXPECT_EQ(prompts.shown.last().text, lineLostText(sim.portPath()));
+}
+
 } // namespace
 } // namespace nbx::test
