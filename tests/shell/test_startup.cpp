@@ -102,6 +102,16 @@ public:
     void importExchangeFile(const QString& path) override { exchanged << path + " fichero=" + appState().ficheroImportar; }
 };
 
+// The top-level window of type W that is open, if any.
+template <class W>
+QPointer<W> topLevel()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<W*>(w))
+            return f;
+    return nullptr;
+}
+
 void writeIni(const QByteArray& text)
 {
     QFile f(AppPaths::configFile());
@@ -552,10 +562,7 @@ TEST(Form1, TheExportRespectsTheSheetsRefusalToClose)
     Form1 form;
     form.start(QString(), true);
     form.SSCommandProgramacion->click();
-    Form2* sheet = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<Form2*>(w))
-            sheet = f;
+    Form2* sheet = topLevel<Form2>();
     ASSERT_TRUE(sheet);
     QPointer<Form2> alive(sheet);
     sheet->MaskNumeroSerie->setText("123456");
@@ -626,10 +633,7 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
     QSqlQuery(mainDb()).exec("INSERT INTO Programacion (LNumeroSerie, TLocal, TTelefono, DFecha) "
                              "VALUES (123456, 'Sala', '5551234', '2024-02-03')");
     program.form()->SSCommandIncidencias->click();
-    QPointer<Form5> records;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<Form5*>(w))
-            records = f;
+    const QPointer<Form5> records = topLevel<Form5>();
     ASSERT_TRUE(records);
     const RangoFechas range = RangoFechas::fromMoments(clock.addDays(-2), clock);
     records->setRangeAsker([&](RangoFechas& r) {
@@ -695,10 +699,7 @@ TEST(Form1, ASignalClosesTheSheetsSaveQuestionWithCancelAndEnds)
     MainController program;
     program.start(QString());
     program.form()->SSCommandProgramacion->click();
-    QPointer<Form2> sheet;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<Form2*>(w))
-            sheet = f;
+    const QPointer<Form2> sheet = topLevel<Form2>();
     ASSERT_TRUE(sheet);
     sheet->MaskNumeroSerie->setText("123456");
     programmingState().fichaModificada = true;
