@@ -1,5 +1,6 @@
 // The programming sheet window: the night boxes' completion, the typed date, the rules run by
-// the close box, Siguiente on a blank sheet, and accessible names in the window's language.
+// the close box, the pending edit taken on every way out, Siguiente on a blank sheet, and
+// accessible names in the window's language.
 #include "programming/ui/Form2.h"
 
 #include "common/Database.h"
@@ -9,16 +10,20 @@
 #include "localisation/ui/TranslateForm.h"
 #include "programming/SheetRepository.h"
 #include "programming/ui/IntervalGrid.h"
+#include "records/ui/Form5.h"
+#include "shell/ui/Form1.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
 
 #include <QApplication>
 #include <QDateEdit>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <functional>
 
@@ -208,6 +213,149 @@ TEST_F(Form2Mends, TheCloseBoxRunsTheRuleOfTheBoxBeingEdited)
         EXPECT_EQ(stored(100), before) << name;
         EXPECT_TRUE(f.isVisible()) << name;
     }
+}
+
+// Every road out of the sheet, or into its data, takes the edit still pending in it whatever
+// window is active: the box being edited runs its rule and an open interval cell is committed
+// with its rule. A refused value shows its message and keeps the sheet open, with the focus back
+// in it and nothing stored; a value taken is the value the road goes on with.
+TEST_F(Form2Mends, EveryRoadTakesTheSheetsPendingEdit)
+{
+    auto base = [](SheetValues& s) {
+        s.empiezaNoche = "22:00";
+        s.terminaNoche = "07:00";
+        s.intervals.fechaIni[1] = s.intervals.fechaFi[1] = "01/03/24";
+        s.intervals.horaIni[1] = "08:00";
+        s.intervals.horaFi[1] = "09:00";
+    };
+    store(100);
+    store(300);
+    const struct {
+        const char* name;
+        QString SheetValues::*box; // typed into with the focus left in it; else an interval 2 cell
+        int column;
+        const char* typed;
+        std::function<QString(const SheetValues&)> value;
+        const char* taken; // nullptr: refused with `message`
+        long message;
+    } edits[] = {
+        {"refused box", &SheetValues::empiezaNoche, 0, "25:00", {}, nullptr, 25},
+        {"box the rule changes", &SheetValues::empiezaNoche, 0, "9:00",
+         [](const SheetValues& v) { return v.empiezaNoche; }, "09:00", 0},
+        {"date in an open cell", nullptr, 1, "15/03/24",
+         [](const SheetValues& v) { return v.intervals.fechaIni[1]; }, "15/03/24", 0},
+        {"time in an open cell", nullptr, 2, "08:30",
+         [](const SheetValues& v) { return v.intervals.horaIni[1]; }, "08:30", 0},
+        {"impossible date in an open cell", nullptr, 1, "31/04/24", {}, nullptr, 18},
+    };
+    const struct {
+        const char* name;
+        bool fromMain;   // the main window is made active before the road is taken
+        bool asks;       // the road offers to save the sheet (answered OK)
+        std::function<void(Form1&, Form2&)> take;
+    } roads[] = {
+        {"sheet's close box", false, true, [](Form1&, Form2& f) { f.close(); }},
+        {"sheet's close box from the main window", true, true, [](Form1&, Form2& f) { f.close(); }},
+        {"sheet's Salir", true, true, [](Form1&, Form2& f) { QTest::mouseClick(f.SSCommandExit, Qt::LeftButton); }},
+        {"Siguiente", true, true, [](Form1&, Form2& f) { QTest::mouseClick(f.SSCommandSiguiente, Qt::LeftButton); }},
+        {"Anterior", true, true, [](Form1&, Form2& f) { QTest::mouseClick(f.SSCommandAnterior, Qt::LeftButton); }},
+        {"Buscar", true, false, [](Form1&, Form2& f) { QTest::mouseClick(f.SSCommandBuscar, Qt::LeftButton); }},
+        {"Incidencias", true, true,
+         [](Form1&, Form2& f) { QTest::mouseClick(f.SSCommandIncidencias, Qt::LeftButton); }},
+        {"Tiempo real", true, false,
+         [](Form1&, Form2& f) {
+             QTimer::singleShot(0, [] {
+                 if (QWidget* live = QApplication::activeModalWidget())
+                     live->close();
+             });
+             QTest::mouseClick(f.SSCommandRealTime, Qt::LeftButton);
+         }},
+        {"main window's Salir", true, true, [](Form1& m, Form2&) { QTest::mouseClick(m.SSCommandExit, Qt::LeftButton); }},
+        {"main window's close box", true, true, [](Form1& m, Form2&) { m.close(); }},
+        {"main window's Exportar", true, true,
+         [](Form1& m, Form2&) {
+             m.CommandExportar->show();
+             QTest::mouseClick(m.CommandExportar, Qt::LeftButton);
+         }},
+    };
+    for (const auto& road : roads) {
+        for (const auto& edit : edits) {
+            const std::string what = std::string(road.name) + ", " + edit.name;
+            store(200, base);
+            const SheetValues before = stored(200);
+            linkState().NumeroSerieEqp = 200;
+            Form1 main;
+            main.show();
+            QTest::mouseClick(main.SSCommandProgramacion, Qt::LeftButton);
+            QPointer<Form2> sheet;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* f = qobject_cast<Form2*>(w); f && f->isVisible())
+                    sheet = f;
+            ASSERT_TRUE(sheet) << what;
+            Form2& f = *sheet;
+            f.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&f)) << what;
+            ASSERT_EQ(f.MaskNumeroSerie->text(), "200") << what;
+
+            QWidget* editing = nullptr;
+            if (edit.box) {
+                QLineEdit* box = f.MaskEmpiezaNoche;
+                f.SSTab2->setCurrentIndex(2);
+                QTest::mouseClick(box, Qt::LeftButton);
+                box->selectAll();
+                QTest::keyClicks(box, edit.typed);
+                editing = box;
+            } else {
+                const QModelIndex cell = f.intervalModel()->index(1, edit.column);
+                f.TDBGrid1->scrollTo(cell);
+                const QPoint at = f.TDBGrid1->visualRect(cell).center();
+                QTest::mouseClick(f.TDBGrid1->viewport(), Qt::LeftButton, {}, at);
+                QTest::mouseDClick(f.TDBGrid1->viewport(), Qt::LeftButton, {}, at);
+                auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+                ASSERT_TRUE(editor && f.TDBGrid1->isAncestorOf(editor)) << what << ": the cell is open";
+                editor->selectAll();
+                QTest::keyClicks(editor, edit.typed);
+                editing = f.TDBGrid1;
+            }
+            settle();
+            if (road.fromMain) {
+                main.activateWindow();
+                main.SSCommandProgramacion->setFocus();
+                ASSERT_TRUE(QTest::qWaitForWindowActive(&main)) << what;
+                settle();
+            }
+            prompts_.shown.clear();
+            prompts_.answer(Prompter::Answer::Ok); // the save question, when asked
+            road.take(main, f);
+            settle();
+
+            if (!edit.taken) {
+                ASSERT_FALSE(prompts_.shown.isEmpty()) << what;
+                EXPECT_EQ(prompts_.shown[0].text, GetS(edit.message)) << what;
+                EXPECT_FALSE(prompts_.sawText(GetS(23))) << what;
+                ASSERT_TRUE(sheet) << what;
+                EXPECT_TRUE(f.isVisible()) << what;
+                EXPECT_EQ(f.MaskNumeroSerie->text(), "200") << what;
+                EXPECT_TRUE(editing->isAncestorOf(f.focusWidget()) || f.focusWidget() == editing) << what;
+                EXPECT_TRUE(main.isVisible()) << what;
+                EXPECT_EQ(stored(200), before) << what;
+            } else if (road.asks) {
+                EXPECT_TRUE(prompts_.sawText(GetS(23))) << what;
+                EXPECT_EQ(edit.value(stored(200)), QString::fromLatin1(edit.taken)) << what;
+            } else {
+                ASSERT_TRUE(sheet) << what;
+                EXPECT_EQ(edit.value(f.sheet()), QString::fromLatin1(edit.taken)) << what;
+                EXPECT_TRUE(programmingState().fichaModificada) << what;
+            }
+            programmingState().fichaModificada = false;
+            delete sheet.data();
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<Form5*>(w))
+                    delete w;
+        }
+    }
+    Form2::setRecordsOpener({});
+    Form5::setProgrammingOpener({});
 }
 
 // A device without a sheet gives a blank sheet at load; Siguiente has nowhere to go from it and

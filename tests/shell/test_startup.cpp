@@ -36,6 +36,7 @@
 #include <QRadioButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -688,7 +689,7 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
 
 // A signal while the sheet has unsaved edits: its save question, a real message box here, cannot
 // wait for an answer. It is closed as its close box would close it (Cancel): the stored sheets stay
-// as they were and the program ends.
+// as they were and the program ends, a value its box would refuse included.
 TEST(Form1, ASignalClosesTheSheetsSaveQuestionWithCancelAndEnds)
 {
     test::TempHome home;
@@ -702,6 +703,11 @@ TEST(Form1, ASignalClosesTheSheetsSaveQuestionWithCancelAndEnds)
     const QPointer<Form2> sheet = topLevel<Form2>();
     ASSERT_TRUE(sheet);
     sheet->MaskNumeroSerie->setText("123456");
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    sheet->SSTab2->setCurrentIndex(2);
+    sheet->MaskEmpiezaNoche->setFocus();
+    sheet->MaskEmpiezaNoche->setText("25:00");
     programmingState().fichaModificada = true;
     QTimer::singleShot(0, [] { quitRequest().request(SIGTERM); });
     bool timedOut = false; // a box left waiting fails here instead of hanging

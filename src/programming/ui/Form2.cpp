@@ -2,6 +2,7 @@
 
 #include "common/AppState.h"
 #include "common/Prompter.h"
+#include "common/QuitSignals.h"
 #include "common/ui/Help.h"
 #include "common/ui/WidgetMakers.h"
 #include "link/Link.h"
@@ -42,6 +43,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace nbx {
 
@@ -694,11 +696,11 @@ void Form2::wire()
     qApp->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this, &Form2::onFocusChanged);
 
-    // A click moves the focus first: the rule of the box it leaves runs before the button acts,
-    // so the action reads the value the box then shows; a refused value stops the action.
+    // The sheet's pending edit is taken before a button acts, so the action reads the values the
+    // sheet then shows; a refused value stops the action.
     auto onClick = [this](QPushButton* button, void (Form2::*action)()) {
         connect(button, &QPushButton::clicked, this, [this, action] {
-            if (runPendingRules())
+            if (takePendingEdit())
                 (this->*action)();
         });
     };
@@ -742,10 +744,13 @@ void Form2::wire()
             programmingState().fichaModificada = true;
     });
 
-    // A refused or corrected interval is reported once the grid has finished with the edit.
-    connect(model_, &IntervalModel::messagePosted, this, [](long id) {
-        QTimer::singleShot(0, [id] { prompter().message(GetS(id), Prompter::Icon::None, Prompter::Buttons::Ok); });
+    // A refused or corrected interval is reported once the grid has finished with the edit (or
+    // sooner, by a road that takes the pending edit).
+    connect(model_, &IntervalModel::messagePosted, this, [this](long id) {
+        gridMessages_.append(id);
+        QTimer::singleShot(0, this, [this] { showGridMessages(); });
     });
+    connect(model_, &IntervalModel::editRefused, this, [this] { gridRefused_ = true; });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1068,10 +1073,12 @@ void Form2::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    // The close box leaves the sheet as Exit does: the box being edited is checked, a modified
-    // sheet is offered for saving, and a refused value or a failed save keeps the window open
-    // with the edits.
-    if (!closing_ && (!runRulesBeforeClosing() || !Modificat())) {
+    // Every way out (the close box, Exit, the main window's exits) leaves the sheet as Exit does:
+    // the pending edit is taken, a modified sheet is offered for saving, and a refused value or a
+    // failed save keeps the window open with the edits. A quit request does not wait for an edit:
+    // the sheet closes as on Cancel to its save question.
+    const bool quitting = quitRequest().requested();
+    if (!closing_ && ((!quitting && !takePendingEdit()) || !Modificat())) {
         event->ignore();
         return;
     }
@@ -1143,6 +1150,7 @@ void Form2::onFocusChanged(QWidget* old, QWidget* now)
     // being left.
     if (!now || now->window() != this)
         return;
+    lastFocus_ = TDBGrid1->owns(now) ? TDBGrid1 : now;
     if (old && old->window() == this) {
         if (TDBGrid1->owns(old) && !TDBGrid1->owns(now))
             leaveGrid();
@@ -1191,15 +1199,47 @@ bool Form2::runPendingRules()
     return true;
 }
 
-bool Form2::runRulesBeforeClosing()
+bool Form2::takePendingEdit()
 {
-    QWidget* focused = QApplication::focusWidget();
-    if (focused && focused->window() == this) {
-        const QString name = controlName(focused);
-        if (hasLeaveRule(name))
-            pendingRules_.append(QPointer<QWidget>(findChild<QWidget*>(name)));
+    // The sheet's own focus, which it keeps while another window is active, and the control it was
+    // last seen in, which a click on an inactive sheet may leave unseen.
+    QWidget* own = focusWidget();
+    for (QWidget* w : {lastFocus_.data(), own}) {
+        const QString name = w ? controlName(w) : QString();
+        if (!hasLeaveRule(name))
+            continue;
+        const QPointer<QWidget> box(findChild<QWidget*>(name));
+        if (!pendingRules_.contains(box))
+            pendingRules_.append(box);
     }
-    return runPendingRules();
+    bool taken = runPendingRules();
+    if (taken) {
+        // The grid is taken as if it were left: an open cell is committed with its rule and the
+        // sheet is marked modified.
+        const bool inGrid = TDBGrid1->owns(own) || lastFocus_ == TDBGrid1;
+        if (TDBGrid1->commitPendingEdit() || inGrid)
+            leaveGrid();
+        if (showGridMessages()) {
+            TDBGrid1->setFocus(Qt::OtherFocusReason);
+            taken = false;
+        }
+    }
+    own = focusWidget();
+    lastFocus_ = TDBGrid1->owns(own) ? TDBGrid1 : own;
+    // A refusal met from another window shows the sheet with the value to mend.
+    if (!taken && !isActiveWindow()) {
+        raise();
+        activateWindow();
+    }
+    return taken;
+}
+
+bool Form2::showGridMessages()
+{
+    const bool refused = std::exchange(gridRefused_, false);
+    while (!gridMessages_.isEmpty())
+        prompter().message(GetS(gridMessages_.takeFirst()), Prompter::Icon::None, Prompter::Buttons::Ok);
+    return refused;
 }
 
 void Form2::showCalendar()

@@ -188,12 +188,16 @@ private:
     bool runRule(QPointer<QWidget> field);
     // Runs the rules of the boxes left since the last run, in order; false at the first refusal.
     bool runPendingRules();
-    // The same, then the rule of the box that has the focus: the window is being closed, so that
-    // box is never left.
-    bool runRulesBeforeClosing();
+    // Takes the sheet's pending edit before the sheet is closed or its data is used, whatever
+    // window is active: the rules of the boxes left, then of the box the sheet's focus is in, and
+    // the grid as if it were left (an open cell committed with its rule). False when a value was
+    // refused: its message has been shown and the focus is back in the sheet, which stays open.
+    bool takePendingEdit();
     void showCalendar();
     void refuse(QWidget* focusTarget, long messageId, int page);
     void leaveGrid();
+    // Shows the grid's messages not shown yet; true when one of them came with a refused edit.
+    bool showGridMessages();
     void navigate(bool forward);
     bool leaveAllowed();
 
@@ -206,6 +210,11 @@ private:
     bool refocusing_ = false;           // a rule is putting the focus back
     bool ruleRunning_ = false;
     QList<QPointer<QWidget>> pendingRules_; // boxes left whose rule has not run yet
+    // The control (a box, or the grid for its cells) that last had the focus while the sheet was
+    // the active window: a click on another window leaves it with the focus, unseen.
+    QPointer<QWidget> lastFocus_;
+    QList<long> gridMessages_;          // the grid's messages not shown yet
+    bool gridRefused_ = false;          // one of them came with a refused edit
     bool closing_ = false;
     QCalendarWidget* calendar_ = nullptr; // MaskFecha's calendar, a popup made when first opened
     bool showing_ = false;              // controls are being filled from sheet values

@@ -5,6 +5,7 @@
 
 #include <QAbstractItemDelegate>
 #include <QApplication>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
@@ -80,8 +81,10 @@ bool IntervalModel::setData(const QModelIndex& index, const QVariant& value, int
     const GridEditResult result = validateIntervalEdit(toRow(rows_[r]), index.column(), value.toString());
     if (result.message != GridMessage::None)
         emit messagePosted(gridMessageId(result.message));
-    if (!result.accepted)
+    if (!result.accepted) {
+        emit editRefused();
         return false;
+    }
     IntervalRow row = result.row;
     for (int c = 1; c <= 4; ++c)
         rows_[r][c - 1] = cell(row, c);
@@ -160,24 +163,45 @@ void IntervalGridView::setModel(QAbstractItemModel* model)
     setFixedWidth(total);
 }
 
-void IntervalGridView::commitPendingEdit()
+bool IntervalGridView::commitPendingEdit()
 {
     const QModelIndex current = currentIndex();
     if (!current.isValid() || state() != QAbstractItemView::EditingState)
-        return;
+        return false;
     if (QWidget* editor = indexWidget(current)) {
         commitData(editor);
         closeEditor(editor, QAbstractItemDelegate::NoHint);
-        return;
+        return true;
     }
     // Editors opened by the delegate are not index widgets: find the one open on the current cell.
     for (QWidget* child : viewport()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (child->isVisible() && qobject_cast<QLineEdit*>(child)) {
             commitData(child);
             closeEditor(child, QAbstractItemDelegate::NoHint);
-            return;
+            return true;
         }
     }
+    return false;
+}
+
+bool IntervalGridView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    if (!QTableView::edit(index, trigger, event))
+        return false;
+    // The cell's editor is the viewport's one child widget.
+    for (QWidget* editor : viewport()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        editor->installEventFilter(this);
+    return true;
+}
+
+bool IntervalGridView::eventFilter(QObject* watched, QEvent* event)
+{
+    // An open cell stays open while another window is active, as a box keeps its text: the edit
+    // is taken when the sheet is left or its data used, not when the user looks elsewhere.
+    if (event->type() == QEvent::FocusOut && watched->parent() == viewport()
+        && static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
+        return true;
+    return QTableView::eventFilter(watched, event);
 }
 
 bool IntervalGridView::owns(const QWidget* w) const

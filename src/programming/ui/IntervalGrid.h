@@ -36,6 +36,8 @@ public:
 signals:
     // A refused or corrected edit's message (string id), posted after the edit.
     void messagePosted(long stringId);
+    // An edit was refused: it was not stored.
+    void editRefused();
 
 private:
     std::array<std::array<QString, 4>, kIntervalCount> rows_;
@@ -48,14 +50,20 @@ public:
     explicit IntervalGridView(QWidget* parent = nullptr);
     void setModel(QAbstractItemModel* model) override;
 
-    // Hands a cell edit still open in its editor to the model.
-    void commitPendingEdit();
+    // Hands a cell edit still open in its editor to the model; false when no editor was open.
+    bool commitPendingEdit();
     // True when `w` is the view or one of its cell editors.
     bool owns(const QWidget* w) const;
 
     // The grid's caption (none), then its five column captions.
     QStringList texts() const override;
     void setTexts(const QStringList& texts) override;
+
+    using QTableView::edit;
+
+protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 } // namespace nbx
