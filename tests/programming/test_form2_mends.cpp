@@ -286,67 +286,69 @@ TEST_F(Form2Mends, EveryRoadTakesTheSheetsPendingEdit)
             linkState().NumeroSerieEqp = 200;
             Form1 main;
             main.show();
-            QTest::mouseClick(main.SSCommandProgramacion, Qt::LeftButton);
-            QPointer<Form2> sheet;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* f = qobject_cast<Form2*>(w); f && f->isVisible())
-                    sheet = f;
-            ASSERT_TRUE(sheet) << what;
-            Form2& f = *sheet;
-            f.activateWindow();
-            ASSERT_TRUE(QTest::qWaitForWindowActive(&f)) << what;
-            ASSERT_EQ(f.MaskNumeroSerie->text(), "200") << what;
+            QPointer<Form2> sheet; // the road's checks stop at the first that fails
+            [&] {
+                QTest::mouseClick(main.SSCommandProgramacion, Qt::LeftButton);
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* f = qobject_cast<Form2*>(w); f && f->isVisible())
+                        sheet = f;
+                ASSERT_TRUE(sheet) << what;
+                Form2& f = *sheet;
+                f.activateWindow();
+                ASSERT_TRUE(QTest::qWaitForWindowActive(&f)) << what;
+                ASSERT_EQ(f.MaskNumeroSerie->text(), "200") << what;
 
-            QWidget* editing = nullptr;
-            if (edit.box) {
-                QLineEdit* box = f.MaskEmpiezaNoche;
-                f.SSTab2->setCurrentIndex(2);
-                QTest::mouseClick(box, Qt::LeftButton);
-                box->selectAll();
-                QTest::keyClicks(box, edit.typed);
-                editing = box;
-            } else {
-                const QModelIndex cell = f.intervalModel()->index(1, edit.column);
-                f.TDBGrid1->scrollTo(cell);
-                const QPoint at = f.TDBGrid1->visualRect(cell).center();
-                QTest::mouseClick(f.TDBGrid1->viewport(), Qt::LeftButton, {}, at);
-                QTest::mouseDClick(f.TDBGrid1->viewport(), Qt::LeftButton, {}, at);
-                auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-                ASSERT_TRUE(editor && f.TDBGrid1->isAncestorOf(editor)) << what << ": the cell is open";
-                editor->selectAll();
-                QTest::keyClicks(editor, edit.typed);
-                editing = f.TDBGrid1;
-            }
-            settle();
-            if (road.fromMain) {
-                main.activateWindow();
-                main.SSCommandProgramacion->setFocus();
-                ASSERT_TRUE(QTest::qWaitForWindowActive(&main)) << what;
+                QWidget* editing = nullptr;
+                if (edit.box) {
+                    QLineEdit* box = f.MaskEmpiezaNoche;
+                    f.SSTab2->setCurrentIndex(2);
+                    QTest::mouseClick(box, Qt::LeftButton);
+                    box->selectAll();
+                    QTest::keyClicks(box, edit.typed);
+                    editing = box;
+                } else {
+                    const QModelIndex cell = f.intervalModel()->index(1, edit.column);
+                    f.TDBGrid1->scrollTo(cell);
+                    const QPoint at = f.TDBGrid1->visualRect(cell).center();
+                    QTest::mouseClick(f.TDBGrid1->viewport(), Qt::LeftButton, {}, at);
+                    QTest::mouseDClick(f.TDBGrid1->viewport(), Qt::LeftButton, {}, at);
+                    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+                    ASSERT_TRUE(editor && f.TDBGrid1->isAncestorOf(editor)) << what << ": the cell is open";
+                    editor->selectAll();
+                    QTest::keyClicks(editor, edit.typed);
+                    editing = f.TDBGrid1;
+                }
                 settle();
-            }
-            prompts_.shown.clear();
-            prompts_.answer(Prompter::Answer::Ok); // the save question, when asked
-            road.take(main, f);
-            settle();
+                if (road.fromMain) {
+                    main.activateWindow();
+                    main.SSCommandProgramacion->setFocus();
+                    ASSERT_TRUE(QTest::qWaitForWindowActive(&main)) << what;
+                    settle();
+                }
+                prompts_.shown.clear();
+                prompts_.answer(Prompter::Answer::Ok); // the save question, when asked
+                road.take(main, f);
+                settle();
 
-            if (!edit.taken) {
-                ASSERT_FALSE(prompts_.shown.isEmpty()) << what;
-                EXPECT_EQ(prompts_.shown[0].text, GetS(edit.message)) << what;
-                EXPECT_FALSE(prompts_.sawText(GetS(23))) << what;
-                ASSERT_TRUE(sheet) << what;
-                EXPECT_TRUE(f.isVisible()) << what;
-                EXPECT_EQ(f.MaskNumeroSerie->text(), "200") << what;
-                EXPECT_TRUE(editing->isAncestorOf(f.focusWidget()) || f.focusWidget() == editing) << what;
-                EXPECT_TRUE(main.isVisible()) << what;
-                EXPECT_EQ(stored(200), before) << what;
-            } else if (road.asks) {
-                EXPECT_TRUE(prompts_.sawText(GetS(23))) << what;
-                EXPECT_EQ(edit.value(stored(200)), QString::fromLatin1(edit.taken)) << what;
-            } else {
-                ASSERT_TRUE(sheet) << what;
-                EXPECT_EQ(edit.value(f.sheet()), QString::fromLatin1(edit.taken)) << what;
-                EXPECT_TRUE(programmingState().fichaModificada) << what;
-            }
+                if (!edit.taken) {
+                    ASSERT_FALSE(prompts_.shown.isEmpty()) << what;
+                    EXPECT_EQ(prompts_.shown[0].text, GetS(edit.message)) << what;
+                    EXPECT_FALSE(prompts_.sawText(GetS(23))) << what;
+                    ASSERT_TRUE(sheet) << what;
+                    EXPECT_TRUE(f.isVisible()) << what;
+                    EXPECT_EQ(f.MaskNumeroSerie->text(), "200") << what;
+                    EXPECT_TRUE(editing->isAncestorOf(f.focusWidget()) || f.focusWidget() == editing) << what;
+                    EXPECT_TRUE(main.isVisible()) << what;
+                    EXPECT_EQ(stored(200), before) << what;
+                } else if (road.asks) {
+                    EXPECT_TRUE(prompts_.sawText(GetS(23))) << what;
+                    EXPECT_EQ(edit.value(stored(200)), QString::fromLatin1(edit.taken)) << what;
+                } else {
+                    ASSERT_TRUE(sheet) << what;
+                    EXPECT_EQ(edit.value(f.sheet()), QString::fromLatin1(edit.taken)) << what;
+                    EXPECT_TRUE(programmingState().fichaModificada) << what;
+                }
+            }();
             programmingState().fichaModificada = false;
             delete sheet.data();
             for (QWidget* w : QApplication::topLevelWidgets())
