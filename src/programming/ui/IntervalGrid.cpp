@@ -197,10 +197,18 @@ bool IntervalGridView::edit(const QModelIndex& index, EditTrigger trigger, QEven
 bool IntervalGridView::eventFilter(QObject* watched, QEvent* event)
 {
     // An open cell stays open while another window is active, as a box keeps its text: the edit
-    // is taken when the sheet is left or its data used, not when the user looks elsewhere.
+    // is taken when the sheet is left or its data used, not when the user looks elsewhere. The
+    // editor still sees the event (its caret stops); the delegate, which would close it, does not.
     if (event->type() == QEvent::FocusOut && watched->parent() == viewport()
-        && static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
+        && static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason) {
+        auto* editor = static_cast<QWidget*>(watched);
+        editor->removeEventFilter(this);
+        editor->removeEventFilter(itemDelegate());
+        QCoreApplication::sendEvent(editor, event);
+        editor->installEventFilter(itemDelegate());
+        editor->installEventFilter(this);
         return true;
+    }
     return QTableView::eventFilter(watched, event);
 }
 
