@@ -210,8 +210,8 @@ private:
     bool refocusing_ = false;           // a rule is putting the focus back
     bool ruleRunning_ = false;
     QList<QPointer<QWidget>> pendingRules_; // boxes left whose rule has not run yet
-    // The control (a box, or the grid for its cells) that last had the focus while the sheet was
-    // the active window: a click on another window leaves it with the focus, unseen.
+    // The control (a box, or the grid for its cells) last seen with the focus while the sheet was
+    // the active window; while it is not, a click on the sheet moves its focus unseen.
     QPointer<QWidget> lastFocus_;
     QList<long> gridMessages_;          // the grid's messages not shown yet
     bool gridRefused_ = false;          // one of them came with a refused edit
