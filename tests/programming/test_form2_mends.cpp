@@ -278,7 +278,8 @@ TEST_F(Form2Mends, EveryRoadTakesTheSheetsPendingEdit)
              });
              QTest::mouseClick(f.SSCommandRealTime, Qt::LeftButton);
          }},
-        {"main window's Salir", true, true, [](Form1& m, Form2&) { QTest::mouseClick(m.SSCommandExit, Qt::LeftButton); }},
+        {"main window's Salir", true, true,
+         [](Form1& m, Form2&) { QTest::mouseClick(m.SSCommandExit, Qt::LeftButton); }},
         {"main window's close box", true, true, [](Form1& m, Form2&) { m.close(); }},
         {"main window's Exportar", true, true,
          [](Form1& m, Form2&) {
