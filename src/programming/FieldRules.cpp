@@ -3,7 +3,6 @@
 #include "programming/SheetText.h"
 
 #include <QHash>
-#include <QRegularExpression>
 
 namespace nbx {
 
@@ -113,15 +112,10 @@ NightOutcome applyNightRule(bool leavingStart, const QString& empiezaNoche, cons
 
 RuleOutcome applyDateRule(const QString& text)
 {
-    // Day, month and a two-digit year (below 50 is 20yy), each of one or two digits.
-    static const QRegularExpression form(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{1,2})$"));
-    const QRegularExpressionMatch m = form.match(text);
-    const QDate date = m.hasMatch() ? QDate(expandTwoDigitYear(m.captured(3).toInt()), m.captured(2).toInt(),
-                                            m.captured(1).toInt())
-                                    : QDate();
-    if (!date.isValid())
+    const std::optional<QDate> date = parseSheetDate(text);
+    if (!date)
         return refused(text, 18);
-    const QString full = formatSheetDate(date);
+    const QString full = formatSheetDate(*date);
     if (full != text)
         return {RuleOutcome::Kind::Replaced, full, 0, PageNone};
     return accepted(text);

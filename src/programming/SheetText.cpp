@@ -34,41 +34,6 @@ QString fmtDate(int d, int m, int y)
     return QStringLiteral("%1/%2/%3").arg(d).arg(m).arg(y);
 }
 
-int expandTwoDigitYear(int yy) { return yy < 50 ? 2000 + yy : 1900 + yy; }
-
-std::optional<QDate> parseSheetDate(const QString& text)
-{
-    static const QRegularExpression re(QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{2}|\\d{4})\\s*$"));
-    const QRegularExpressionMatch m = re.match(text);
-    if (!m.hasMatch())
-        return std::nullopt;
-    int year = m.captured(3).toInt();
-    if (m.captured(3).size() == 2)
-        year = expandTwoDigitYear(year);
-    const QDate date(year, m.captured(2).toInt(), m.captured(1).toInt());
-    if (!date.isValid())
-        return std::nullopt;
-    return date;
-}
-
-std::optional<QTime> parseSheetTime(const QString& text)
-{
-    static const QRegularExpression re(QStringLiteral("^\\s*(\\d{1,2}):(\\d{1,2})\\s*$"));
-    const QRegularExpressionMatch m = re.match(text);
-    if (!m.hasMatch())
-        return std::nullopt;
-    const int h = m.captured(1).toInt();
-    const int mi = m.captured(2).toInt();
-    if (h > 23 || mi > 59)
-        return std::nullopt;
-    return QTime(h, mi);
-}
-
-QString formatSheetDate(const QDate& d)
-{
-    return d.toString(QStringLiteral("dd/MM/")) + QStringLiteral("%1").arg(d.year() % 100, 2, 10, QLatin1Char('0'));
-}
-QString formatSheetTime(const QTime& t) { return t.toString(QStringLiteral("HH:mm")); }
 QString formatLongTime(const QTime& t) { return t.toString(QStringLiteral("HH:mm:ss")); }
 
 std::optional<double> boxNumber(const QString& text, const QLocale& locale)

@@ -1,6 +1,8 @@
 // Text helpers shared by the programming block, the sheet storage, the field rules and the grid.
 #pragma once
 
+#include "common/DateText.h"
+
 #include <QDate>
 #include <QLocale>
 #include <QString>
@@ -23,18 +25,6 @@ QString fmtTime(int h, int m);
 // unpadded "d/m/y".
 QString fmtDate(int d, int m, int y);
 
-// A two-digit year: below 50 is 20yy, otherwise 19yy.
-int expandTwoDigitYear(int yy);
-
-// Reads a "dd/mm/yy" text (one- or two-digit day and month; two- or four-digit year). Strict:
-// day 0, month 13 and 31/02 are refused.
-std::optional<QDate> parseSheetDate(const QString& text);
-
-// Reads an "hh:mm" text (one or two digits each). Hour 0-23, minute 0-59.
-std::optional<QTime> parseSheetTime(const QString& text);
-
-QString formatSheetDate(const QDate& d); // "dd/mm/yy"
-QString formatSheetTime(const QTime& t); // "hh:mm"
 QString formatLongTime(const QTime& t);  // "HH:mm:ss"
 
 // The number a box's text holds: the locale's form first, then the C form; none when empty or

@@ -7,7 +7,6 @@
 #include "records/ui/NamedCalendar.h"
 #include "support/ScriptedPrompter.h"
 
-#include <QDateTimeEdit>
 #include <QPushButton>
 #include <QToolButton>
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 #include "common/AppState.h"
 #include "common/Prompter.h"
 #include "common/QuitSignals.h"
+#include "common/ui/DateBox.h"
 #include "common/ui/Help.h"
 #include "common/ui/WidgetMakers.h"
 #include "link/Link.h"
@@ -31,7 +32,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -39,7 +39,6 @@
 #include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
 #include <QStyle>
-#include <QStyleOption>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -60,19 +59,6 @@ std::function<void(Form2&)>& printHandler()
 // The dates a two-digit year stands for: below 50 is 20yy, otherwise 19yy.
 const QDate kFirstDate(1950, 1, 1);
 const QDate kLastDate(2049, 12, 31);
-
-// The style's drop-down arrow, as a box with a calendar to pick from shows it.
-QIcon dropDownArrow(const QWidget* w)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    QStyleOption option;
-    option.initFrom(w);
-    option.rect = pixmap.rect();
-    w->style()->drawPrimitive(QStyle::PE_IndicatorArrowDown, &option, &painter, w);
-    return QIcon(pixmap);
-}
 
 QLineEdit* makeEdit(const QString& name, QWidget* parent, const QString& pattern = QString(), int width = 0)
 {
@@ -315,10 +301,11 @@ void Form2::buildHeader()
 
     // The date is typed whole and its rule reads it when the box is left, as the other boxes'
     // rules do; the arrow opens a calendar to pick it from.
-    MaskFecha = makeEdit(QStringLiteral("MaskFecha"), this, QString(), 110);
-    MaskFecha->setInputMask(QStringLiteral("99/99/99"));
-    connect(MaskFecha->addAction(dropDownArrow(MaskFecha), QLineEdit::TrailingPosition),
-            &QAction::triggered, this, &Form2::showCalendar);
+    auto* fecha = new DateBox(DateBox::Kind::Date, QStringLiteral("MaskFecha"), this);
+    fecha->setFixedWidth(110);
+    fecha->addCalendarArrow();
+    connect(fecha, &DateBox::calendarRequested, this, &Form2::showCalendar);
+    MaskFecha = fecha;
 
     MaskContacto = makeEdit(QStringLiteral("MaskContacto"), this);
     MaskLocal = makeEdit(QStringLiteral("MaskLocal"), this);

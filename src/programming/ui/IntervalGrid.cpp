@@ -1,12 +1,15 @@
 #include "programming/ui/IntervalGrid.h"
 
+#include "common/DateText.h"
 #include "common/Prompter.h"
+#include "common/ui/DateBox.h"
 #include "programming/IntervalGrid.h"
 
 #include <QAbstractItemDelegate>
 #include <QApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QStyledItemDelegate>
@@ -30,19 +33,50 @@ QString& cell(IntervalRow& r, int column)
 
 IntervalRow toRow(const std::array<QString, 4>& cells) { return {cells[0], cells[1], cells[2], cells[3]}; }
 
-// Cell editors that take only the characters of a date or a time.
+// Cell editors: a date is typed in the program's date box, a time takes only the characters of a
+// time.
 class IntervalDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        QWidget* w = QStyledItemDelegate::createEditor(parent, option, index);
-        if (auto* e = qobject_cast<QLineEdit*>(w)) {
-            const bool date = index.column() == GridFechaIni || index.column() == GridFechaFi;
-            const QString pattern = date ? QStringLiteral("[0-9/]{0,10}") : QStringLiteral("[0-9:]{0,5}");
-            e->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), e));
+        if (index.column() == GridFechaIni || index.column() == GridFechaFi) {
+            auto* box = new DateBox(DateBox::Kind::Date, QString(), parent);
+            box->setFrame(false);
+            box->setAlignment(Qt::AlignCenter);
+            return box;
         }
+        QWidget* w = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* e = qobject_cast<QLineEdit*>(w))
+            e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9:]{0,5}")), e));
         return w;
+    }
+
+protected:
+    // A date box with a part of fewer digits holds blanks, which the item views do not count as
+    // acceptable input: Enter would be ignored and leaving the cell would drop the edit. The date
+    // is written out whole first ("3/4/24" as "03/04/24"); what is not a date is handed to the
+    // cell's rule all the same, which refuses it with its message.
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* box = qobject_cast<DateBox*>(object);
+        if (!box || box->hasAcceptableInput())
+            return QStyledItemDelegate::eventFilter(object, event);
+        const int key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event)->key() : 0;
+        const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        const bool leaving = enter || key == Qt::Key_Tab || key == Qt::Key_Backtab
+            || (event->type() == QEvent::FocusOut && QApplication::focusWidget() != box);
+        if (!leaving)
+            return QStyledItemDelegate::eventFilter(object, event);
+        if (const std::optional<QDate> date = parseSheetDate(box->text())) {
+            box->setText(formatSheetDate(*date));
+            return QStyledItemDelegate::eventFilter(object, event);
+        }
+        emit commitData(box);
+        if (!enter)
+            return QStyledItemDelegate::eventFilter(object, event); // closes the editor
+        emit closeEditor(box, QAbstractItemDelegate::SubmitModelCache);
+        return true;
     }
 };
 

@@ -64,15 +64,7 @@ long searchLabelId(const QString& campo)
 
 } // namespace
 
-bool fechaBoxValid(const QString& text)
-{
-    const QStringList p = text.trimmed().split(QLatin1Char('/'));
-    if (p.size() != 3 || text.left(2) == QLatin1String("00") || text.mid(3, 2) > QLatin1String("12"))
-        return false;
-    bool a = false, b = false, c = false;
-    const int d = p[0].toInt(&a), m = p[1].toInt(&b), y = p[2].toInt(&c);
-    return a && b && c && QDate(p[2].size() <= 2 ? expandTwoDigitYear(y) : y, m, d).isValid();
-}
+bool fechaBoxValid(const QString& text) { return parseSheetDate(text).has_value(); }
 
 void Form5::setGraphOpener(Opener o) { g_graphOpener = std::move(o); }
 void Form5::setListingOpener(Opener o) { g_listingOpener = std::move(o); }

@@ -1,38 +1,30 @@
 #include "records/ui/Form8.h"
 
 #include "common/Prompter.h"
+#include "common/ui/DateBox.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
 #include "records/RecordsRepository.h"
 #include "records/RecordsState.h"
 #include "records/ui/NamedCalendar.h"
 
-#include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace nbx {
 
 namespace {
 
-// A naive value to the minute.
-QDateTime toMinute(const QDateTime& m)
+DateBox* makeEdit(const QString& name, QWidget* parent)
 {
-    return QDateTime(m.date(), QTime(m.time().hour(), m.time().minute()), Qt::UTC);
-}
-
-QDateTimeEdit* makeEdit(const QString& name, QWidget* parent)
-{
-    auto* e = new QDateTimeEdit(parent);
-    e->setObjectName(name);
-    e->setTimeSpec(Qt::UTC); // no zone: every wall-clock minute exists, DST days included
-    e->setDisplayFormat(QStringLiteral("dd/MM/yy HH:mm"));
+    auto* e = new DateBox(DateBox::Kind::DateTime, name, parent);
     // Two-digit years on the wire stand for 2000-2049.
-    e->setDateTimeRange(QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC),
-                        QDateTime(QDate(2049, 12, 31), QTime(23, 59), Qt::UTC));
+    e->setDateRange(QDate(2000, 1, 1), QDate(2049, 12, 31));
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00 00:000")) + 16);
     return e;
 }
 
@@ -55,7 +47,7 @@ Form8::Form8(QWidget* parent) : QDialog(parent)
     fiRow->addWidget(MaskFechaFi);
     MaskFechaIni->setAccessibleName(QStringLiteral("INICIO"));
     MaskFechaFi->setAccessibleName(QStringLiteral("FIN"));
-    auto calendarFor = [this](QDateTimeEdit* edit, QHBoxLayout* row, QToolButton*& button, NamedCalendar*& cal) {
+    auto calendarFor = [this](DateBox* edit, QHBoxLayout* row, QToolButton*& button, NamedCalendar*& cal) {
         button = new QToolButton(this);
         button->setArrowType(Qt::DownArrow);
         button->setAccessibleName(edit->accessibleName());
@@ -64,7 +56,9 @@ Form8::Form8(QWidget* parent) : QDialog(parent)
         cal->setWindowFlags(Qt::Popup);
         cal->setRange(edit->minimumDate(), edit->maximumDate());
         connect(button, &QToolButton::clicked, this, [edit, cal] {
-            cal->showMonthOf(edit->date());
+            // The month of the date typed; today's (within the range) when none is.
+            const QDate today = std::clamp(QDate::currentDate(), edit->minimumDate(), edit->maximumDate());
+            cal->showMonthOf(edit->date().value_or(today));
             cal->move(edit->mapToGlobal(QPoint(0, edit->height())));
             cal->show();
         });
@@ -117,8 +111,17 @@ void Form8::Form_Load(const QDateTime& now, const std::optional<QDateTime>& newe
 
 void Form8::CommandVolver_Click()
 {
-    const QDateTime from = toMinute(MaskFechaIni->dateTime());
-    const QDateTime to = toMinute(MaskFechaFi->dateTime());
+    // What is typed is taken whole or refused: a date that does not exist or lies outside
+    // 2000-2049, or a time that does not exist, keeps the dialog open with the focus in its field.
+    for (DateBox* field : {MaskFechaIni, MaskFechaFi}) {
+        if (const long refusal = field->refusal()) {
+            prompter().message(GetS(refusal), Prompter::Icon::Critical);
+            field->setFocus();
+            return;
+        }
+    }
+    const QDateTime from = MaskFechaIni->dateTime();
+    const QDateTime to = MaskFechaFi->dateTime();
     if (to <= from) {
         prompter().message(GetS(24), Prompter::Icon::None);
         MaskFechaIni->setFocus();

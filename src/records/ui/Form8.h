@@ -1,11 +1,12 @@
 // Form8: the date range dialog that bounds a download (FROM and TO, to the minute).
 #pragma once
 
+#include "common/ui/DateBox.h"
+
 #include <QDateTime>
 #include <QDialog>
 #include <optional>
 
-class QDateTimeEdit;
 class QPushButton;
 class QToolButton;
 
@@ -23,8 +24,9 @@ public:
     // newest stored interval's start or now - 60 days. Naive values, to the minute.
     void Form_Load(const QDateTime& now, const std::optional<QDateTime>& newestStart);
 
-    QDateTimeEdit* MaskFechaIni;
-    QDateTimeEdit* MaskFechaFi;
+    // "dd/mm/yy hh:mm", dates 2000-2049.
+    DateBox* MaskFechaIni;
+    DateBox* MaskFechaFi;
     QPushButton* CommandVolver;
     QPushButton* SSCommandCancelar;
     // The calendars of the two fields, named in the program's language, and their buttons.
@@ -34,7 +36,8 @@ public:
     NamedCalendar* calendarFi;
 
 public slots:
-    // Refuses TO not after FROM with GetS(24); otherwise writes the range and closes.
+    // Refuses a field that holds no date-time (GetS(18), or GetS(19) for its time) and TO not
+    // after FROM (GetS(24)); otherwise writes the range and closes.
     void CommandVolver_Click();
     void SSCommandCancelar_Click();
     // Any close but Aceptar counts as Cancel.
