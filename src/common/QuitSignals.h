@@ -19,8 +19,6 @@ class QuitRequest : public QObject {
     Q_OBJECT
 public:
     bool requested() const { return requested_; }
-    // For the waits that take a stop flag: they end when the program's end is asked for.
-    const bool* flag() const { return &requested_; }
     // Marks the request and tells the listeners; a repeated signal is told again.
     void request(int signalNumber);
     void reset() { requested_ = false; } // for tests, which go on after a request
@@ -35,6 +33,11 @@ private:
 // The program's one request.
 QuitRequest& quitRequest();
 
+// Whether the end was asked for, also by a signal that came while no events ran (a blocking
+// pause): its note is taken from the pipe here. Nothing clears the request, so a device operation
+// that starts or goes on after it sees it at every step and every wait.
+bool quitPending();
+
 // While it lives, SIGTERM, SIGHUP and SIGINT become quitRequest().request() in the event loop; the
 // handlers that were there before come back when it is destroyed. Needs the application object.
 class QuitSignals {
@@ -47,8 +50,6 @@ public:
     bool installed() const { return installed_; }
 
 private:
-    void drain();
-
     int fds_[2] = {-1, -1}; // read end, write end
     std::unique_ptr<QSocketNotifier> notifier_;
     struct sigaction previous_[3] = {};

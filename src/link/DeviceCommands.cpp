@@ -12,13 +12,20 @@ int EnvioPausado(Link& link, const QByteArray& frameToEtx, int waitMs)
     Waiter w = link.waiter();
     // A late or repeated byte of an earlier exchange must not be taken for this answer.
     link.port.clearInput();
-    for (char c : frameToEtx) {
-        link.port.write(QByteArray(1, c));
-        w.pause(link.timing.paceMs);
+    // Each byte up to ETX is followed by a pause, the XOR by none. After the program's end was
+    // asked for, no further byte goes out.
+    const QByteArray frame = frameToEtx + char(xorOf(frameToEtx));
+    for (qsizetype i = 0; i < frame.size(); ++i) {
+        if (quitPending())
+            return kResultadoParado;
+        link.port.write(QByteArray(1, frame.at(i)));
+        if (i + 1 < frame.size())
+            w.pause(link.timing.paceMs);
     }
-    link.port.write(QByteArray(1, char(xorOf(frameToEtx))));
     // The factory test's answer may take most of an hour: the program's end does not wait for it.
-    const Waiter::Result r = w.waitForData(waitMs, quitRequest().flag());
+    const Waiter::Result r = w.waitForData(waitMs, nullptr);
+    if (r == Waiter::Result::Stopped)
+        return kResultadoParado;
     if (r == Waiter::Result::LineLost) {
         link.reportLineLost();
         return kResultadoPerdido;

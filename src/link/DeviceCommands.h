@@ -16,7 +16,8 @@ inline constexpr int kTestInvalido = -2;  // a character taken is not a digit (s
 
 // Sends frameToEtx (STX .. ETX) paced, then its XOR with no pause, and waits up to waitMs for
 // the answer: 6 for ACK, 21 for any other byte (only one byte is read), 24 for none,
-// kResultadoPerdido when the port was lost (after its message). Input is discarded first.
+// kResultadoPerdido when the port was lost (after its message), kResultadoParado when the program's
+// end was asked for (nothing more is sent, nothing shown). Input is discarded first.
 int EnvioPausado(Link& link, const QByteArray& frameToEtx, int waitMs);
 
 // The four password bytes: Windows-1252 codes of a text padded with blanks to four.

@@ -43,6 +43,8 @@ inline constexpr int kResultadoOtro = 21;
 inline constexpr int kResultadoNada = 24;
 // The port was lost while waiting; its message is already shown and the port closed.
 inline constexpr int kResultadoPerdido = -3;
+// The program's end was asked for: the send or the wait stopped, with nothing to report.
+inline constexpr int kResultadoParado = -4;
 
 inline constexpr int kMinFrame = 6;
 inline constexpr int kMaxFrame = 513;

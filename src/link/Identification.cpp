@@ -1,6 +1,7 @@
 #include "link/Identification.h"
 
 #include "common/Prompter.h"
+#include "common/QuitSignals.h"
 #include "link/FrameReceiver.h"
 #include "link/Link.h"
 #include "localisation/Strings.h"
@@ -29,6 +30,8 @@ std::optional<Identification> parseIdentification(const FrameBuffer& f)
 void DemanaIdentificacion(Link& link)
 {
     Espera(link.clock, link.timing, 1);
+    if (quitPending())
+        return; // the program is ending: the reception that follows stops at once, silently
     link.port.clearInput();
     link.port.write(buildFrame(cmd::ComandoIdentificacion));
 }

@@ -1,5 +1,6 @@
 #include "link/LinkClock.h"
 
+#include "common/QuitSignals.h"
 #include "link/SerialPort.h"
 
 #include <QDateTime>
@@ -57,15 +58,19 @@ qint64 esperaDurationMs(double secondsOfDay, int seconds)
 
 void Espera(LinkClock& clock, const LinkTiming& timing, int seconds)
 {
-    const qint64 ms = esperaDurationMs(clock.secondsOfDay(), seconds);
-    clock.sleepMs(ms * timing.secondMs / 1000);
+    // No events run, but the program's end is looked for between short sleeps: it ends the pause.
+    constexpr qint64 kTurnMs = 50;
+    const qint64 ms = esperaDurationMs(clock.secondsOfDay(), seconds) * timing.secondMs / 1000;
+    const qint64 end = clock.nowMs() + ms;
+    for (qint64 left = ms; left > 0 && !quitPending(); left = end - clock.nowMs())
+        clock.sleepMs(std::min(left, kTurnMs));
 }
 
 Waiter::Result Waiter::waitForData(const InactivityTimer& timer, const bool* stop, int coming,
                                    bool started)
 {
     for (;;) {
-        if (stop && *stop)
+        if ((stop && *stop) || quitPending())
             return Result::Stopped;
         // Bytes already read are taken before the line is looked at.
         if (port_.bytesAvailable() > 0)
@@ -95,7 +100,7 @@ Waiter::Result Waiter::waitForData(qint64 ms, const bool* stop)
 void Waiter::pause(qint64 ms)
 {
     const qint64 end = clock_.nowMs() + ms;
-    for (qint64 left = ms; left > 0; left = end - clock_.nowMs())
+    for (qint64 left = ms; left > 0 && !quitPending(); left = end - clock_.nowMs())
         clock_.yieldMs(left);
 }
 

@@ -35,7 +35,8 @@ private:
 // the nearest second (ties to even) plus the seconds. The midnight wrap needs no special case.
 qint64 esperaDurationMs(double secondsOfDay, int seconds);
 
-// Blocking pause of about `seconds` seconds (scaled by timing.secondMs). No events run.
+// Blocking pause of about `seconds` seconds (scaled by timing.secondMs). No events run; the
+// program's end asked for (quitPending) ends it.
 void Espera(LinkClock& clock, const LinkTiming& timing, int seconds);
 
 // Restarted before each awaited byte; expired once the full interval passed since.
@@ -65,15 +66,16 @@ public:
     {
     }
 
-    // Until a byte is waiting, the timer expires or *stop becomes true (stop may be null). A stop
-    // wins over bytes already waiting; a lost line ends the wait at once. `coming`, for a frame
+    // Until a byte is waiting, the timer expires or *stop becomes true (stop may be null). A stop,
+    // or the program's end asked for (quitPending), wins over bytes already waiting; a lost line
+    // ends the wait at once. `coming`, for a frame
     // being received: the bytes known to follow back to back (the rest of the frame) once it
     // `started`, the length it is expected to have before; 0 for any other wait.
     Result waitForData(const InactivityTimer& timer, const bool* stop, int coming = 0,
                        bool started = true);
     // Until a byte is waiting, ms pass or *stop becomes true.
     Result waitForData(qint64 ms, const bool* stop);
-    // A yielding pause (the byte pacing).
+    // A yielding pause (the byte pacing); the program's end asked for ends it.
     void pause(qint64 ms);
 
 private:

@@ -70,9 +70,10 @@ SessionOutcome LinkSession::run()
         prompter().beep();
         return SessionOutcome::Refused;
     }
+    // The user's Stop of an earlier run is forgotten; the program's end is never cleared.
     link_.state.PararRecepcion = false;
     link_.state.PararMarcado = false;
-    if (quitRequest().requested())
+    if (quitPending())
         return SessionOutcome::Cancelled; // the program is ending: nothing new starts
     SessionOutcome out = SessionOutcome::Failed;
     try {
@@ -136,9 +137,13 @@ SessionOutcome LinkSession::road()
         return SessionOutcome::Cancelled;
     };
 
+    // After the program's end was asked for (in a dialog, a pause or a wait) no further step
+    // starts and nothing is reported; the end step hangs up.
     // 1. Own preparation.
     if (hooks_.before && !hooks_.before())
         return SessionOutcome::Cancelled;
+    if (quitPending())
+        return quietStop();
 
     // 2. Connection prompt.
     if (profile_.connect) {
@@ -149,6 +154,8 @@ SessionOutcome LinkSession::road()
             started_ = true;
             return SessionOutcome::Failed;
         }
+        if (quitPending())
+            return quietStop();
     }
 
     // 3. Password dialog.
@@ -163,6 +170,8 @@ SessionOutcome LinkSession::road()
             return quietStop();
         }
     }
+    if (quitPending())
+        return quietStop();
     started_ = true;
 
     // 4. Busy state.
@@ -185,9 +194,11 @@ SessionOutcome LinkSession::road()
     // 6. Dial when the line is down.
     if (profile_.connect && st.ConexionModem != 0 && !st.ModemConectado) {
         if (MarcarModem(link_, hooks_.phone) != kMarcadoConectado)
-            return SessionOutcome::Failed;
+            return quitPending() ? SessionOutcome::Cancelled : SessionOutcome::Failed;
         st.ModemConectado = true;
     }
+    if (quitPending())
+        return SessionOutcome::Cancelled;
     setBusy();
     if (hooks_.addressing)
         hooks_.addressing();
@@ -199,6 +210,8 @@ SessionOutcome LinkSession::road()
     // 8. Password.
     if (profile_.sendPassword) {
         const int r = EnviarPassword(link_);
+        if (r == kResultadoParado)
+            return SessionOutcome::Cancelled;
         if (r == kResultadoPerdido)
             return SessionOutcome::Failed;
         if (r == kResultadoOtro) {
@@ -222,10 +235,12 @@ SessionOutcome LinkSession::road()
                                                ? link_.timing.recordsTimeoutMs
                                                : link_.timing.frameTimeoutMs);
         if (!RecibirIdentificacion(link_, timer))
-            return SessionOutcome::Failed;
+            return quitPending() ? SessionOutcome::Cancelled : SessionOutcome::Failed;
         if (!runChecks())
             return SessionOutcome::Failed;
     }
+    if (quitPending())
+        return SessionOutcome::Cancelled;
 
     // The operation's own exchange.
     const bool ok = hooks_.exchange ? hooks_.exchange(link_) : true;
@@ -264,7 +279,7 @@ bool LinkSession::runChecks()
 
 // 11. The end: CAN for a live stream, busy undone, port closed or the hang-up question.
 // After a run-time error (the port would not open, an exception) the line state is unknown: the
-// port is closed and the line recorded down.
+// port is closed and the line recorded down. The program's end hangs up the same way.
 void LinkSession::endStep(bool afterError)
 {
     LinkState& st = link_.state;
@@ -275,7 +290,9 @@ void LinkSession::endStep(bool afterError)
     busyOn_ = false;
 
     const bool lineUp = st.ModemConectado && link_.port.isOpen();
-    if (afterError) {
+    if (afterError || (quitPending() && st.ConexionModem != 0)) {
+        // The line state is unknown, or the program is ending: hung up without asking, a call
+        // the modem may still be bringing up included.
         link_.colgar();
     } else if (lineUp && profile_.end == SessionEnd::CloseUnlessCallUp) {
         // The call stays up, as the line state says.
@@ -284,8 +301,6 @@ void LinkSession::endStep(bool afterError)
             link_.colgar();
         else
             link_.cerrarPuerto();
-    } else if (quitRequest().requested()) {
-        link_.colgar(); // the program is ending: hung up without asking
     } else if (prompter().message(GetS(124), I::Question, Prompter::Buttons::YesNo) ==
                Prompter::Answer::Yes) {
         link_.colgar();

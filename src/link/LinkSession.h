@@ -64,7 +64,8 @@ struct SessionHooks {
 
 enum class SessionOutcome {
     Refused,   // another device operation is running (beeped)
-    Cancelled, // stopped before any exchange with the device (prompt, dialog, preparation)
+    Cancelled, // stopped before any exchange with the device (prompt, dialog, preparation), or
+               // by the program's end asked for at any step (nothing shown)
     Failed,    // an error was shown
     Done,      // the exchange ran and reported success
 };

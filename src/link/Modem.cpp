@@ -1,6 +1,7 @@
 #include "link/Modem.h"
 
 #include "common/Prompter.h"
+#include "common/QuitSignals.h"
 #include "link/Link.h"
 #include "localisation/Strings.h"
 
@@ -63,12 +64,18 @@ private:
 int MarcarModem(Link& link, const QString& phone)
 {
     LinkState& st = link.state;
+    // The user's Stop of an earlier run is forgotten; the program's end, asked for before or during
+    // the dial, stops it before the next byte and is reported by nobody.
     st.PararMarcado = false;
     for (int i = 0; i < 3; ++i) {
         Espera(link.clock, link.timing, 1);
+        if (quitPending())
+            return kMarcadoFallido;
         link.port.write("+");
     }
     Espera(link.clock, link.timing, 1);
+    if (quitPending())
+        return kMarcadoFallido;
     const QByteArray command = dialCommand(st.MarcadoTonos, st.PrefijoMarcado, phone);
     link.port.write(command);
     Espera(link.clock, link.timing, 1);
@@ -100,6 +107,8 @@ int MarcarModem(Link& link, const QString& phone)
             result = kMarcadoConectado;
         break;
     }
+    if (quitPending())
+        return kMarcadoFallido; // the caller hangs up what the modem may be bringing up
     if (result == kMarcadoFallido)
         prompter().message(GetS(35), Prompter::Icon::Critical);
     Espera(link.clock, link.timing, 1);

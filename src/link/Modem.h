@@ -20,7 +20,8 @@ QByteArray dialCommand(int marcadoTonos, const QString& prefix, const QString& p
 
 // Escapes to command mode ("+++" with one-second guards), dials and waits for the first reply.
 // 1 when it is "1" (connected), else 2 after GetS(35). The caller opens the port first and
-// records ModemConectado on 1. PararMarcado ends the wait at once.
+// records ModemConectado on 1. PararMarcado ends the wait at once. After the program's end was
+// asked for (quitPending) nothing more is sent and nothing shown: 2, and the caller hangs up.
 int MarcarModem(Link& link, const QString& phone);
 
 } // namespace nbx

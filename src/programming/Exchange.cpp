@@ -79,6 +79,7 @@ bool ProgrammingExchange::commandResult(int result)
         prompter().message(GetS(31), Icon::Critical);
         return false;
     case kResultadoPerdido: // the lost port was reported
+    case kResultadoParado:  // the program is ending
         return false;
     default: // refused by the device
         prompter().message(GetS(62), Icon::Critical);
@@ -247,6 +248,7 @@ SessionOutcome ProgrammingExchange::Test()
             prompter().message(GetS(106), Icon::Critical);
             return false;
         case kResultadoPerdido: // the lost port was reported
+        case kResultadoParado:  // the program is ending
             return false;
         default: // cancelled: nothing was sent after CAN
             cancelled = true;

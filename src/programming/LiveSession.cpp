@@ -1,6 +1,7 @@
 #include "programming/LiveSession.h"
 
 #include "common/Prompter.h"
+#include "common/QuitSignals.h"
 #include "link/FrameReceiver.h"
 #include "link/Link.h"
 #include "localisation/Strings.h"
@@ -69,8 +70,10 @@ bool LiveRun::frameLoop(Link& link, LinkSession& session)
     // From here on the stream is ended with CAN, whatever ends the loop.
     session.requestCanAtEnd();
     Waiter waiter = link.waiter();
+    // The program's end asked for ends the loop as Stop does, the awaited frame included: only
+    // CAN follows.
     for (;;) {
-        if (stopRequested_)
+        if (stopRequested_ || quitPending())
             break;
         InactivityTimer timer = link.frameTimer();
         if (!RecibirTrama(link, timer)) {
@@ -78,12 +81,14 @@ bool LiveRun::frameLoop(Link& link, LinkSession& session)
             view_.showStopped();
             break;
         }
-        if (stopRequested_)
+        if (stopRequested_ || quitPending())
             break; // the frame is dropped: not shown, not acknowledged
         if (!showFrame(link))
             break;
         if (kind_ == LiveKind::TiempoReal) {
             waiter.pause(kRealTimeAckPauseMs);
+            if (quitPending())
+                break;
             link.port.writeByte(ctl::ACK);
         }
     }

@@ -1,6 +1,7 @@
 #include "records/DownloadController.h"
 
 #include "common/Prompter.h"
+#include "common/QuitSignals.h"
 #include "link/Link.h"
 #include "link/LinkSession.h"
 #include "localisation/Strings.h"
@@ -86,24 +87,34 @@ bool DownloadController::exchange()
     }
     RecordStore store;
     TransferContext c{link_, store, serial, range_.from(), [this] { countFrame(); }};
-    auto request = [this](uint8_t command) { link_.port.write(requestFrame(command, range_)); };
+    // After the program's end was asked for no further request goes out.
+    auto request = [this](uint8_t command) {
+        if (quitPending())
+            return false;
+        link_.port.write(requestFrame(command, range_));
+        return true;
+    };
     auto receive = [&] {
-        request(cmd::ComandoTotales);
+        if (!request(cmd::ComandoTotales))
+            return false;
         Totals totals;
         QDateTime stamp;
         if (!RecibirTotales(c, now_, &totals, &stamp))
             return false;
         ui_.showTotals(totals, stamp);
 
-        request(cmd::ComandoFechas);
+        if (!request(cmd::ComandoFechas))
+            return false;
         if (!RecibirFechas(c))
             return false;
 
-        request(cmd::ComandoIntervalos);
+        if (!request(cmd::ComandoIntervalos))
+            return false;
         if (!RecibirIntervalos(c) || st.PararRecepcion)
             return false;
 
-        request(cmd::ComandoSesiones);
+        if (!request(cmd::ComandoSesiones))
+            return false;
         return RecibirSesiones(c);
     };
     const bool ok = receive();
@@ -115,8 +126,9 @@ bool DownloadController::exchange()
         prompter().message(error, Prompter::Icon::Critical);
         return false;
     }
-    // A download stopped between two session records is not reported as complete.
-    if (!ok || st.PararRecepcion)
+    // A download stopped between two session records, or ended by the program's end, is not
+    // reported as complete.
+    if (!ok || st.PararRecepcion || quitPending())
         return false;
     prompter().message(GetS(61), Prompter::Icon::Information);
     return true;

@@ -97,7 +97,7 @@ TEST_F(Commands, TestWaitsItsLongAnswer)
     quitRequest().request(SIGTERM);
     prompts.input("123456");
     const qint64 start = clock.nowMs();
-    EXPECT_EQ(EnviarTest(link), kResultadoNada);
+    EXPECT_EQ(EnviarTest(link), kResultadoParado);
     quitRequest().reset();
     EXPECT_LT(clock.nowMs() - start, 1000);
 }

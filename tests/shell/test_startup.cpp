@@ -687,6 +687,56 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
     Database::close();
 }
 
+// SIGTERM as the modem question of a download is accepted: no escape and no dial follow, no
+// message, and the program ends as on Salir.
+TEST(Form1, ASignalAsTheModemQuestionIsAcceptedEndsTheProgramWithoutDialling)
+{
+    test::TempHome home;
+    writeLanguageDb();
+    sim::Simulator sim;
+    QString error;
+    ASSERT_TRUE(sim.start(&error)) << error.toStdString();
+    sim.setModemMode(true, sim::ModemAnswer::Connect, 20);
+    writeIni("[Configuration]\nSerialPort=1\nSerialDevice=" + sim.portPath().toUtf8()
+             + "\nUser=\nLanguage=1034\nModem=1\nTonePulse=1\nDialCode=\n");
+    Link& link = defaultLink();
+    const LinkTiming savedTiming = link.timing;
+    link.timing = test::shortLinkTiming();
+    struct : test::ScriptedPrompter {
+        Answer message(const QString& text, Icon icon, Buttons buttons) override
+        {
+            if (text == GetS(33))
+                std::raise(SIGTERM);
+            return ScriptedPrompter::message(text, icon, buttons);
+        }
+    } prompts;
+    QuitSignals quitSignals;
+    MainController program;
+    program.start(QString());
+    QSqlQuery(mainDb()).exec("INSERT INTO Programacion (LNumeroSerie, TLocal, TTelefono, DFecha) "
+                             "VALUES (123456, 'Sala', '5551234', '2024-02-03')");
+    program.form()->SSCommandIncidencias->click();
+    const QPointer<Form5> records = topLevel<Form5>();
+    ASSERT_TRUE(records);
+    records->setRangeAsker([](RangoFechas&) { return true; });
+    QTimer::singleShot(0, records, [&] { records->SSCommandRecibir->click(); });
+    bool timedOut = false;
+    const int rc = execWithin(30000, &timedOut);
+    quitRequest().reset();
+
+    EXPECT_EQ(rc, 0);
+    EXPECT_FALSE(timedOut);
+    EXPECT_FALSE(program.form()->isVisible());
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(prompts.shown[0].text, GetS(33));
+    EXPECT_TRUE(sim.bytesReceived().isEmpty()) << sim.bytesReceived().constData();
+    EXPECT_FALSE(link.port.isOpen());
+    link.timing = savedTiming;
+    link.state.SerialDevice.clear();
+    link.state.ConexionModem = 0;
+    Database::close();
+}
+
 // A signal while the sheet has unsaved edits: its save question, a real message box here, cannot
 // wait for an answer. It is closed as its close box would close it (Cancel): the stored sheets stay
 // as they were and the program ends, a value its box would refuse included.

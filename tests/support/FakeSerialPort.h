@@ -20,6 +20,7 @@ public:
     // a line ending in CR. The device answers through reply().
     using Device = std::function<void(FakeSerialPort& port, const QByteArray& unit)>;
     void setDevice(Device d) { device_ = std::move(d); }
+    const Device& device() const { return device_; }
 
     // Bytes arriving `delayMs` from now, `gapMs` apart.
     void reply(const QByteArray& bytes, qint64 delayMs = 0, qint64 gapMs = 0);
