@@ -79,14 +79,12 @@ public:
     }
 };
 
-// A pending backup of our own schema holding sheet 654321, and what `more` adds to it; written
-// elsewhere first when `at` is given, and then put in place.
-bool writeBackupWithASheet(const char* more = nullptr, const QString& at = {})
+// A pending backup of our own schema holding sheet 654321, and what `more` adds to it.
+bool writeBackupWithASheet(const char* more = nullptr)
 {
-    const QString path = at.isEmpty() ? AppPaths::backupFile() : at;
     {
         QSqlDatabase src = QSqlDatabase::addDatabase("QSQLITE", "backup-src");
-        src.setDatabaseName(path);
+        src.setDatabaseName(AppPaths::backupFile());
         QString error;
         if (!src.open() || !Database::ensureSchema(src, &error))
             return false;
@@ -95,11 +93,11 @@ bool writeBackupWithASheet(const char* more = nullptr, const QString& at = {})
             QSqlQuery(src).exec(more);
     }
     QSqlDatabase::removeDatabase("backup-src");
-    return path == AppPaths::backupFile() || QFile::rename(path, AppPaths::backupFile());
+    return true;
 }
 
-// Puts at `path` a copy of a database in use, taken as a copier would: its file and, beside it,
-// its -wal, which alone holds what `statements` wrote (on our schema when `ours`).
+// Puts at `path` a copy of a database in use, as a copier takes it: its file and, beside it, its
+// -wal, which alone holds what `statements` wrote (on our schema when `ours`).
 bool copyOfADatabaseInUse(const QString& path, const QStringList& statements, bool ours = true)
 {
     QTemporaryDir dir;
@@ -109,11 +107,7 @@ bool copyOfADatabaseInUse(const QString& path, const QStringList& statements, bo
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "in-use");
         db.setDatabaseName(live);
         QString error;
-        ok = db.open();
-        for (const char* pragma : {"PRAGMA journal_mode = WAL", "PRAGMA wal_autocheckpoint = 0"}) {
-            QSqlQuery q(db); // gone before the schema's transaction
-            ok = ok && q.exec(pragma);
-        }
+        ok = db.open() && QSqlQuery(db).exec("PRAGMA journal_mode = WAL") && QSqlQuery(db).exec("PRAGMA wal_autocheckpoint = 0");
         ok = ok && (!ours || Database::ensureSchema(db, &error));
         for (const QString& sql : statements)
             ok = ok && QSqlQuery(db).exec(sql);
@@ -123,23 +117,17 @@ bool copyOfADatabaseInUse(const QString& path, const QStringList& statements, bo
     return ok;
 }
 
-// An Access file holding sheet 123456, whose memo spans three pages, damaged. Pages: 0 header,
-// 1 usage maps, 2 and 3 the catalog, 4 the table's definition (its first column's type at byte
-// 43), 5 to 7 the memo, 8 the row.
-enum class AccessDamage { MemoPageZeroed, UnknownColumnType };
-bool writeDamagedAccessFile(const QString& path, AccessDamage damage)
+// An Access file holding sheet 123456, whose memo spans three pages, with `bytes` written at `at`.
+// Pages: 0 header, 1 usage maps, 2 and 3 the catalog, 4 the table's definition (its first
+// column's type at byte 43), 5 to 7 the memo, 8 the row.
+bool writeDamagedAccessFile(const QString& path, qint64 at, const QByteArray& bytes)
 {
-    const AccessTable sheets{"Programacion",
-                             {{"LNumeroSerie", AccessColumn::Type::Long}, {"TLocal", AccessColumn::Type::Text},
-                              {"TNota", AccessColumn::Type::Memo}},
-                             {{123456, "Sala", QString(5000, QLatin1Char('n'))}}};
+    const QList<AccessColumn> columns = {{"LNumeroSerie", AccessColumn::Type::Long}, {"TNota", AccessColumn::Type::Memo}};
     QFile f(path);
-    if (!writeAccessFile(path, {sheets}) || !f.open(QIODevice::ReadWrite))
-        return false;
-    if (damage == AccessDamage::MemoPageZeroed)
-        return f.seek(6 * 2048) && f.write(QByteArray(2048, '\0')) == 2048;
-    return f.seek(4 * 2048 + 43) && f.write("\xfb", 1) == 1; // Long (4) with its bits flipped
+    return writeAccessFile(path, {{"Programacion", columns, {{123456, QString(5000, QLatin1Char('n'))}}}})
+        && f.open(QIODevice::ReadWrite) && f.seek(at) && f.write(bytes) == bytes.size();
 }
+const qint64 kMemoPage = 6 * 2048, kFirstColumnType = 4 * 2048 + 43;
 
 } // namespace
 
@@ -241,8 +229,8 @@ TEST(ImportButton, ADamagedFileOrAnotherProgramsDatabaseAddsNothing)
     QString chosen;
     setOpenFileDialog([&](QWidget*, const QString&, const QStringList&) { return chosen; });
     const QString memo = db.file("memo.mdb"), type = db.file("type.mdb"), other = db.file("other.mdb");
-    ASSERT_TRUE(writeDamagedAccessFile(memo, AccessDamage::MemoPageZeroed));
-    ASSERT_TRUE(writeDamagedAccessFile(type, AccessDamage::UnknownColumnType));
+    ASSERT_TRUE(writeDamagedAccessFile(memo, kMemoPage, QByteArray(2048, '\0')));
+    ASSERT_TRUE(writeDamagedAccessFile(type, kFirstColumnType, "\xfb")); // Long (4) with its bits flipped
     ASSERT_TRUE(copyOfADatabaseInUse(other, {"CREATE TABLE Clientes (Nombre TEXT)", "INSERT INTO Clientes VALUES ('x')"}, false));
     for (const QString& file : {memo, type, other}) {
         chosen = file;
@@ -310,26 +298,22 @@ TEST(ImportStartup, APendingBackupLeavesNothingBehindAndOneThatCannotBeMergedIsS
     TempHome home;
     ScriptedPrompter prompts;
     installImportService();
-    const QString backup = AppPaths::backupFile();
+    const QString backup = AppPaths::backupFile(), next = home.file("next.db");
+    ASSERT_TRUE(writeBackupWithASheet() && QFile::rename(backup, next));
+    const QStringList clientes = {"CREATE TABLE Clientes (Nombre TEXT)", "INSERT INTO Clientes VALUES ('x')"};
+    const QStringList sheet = {"INSERT INTO Programacion (LNumeroSerie) VALUES (111111)"};
     const struct {
         const char* backup;
         std::function<bool()> place;
-        QStringList sheets; // in the main database after the start
+        QString sheets; // in the main database after the start
         bool setAside;
     } starts[] = {
-        {"a copy of a database in use, its sheet in its -wal alone",
-         [&] { return copyOfADatabaseInUse(backup, {"INSERT INTO Programacion (LNumeroSerie) VALUES (111111)"}); }, {"111111"}, false},
-        {"the next backup, which does not hold that sheet", [&] { return writeBackupWithASheet(nullptr, home.file("next.db")); },
-         {"654321"}, false},
-        {"what SQLite kept beside a backup that is gone",
-         [&] { return copyOfADatabaseInUse(backup, {"INSERT INTO Programacion (LNumeroSerie) VALUES (111111)"}) && QFile::remove(backup); },
-         {}, false},
-        {"another program's database in use",
-         [&] { return copyOfADatabaseInUse(backup, {"CREATE TABLE Clientes (Nombre TEXT)", "INSERT INTO Clientes VALUES ('x')"}, false); },
-         {}, true},
-        {"an Access file with a memo page zeroed", [&] { return writeDamagedAccessFile(backup, AccessDamage::MemoPageZeroed); }, {}, true},
+        {"a copy of a database in use, its sheet in its -wal alone", [&] { return copyOfADatabaseInUse(backup, sheet); }, "111111", false},
+        {"the next backup, which does not hold that sheet", [&] { return QFile::copy(next, backup); }, "654321", false},
+        {"what SQLite kept beside a backup that is gone", [&] { return copyOfADatabaseInUse(backup, sheet) && QFile::remove(backup); }, "", false},
+        {"another program's database in use", [&] { return copyOfADatabaseInUse(backup, clientes, false); }, "", true},
+        {"an Access file with a memo page zeroed", [&] { return writeDamagedAccessFile(backup, kMemoPage, QByteArray(2048, '\0')); }, "", true},
     };
-    const QStringList besides = {backup, backup + "-wal", backup + "-shm"};
     for (const auto& start : starts) {
         ASSERT_TRUE(start.place()) << start.backup;
         const bool withWal = QFile::exists(backup + "-wal");
@@ -340,26 +324,23 @@ TEST(ImportStartup, APendingBackupLeavesNothingBehindAndOneThatCannotBeMergedIsS
         {
             Form1 form;
             form.start(QString(), true);
-            QStringList sheets;
             QSqlQuery q(mainDb());
-            q.exec("SELECT LNumeroSerie FROM Programacion ORDER BY 1");
-            while (q.next())
-                sheets << q.value(0).toString();
-            EXPECT_EQ(sheets, start.sheets) << start.backup;
-            QSqlQuery(mainDb()).exec("DELETE FROM Programacion");
+            EXPECT_TRUE(q.exec("SELECT group_concat(LNumeroSerie) FROM Programacion") && q.next());
+            EXPECT_EQ(q.value(0).toString(), start.sheets) << start.backup;
+            q.exec("DELETE FROM Programacion");
             form.SSCommandExit->click();
         }
         Database::close();
-        for (const QString& file : besides)
+        for (const QString& file : {backup, backup + "-wal", backup + "-shm"})
             EXPECT_FALSE(QFile::exists(file)) << start.backup << ": " << file.toStdString();
         QDir dir(home.path());
         const QStringList aside = dir.entryList({"backupnbx70.bak.failed-*"}).filter(QRegularExpression("-\\d{6}$"));
         ASSERT_EQ(aside.size(), start.setAside ? 1 : 0) << start.backup;
-        ASSERT_EQ(prompts.shown.size(), start.setAside ? 1 : 0) << start.backup << prompts.shown.value(0).text.toStdString();
+        ASSERT_EQ(prompts.shown.size(), start.setAside ? 1 : 0) << start.backup;
         if (start.setAside) {
             const QString kept = dir.absoluteFilePath(aside[0]);
-            EXPECT_TRUE(prompts.shown[0].text.contains(kept)) << prompts.shown[0].text.toStdString();
             QFile f(kept);
+            EXPECT_TRUE(prompts.shown[0].text.contains(kept)) << prompts.shown[0].text.toStdString();
             EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.readAll() == bytes) << start.backup;
             EXPECT_EQ(QFile::exists(kept + "-wal"), withWal) << start.backup;
             for (const QString& file : dir.entryList({"backupnbx70.bak.failed-*"}))
