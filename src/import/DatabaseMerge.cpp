@@ -19,6 +19,7 @@
 #include <QTemporaryFile>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <limits>
@@ -295,6 +296,11 @@ MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
     const auto targets = names(main, QStringLiteral("SELECT name FROM main.sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"), {}, &why);
     if (!targets)
         return failed(main, why);
+    // None of its tables is one of ours: a file of another program, which would add nothing and
+    // pass for merged.
+    const auto ours = [&](const QString& t) { return !findName(*targets, t).isEmpty(); };
+    if (std::none_of(sourceTables.cbegin(), sourceTables.cend(), ours))
+        return notADatabase({SQLITE_NOTADB, {}});
     if (!beginWrite(main, &why.text, &why.code))
         return failed(main, why);
     for (const QString& table : std::as_const(sourceTables)) {
@@ -513,6 +519,44 @@ bool isSqliteFile(const QString& path)
     return f.read(16) == QByteArray("SQLite format 3\0", 16);
 }
 
+namespace {
+
+QStringList companionsOf(const QString& path)
+{
+    return {path + QStringLiteral("-wal"), path + QStringLiteral("-shm"), path + QStringLiteral("-journal")};
+}
+
+} // namespace
+
+bool removeDatabaseFile(const QString& path)
+{
+    // Without them the file is whole as far as anyone reading it later can tell: a -wal that stays
+    // while its file goes would be read into the next one.
+    for (const QString& c : companionsOf(path))
+        if (QFileInfo::exists(c) && !QFile::remove(c))
+            return false;
+    return QFile::remove(path);
+}
+
+bool renameDatabaseFile(const QString& path, const QString& to)
+{
+    if (!QFile::rename(path, to))
+        return false;
+    const QStringList from = companionsOf(path), into = companionsOf(to);
+    for (qsizetype i = 0; i < from.size(); ++i)
+        if (QFileInfo::exists(from[i]) && !QFile::rename(from[i], into[i]))
+            QFile::remove(from[i]); // it must not stay for the next file of this name
+    return true;
+}
+
+void removeDatabaseLeftovers(const QString& path)
+{
+    if (QFileInfo::exists(path))
+        return;
+    for (const QString& c : companionsOf(path))
+        QFile::remove(c);
+}
+
 QVariant accessValueToStorage(const QString& column, const QVariant& value)
 {
     if (value.isNull())
@@ -573,19 +617,24 @@ bool copyAccessTables(AccessReader& reader, const QString& out, const std::funct
             QStringList columns;
             QSqlQuery insert(db);
             bool prepared = false, writable = true;
+            // The table is made once its columns are known: at its first row, or after it is read
+            // when it has none (an empty table still tells whose file this is).
+            const auto prepare = [&] {
+                if (prepared)
+                    return;
+                prepared = true;
+                QStringList marks;
+                for (qsizetype i = 0; i < columns.size(); ++i)
+                    marks << QStringLiteral("?");
+                // A name met twice (SQLite's names ignore case) keeps its first table.
+                writable = !columns.isEmpty() && findName(created, table).isEmpty()
+                    && QSqlQuery(db).exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteIdentifier(table), quotedList(columns)))
+                    && insert.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoteIdentifier(table), marks.join(u',')));
+                if (writable)
+                    created << table;
+            };
             auto row = [&](const QVariantList& values) {
-                if (!prepared) {
-                    prepared = true;
-                    QStringList marks;
-                    for (qsizetype i = 0; i < columns.size(); ++i)
-                        marks << QStringLiteral("?");
-                    // A name met twice (SQLite's names ignore case) keeps its first table.
-                    writable = !columns.isEmpty() && findName(created, table).isEmpty()
-                        && QSqlQuery(db).exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteIdentifier(table), quotedList(columns)))
-                        && insert.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoteIdentifier(table), marks.join(u',')));
-                    if (writable)
-                        created << table;
-                }
+                prepare();
                 if (writable) {
                     for (qsizetype i = 0; i < columns.size(); ++i)
                         insert.addBindValue(accessValueToStorage(columns[i], values.value(i)));
@@ -600,6 +649,8 @@ bool copyAccessTables(AccessReader& reader, const QString& out, const std::funct
             };
             if (!reader.readTable(table, &columns, row, error))
                 ok = false;
+            else
+                prepare();
         }
         ok = ok && db.commit();
         if (progress)

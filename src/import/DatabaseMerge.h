@@ -70,6 +70,15 @@ bool isSqliteFile(const QString& path);
 MergeResult mergeDatabaseFile(QSqlDatabase main, const QString& path,
                               const std::function<void(qint64)>& progress = {});
 
+// A database file goes with the files SQLite keeps beside it (its -wal, -shm and -journal): they
+// belong to it alone, and one left behind would be read as part of the next file of that name.
+// Removes the file at `path` with them (them first); false when anything stays.
+bool removeDatabaseFile(const QString& path);
+// Renames the file at `path` to `to`, and them with it; false when the file itself stays.
+bool renameDatabaseFile(const QString& path, const QString& to);
+// Removes them when the file at `path` is gone.
+void removeDatabaseLeftovers(const QString& path);
+
 // A value of an Access file in the storage form of the main-database column `column` (dates
 // "yyyy-MM-dd", times "hh:mm", yes/no -1 or 0, levels to the tenth). A value that has no such form
 // is given back as it came.

@@ -7,6 +7,7 @@
 #include "common/IniFile.h"
 #include "common/Prompter.h"
 #include "import/AccessReaderChild.h"
+#include "import/DatabaseMerge.h"
 #include "import/ImportService.h"
 #include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
@@ -115,8 +116,11 @@ StartupResult Startup::run(const QString& rawCommandLine, bool followCommandLine
 void Startup::mergePendingBackup()
 {
     const QString backup = AppPaths::backupFile();
-    if (!ExisteFichero(backup))
+    if (!ExisteFichero(backup)) {
+        // What SQLite kept beside an earlier backup would be read as part of the next one.
+        removeDatabaseLeftovers(backup);
         return;
+    }
     ImportService* service = importService();
     if (!service) {
         std::fprintf(stderr, "nbx70: %s waits until database merging is available\n", qPrintable(backup));
@@ -128,13 +132,13 @@ void Startup::mergePendingBackup()
     const MergeReport report = service->mergeDatabase(backup);
     appState().ficheroImportar.clear();
     if (report.outcome == MergeOutcome::Merged) {
-        QFile::remove(backup);
+        removeDatabaseFile(backup);
     } else if (report.outcome == MergeOutcome::OpenFailed) {
         // Never lose the user's only copy: a file that cannot be merged is set aside, so it is not
         // retried at every start, and the user is told where it went and why.
         const QString aside = backup + QStringLiteral(".failed-")
             + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-        if (QFile::rename(backup, aside)) {
+        if (renameDatabaseFile(backup, aside)) {
             QString text = GetS(QStringLiteral("La copia pendiente no se puede añadir y se ha guardado como %s."),
                                 {QDir::toNativeSeparators(QFileInfo(aside).absoluteFilePath())});
             const QString reason = databaseFailureReason(DatabaseTask::MergeBackup, report.code, report.error);

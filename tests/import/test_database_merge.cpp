@@ -155,10 +155,13 @@ TEST(DatabaseMerge, FilesThatAreNotDatabasesAndAReadOnlyMainRollBack)
                     "INSERT INTO sqlite_master (type, name, tbl_name, rootpage, sql) VALUES ('table', 'Sesiones', "
                     "'Sesiones', 0, 'CREATE VIRTUAL TABLE Sesiones USING nosuchmodule(a)')"},
            false);
+    const QString other = db.file("other.db");
+    onFile(other, {"CREATE TABLE Clientes (Nombre TEXT)", "INSERT INTO Clientes VALUES ('x')"}, false);
     const struct {
         const char* name;
         QByteArray bytes;
     } bad[] = {
+        {"another program's.mdb", bytesOf(other)}, // none of its tables is ours
         {"notes.mdb", "just some text\n"},
         {"broken.mdb", QByteArray("SQLite format 3\0", 16) + QByteArray(200, 'x')},
         {"empty.mdb", ""},
@@ -548,8 +551,9 @@ TEST(DatabaseMerge, AccessFileOnSpanishAndGermanDesktopsKeepsItsNumbersAndWholeM
         qunsetenv("LC_ALL");
 }
 
-// libmdb has no checksums: it reads a cut or partly zeroed file without an error, and the rows it
-// does not find would be missing without a word. Such a file is refused whole.
+// libmdb has no checksums: it reads a cut or partly zeroed file without an error, and the rows,
+// memo pieces or column values it does not find would be missing without a word. Such a file is
+// refused whole.
 TEST(DatabaseMerge, AnAccessFileCutShortOrWithALostPageIsRefusedWhole)
 {
     QList<QVariantList> days;
@@ -559,9 +563,14 @@ TEST(DatabaseMerge, AnAccessFileCutShortOrWithALostPageIsRefusedWhole)
         {"DiaBorrado",
          {{"LNumeroSerie", AccessColumn::Type::Long}, {"DFecha", AccessColumn::Type::DateTime}, {"THora", AccessColumn::Type::DateTime}},
          days},
-        {"Programacion", {{"LNumeroSerie", AccessColumn::Type::Long}, {"TLocal", AccessColumn::Type::Text}}, {{123456, "Sala"}}},
+        {"Programacion",
+         {{"LNumeroSerie", AccessColumn::Type::Long}, {"TLocal", AccessColumn::Type::Text}, {"TNota", AccessColumn::Type::Memo}},
+         {{123456, "Sala", QString(5000, QLatin1Char('n'))}}},
     };
-    // Pages: 0 header, 1 usage maps, 2 and 3 the catalog, 4 and 5 DiaBorrado, 6 and 7 Programacion.
+    // Pages: 0 header, 1 usage maps, 2 and 3 the catalog, 4 and 5 DiaBorrado, 6 Programacion's
+    // definition, 7 to 9 its memo (1800, 1800 and 1400 bytes, each a row at the page's end that
+    // starts with where the next one is), 10 its row. Column entries start at byte 43 of a
+    // definition, 18 bytes each, with the type first.
     const struct {
         const char* damage;
         qint64 keep; // bytes kept, or -1
@@ -572,6 +581,12 @@ TEST(DatabaseMerge, AnAccessFileCutShortOrWithALostPageIsRefusedWhole)
         {"cut at a page", 7 * 2048, -1, {}},
         {"data page zeroed", -1, 5 * 2048, QByteArray(2048, '\0')},
         {"catalog row marked deleted", -1, 3 * 2048 + 12, QByteArray("\x00\xc0", 2)},
+        {"memo's middle page zeroed", -1, 8 * 2048, QByteArray(2048, '\0')},
+        {"memo's last page zeroed", -1, 9 * 2048, QByteArray(2048, '\0')},
+        {"memo's first page not a data page", -1, 7 * 2048, "\x03"},
+        {"memo's chain ending before its length", -1, 8 * 2048 + 2048 - 1804, QByteArray(4, '\0')},
+        {"column of a type that does not exist", -1, 4 * 2048 + 43 + 18, "\xf7"},
+        {"column of a wider type than its size", -1, 6 * 2048 + 43, "\x07"},
     };
     for (const auto& f : files) {
         TempDatabase db;
@@ -588,6 +603,12 @@ TEST(DatabaseMerge, AnAccessFileCutShortOrWithALostPageIsRefusedWhole)
         EXPECT_EQ(count("SELECT COUNT(*) FROM DiaBorrado") + count("SELECT COUNT(*) FROM Programacion"), 0) << f.damage;
         ASSERT_TRUE(writeAccessFile(path, tables));
         EXPECT_EQ(mergeDatabaseFile(mainDb(), path).rowsAdded, 22) << f.damage; // the whole file
+        EXPECT_EQ(count("SELECT COUNT(*) FROM Programacion WHERE length(TNota) = 5000"), 1) << f.damage;
     }
+    // Whole, with its tables empty: a file of ours that adds nothing, not one of another program.
+    TempDatabase db;
+    const QString empty = db.file("empty.mdb");
+    ASSERT_TRUE(writeAccessFile(empty, {{tables[1].name, tables[1].columns, {}}}));
+    EXPECT_EQ(mergeDatabaseFile(mainDb(), empty).status, MergeResult::Status::Merged);
 }
 

@@ -9,6 +9,7 @@
 #include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
 #include "shell/ui/Form1.h"
+#include "support/AccessFileWriter.h"
 #include "support/ExchangeFileWriter.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
@@ -18,7 +19,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace nbx;
@@ -92,6 +95,39 @@ bool writeBackupWithASheet(const char* more = nullptr)
     QSqlDatabase::removeDatabase("backup-src");
     return true;
 }
+
+// Puts at `path` a copy of a database in use, as a copier takes it: its file and, beside it, its
+// -wal, which alone holds what `statements` wrote (on our schema when `ours`).
+bool copyOfADatabaseInUse(const QString& path, const QStringList& statements, bool ours = true)
+{
+    QTemporaryDir dir;
+    const QString live = dir.filePath("live.db");
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "in-use");
+        db.setDatabaseName(live);
+        QString error;
+        ok = db.open() && QSqlQuery(db).exec("PRAGMA journal_mode = WAL") && QSqlQuery(db).exec("PRAGMA wal_autocheckpoint = 0");
+        ok = ok && (!ours || Database::ensureSchema(db, &error));
+        for (const QString& sql : statements)
+            ok = ok && QSqlQuery(db).exec(sql);
+        ok = ok && QFile::copy(live, path) && QFile::copy(live + "-wal", path + "-wal");
+    }
+    QSqlDatabase::removeDatabase("in-use");
+    return ok;
+}
+
+// An Access file holding sheet 123456, whose memo spans three pages, with `bytes` written at `at`.
+// Pages: 0 header, 1 usage maps, 2 and 3 the catalog, 4 the table's definition (its first
+// column's type at byte 43), 5 to 7 the memo, 8 the row.
+bool writeDamagedAccessFile(const QString& path, qint64 at, const QByteArray& bytes)
+{
+    const QList<AccessColumn> columns = {{"LNumeroSerie", AccessColumn::Type::Long}, {"TNota", AccessColumn::Type::Memo}};
+    QFile f(path);
+    return writeAccessFile(path, {{"Programacion", columns, {{123456, QString(5000, QLatin1Char('n'))}}}})
+        && f.open(QIODevice::ReadWrite) && f.seek(at) && f.write(bytes) == bytes.size();
+}
+const qint64 kMemoPage = 6 * 2048, kFirstColumnType = 4 * 2048 + 43;
 
 } // namespace
 
@@ -182,6 +218,34 @@ TEST(ImportButton, FileDialogFiltersAndTheDispatchByEnding)
     setImportService(nullptr);
 }
 
+// The import button with the program's own merge: a damaged Access file, or a database of another
+// program, is refused with "Formato incorrecto" and adds nothing; the file stays as it was.
+TEST(ImportButton, ADamagedFileOrAnotherProgramsDatabaseAddsNothing)
+{
+    TempDatabase db;
+    ScriptedPrompter prompts;
+    installImportService();
+    Form1 form;
+    QString chosen;
+    setOpenFileDialog([&](QWidget*, const QString&, const QStringList&) { return chosen; });
+    const QString memo = db.file("memo.mdb"), type = db.file("type.mdb"), other = db.file("other.mdb");
+    ASSERT_TRUE(writeDamagedAccessFile(memo, kMemoPage, QByteArray(2048, '\0')));
+    ASSERT_TRUE(writeDamagedAccessFile(type, kFirstColumnType, "\xfb")); // Long (4) with its bits flipped
+    ASSERT_TRUE(copyOfADatabaseInUse(other, {"CREATE TABLE Clientes (Nombre TEXT)", "INSERT INTO Clientes VALUES ('x')"}, false));
+    for (const QString& file : {memo, type, other}) {
+        chosen = file;
+        prompts.shown.clear();
+        form.SSCommand1_Click();
+        ASSERT_EQ(prompts.shown.size(), 1) << file.toStdString();
+        EXPECT_TRUE(prompts.shown[0].text.startsWith("Formato incorrecto")) << prompts.shown[0].text.toStdString();
+        EXPECT_EQ(rows("Programacion"), 0) << file.toStdString();
+        EXPECT_TRUE(QFile::exists(file));
+    }
+    EXPECT_TRUE(QFile::exists(other + "-wal")); // a file the user chose is never touched
+    setOpenFileDialog({});
+    setImportService(nullptr);
+}
+
 TEST(ImportStartup, PendingBackupIsMergedAndAKm70OnTheCommandLineIsImported)
 {
     TempHome home;
@@ -225,6 +289,65 @@ TEST(ImportStartup, PendingBackupIsMergedAndAKm70OnTheCommandLineIsImported)
     EXPECT_TRUE(prompts.shown[0].text.contains(GetS(QStringLiteral("No es una base de datos de este programa."))));
     setImportService(nullptr);
     Database::close();
+}
+
+// A merged backup goes with the files SQLite keeps beside it, so none is read into the next one;
+// one that cannot be merged (damaged, another program's) is set aside with them, never deleted.
+TEST(ImportStartup, APendingBackupLeavesNothingBehindAndOneThatCannotBeMergedIsSetAsideWhole)
+{
+    TempHome home;
+    ScriptedPrompter prompts;
+    installImportService();
+    const QString backup = AppPaths::backupFile(), next = home.file("next.db");
+    ASSERT_TRUE(writeBackupWithASheet() && QFile::rename(backup, next));
+    const QStringList clientes = {"CREATE TABLE Clientes (Nombre TEXT)", "INSERT INTO Clientes VALUES ('x')"};
+    const QStringList sheet = {"INSERT INTO Programacion (LNumeroSerie) VALUES (111111)"};
+    const struct {
+        const char* backup;
+        std::function<bool()> place;
+        QString sheets; // in the main database after the start
+        bool setAside;
+    } starts[] = {
+        {"a copy of a database in use, its sheet in its -wal alone", [&] { return copyOfADatabaseInUse(backup, sheet); }, "111111", false},
+        {"the next backup, which does not hold that sheet", [&] { return QFile::copy(next, backup); }, "654321", false},
+        {"what SQLite kept beside a backup that is gone", [&] { return copyOfADatabaseInUse(backup, sheet) && QFile::remove(backup); }, "", false},
+        {"another program's database in use", [&] { return copyOfADatabaseInUse(backup, clientes, false); }, "", true},
+        {"an Access file with a memo page zeroed", [&] { return writeDamagedAccessFile(backup, kMemoPage, QByteArray(2048, '\0')); }, "", true},
+    };
+    for (const auto& start : starts) {
+        ASSERT_TRUE(start.place()) << start.backup;
+        const bool withWal = QFile::exists(backup + "-wal");
+        QByteArray bytes;
+        if (QFile f(backup); f.open(QIODevice::ReadOnly))
+            bytes = f.readAll();
+        prompts.shown.clear();
+        {
+            Form1 form;
+            form.start(QString(), true);
+            QSqlQuery q(mainDb());
+            EXPECT_TRUE(q.exec("SELECT group_concat(LNumeroSerie) FROM Programacion") && q.next());
+            EXPECT_EQ(q.value(0).toString(), start.sheets) << start.backup;
+            q.exec("DELETE FROM Programacion");
+            form.SSCommandExit->click();
+        }
+        Database::close();
+        for (const QString& file : {backup, backup + "-wal", backup + "-shm"})
+            EXPECT_FALSE(QFile::exists(file)) << start.backup << ": " << file.toStdString();
+        QDir dir(home.path());
+        const QStringList aside = dir.entryList({"backupnbx70.bak.failed-*"}).filter(QRegularExpression("-\\d{6}$"));
+        ASSERT_EQ(aside.size(), start.setAside ? 1 : 0) << start.backup;
+        ASSERT_EQ(prompts.shown.size(), start.setAside ? 1 : 0) << start.backup;
+        if (start.setAside) {
+            const QString kept = dir.absoluteFilePath(aside[0]);
+            QFile f(kept);
+            EXPECT_TRUE(prompts.shown[0].text.contains(kept)) << prompts.shown[0].text.toStdString();
+            EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.readAll() == bytes) << start.backup;
+            EXPECT_EQ(QFile::exists(kept + "-wal"), withWal) << start.backup;
+            for (const QString& file : dir.entryList({"backupnbx70.bak.failed-*"}))
+                dir.remove(file); // the next one may be set aside within the same second
+        }
+    }
+    setImportService(nullptr);
 }
 
 // A read-only database with a pending backup and a KM70 file on the command line: one message, from
