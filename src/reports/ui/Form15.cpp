@@ -86,25 +86,44 @@ int writeAll(int fd, const char* data, qint64 size)
     return 0;
 }
 
-// Hands each write on to a descriptor at once, keeping the errno of the first that failed: a
-// PDF goes out as its pages are drawn instead of being held whole in memory.
+// Hands what is written on to a descriptor a megabyte at a time, keeping the errno of the first
+// write that failed: a PDF goes out as its pages are drawn instead of being held whole in memory.
 class DescriptorDevice : public QIODevice {
 public:
-    explicit DescriptorDevice(int fd) : fd_(fd) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
-    int failure() const { return failure_; }
+    explicit DescriptorDevice(int fd) : fd_(fd)
+    {
+        buffer_.reserve(kChunk);
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    // Writes what is left: 0, or the errno of the first write that failed.
+    int finish()
+    {
+        flush();
+        return failure_;
+    }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 size) override
     {
-        if (failure_ == 0)
-            failure_ = writeAll(fd_, data, size);
-        return size; // the writer goes on; the failure is reported once it is done
+        buffer_.append(data, size);
+        if (buffer_.size() >= kChunk)
+            flush();
+        return size; // the writer goes on; a failure is reported once it is done
     }
 
 private:
+    void flush()
+    {
+        if (failure_ == 0)
+            failure_ = writeAll(fd_, buffer_.constData(), buffer_.size());
+        buffer_.resize(0); // keeps its room
+    }
+
+    static constexpr qsizetype kChunk = 1 << 20;
     int fd_;
     int failure_ = 0;
+    QByteArray buffer_;
 };
 
 // Makes the whole of `path` with `write`. A regular file is written beside, synced to the disk
@@ -121,7 +140,7 @@ bool writeWholeFile(const QString& path, const std::function<bool(QIODevice&, QS
         }
         DescriptorDevice device(fd);
         const bool written = write(device, error);
-        int failure = device.failure();
+        int failure = device.finish();
         if (::close(fd) != 0 && failure == 0)
             failure = errno;
         if (!written)
@@ -141,7 +160,7 @@ bool writeWholeFile(const QString& path, const std::function<bool(QIODevice&, QS
         file.cancelWriting();
         return false;
     }
-    int failure = device.failure();
+    int failure = device.finish();
     if (failure == 0 && ::fsync(file.handle()) != 0)
         failure = errno;
     if (failure != 0) {
