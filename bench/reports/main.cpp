@@ -195,6 +195,7 @@ int main(int argc, char** argv)
         {
             nbx::Form15 preview(document);
             preview.show();
+            QApplication::processEvents(); // the first page shown
             preview.VSPrinter1->viewport()->repaint();
             QScrollBar* bar = preview.VSPrinter1->verticalScrollBar();
             bar->setValue(bar->maximum());

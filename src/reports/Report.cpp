@@ -12,6 +12,7 @@
 #include <QSqlRecord>
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <map>
 #include <optional>
 
@@ -105,6 +106,10 @@ constexpr qsizetype kMeasurePiece = 8192;
 // A record band's row further on than this is reached by running its query again from that row
 // rather than by stepping to it.
 constexpr int kStepLimit = 256;
+// Rows read before the one asked for when a query runs again, and the records remembered: the
+// page above the one shown is drawn without running the query once more.
+constexpr int kRowsBefore = 64;
+constexpr size_t kRowsKept = 2 * kRowsBefore;
 // Texts whose widths are remembered per font; the memory is cleared past it.
 constexpr qsizetype kCachedWidths = 50000;
 
@@ -178,8 +183,11 @@ public:
             y += layoutSection(main_, *s, first_, {}, 0, y, flow, -1);
         paginate(flow);
         // The page headings and footers are laid out with each page: once here for their fonts.
-        items(pageCount() - 1);
-        release();
+        std::vector<DrawItem> frame;
+        try {
+            pageFrame(pageCount() - 1, frame);
+        } catch (const LayoutError&) {
+        }
     }
 
     int pageCount() const { return int(pages_.size()); }
@@ -206,30 +214,42 @@ public:
                     out.push_back(std::move(d));
                 }
             }
-            const QSizeF size = main_.pageLayout.fullRect(QPageLayout::Millimeter).size();
-            std::vector<FlowItem> band;
-            if (const Section* header = main_.section(QStringLiteral("PageHeader")))
-                layoutSection(main_, *header, first_, {}, m.left(), m.top(), band, -1);
-            if (const Section* footer = main_.section(QStringLiteral("PageFooter")))
-                layoutSection(main_, *footer, first_, {}, m.left(), size.height() - m.bottom() - footer->height, band, -1);
-            for (FlowItem& fi : band)
-                for (DrawItem& d : fi.items) {
-                    if (d.align & 0x10000) {
-                        d.align &= ~0x10000;
-                        d.text = d.text.arg(page + 1).arg(pageCount());
-                        d.textWidth = cachedWidth(d.font, d.text);
-                    }
-                    out.push_back(std::move(d));
-                }
+            pageFrame(page, out);
         } catch (const LayoutError&) {
             // The records changed under the document: the page shows what could be laid out.
         }
         return out;
     }
 
-    void release() override { cursors_.clear(); }
+    // The queries end; the rows read last stay remembered.
+    void release() override
+    {
+        for (auto& [report, cursor] : cursors_)
+            cursor.query.reset();
+    }
 
 private:
+    // The page's heading and footer, with its number.
+    void pageFrame(int page, std::vector<DrawItem>& out)
+    {
+        const QMarginsF m = main_.pageLayout.margins(QPageLayout::Millimeter);
+        const QSizeF size = main_.pageLayout.fullRect(QPageLayout::Millimeter).size();
+        std::vector<FlowItem> band;
+        if (const Section* header = main_.section(QStringLiteral("PageHeader")))
+            layoutSection(main_, *header, first_, {}, m.left(), m.top(), band, -1);
+        if (const Section* footer = main_.section(QStringLiteral("PageFooter")))
+            layoutSection(main_, *footer, first_, {}, m.left(), size.height() - m.bottom() - footer->height, band, -1);
+        for (FlowItem& fi : band)
+            for (DrawItem& d : fi.items) {
+                if (d.align & 0x10000) {
+                    d.align &= ~0x10000;
+                    d.text = d.text.arg(page + 1).arg(pageCount());
+                    d.textWidth = cachedWidth(d.font, d.text);
+                }
+                out.push_back(std::move(d));
+            }
+    }
+
     int fontIndex(const Report& r, const Field& f)
     {
         FontSpec wanted{r.fontFamily, f.fontSize > 0 ? f.fontSize : r.fontSize, f.bold};
@@ -483,17 +503,18 @@ private:
     }
 
     // Record `row` of the report's query, read again to draw a page. The query stays open for
-    // the next rows (a printout reads them all in one pass) until release(). An empty record
-    // when the query fails or has fewer rows now.
+    // the next rows (a printout reads them all in one pass) until release(), and the last rows
+    // read are remembered. An empty record when the query fails or has fewer rows now.
     QSqlRecord recordAt(const Report& r, int row)
     {
         Cursor& c = cursors_[&r];
-        if (c.query && row == c.next - 1)
-            return c.query->record();
+        for (const auto& [at, record] : c.kept)
+            if (at == row)
+                return record;
         if (!c.query || row < c.next || row > c.next + kStepLimit) {
             c.query = std::make_unique<QSqlQuery>(mainDb());
             QString error;
-            c.next = open(*c.query, r, row, &error);
+            c.next = open(*c.query, r, std::max(0, row - kRowsBefore), &error);
             if (c.next < 0) {
                 c.query.reset();
                 return QSqlRecord();
@@ -504,9 +525,12 @@ private:
                 c.query.reset();
                 return QSqlRecord();
             }
+            if (c.kept.size() == kRowsKept)
+                c.kept.pop_front();
+            c.kept.emplace_back(c.next, c.query->record());
             ++c.next;
         }
-        return c.query->record();
+        return c.kept.back().second;
     }
 
     // The items of a record band, laid out again from its record.
@@ -786,6 +810,14 @@ private:
                 const size_t at = flow.size();
                 const double top = y + h;
                 h += layoutSection(sub, *s, r, results(*s, r), x, top, flow, group, true);
+                if (replayed) {
+                    // The last rows stay remembered: a look at the end of a listing, the usual
+                    // first, runs no query.
+                    std::deque<std::pair<int, QSqlRecord>>& kept = cursors_[&sub].kept;
+                    if (kept.size() == kRowsKept)
+                        kept.pop_front();
+                    kept.emplace_back(row, r);
+                }
                 if (replayed && flow.size() > at) {
                     FlowItem& band = flow.back();
                     std::vector<DrawItem>().swap(band.items);
@@ -848,6 +880,7 @@ private:
     struct Cursor {
         std::unique_ptr<QSqlQuery> query;
         int next = 0; // the row the query's next record is
+        std::deque<std::pair<int, QSqlRecord>> kept; // the last rows read, in order
     };
 
     std::shared_ptr<const Report> owned_;
