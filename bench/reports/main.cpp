@@ -3,6 +3,10 @@
 // Imprimir until the preview is idle (its first page shown, then scrolled to the end and back).
 // Then the layout of the programming sheet whose note is 131,072 characters without a blank (a
 // pasted address or block of code), which is broken inside the word over many lines.
+// With the argument "listing [intervals]" (100,000 by default) it measures instead, once, the
+// interval report of that many intervals: the time and the peak memory of the program (VmHWM,
+// reset before each step) of its layout, of its preview shown and scrolled to the last page, and
+// of its PDF written from the preview. Run it several times for a median.
 #include "../../tests/reports/ReportSeed.h"
 
 #include "common/AppPaths.h"
@@ -23,8 +27,38 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
 
 namespace {
+
+// The peak resident memory of the program in MB since the last reset.
+double peakMb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return -1;
+}
+
+double residentMb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return -1;
+}
+
+// Sets the peak back to what the program holds now.
+void resetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 // A heartbeat on the window's thread: the longest gap between two beats is the longest time
 // the window did not answer. Gaps count from the end of the preview's first paint on.
@@ -118,7 +152,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
-    constexpr int kIntervals = 10000;
+    const bool bigListing = argc > 1 && std::strcmp(argv[1], "listing") == 0;
+    const int kIntervals = bigListing ? (argc > 2 ? std::atoi(argv[2]) : 100000) : 10000;
     nbx::test::seedSheet(123456);
     nbx::test::seedDays(123456, 20);
     nbx::test::seedIntervals(123456, kIntervals);
@@ -132,6 +167,61 @@ int main(int argc, char** argv)
     in.toTime = last.time().toString("hh:mm");
     in.fechaTotales = "04/03/26";
     in.horaTotales = "18:30:05";
+
+    if (bigListing) {
+        QApplication::processEvents();
+        resetPeak();
+        const double before = residentMb();
+        QElapsedTimer t;
+        t.start();
+        nbx::reports::PrintJob job = nbx::reports::prepareListingReport(in);
+        if (!job.report) {
+            std::fprintf(stderr, "%s\n", qPrintable(job.error));
+            return 1;
+        }
+        std::shared_ptr<const nbx::reports::ReportDocument> document = job.report->layout().document;
+        if (!document) {
+            std::fprintf(stderr, "layout failed\n");
+            return 1;
+        }
+        const double layoutMs = t.nsecsElapsed() / 1e6, layoutPeak = peakMb();
+        const int pages = document->pageCount();
+        job.report.reset();
+
+        resetPeak();
+        t.restart();
+        double previewMs = 0, previewPeak = 0, pdfMs = 0, pdfPeak = 0;
+        const QString pdf = dir.filePath("intervals.pdf");
+        {
+            nbx::Form15 preview(document);
+            preview.show();
+            QApplication::processEvents(); // the first page shown
+            preview.VSPrinter1->viewport()->repaint();
+            QScrollBar* bar = preview.VSPrinter1->verticalScrollBar();
+            bar->setValue(bar->maximum());
+            preview.VSPrinter1->viewport()->repaint();
+            QApplication::processEvents();
+            previewMs = t.nsecsElapsed() / 1e6;
+            previewPeak = peakMb();
+
+            resetPeak();
+            t.restart();
+            preview.setPrintDialog([&](QPrinter& printer, QWidget*) {
+                printer.setOutputFormat(QPrinter::PdfFormat);
+                printer.setOutputFileName(pdf);
+                return true;
+            });
+            preview.SSCommandImprimir_Click();
+            pdfMs = t.nsecsElapsed() / 1e6;
+            pdfPeak = peakMb();
+        }
+        std::printf("listing of %d intervals, %d pages (program at %.0f MB before): layout %.0f ms, peak %.0f MB; "
+                    "preview shown to the last page %.0f ms, peak %.0f MB; PDF (%.1f MB) %.0f ms, peak %.0f MB\n",
+                    kIntervals, pages, before, layoutMs, layoutPeak, previewMs, previewPeak,
+                    QFileInfo(pdf).size() / 1048576.0, pdfMs, pdfPeak);
+        nbx::Database::close();
+        return 0;
+    }
 
     nbx::Form6 listing;
     listing.Form_Load(123456);

@@ -12,13 +12,49 @@
 #include <QSqlRecord>
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <map>
 #include <optional>
 
 namespace nbx::reports {
 
+SubreportHolder::SubreportHolder() = default;
+SubreportHolder::SubreportHolder(const SubreportHolder& other) : report(other.report ? other.report->clone() : nullptr) {}
+SubreportHolder& SubreportHolder::operator=(const SubreportHolder& other)
+{
+    if (this != &other)
+        report = other.report ? other.report->clone() : nullptr;
+    return *this;
+}
+SubreportHolder::~SubreportHolder() = default;
+
 Report::Report() = default;
 Report::~Report() = default;
+
+std::unique_ptr<Report> Report::clone() const
+{
+    auto copy = std::make_unique<Report>();
+    copy->name = name;
+    copy->pageLayout = pageLayout;
+    copy->fontFamily = fontFamily;
+    copy->fontSize = fontSize;
+    copy->sql_ = sql_;
+    copy->binds_ = binds_;
+    copy->pictures_ = pictures_;
+    for (const auto& s : sections) {
+        auto section = std::make_unique<Section>();
+        section->name = s->name;
+        section->height = s->height;
+        section->setDetailRules(s->detailRules());
+        for (const auto& f : s->fields) {
+            section->fields.push_back(std::make_unique<Field>(*f));
+            if (Report* sub = section->fields.back()->sub_.report.get())
+                sub->parent_ = copy.get();
+        }
+        copy->sections.push_back(std::move(section));
+    }
+    return copy;
+}
 
 Field* Report::field(const QString& name) const
 {
@@ -63,6 +99,19 @@ constexpr double kMmPerInch = 25.4;
 constexpr int kMeasureDpi = 1200;
 // Texts longer than this are measured by prefixes first (see Layouter::wider).
 constexpr qsizetype kProbeLength = 256;
+// Qt sums a text's advances in 26.6 fixed point, which overflows past 2^25 device pixels (a few
+// hundred thousand characters at the measuring resolution): longer texts are measured in pieces
+// of this many characters.
+constexpr qsizetype kMeasurePiece = 8192;
+// A record band's row further on than this is reached by running its query again from that row
+// rather than by stepping to it.
+constexpr int kStepLimit = 256;
+// Rows read before the one asked for when a query runs again, and the records remembered: the
+// page above the one shown is drawn without running the query once more.
+constexpr int kRowsBefore = 64;
+constexpr size_t kRowsKept = 2 * kRowsBefore;
+// Texts whose widths are remembered per font; the memory is cleared past it.
+constexpr qsizetype kCachedWidths = 50000;
 
 struct LayoutError {
     QString what;
@@ -76,6 +125,22 @@ struct FlowItem {
     int group = -1;     // the subreport instance whose heading repeats on a new page
     bool keepWithNext = false;
     std::vector<DrawItem> items; // rectangles relative to the body start
+    // A record band keeps no items: they are laid out again from its record when its page is
+    // drawn (section set), so the memory of a long listing does not grow with its records.
+    const Report* report = nullptr;
+    const Section* section = nullptr;
+    int row = -1; // in the report's query
+    double x = 0;
+};
+
+// A page: the items of the flow that it shows, moved by `shift - pageStart`, under the headings
+// of the groups it continues.
+struct PageRecord {
+    size_t first = 0;
+    size_t end = 0;
+    double pageStart = 0;
+    double shift = 0;
+    std::vector<int> groups;
 };
 
 struct Group {
@@ -87,55 +152,119 @@ struct Group {
 
 } // namespace
 
-class Layouter {
+class Layouter : public PageSource {
 public:
-    explicit Layouter(const Report& main) : main_(main)
+    // `main` is the layouter's own copy: pages are laid out again from it when they are drawn.
+    explicit Layouter(std::shared_ptr<const Report> main) : owned_(std::move(main)), main_(*owned_)
     {
         measureDevice_ = QImage(8, 8, QImage::Format_ARGB32);
         const int dpm = int(kMeasureDpi / kMmPerInch * 1000.0);
         measureDevice_.setDotsPerMeterX(dpm);
         measureDevice_.setDotsPerMeterY(dpm);
-        doc_ = std::make_shared<ReportDocument>();
-        doc_->pageLayout = main.pageLayout;
-        for (const Report* r = &main; r; r = r->parent_)
+        for (const Report* r = &main_; r; r = r->parent_)
             pictures_ = r->pictures_;
     }
 
-    std::shared_ptr<ReportDocument> run()
+    // Lays the whole report out once, keeping of each page only where its items come from.
+    void run()
     {
         std::vector<QSqlRecord> rows = query(main_);
         if (main_.sql_.isEmpty())
             rows.emplace_back(); // a report without a source lays its Detail out once
-        const QSqlRecord first = rows.empty() ? QSqlRecord() : rows.front();
+        first_ = rows.empty() ? QSqlRecord() : rows.front();
         double y = 0;
         std::vector<FlowItem> flow;
         if (const Section* s = main_.section(QStringLiteral("ReportHeader")))
-            y += layoutSection(main_, *s, first, {}, 0, y, flow, -1);
+            y += layoutSection(main_, *s, first_, {}, 0, y, flow, -1);
         if (const Section* s = main_.section(QStringLiteral("Detail")))
             for (const QSqlRecord& r : rows)
                 y += layoutSection(main_, *s, r, results(*s, r), 0, y, flow, -1);
         if (const Section* s = main_.section(QStringLiteral("ReportFooter")))
-            y += layoutSection(main_, *s, first, {}, 0, y, flow, -1);
-        paginate(flow, first);
-        return doc_;
+            y += layoutSection(main_, *s, first_, {}, 0, y, flow, -1);
+        paginate(flow);
+        // The page headings and footers are laid out with each page: once here for their fonts.
+        std::vector<DrawItem> frame;
+        try {
+            pageFrame(pageCount() - 1, frame);
+        } catch (const LayoutError&) {
+        }
+    }
+
+    int pageCount() const { return int(pages_.size()); }
+    const std::vector<FontSpec>& fonts() const { return fonts_; }
+
+    std::vector<DrawItem> items(int page) override
+    {
+        std::vector<DrawItem> out;
+        if (page < 0 || page >= pageCount())
+            return out;
+        const PageRecord& p = pages_[size_t(page)];
+        const QMarginsF m = main_.pageLayout.margins(QPageLayout::Millimeter);
+        for (int g : p.groups)
+            for (DrawItem d : groups_[size_t(g)].header) {
+                d.rect.translate(m.left(), bodyTop_);
+                out.push_back(std::move(d));
+            }
+        try {
+            for (size_t i = p.first; i < p.end; ++i) {
+                const FlowItem& fi = flow_[i];
+                std::vector<DrawItem> band = fi.section ? replay(fi) : fi.items;
+                for (DrawItem& d : band) {
+                    d.rect.translate(m.left(), bodyTop_ - p.pageStart + p.shift);
+                    out.push_back(std::move(d));
+                }
+            }
+            pageFrame(page, out);
+        } catch (const LayoutError&) {
+            // The records changed under the document: the page shows what could be laid out.
+        }
+        return out;
+    }
+
+    // The queries end; the rows read last stay remembered.
+    void release() override
+    {
+        for (auto& [report, cursor] : cursors_)
+            cursor.query.reset();
     }
 
 private:
+    // The page's heading and footer, with its number.
+    void pageFrame(int page, std::vector<DrawItem>& out)
+    {
+        const QMarginsF m = main_.pageLayout.margins(QPageLayout::Millimeter);
+        const QSizeF size = main_.pageLayout.fullRect(QPageLayout::Millimeter).size();
+        std::vector<FlowItem> band;
+        if (const Section* header = main_.section(QStringLiteral("PageHeader")))
+            layoutSection(main_, *header, first_, {}, m.left(), m.top(), band, -1);
+        if (const Section* footer = main_.section(QStringLiteral("PageFooter")))
+            layoutSection(main_, *footer, first_, {}, m.left(), size.height() - m.bottom() - footer->height, band, -1);
+        for (FlowItem& fi : band)
+            for (DrawItem& d : fi.items) {
+                if (d.align & 0x10000) {
+                    d.align &= ~0x10000;
+                    d.text = d.text.arg(page + 1).arg(pageCount());
+                    d.textWidth = cachedWidth(d.font, d.text);
+                }
+                out.push_back(std::move(d));
+            }
+    }
+
     int fontIndex(const Report& r, const Field& f)
     {
         FontSpec wanted{r.fontFamily, f.fontSize > 0 ? f.fontSize : r.fontSize, f.bold};
-        for (size_t i = 0; i < doc_->fonts.size(); ++i)
-            if (doc_->fonts[i] == wanted)
+        for (size_t i = 0; i < fonts_.size(); ++i)
+            if (fonts_[i] == wanted)
                 return int(i);
-        doc_->fonts.push_back(wanted);
+        fonts_.push_back(wanted);
         QFont font(wanted.family);
         font.setPointSizeF(wanted.pointSize);
         font.setBold(wanted.bold);
         font.setHintingPreference(QFont::PreferNoHinting);
         metrics_.emplace_back(font, &measureDevice_);
         widths_.emplace_back();
-        doc_->fonts.back().ascentMm = metrics_.back().ascent() * kMmPerInch / kMeasureDpi;
-        return int(doc_->fonts.size() - 1);
+        fonts_.back().ascentMm = metrics_.back().ascent() * kMmPerInch / kMeasureDpi;
+        return int(fonts_.size() - 1);
     }
 
     // A fixed-size field whose text is too wide takes a smaller font (down to 60 %) rather than
@@ -147,7 +276,7 @@ private:
             widest = std::max(widest, cachedWidth(font, l));
         if (widest <= width || width <= 0)
             return font;
-        const FontSpec base = doc_->fonts[size_t(font)];
+        const FontSpec base = fonts_[size_t(font)];
         const double size = std::max(base.pointSize * 0.6, std::floor(base.pointSize * width / widest * 4) / 4);
         Field sized;
         sized.bold = f.bold;
@@ -162,14 +291,75 @@ private:
         if (it != cache.constEnd())
             return *it;
         const double w = widthMm(font, s);
+        if (cache.size() >= kCachedWidths)
+            cache.clear();
         cache.insert(s, w);
         return w;
     }
 
     double lineHeightMm(int font) const { return metrics_[font].lineSpacing() * kMmPerInch / kMeasureDpi; }
-    double widthMm(int font, const QString& s) const
+
+    // The length of the piece of `s` from `at` measured at once: whole surrogate pairs.
+    static qsizetype pieceLength(QStringView s, qsizetype at)
     {
-        return metrics_[font].horizontalAdvance(s) * kMmPerInch / kMeasureDpi;
+        qsizetype n = std::min(kMeasurePiece, s.size() - at);
+        if (at + n < s.size() && s.at(at + n - 1).isHighSurrogate())
+            ++n;
+        return n;
+    }
+
+    double widthMm(int font, QStringView s) const
+    {
+        double px = 0;
+        for (qsizetype at = 0; at < s.size();) {
+            const qsizetype n = pieceLength(s, at);
+            px += metrics_[size_t(font)].horizontalAdvance(s.mid(at, n).toString());
+            at += n;
+        }
+        return px * kMmPerInch / kMeasureDpi;
+    }
+
+    // A text wider than its box, cut at the box's sides: keeps the characters that can show at
+    // its alignment (the start, the end or the middle) and where the first of them starts.
+    void cut(DrawItem& d, Qt::Alignment align) const
+    {
+        const QStringView text(d.text);
+        const double box = d.rect.width();
+        // How far left of the box's left side the whole text starts.
+        double start = 0;
+        if (align & Qt::AlignRight)
+            start = d.textWidth - box;
+        else if (align & Qt::AlignHCenter)
+            start = (d.textWidth - box) / 2;
+        qsizetype from = 0;
+        double before = 0; // the width of the characters before `from`
+        if (start > 0) {
+            while (from < text.size()) {
+                const qsizetype n = pieceLength(text, from);
+                const double w = widthMm(d.font, text.mid(from, n));
+                if (before + w > start)
+                    break;
+                before += w;
+                from += n;
+            }
+            if (from < text.size() && widthMm(d.font, text.mid(from, 1)) <= start - before) {
+                const qsizetype k = fittingPrefix(d.font, text.mid(from), start - before);
+                before += widthMm(d.font, text.mid(from, k));
+                from += k;
+            }
+        }
+        d.visibleFrom = from;
+        d.visibleX = before - start;
+        qsizetype n = 0;
+        if (from < text.size()) {
+            // What fits up to the box's right side, and two characters more for the one cut
+            // there and any glyph reaching past its advance.
+            n = std::min(text.size() - from, fittingPrefix(d.font, text.mid(from), box - d.visibleX) + 2);
+            if (from + n < text.size() && text.at(from + n - 1).isHighSurrogate())
+                ++n;
+        }
+        d.visibleLength = n;
+        d.visibleWidth = widthMm(d.font, text.mid(from, n));
     }
 
     // Whether `s` is wider than `width`. A text's width grows with every character, so a long
@@ -178,9 +368,9 @@ private:
     bool wider(int font, QStringView s, double width) const
     {
         for (qsizetype k = kProbeLength; k < s.size(); k *= 2)
-            if (widthMm(font, s.left(k).toString()) > width)
+            if (widthMm(font, s.left(k)) > width)
                 return true;
-        return widthMm(font, s.toString()) > width;
+        return widthMm(font, s) > width;
     }
 
     // The number of leading characters of `s` that fit in `width`: at least one character (a
@@ -189,7 +379,7 @@ private:
     // length, so its cost follows the length of what fits, not of `s`.
     qsizetype fittingPrefix(int font, QStringView s, double width, qsizetype hint = 0) const
     {
-        auto fits = [&](qsizetype k) { return widthMm(font, s.left(k).toString()) <= width; };
+        auto fits = [&](qsizetype k) { return widthMm(font, s.left(k)) <= width; };
         qsizetype lo = 1, hi = s.size();
         if (hint > 1 && hint < hi) {
             if (fits(hint)) {
@@ -270,22 +460,92 @@ private:
         return out;
     }
 
+    // Runs the report's query, from row `offset` on when it is above 0 and the query has no
+    // limit of its own (SQLite skips the rows before it without handing them over). Returns the
+    // row its first record is, or -1 when the query cannot run.
+    static int open(QSqlQuery& q, const Report& r, int offset, QString* error)
+    {
+        static const QRegularExpression limit(QStringLiteral("\\blimit\\b"), QRegularExpression::CaseInsensitiveOption);
+        QString sql = r.sql_;
+        QVariantList binds = r.binds_;
+        if (offset > 0 && !sql.contains(limit) && !sql.contains(QLatin1Char(';'))) {
+            sql += QStringLiteral(" LIMIT -1 OFFSET ?");
+            binds << offset;
+        } else {
+            offset = 0;
+        }
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) {
+            *error = QStringLiteral("%1: %2").arg(r.name, q.lastError().text());
+            return -1;
+        }
+        for (const QVariant& b : binds)
+            q.addBindValue(b);
+        if (!q.exec()) {
+            *error = QStringLiteral("%1: %2").arg(r.name, q.lastError().text());
+            return -1;
+        }
+        return offset;
+    }
+
     std::vector<QSqlRecord> query(const Report& r)
     {
         std::vector<QSqlRecord> rows;
         if (r.sql_.isEmpty())
             return rows;
         QSqlQuery q(mainDb());
-        q.setForwardOnly(true);
-        if (!q.prepare(r.sql_))
-            throw LayoutError{QStringLiteral("%1: %2").arg(r.name, q.lastError().text())};
-        for (const QVariant& b : r.binds_)
-            q.addBindValue(b);
-        if (!q.exec())
-            throw LayoutError{QStringLiteral("%1: %2").arg(r.name, q.lastError().text())};
+        QString error;
+        if (open(q, r, 0, &error) < 0)
+            throw LayoutError{error};
         while (q.next())
             rows.push_back(q.record());
         return rows;
+    }
+
+    // Record `row` of the report's query, read again to draw a page. The query stays open for
+    // the next rows (a printout reads them all in one pass) until release(), and the last rows
+    // read are remembered. An empty record when the query fails or has fewer rows now.
+    QSqlRecord recordAt(const Report& r, int row)
+    {
+        Cursor& c = cursors_[&r];
+        for (const auto& [at, record] : c.kept)
+            if (at == row)
+                return record;
+        if (!c.query || row < c.next || row > c.next + kStepLimit) {
+            c.query = std::make_unique<QSqlQuery>(mainDb());
+            QString error;
+            c.next = open(*c.query, r, std::max(0, row - kRowsBefore), &error);
+            if (c.next < 0) {
+                c.query.reset();
+                return QSqlRecord();
+            }
+        }
+        while (c.next <= row) {
+            if (!c.query->next()) {
+                c.query.reset();
+                return QSqlRecord();
+            }
+            if (c.kept.size() == kRowsKept)
+                c.kept.pop_front();
+            c.kept.emplace_back(c.next, c.query->record());
+            ++c.next;
+        }
+        return c.kept.back().second;
+    }
+
+    // The items of a record band, laid out again from its record.
+    std::vector<DrawItem> replay(const FlowItem& fi)
+    {
+        const QSqlRecord record = recordAt(*fi.report, fi.row);
+        std::vector<FlowItem> band;
+        layoutSection(*fi.report, *fi.section, record, results(*fi.section, record), fi.x, fi.top, band, fi.group, true);
+        return band.empty() ? std::vector<DrawItem>() : std::move(band.front().items);
+    }
+
+    static bool holdsSubreport(const Section& s)
+    {
+        return std::any_of(s.fields.begin(), s.fields.end(),
+                           [](const auto& f) { return f->kind == FieldKind::Subreport; });
     }
 
     // The texts of the section's detail rules for a record; the columns are found once per section.
@@ -484,6 +744,8 @@ private:
                     // Even at its smallest size a fixed field's text may be too wide (a long name
                     // from an imported file): it is cut at the field's sides, never drawn past them.
                     d.clip = !f->canGrow && d.textWidth > d.rect.width() + 0.01;
+                    if (d.clip)
+                        cut(d, f->align);
                     d.align = int(f->align) | Qt::AlignVCenter;
                     put(d, ly, ly + lh);
                     ly += lh;
@@ -509,15 +771,25 @@ private:
                            std::vector<FlowItem>& flow)
     {
         Q_UNUSED(parentRecord);
-        const std::vector<QSqlRecord> rows = query(sub);
+        // The records are read one at a time: a band keeps only its place and its row.
+        QSqlQuery q(mainDb());
+        QSqlRecord firstRow;
+        bool more = false;
+        if (!sub.sql_.isEmpty()) {
+            QString error;
+            if (open(q, sub, 0, &error) < 0)
+                throw LayoutError{error};
+            more = q.next();
+            if (more)
+                firstRow = q.record();
+        }
         const int group = int(groups_.size());
         groups_.push_back(Group{});
         double h = 0;
         std::optional<size_t> headerIndex; // the heading band, kept with the first row
         if (const Section* s = sub.section(QStringLiteral("Header"))) {
             std::vector<FlowItem> header;
-            const double hh = layoutSection(sub, *s, rows.empty() ? QSqlRecord() : rows.front(), {}, x, y,
-                                            header, group, true);
+            const double hh = layoutSection(sub, *s, firstRow, {}, x, y, header, group, true);
             Group& g = groups_[group];
             g.headerHeight = hh;
             for (FlowItem& fi : header)
@@ -532,8 +804,28 @@ private:
             h += hh;
         }
         if (const Section* s = sub.section(QStringLiteral("Detail"))) {
-            for (const QSqlRecord& r : rows) {
-                h += layoutSection(sub, *s, r, results(*s, r), x, y + h, flow, group, true);
+            const bool replayed = !holdsSubreport(*s);
+            for (int row = 0; more; ++row, more = q.next()) {
+                const QSqlRecord r = row == 0 ? firstRow : q.record();
+                const size_t at = flow.size();
+                const double top = y + h;
+                h += layoutSection(sub, *s, r, results(*s, r), x, top, flow, group, true);
+                if (replayed) {
+                    // The last rows stay remembered: a look at the end of a listing, the usual
+                    // first, runs no query.
+                    std::deque<std::pair<int, QSqlRecord>>& kept = cursors_[&sub].kept;
+                    if (kept.size() == kRowsKept)
+                        kept.pop_front();
+                    kept.emplace_back(row, r);
+                }
+                if (replayed && flow.size() > at) {
+                    FlowItem& band = flow.back();
+                    std::vector<DrawItem>().swap(band.items);
+                    band.report = &sub;
+                    band.section = s;
+                    band.row = row;
+                    band.x = x;
+                }
                 if (headerIndex) {
                     flow[*headerIndex].keepBottom = y + h;
                     headerIndex.reset();
@@ -541,87 +833,84 @@ private:
             }
         }
         if (const Section* s = sub.section(QStringLiteral("ReportFooter")))
-            h += layoutSection(sub, *s, rows.empty() ? QSqlRecord() : rows.front(), {}, x, y + h, flow, -1, true);
+            h += layoutSection(sub, *s, firstRow, {}, x, y + h, flow, -1, true);
         groups_[group].firstTop = y;
         groups_[group].lastBottom = y + h;
         return h;
     }
 
-    void paginate(std::vector<FlowItem>& flow, const QSqlRecord& first)
+    void paginate(std::vector<FlowItem>& flow)
     {
-        const QSizeF page = doc_->pageSizeMm();
+        const QSizeF page = main_.pageLayout.fullRect(QPageLayout::Millimeter).size();
         const QMarginsF m = main_.pageLayout.margins(QPageLayout::Millimeter);
         const Section* header = main_.section(QStringLiteral("PageHeader"));
         const Section* footer = main_.section(QStringLiteral("PageFooter"));
         const double headerH = header ? header->height : 0;
         const double footerH = footer ? footer->height : 0;
-        const double bodyTop = m.top() + headerH;
+        bodyTop_ = m.top() + headerH;
         const double bodyH = page.height() - m.top() - m.bottom() - headerH - footerH;
 
         std::stable_sort(flow.begin(), flow.end(), [](const FlowItem& a, const FlowItem& b) { return a.top < b.top; });
         for (size_t i = flow.size(); i-- > 1;)
             if (flow[i - 1].keepWithNext)
                 flow[i - 1].keepBottom = std::max(flow[i].bottom, flow[i].keepBottom);
-        double pageStart = 0;
-        double shift = 0;
-        doc_->pages.emplace_back();
-        for (FlowItem& fi : flow) {
-            if (std::max(fi.bottom, fi.keepBottom) - pageStart + shift > bodyH + 0.01 && fi.top - pageStart > 0.01) {
-                doc_->pages.emplace_back();
-                pageStart = fi.top;
-                shift = 0;
-                for (const Group& g : groups_)
-                    if (g.firstTop < pageStart - 0.01 && g.lastBottom > pageStart + 0.01 && !g.header.empty())
-                        shift = std::max(shift, g.headerHeight);
-                for (const Group& g : groups_)
-                    if (g.firstTop < pageStart - 0.01 && g.lastBottom > pageStart + 0.01)
-                        for (DrawItem d : g.header) {
-                            d.rect.translate(m.left(), bodyTop);
-                            doc_->pages.back().push_back(d);
-                        }
-            }
-            for (DrawItem& d : fi.items) {
-                d.rect.translate(m.left(), bodyTop - pageStart + shift);
-                doc_->pages.back().push_back(std::move(d));
-            }
-        }
-        const int count = doc_->pageCount();
-        for (int p = 0; p < count; ++p) {
-            std::vector<FlowItem> band;
-            if (header)
-                layoutSection(main_, *header, first, {}, m.left(), m.top(), band, -1);
-            if (footer)
-                layoutSection(main_, *footer, first, {}, m.left(), page.height() - m.bottom() - footerH, band, -1);
-            for (FlowItem& fi : band)
-                for (DrawItem& d : fi.items) {
-                    if (d.align & 0x10000) {
-                        d.align &= ~0x10000;
-                        d.text = d.text.arg(p + 1).arg(count);
-                        d.textWidth = cachedWidth(d.font, d.text);
+        pages_.emplace_back();
+        for (size_t i = 0; i < flow.size(); ++i) {
+            const FlowItem& fi = flow[i];
+            PageRecord& current = pages_.back();
+            if (std::max(fi.bottom, fi.keepBottom) - current.pageStart + current.shift > bodyH + 0.01 &&
+                fi.top - current.pageStart > 0.01) {
+                current.end = i;
+                PageRecord next;
+                next.first = i;
+                next.pageStart = fi.top;
+                for (size_t g = 0; g < groups_.size(); ++g)
+                    if (groups_[g].firstTop < next.pageStart - 0.01 && groups_[g].lastBottom > next.pageStart + 0.01) {
+                        if (!groups_[g].header.empty())
+                            next.shift = std::max(next.shift, groups_[g].headerHeight);
+                        next.groups.push_back(int(g));
                     }
-                    doc_->pages[p].push_back(std::move(d));
-                }
+                pages_.push_back(std::move(next));
+            }
         }
+        pages_.back().end = flow.size();
+        flow_ = std::move(flow);
     }
 
+    struct Cursor {
+        std::unique_ptr<QSqlQuery> query;
+        int next = 0; // the row the query's next record is
+        std::deque<std::pair<int, QSqlRecord>> kept; // the last rows read, in order
+    };
+
+    std::shared_ptr<const Report> owned_;
     const Report& main_;
     QImage measureDevice_;
     std::vector<QFontMetricsF> metrics_;
-    std::shared_ptr<ReportDocument> doc_;
+    std::vector<FontSpec> fonts_;
     QHash<QString, std::shared_ptr<const QPicture>> pictures_;
     std::vector<Group> groups_;
     std::vector<QHash<QString, double>> widths_; // per font: text -> width in mm
     QHash<const Field*, int> columnOf_;          // a bound field's column in its query's records
     QHash<const Section*, std::vector<const Field*>> sorted_;
     QHash<const Section*, std::vector<int>> ruleColumns_;
+    QSqlRecord first_;                           // the main report's first record
+    std::vector<FlowItem> flow_;                 // sorted by top
+    std::vector<PageRecord> pages_;
+    double bodyTop_ = 0;
+    std::map<const Report*, Cursor> cursors_;
 };
 
 LayoutResult Report::layout() const
 {
     LayoutResult result;
     try {
-        Layouter l(*this);
-        result.document = l.run();
+        auto layouter = std::make_shared<Layouter>(std::shared_ptr<const Report>(clone()));
+        layouter->run();
+        auto document = std::make_shared<ReportDocument>(layouter->pageCount(), layouter);
+        document->pageLayout = pageLayout;
+        document->fonts = layouter->fonts();
+        result.document = std::move(document);
     } catch (const LayoutError& e) {
         result.error = e.what;
     }

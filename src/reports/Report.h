@@ -22,6 +22,17 @@ class Report;
 
 enum class FieldKind { Label, Text, Bound, Result, Picture, Subreport, PageNumber, Line };
 
+// Owns a subreport field's report; a copy holds a copy of it, so a copied report shares nothing
+// that its original's user may change later.
+class SubreportHolder {
+public:
+    SubreportHolder();
+    SubreportHolder(const SubreportHolder& other);
+    SubreportHolder& operator=(const SubreportHolder& other);
+    ~SubreportHolder();
+    std::unique_ptr<Report> report;
+};
+
 // A bound field's value map: a stored value shown as a fixed text or as the text of a string id.
 struct ValueMap {
     QString value;
@@ -52,13 +63,14 @@ public:
     QString text() const { return text_; }
     void setVisible(bool visible) { visible_ = visible; }
     bool isVisible() const { return visible_; }
-    Report* subreport() const { return sub_.get(); }
+    Report* subreport() const { return sub_.report.get(); }
 
 private:
     friend class DefinitionParser;
+    friend class Report;
     QString text_;
     bool visible_ = true;
-    std::unique_ptr<Report> sub_;
+    SubreportHolder sub_;
 };
 
 class Section {
@@ -107,8 +119,12 @@ public:
     bool busy() const { return false; }
 
     // Runs the queries and lays the pages out. A failing query or a field naming a column its
-    // record source lacks fails the layout.
+    // record source lacks fails the layout. The document keeps a copy of the report: the records
+    // of a page are read again when the page is drawn, so its memory does not grow with the pages.
     LayoutResult layout() const;
+
+    // A deep copy (subreports included) without a parent.
+    std::unique_ptr<Report> clone() const;
 
 private:
     friend class DefinitionParser;

@@ -296,16 +296,16 @@ private:
                 }
                 f->maps.append(m);
                 xml_.skipCurrentElement();
-            } else if (xml_.name() == QLatin1String("report") && f->kind == FieldKind::Subreport && !f->sub_) {
+            } else if (xml_.name() == QLatin1String("report") && f->kind == FieldKind::Subreport && !f->sub_.report) {
                 if (depth + 1 > kMaxNesting)
                     fail(QStringLiteral("subreports nested deeper than %1 levels").arg(kMaxNesting));
-                f->sub_ = parseReport(false, depth + 1);
-                f->sub_->parent_ = owner;
+                f->sub_.report = parseReport(false, depth + 1);
+                f->sub_.report->parent_ = owner;
             } else {
                 fail(QStringLiteral("unexpected <%1> in field %2").arg(xml_.name().toString(), f->name));
             }
         }
-        if (f->kind == FieldKind::Subreport && !f->sub_)
+        if (f->kind == FieldKind::Subreport && !f->sub_.report)
             fail(QStringLiteral("subreport field \"%1\" without its report").arg(f->name));
         return f;
     }

@@ -65,10 +65,28 @@ QSizeF ReportDocument::pageSizeMm() const
     return pageLayout.fullRect(QPageLayout::Millimeter).size();
 }
 
+std::vector<DrawItem> ReportDocument::pageItems(int page) const
+{
+    if (page < 0 || page >= pageCount() || !source_)
+        return {};
+    return source_->items(page);
+}
+
+void ReportDocument::release() const
+{
+    if (source_)
+        source_->release();
+}
+
 void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) const
 {
     if (page < 0 || page >= pageCount())
         return;
+    paintItems(painter, pageItems(page), target);
+}
+
+void ReportDocument::paintItems(QPainter& painter, const std::vector<DrawItem>& items, const QRectF& target) const
+{
     const QSizeF size = pageSizeMm();
     const double sx = target.width() / size.width();
     const double sy = target.height() / size.height();
@@ -100,7 +118,7 @@ void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) co
         painter.setFont(fontsHere[size_t(pass)]);
         runs.emplace(fontsHere[size_t(pass)], dpi);
     }
-    for (const DrawItem& d : pages[size_t(page)]) {
+    for (const DrawItem& d : items) {
         if ((d.type == DrawItem::Text) != (pass >= 0) || (pass >= 0 && d.font != pass))
             continue;
         const QRectF r = map(d.rect);
@@ -122,13 +140,21 @@ void ReportDocument::paint(QPainter& painter, int page, const QRectF& target) co
                 painter.save();
                 painter.setClipRect(QRectF(r.left(), r.top() - r.height(), r.width(), 3 * r.height()),
                                     Qt::IntersectClip);
+                // Only the characters that can show: positions far past the box would not fit
+                // the painter's fixed-point coordinates.
+                const QString shown = d.text.mid(d.visibleFrom, d.visibleLength);
+                const QPointF at(r.left() + d.visibleX * s, baseline.y());
+                if (const QGlyphRun* run = shown.isEmpty() ? nullptr : runs->run(shown, d.visibleWidth * s))
+                    painter.drawGlyphRun(at, *run);
+                else
+                    painter.drawText(at, shown);
+                painter.restore();
+                break;
             }
             if (const QGlyphRun* run = d.text.isEmpty() ? nullptr : runs->run(d.text, d.textWidth * s))
                 painter.drawGlyphRun(baseline, *run);
             else
                 painter.drawText(baseline, d.text);
-            if (d.clip)
-                painter.restore();
             break;
         }
         case DrawItem::Line:
@@ -190,12 +216,14 @@ bool ReportDocument::print(QPagedPaintDevice& device, QString* error, const QPag
         if (p != chosen.front() && !device.newPage()) {
             if (error)
                 *error = QStringLiteral("The output device refused a new page");
+            release();
             painter.end();
             return false;
         }
         const QRectF target(0, 0, device.width(), device.height());
         paint(painter, p, target);
     }
+    release();
     return painter.end();
 }
 
@@ -204,8 +232,10 @@ QStringList ReportDocument::pageTexts(int page) const
     QStringList out;
     if (page < 0 || page >= pageCount())
         return out;
+    const std::vector<DrawItem> all = pageItems(page);
+    release();
     std::vector<const DrawItem*> items;
-    for (const DrawItem& d : pages[size_t(page)])
+    for (const DrawItem& d : all)
         if (d.type == DrawItem::Text)
             items.push_back(&d);
     std::stable_sort(items.begin(), items.end(), [](const DrawItem* a, const DrawItem* b) {

@@ -410,7 +410,7 @@ TEST_F(Form9Test, ChartsLineUpInTheWindowAndInTheReportsPictures)
         std::vector<reports::DrawItem> pictures;
         QTimer::singleShot(0, [&] {
             if (auto* preview = qobject_cast<Form15*>(QApplication::activeModalWidget())) {
-                for (const reports::DrawItem& d : preview->document()->pages.at(0))
+                for (const reports::DrawItem& d : preview->document()->pageItems(0))
                     if (d.type == reports::DrawItem::Picture)
                         pictures.push_back(d);
                 preview->SSCommandExit->click();

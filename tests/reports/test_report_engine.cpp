@@ -240,7 +240,7 @@ TEST(ReportEngine, LayoutBreaksLinesHidesFieldsAndSurvivesEmptySources)
         QStringList lines;
         for (int p = 0; p < l.document->pageCount(); ++p) {
             lines += l.document->pageTexts(p);
-            for (const DrawItem& d : l.document->pages[size_t(p)])
+            for (const DrawItem& d : l.document->pageItems(p))
                 EXPECT_LE(d.textWidth, 100.01) << d.text.toStdString();
         }
         if (!expected.isEmpty()) {
@@ -409,6 +409,47 @@ TEST_F(ReportDrivers, RangesAreStoredValuesInclusiveAtBothEnds)
     EXPECT_FALSE(none.report);
     EXPECT_EQ(none.error, GetS(59));
     EXPECT_TRUE(memo().contains("09 - 09/09/26"));
+}
+
+TEST_F(ReportDrivers, PagesDrawnInAnyOrderShowTheirOwnRecords)
+{
+    // Enough records that a page far from the last one drawn is reached by running the query again.
+    seedIntervals(123456, 700);
+    ListingReportInput in;
+    in.serial = 123456;
+    in.fromDate = "2026-01-01"; in.fromTime = "00:00";
+    in.toDate = "2026-12-31"; in.toTime = "23:59";
+    std::shared_ptr<const ReportDocument> doc;
+    {
+        PrintJob job = prepareListingReport(in);
+        ASSERT_TRUE(job.report) << job.error.toStdString();
+        doc = job.report->layout().document; // outlives its report
+    }
+    ASSERT_TRUE(doc);
+    const int n = doc->pageCount();
+    ASSERT_GT(n, 60);
+    std::vector<QStringList> inOrder;
+    int records = 0;
+    for (int p = 0; p < n; ++p) {
+        inOrder.push_back(doc->pageTexts(p));
+        records += int(inOrder.back().count(QStringLiteral("0min"))); // one a record
+    }
+    EXPECT_EQ(records, 700);
+    EXPECT_TRUE(inOrder[1].contains("10/01/26")) << inOrder[1].join('|').toStdString();
+    // Last to first with the records' query kept open from page to page, as a paint of the
+    // pages in view does; then by jumps.
+    for (int p = n; p-- > 0;) {
+        QStringList texts, expected = inOrder[size_t(p)];
+        for (const DrawItem& d : doc->pageItems(p))
+            if (d.type == DrawItem::Text)
+                texts << d.text;
+        texts.sort();
+        expected.sort();
+        EXPECT_EQ(texts, expected) << "page " << p + 1;
+    }
+    doc->release();
+    for (int p : {n - 1, 1, n / 2, 2, n - 2, 0, n / 2 + 1})
+        EXPECT_EQ(doc->pageTexts(p), inOrder[size_t(p)]) << "page " << p + 1;
 }
 
 } // namespace nbx::test

@@ -129,7 +129,7 @@ TEST_F(ReportPdf, WordsWiderThanTheirFieldBreakInsideItAndFixedFieldsCutThem)
     ASSERT_TRUE(render.waitForFinished(60000));
     const QImage page(picture + "-1.pgm");
     ASSERT_FALSE(page.isNull());
-    for (const reports::DrawItem& d : doc->pages[0]) {
+    for (const reports::DrawItem& d : doc->pageItems(0)) {
         if (d.text != town)
             continue;
         const double px = 100 / 25.4;
@@ -140,6 +140,53 @@ TEST_F(ReportPdf, WordsWiderThanTheirFieldBreakInsideItAndFixedFieldsCutThem)
             for (int x = beside.left(); x <= beside.right(); ++x)
                 inked += qGray(page.pixel(x, y)) < 128;
         EXPECT_EQ(inked, 0);
+    }
+}
+
+TEST_F(ReportPdf, FixedFieldsCutTextsOfAnyLengthAtTheirSidesAsAligned)
+{
+    // One word of a million characters (a pasted file), marked at its start, middle and end.
+    const QString run(524282, QLatin1Char('a'));
+    const QString word = "START" + run + "MIDDLE" + run + "END";
+    const reports::LoadResult r = reports::loadReportText(
+        "<reports><report name=\"A\" margins=\"10,10,10,10\"><section name=\"Detail\" height=\"40\">"
+        "<field name=\"left\" kind=\"text\" x=\"50\" y=\"0\" w=\"40\" h=\"5\"/>"
+        "<field name=\"right\" kind=\"text\" x=\"50\" y=\"10\" w=\"40\" h=\"5\" align=\"right\"/>"
+        "<field name=\"centre\" kind=\"text\" x=\"50\" y=\"20\" w=\"40\" h=\"5\" align=\"center\"/>"
+        "</section></report></reports>", "cut.xml", "A");
+    ASSERT_TRUE(r.report) << r.error.toStdString();
+    for (const char* name : {"left", "right", "centre"})
+        r.report->field(name)->setText(word);
+    const reports::LayoutResult l = r.report->layout();
+    ASSERT_TRUE(l.document) << l.error.toStdString();
+    EXPECT_EQ(l.document->pageTexts(0), QStringList({word, word, word}));
+    const QString text = pdfText(*l.document, pdf("cut.pdf")).simplified();
+    const QStringList lines = text.split(' ');
+    ASSERT_EQ(lines.size(), 3) << text.left(300).toStdString();
+    EXPECT_TRUE(lines[0].startsWith("STARTaaa")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].endsWith("aaaEND")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains("aaaMIDDLEaaa")) << lines[2].toStdString();
+
+    // Ink only inside the fields (60 to 100 mm across), on each of their lines.
+    QProcess render;
+    const QString picture = QDir(db_.path()).filePath("cut");
+    render.start(QStringLiteral("pdftoppm"), {"-r", "50", "-f", "1", "-l", "1", "-gray", pdf("cut.pdf"), picture});
+    ASSERT_TRUE(render.waitForFinished(60000));
+    const QImage page(picture + "-1.pgm");
+    ASSERT_FALSE(page.isNull());
+    const double px = 50 / 25.4;
+    for (int field = 0; field < 3; ++field) {
+        int inside = 0, outside = 0;
+        for (int y = int((10 + 10 * field) * px); y <= int((15 + 10 * field) * px); ++y)
+            for (int x = 0; x < page.width(); ++x) {
+                const bool inked = qGray(page.pixel(x, y)) < 160;
+                if (x >= int(60 * px) && x <= int(100 * px) + 1)
+                    inside += inked;
+                else
+                    outside += inked;
+            }
+        EXPECT_GT(inside, 20) << "field " << field;
+        EXPECT_EQ(outside, 0) << "field " << field;
     }
 }
 

@@ -5,7 +5,6 @@
 #include "common/ui/Help.h"
 #include "localisation/LangDesk.h"
 
-#include <QBuffer>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPaintEvent>
@@ -22,6 +21,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -69,36 +69,82 @@ QIcon printerIcon()
 // The system's own reason for a failure, by its errno.
 QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
-// Writes all of `data` to the descriptor: 0, or the errno of the write that failed. The writes
-// are made here rather than through a QFile, whose buffered writes report a failure that shows
-// only on flushing or closing (a full disk) as "Unknown error".
-int writeAll(int fd, const QByteArray& data)
+// Writes all of `size` bytes at `data` to the descriptor: 0, or the errno of the write that
+// failed. The writes are made here rather than through a QFile, whose buffered writes report a
+// failure that shows only on flushing or closing (a full disk) as "Unknown error".
+int writeAll(int fd, const char* data, qint64 size)
 {
-    const char* p = data.constData();
-    qint64 left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return n < 0 ? errno : ENOSPC; // a write that takes nothing: no room left
-        p += n;
-        left -= n;
+        data += n;
+        size -= n;
     }
     return 0;
 }
 
-// Writes `data` as the whole of `path`. A regular file is written beside, synced to the disk and
-// put in place only once complete; a device or a pipe is written in place (replacing it would
-// destroy it). A failure names the file and the system's reason.
-bool saveWholeFile(const QString& path, const QByteArray& data, QString* error)
+// Hands what is written on to a descriptor a megabyte at a time, keeping the errno of the first
+// write that failed: a PDF goes out as its pages are drawn instead of being held whole in memory.
+class DescriptorDevice : public QIODevice {
+public:
+    explicit DescriptorDevice(int fd) : fd_(fd)
+    {
+        buffer_.reserve(kChunk);
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    // Writes what is left: 0, or the errno of the first write that failed.
+    int finish()
+    {
+        flush();
+        return failure_;
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        buffer_.append(data, size);
+        if (buffer_.size() >= kChunk)
+            flush();
+        return size; // the writer goes on; a failure is reported once it is done
+    }
+
+private:
+    void flush()
+    {
+        if (failure_ == 0)
+            failure_ = writeAll(fd_, buffer_.constData(), buffer_.size());
+        buffer_.resize(0); // keeps its room
+    }
+
+    static constexpr qsizetype kChunk = 1 << 20;
+    int fd_;
+    int failure_ = 0;
+    QByteArray buffer_;
+};
+
+// Makes the whole of `path` with `write`. A regular file is written beside, synced to the disk
+// and put in place only once complete; a device or a pipe is written in place (replacing it
+// would destroy it). A failure names the file and the system's reason, or is `write`'s own.
+bool writeWholeFile(const QString& path, const std::function<bool(QIODevice&, QString*)>& write, QString* error)
 {
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
         const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
-        int failure = fd < 0 ? errno : writeAll(fd, data);
-        if (fd >= 0 && ::close(fd) != 0 && failure == 0)
+        if (fd < 0) {
+            *error = QStringLiteral("%1: %2").arg(path, systemReason(errno));
+            return false;
+        }
+        DescriptorDevice device(fd);
+        const bool written = write(device, error);
+        int failure = device.finish();
+        if (::close(fd) != 0 && failure == 0)
             failure = errno;
+        if (!written)
+            return false;
         if (failure == 0)
             return true;
         *error = QStringLiteral("%1: %2").arg(path, systemReason(failure));
@@ -109,7 +155,12 @@ bool saveWholeFile(const QString& path, const QByteArray& data, QString* error)
         *error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return false;
     }
-    int failure = writeAll(file.handle(), data);
+    DescriptorDevice device(file.handle());
+    if (!write(device, error)) {
+        file.cancelWriting();
+        return false;
+    }
+    int failure = device.finish();
     if (failure == 0 && ::fsync(file.handle()) != 0)
         failure = errno;
     if (failure != 0) {
@@ -206,6 +257,7 @@ void ReportPreview::paintEvent(QPaintEvent* event)
         painter.fillRect(r.translated(3, 3), palette().color(QPalette::Shadow));
         painter.drawPixmap(r.topLeft(), pagePixmap(page, size));
     }
+    document_->release(); // the pages in view are drawn: their records' query is let go
 }
 
 
@@ -249,18 +301,14 @@ Form15::~Form15() = default;
 
 bool Form15::printPdf(const QPrinter& printer, const QPageRanges& ranges, QString* error) const
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
+    return writeWholeFile(printer.outputFileName(), [&](QIODevice& device, QString* failure) {
+        QPdfWriter writer(&device);
         writer.setResolution(printer.resolution());
         writer.setPdfVersion(printer.pdfVersion());
         writer.setCreator(printer.creator());
         writer.setTitle(printer.docName());
-        if (!document_->print(writer, error, ranges))
-            return false;
-    }
-    return saveWholeFile(printer.outputFileName(), buffer.data(), error);
+        return document_->print(writer, failure, ranges);
+    }, error);
 }
 
 void Form15::SSCommandImprimir_Click()

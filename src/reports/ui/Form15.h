@@ -69,8 +69,8 @@ public slots:
     void SSCommandHelp_Click();
 
 private:
-    // Writes the pages chosen as a PDF file: the whole file is made in memory and then saved at
-    // once, so a failed write leaves no partial file behind.
+    // Writes the pages chosen as a PDF file, page by page; a file is put in place only once
+    // whole, so a failed write leaves no partial file behind.
     bool printPdf(const QPrinter& printer, const QPageRanges& ranges, QString* error) const;
 
     std::shared_ptr<const reports::ReportDocument> document_;
