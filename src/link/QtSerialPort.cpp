@@ -375,13 +375,13 @@ void QtSerialPort::waitForBytes(int maxMs, int count, bool started, const bool* 
 {
     if (maxMs <= 0 || !port_.isOpen() || lost_ || buffered() > 0)
         return;
-    if (paced_ && !stalled_ && count > 1 && pacedWait(maxMs, count, started, stop))
-        return;
-    watchedWait(maxMs, count, started, stop);
+    if (paced_ && !stalled_ && count > 1)
+        pacedWait(maxMs, count, started, stop);
+    else
+        watchedWait(maxMs, count, started, stop);
 }
 
-// False when there is nothing to wait for at the pace: the line is then watched.
-bool QtSerialPort::pacedWait(int maxMs, int count, bool started, const bool* stop)
+void QtSerialPort::pacedWait(int maxMs, int count, bool started, const bool* stop)
 {
     // A frame still to begin follows the answer that asked for it: one byte more.
     const qint64 dueNs = std::min(maxMs * 1000000LL, (count + (started ? 0 : 1)) * kByteNs);
@@ -400,15 +400,14 @@ bool QtSerialPort::pacedWait(int maxMs, int count, bool started, const bool* sto
             pacedVotes_ = 0;
         }
         if (buffered() > 0 || lost_ || (stop && *stop))
-            return true;
+            return;
     }
     runEventsFor(dueNs - t.nsecsElapsed(), stop);
     if (stop && *stop)
-        return true;
+        return;
     if (buffered() == 0)
         readDescriptor();
     stalled_ = buffered() == 0 && !lost_; // the line paused: its next byte is watched for
-    return true;
 }
 
 void QtSerialPort::watchedWait(int maxMs, int count, bool started, const bool* stop)

@@ -42,7 +42,7 @@ private:
     bool worthWaiting(int maxMs);
     void waitLoop(int maxMs);
     void runEventsFor(qint64 ns, const bool* stop);
-    bool pacedWait(int maxMs, int count, bool started, const bool* stop);
+    void pacedWait(int maxMs, int count, bool started, const bool* stop);
     void watchedWait(int maxMs, int count, bool started, const bool* stop);
     void watchDescriptor(bool on);
     qint64 buffered() const; // read from the descriptor, not yet taken
