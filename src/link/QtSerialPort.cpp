@@ -31,7 +31,7 @@ constexpr int kMostMinBytes = 255;
 constexpr int kPacedVotes = 2;
 // At the line's pace, one frame wait in this many first looks early whether the bytes still come
 // at that pace.
-constexpr int kCheckPaceEvery = 4;
+constexpr int kCheckPaceEvery = 16;
 // The shortest frame whose wait tells the pace.
 constexpr int kPaceBytes = 8;
 } // namespace
