@@ -21,14 +21,23 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <functional>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace nbx;
 
@@ -153,7 +162,61 @@ struct PacedUi : BenchUi {
 struct PacedFigure {
     bool ok = false;
     int records = 0;
-    double seconds = 0, cpuMsPerRecord = 0;
+    double seconds = 0, cpuMsPerRecord = 0, wakesPerRecord = 0;
+};
+
+// Voluntary context switches of the calling thread: each time it slept and was woken.
+long threadWakes()
+{
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return u.ru_nvcsw;
+}
+
+// Another thread writes the moment into a socket every 5 ms, as the accessibility bus would bring
+// a request; the UI thread notes how long each one waited before its notifier ran.
+class SocketProbe {
+public:
+    SocketProbe()
+    {
+        ::socketpair(AF_UNIX, SOCK_DGRAM, 0, fds_);
+        ::fcntl(fds_[0], F_SETFL, ::fcntl(fds_[0], F_GETFL) | O_NONBLOCK);
+        notifier_ = std::make_unique<QSocketNotifier>(fds_[0], QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+            qint64 sent = 0;
+            while (::read(fds_[0], &sent, sizeof sent) == sizeof sent)
+                delaysMs.push_back((nowNs() - sent) / 1e6);
+        });
+        writer_ = std::thread([this] {
+            auto next = std::chrono::steady_clock::now();
+            while (!done_) {
+                next += std::chrono::milliseconds(5);
+                std::this_thread::sleep_until(next);
+                const qint64 now = nowNs();
+                (void)::write(fds_[1], &now, sizeof now);
+            }
+        });
+    }
+    ~SocketProbe()
+    {
+        done_ = true;
+        writer_.join();
+        notifier_.reset();
+        ::close(fds_[0]);
+        ::close(fds_[1]);
+    }
+    std::vector<double> delaysMs;
+
+private:
+    static qint64 nowNs()
+    {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    int fds_[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::atomic<bool> done_{false};
+    std::thread writer_;
 };
 
 // A download through a pseudo-terminal from the simulator writing at the pace of a 19200 baud
@@ -187,11 +250,14 @@ PacedFigure pacedDownload(Link& link, const PacedRun& run)
     QElapsedTimer wall;
     wall.start();
     double cpu0 = 0;
+    long wakes0 = 0;
     f.ok = run(RangoFechas::fromMoments(clock.addDays(-2), clock), [clock] { return clock; }, [&] {
         wall.restart();
         cpu0 = bench::threadCpuUs();
+        wakes0 = threadWakes();
     });
     const double cpuMs = (bench::threadCpuUs() - cpu0) / 1000.0;
+    const long wakes = threadWakes() - wakes0;
     f.seconds = wall.elapsed() / 1000.0;
     int intervals = 0, sessions = 0;
     sim.withRecords([&](sim::RecordDevice& r) {
@@ -200,15 +266,18 @@ PacedFigure pacedDownload(Link& link, const PacedRun& run)
     });
     f.records = std::max(1, intervals + sessions);
     f.cpuMsPerRecord = cpuMs / f.records;
+    f.wakesPerRecord = double(wakes) / f.records;
     sim.stop();
     link.state.SerialDevice.clear();
     return f;
 }
 
 // How the record window answers during a paced download: the longest time between two calls of a
-// 5 ms timer, and how long the download took to end after Stop was clicked.
+// 5 ms timer, how long a socket written every 5 ms by another thread waited to be handled (median
+// and longest), and how long the download took to end after Stop was clicked.
 struct Answers {
-    double longestGapMs = 0, stopMs = 0;
+    double longestGapMs = 0, stopMs = 0, socketMedianMs = 0, socketLongestMs = 0;
+    int socketSamples = 0;
 };
 
 // A paced download through the record window shown (its counter and busy bar). With `answers`,
@@ -236,8 +305,10 @@ PacedFigure windowDownload(Link& link, Answers* answers = nullptr)
             longest = std::max(longest, since.nsecsElapsed() / 1e6);
             since.start();
         });
+        std::unique_ptr<SocketProbe> socket;
         begin();
         if (answers) {
+            socket = std::make_unique<SocketProbe>();
             since.start();
             probe.start();
             QTimer::singleShot(8000, &form, [&] {
@@ -249,6 +320,12 @@ PacedFigure windowDownload(Link& link, Answers* answers = nullptr)
         if (answers) {
             answers->stopMs = stopped.isValid() ? stopped.nsecsElapsed() / 1e6 : -1;
             answers->longestGapMs = longest;
+            const std::vector<double>& d = socket->delaysMs;
+            answers->socketSamples = int(d.size());
+            if (!d.empty()) {
+                answers->socketMedianMs = bench::median(d);
+                answers->socketLongestMs = *std::max_element(d.begin(), d.end());
+            }
         }
         return quiet.criticals == criticals;
     });
@@ -261,9 +338,9 @@ void pacedDownloadFigures(Link& link, int rounds)
     std::vector<double> bare, window;
     auto print = [](const char* what, const PacedFigure& f) {
         std::printf("paced download at 19200 baud, %s, %s: %d records in %.2f s (%.2f ms per record),"
-                    " UI thread CPU %.3f ms per record\n",
+                    " UI thread CPU %.3f ms and %.2f wakes per record\n",
                     what, f.ok ? "complete" : "FAILED", f.records, f.seconds, f.seconds * 1000 / f.records,
-                    f.cpuMsPerRecord);
+                    f.cpuMsPerRecord, f.wakesPerRecord);
     };
     for (int i = 0; i < rounds; ++i) {
         const PacedFigure b = pacedDownload(link, [&](const RangoFechas& range, const std::function<QDateTime()>& now,
@@ -295,6 +372,63 @@ void pacedDownloadFigures(Link& link, int rounds)
                 " calls of a 5 ms timer (goal: the window answers within 50 ms); Stop clicked after %d records, the"
                 " download ended %.1f ms later, its end steps included (goal < 100 ms)\n",
                 probed.ok ? "ended" : "FAILED", a.longestGapMs, probed.records, a.stopMs);
+    std::printf("beside it, a socket written by another thread every 5 ms waited %.2f ms at the median and %.1f ms"
+                " at most before the UI thread handled it (%d writes) (goal: 2 ms at the median, 50 ms at most)\n",
+                a.socketMedianMs, a.socketLongestMs, a.socketSamples);
+}
+
+// The whole download from the simulator, unpaced, over a pseudo-terminal: 43,200 intervals and
+// 2,000 sessions up to `clock`. Returns the time per record in milliseconds.
+double unpacedDownload(Link& link, const QDateTime& clock, bool memory)
+{
+    sim::Simulator sim;
+    QString error;
+    if (!sim.start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
+        return -1;
+    }
+    sim.withRecords([&](sim::RecordDevice& r) {
+        r.config.clock = clock;
+        r.config.intervalCount = 43200;
+        r.config.tMinutes = 2;
+        r.config.sessionCount = 2000;
+        r.config.sessionEveryMinutes = 42;
+    });
+    link.state.SerialDevice = sim.portPath();
+    BenchUi ui;
+    ui.range = RangoFechas::fromMoments(clock.addDays(-60), clock);
+    DownloadController controller(link, ui, [clock] { return clock; });
+    long rssMin = bench::statusKiB("VmRSS"), rssMax = rssMin;
+    QTimer sampler;
+    sampler.callOnTimeout([&] {
+        sim.clearLog(); // the simulator shares the process: its byte log is not the program's memory
+        const long r = bench::statusKiB("VmRSS");
+        rssMin = std::min(rssMin, r);
+        rssMax = std::max(rssMax, r);
+    });
+    sampler.start(50);
+    const long rssBefore = bench::statusKiB("VmRSS");
+    QElapsedTimer t;
+    t.start();
+    const bool ok = controller.run();
+    const double seconds = t.elapsed() / 1000.0;
+    sampler.stop();
+    int intervals = 0, sessions = 0;
+    sim.withRecords([&](sim::RecordDevice& r) {
+        intervals = r.sent(0x05);
+        sessions = r.sent(0x06);
+    });
+    const int records = std::max(1, intervals + sessions);
+    std::printf("download %s: %d intervals + %d sessions (%d frames) in %.2f s\n", ok ? "complete" : "FAILED",
+                intervals, sessions, ui.frames, seconds);
+    std::printf("per record: program and pseudo-terminal %.3f ms | line at 19200 baud: interval 31.25 ms, session 36.46 ms"
+                " (+0.52 ms ACK) | ratio %.2f%%\n",
+                seconds * 1000 / records, seconds * 1000 / records / 31.25 * 100);
+    if (memory)
+        std::printf("memory during the download: RSS before %ld kB, min %ld kB, max %ld kB\n", rssBefore, rssMin, rssMax);
+    sim.stop();
+    link.state.SerialDevice.clear();
+    return seconds * 1000 / records;
 }
 
 } // namespace
@@ -314,6 +448,18 @@ int main(int argc, char** argv)
     addDevices();
     Link& link = defaultLink();
     link.timing.secondMs = 10;
+
+    // "bench_records unpaced [runs]": only the unpaced download, on a small database, `runs` times.
+    if (argc > 1 && QByteArray(argv[1]) == "unpaced") {
+        const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+        std::vector<double> ms;
+        for (int i = 0; i < runs; ++i)
+            ms.push_back(unpacedDownload(link, kClock.addDays(61 * (i + 1)), false));
+        std::printf("unpaced download: %.3f ms per record (median of %d, %.3f-%.3f)\n", bench::median(ms), runs,
+                    *std::min_element(ms.begin(), ms.end()), *std::max_element(ms.begin(), ms.end()));
+        setPrompter(nullptr);
+        return 0;
+    }
 
     // The paced download first, on a small database: the window's reload at its end stays short.
     // "bench_records paced [rounds]" measures only that.
@@ -354,48 +500,7 @@ int main(int argc, char** argv)
         QSqlQuery(mainDb()).exec(QStringLiteral("DELETE FROM Intervalos WHERE DFechaInicio >= '2024-03-01'"));
     }
 
-    // The whole download from the simulator, unpaced, over a pseudo-terminal.
-    sim::Simulator sim;
-    sim.start(&error);
-    sim.withRecords([](sim::RecordDevice& r) {
-        r.config.clock = kClock;
-        r.config.intervalCount = 43200;
-        r.config.tMinutes = 2;
-        r.config.sessionCount = 2000;
-        r.config.sessionEveryMinutes = 42;
-    });
-    link.state.SerialDevice = sim.portPath();
-    BenchUi ui;
-    ui.range = RangoFechas::fromMoments(kClock.addDays(-60), kClock);
-    DownloadController controller(link, ui, [] { return kClock; });
-    long rssMin = bench::statusKiB("VmRSS"), rssMax = rssMin;
-    QTimer sampler;
-    sampler.callOnTimeout([&] {
-        sim.clearLog(); // the simulator shares the process: its byte log is not the program's memory
-        const long r = bench::statusKiB("VmRSS");
-        rssMin = std::min(rssMin, r);
-        rssMax = std::max(rssMax, r);
-    });
-    sampler.start(50);
-    const long rssBefore = bench::statusKiB("VmRSS");
-    t.restart();
-    const bool ok = controller.run();
-    const double seconds = t.elapsed() / 1000.0;
-    sampler.stop();
-    int intervals = 0, sessions = 0;
-    sim.withRecords([&](sim::RecordDevice& r) {
-        intervals = r.sent(0x05);
-        sessions = r.sent(0x06);
-    });
-    const int records = intervals + sessions;
-    std::printf("download %s: %d intervals + %d sessions (%d frames) in %.2f s\n", ok ? "complete" : "FAILED",
-                intervals, sessions, ui.frames, seconds);
-    std::printf("per record: program and pseudo-terminal %.3f ms | line at 19200 baud: interval 31.25 ms, session 36.46 ms"
-                " (+0.52 ms ACK) | ratio %.2f%%\n",
-                seconds * 1000 / records, seconds * 1000 / records / 31.25 * 100);
-    std::printf("memory during the download: RSS before %ld kB, min %ld kB, max %ld kB\n", rssBefore, rssMin, rssMax);
-    sim.stop();
-    link.state.SerialDevice.clear();
+    unpacedDownload(link, kClock, true);
 
     // The record window on that database.
     link.state.NumeroSerieEqp = kSerial;

@@ -84,7 +84,7 @@ Waiter::Result Waiter::waitForData(const InactivityTimer& timer, const bool* sto
         const int slice = coming > 0 ? timing_.gatherSliceMs : timing_.yieldSliceMs;
         const int ms = static_cast<int>(std::min<qint64>(timer.remainingMs(), slice));
         if (coming > 0)
-            port_.waitForBytes(ms, coming, started);
+            port_.waitForBytes(ms, coming, started, stop);
         else
             port_.waitForInput(ms);
     }

@@ -5,13 +5,12 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
 #include <poll.h>
-#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace nbx {
@@ -19,12 +18,22 @@ namespace nbx {
 namespace {
 // One byte on the line: start bit, 8 data bits and stop bit at 19200 baud.
 constexpr qint64 kByteNs = 10 * 1000000000LL / 19200;
-// The longest the events wait while a frame is waited for: the window answers within 50 ms.
-constexpr qint64 kEventsEveryNs = 40 * 1000000LL;
+// How much later than its bytes' time on the line a frame's wait ends when the frame is not
+// whole by then: it was shorter than expected, the device answered late or the line stalled.
+constexpr qint64 kFrameLateNs = 8 * 1000000LL;
+// How often at most the descriptor is polled for a hang-up between waits: every wait watches it.
+constexpr qint64 kPollEveryNs = 40 * 1000000LL;
 // The most read from the descriptor at once (more than a frame).
 constexpr int kPullBytes = 1024;
-// Waits that tell the line's pace at most, after an open, before the line is taken as fast.
-constexpr int kPaceSamples = 8;
+// The most bytes the line discipline can be asked to gather before it reports them (VMIN).
+constexpr int kMostMinBytes = 255;
+// Frames in a row that must come at the line's pace before the line is taken as paced.
+constexpr int kPacedVotes = 2;
+// At the line's pace, one frame wait in this many first looks early whether the bytes still come
+// at that pace.
+constexpr int kCheckPaceEvery = 16;
+// The shortest frame whose wait tells the pace.
+constexpr int kPaceBytes = 8;
 } // namespace
 
 QString serialPortName(int portNumber, const QString& device)
@@ -46,6 +55,12 @@ QtSerialPort::QtSerialPort()
     QObject::connect(&waitTimer_, &QTimer::timeout, endWait);
     QObject::connect(&port_, &QIODevice::readyRead, endWait);
     QObject::connect(&port_, &QSerialPort::errorOccurred, endWait);
+    // A frame's wait runs the events until Qt reports input or an error, or its timer.
+    frameTimer_.setSingleShot(true);
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    const auto woken = [this] { ++wakes_; };
+    QObject::connect(&port_, &QIODevice::readyRead, woken);
+    QObject::connect(&port_, &QSerialPort::errorOccurred, woken);
     // A port that vanishes (an adapter unplugged) or fails to read reports it here; every wait
     // then ends at once instead of spinning on a dead descriptor until its timeout. A dead
     // descriptor also keeps waking the event loop while the program is idle on a kept line, so
@@ -106,27 +121,33 @@ bool QtSerialPort::open(QString* error)
     port_.setDataTerminalReady(true); // refused by a pseudo-terminal; harmless there
     port_.clearError();
     lost_ = false;
-    forgetPace();
+    forgetLine();
+    termios t{};
+    if (::tcgetattr(static_cast<int>(port_.handle()), &t) == 0) {
+        openMin_ = t.c_cc[VMIN];
+        openTime_ = t.c_cc[VTIME];
+    }
     return true;
 }
 
 void QtSerialPort::close()
 {
     if (port_.isOpen())
-        port_.close();
+        port_.close(); // Qt puts back the line's settings as they were before the open
     lost_ = false;
-    forgetPace();
+    forgetLine();
 }
 
-// Another line, or the same one after a while, may bring its bytes at another pace; what was read
-// of the former one is gone.
-void QtSerialPort::forgetPace()
+// What was read of a former line is gone.
+void QtSerialPort::forgetLine()
 {
     in_.clear();
     inPos_ = 0;
+    minBytes_ = 0;
+    notifier_ = nullptr;
     paced_ = stalled_ = false;
-    paceSamples_ = 0;
-    lookedAt_.invalidate();
+    pacedVotes_ = pacedWaits_ = 0;
+    writtenAt_.invalidate();
     polledAt_.invalidate();
 }
 
@@ -134,10 +155,10 @@ bool QtSerialPort::lineLost()
 {
     if (!port_.isOpen())
         return lost_;
-    // At the line's pace the descriptor is polled at most every kEventsEveryNs: a frame's wait
-    // there reads after its sleep, and a hang-up shows to that read (EIO) or to the poll that
-    // follows a read that brought nothing.
-    const bool pollRecent = paced_ && polledAt_.isValid() && polledAt_.nsecsElapsed() < kEventsEveryNs;
+    // A wait that watches the descriptor sees a hang-up at once, and one at the line's pace reads
+    // it after, where a hang-up shows as EIO; so between waits it is polled at most every
+    // kPollEveryNs.
+    const bool pollRecent = polledAt_.isValid() && polledAt_.nsecsElapsed() < kPollEveryNs;
     if (!lost_ && buffered() == 0 && !pollRecent) {
         // A hang-up shows on the descriptor before any read fails: the far end of a
         // pseudo-terminal closed, a USB adapter removed. Bytes already received are read first.
@@ -154,14 +175,13 @@ qint64 QtSerialPort::buffered() const { return in_.size() - inPos_ + port_.bytes
 // What the driver holds is read straight from the descriptor, one system call, into a buffer of
 // our own, and only when Qt's is empty too: QSerialPort reads the descriptor itself when the
 // events run, and every byte in our buffer then came before every byte in Qt's.
-// At the line's pace it is not read within a byte's time after a write or an events round: an
-// answer cannot be whole there yet, Qt has just read what was, and the frame's wait that follows
-// sleeps for the bytes due and reads them then.
+// It is not read within a byte's time after a write: an answer cannot have come yet, and the wait
+// that follows sees it as soon as it is there.
 void QtSerialPort::pull()
 {
     if (buffered() > 0 || !port_.isOpen() || lost_)
         return;
-    if (paced_ && lookedAt_.isValid() && lookedAt_.nsecsElapsed() < kByteNs)
+    if (writtenAt_.isValid() && writtenAt_.nsecsElapsed() < kByteNs)
         return;
     readDescriptor();
 }
@@ -202,7 +222,7 @@ QByteArray QtSerialPort::read(qint64 maxBytes)
         return {};
     QByteArray out = in_.mid(inPos_, maxBytes);
     inPos_ += out.size();
-    if (out.size() < maxBytes)
+    if (out.size() < maxBytes && port_.bytesAvailable() > 0) // Qt's read turns its notifier on
         out += port_.read(maxBytes - out.size());
     return out;
 }
@@ -225,7 +245,7 @@ bool QtSerialPort::write(const QByteArray& bytes)
         if (!port_.waitForBytesWritten(2000))
             return false;
     }
-    lookedAt_.start();
+    writtenAt_.start();
     return true;
 }
 
@@ -254,7 +274,11 @@ bool QtSerialPort::setDtr(bool on)
     return ok;
 }
 
-void QtSerialPort::waitForInput(int maxMs) { waitLoop(maxMs); }
+void QtSerialPort::waitForInput(int maxMs)
+{
+    setMinBytes(0); // any byte ends this wait
+    waitLoop(maxMs);
+}
 
 // A wait has something to wait for: time, an open and live port, and no input already there.
 bool QtSerialPort::worthWaiting(int maxMs)
@@ -266,6 +290,7 @@ void QtSerialPort::waitLoop(int maxMs)
 {
     if (!worthWaiting(maxMs))
         return;
+    watchDescriptor(true);
     // One event loop for the whole wait, ended by the first input, an error or the time; the
     // timer and the connections are made once. A wait started from inside another (a slot run by
     // the outer loop) keeps its own timer.
@@ -278,115 +303,135 @@ void QtSerialPort::waitLoop(int maxMs)
     waitLoop_ = &loop;
     timer.start(maxMs);
     loop.exec();
-    eventsRan_.start();
+    polledAt_.start();
     timer.stop();
     waitLoop_ = outer;
     if (outer && (buffered() > 0 || lost_ || !port_.isOpen()))
         outer->quit(); // what ended this wait ends the outer one too
 }
 
-int QtSerialPort::driverBytes() const
+// The line discipline reports the descriptor readable only once n bytes are there (VMIN, with
+// VTIME 0; reads do not wait, the descriptor being non-blocking); 0 puts back the line as opened.
+// A hang-up shows at once either way. Set only when it changes: records of one length keep it.
+void QtSerialPort::setMinBytes(int n)
 {
-    int n = 0;
-    if (::ioctl(static_cast<int>(port_.handle()), FIONREAD, &n) != 0)
-        return 0;
-    return n;
-}
-
-// The events round polls the descriptor too: input is read by QSerialPort, and a hang-up fires its
-// notifier, whose failed read reports the loss.
-void QtSerialPort::runEvents()
-{
-    QCoreApplication::processEvents();
-    eventsRan_.start();
-    lookedAt_.start();
-    polledAt_.start();
-}
-
-// A frame's bytes come back to back. At the line's pace each one would wake the program, so the
-// bytes still due are waited for in one sleep of their time on the line, the start of a frame
-// included (sized from the length expected); a byte whose moment nobody knows (after a sleep that
-// brought none, or on a fast line) is watched for on the descriptor. The events do not run at
-// each wake but at least every kEventsEveryNs: no sleep goes beyond that, one that would cross
-// it when most of it has passed lets them run first, and they run at the end of a sleep when
-// they would be due before another one ended. The wait returns after the events ran, so that a
-// stop they set is seen at once.
-void QtSerialPort::waitForBytes(int maxMs, int count, bool started)
-{
-    if (maxMs <= 0 || !port_.isOpen() || lost_)
+    if (n == minBytes_ || !port_.isOpen())
         return;
     const int fd = static_cast<int>(port_.handle());
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0)
+        return;
+    t.c_cc[VMIN] = n > 0 ? static_cast<cc_t>(n) : openMin_;
+    t.c_cc[VTIME] = n > 0 ? 0 : openTime_;
+    if (::tcsetattr(fd, TCSANOW, &t) == 0)
+        minBytes_ = n;
+}
+
+// Runs the events as they come, until Qt reports input or an error, *stop is set or ns pass. A
+// wait started by a slot run here keeps the timer while it runs, and it is set again after.
+void QtSerialPort::runEventsFor(qint64 ns, const bool* stop)
+{
     QElapsedTimer t;
     t.start();
-    const qint64 endNs = maxMs * 1000000LL;
-    qint64 have = buffered();
-    while (have < count) {
-        const qint64 leftNs = endNs - t.nsecsElapsed();
-        const qint64 untilEventsNs =
-            eventsRan_.isValid() ? kEventsEveryNs - eventsRan_.nsecsElapsed() : 0;
+    const quint64 seen = wakes_;
+    while (wakes_ == seen && !(stop && *stop) && port_.isOpen() && !lost_) {
+        const qint64 leftNs = ns - t.nsecsElapsed();
         if (leftNs <= 0)
-            return;
-        if (paced_ && !stalled_ && count > 1) {
-            // A frame still to begin follows the answer that asked for it: one byte more.
-            qint64 ns = std::min((count - have + (started ? 0 : 1)) * kByteNs, leftNs);
-            if (untilEventsNs <= 0 || (ns > untilEventsNs && untilEventsNs < kEventsEveryNs / 2)) {
-                runEvents(); // early rather than in the middle of a frame's sleep
-                return;
-            }
-            ns = std::min(ns, untilEventsNs);
-            QThread::usleep(static_cast<unsigned long>(ns / 1000));
-            // With nothing buffered the bytes due are read at once; otherwise those buffered are
-            // taken first, and the driver's are only counted.
-            qint64 now = 0;
-            if (buffered() == 0) {
-                readDescriptor();
-                now = buffered();
-            } else {
-                now = buffered() + driverBytes();
-            }
-            if (lost_)
-                return;
-            stalled_ = now == have; // the line paused: the next byte is watched for instead
-            // Events that would be due before another such sleep ended run now, at the end of
-            // this one (the bytes read first) rather than between a frame's answer and its next
-            // sleep.
-            if (kEventsEveryNs - eventsRan_.nsecsElapsed() < ns) {
-                runEvents();
-                return;
-            }
-            if (stalled_ && have > 0)
-                return; // what came is read first
-            have = now;
-            continue;
-        }
-        if (have > 0)
-            return; // the descriptor would show these at once: what came is read first
-        if (untilEventsNs <= 0) {
-            runEvents();
-            return;
-        }
-        // Until the pace is known, the first waits for the rest of a frame time the next byte:
-        // one that took about a byte's time came at the line's pace, and the line is taken as
-        // paced from then on. Only when none did in kPaceSamples waits is it a faster source (a
-        // pseudo-terminal written at once), which is not slept for. A program running late sees
-        // bytes that came at the line's pace as already there, never the other way round.
-        const bool sample = started && count > 1 && !paced_ && paceSamples_ < kPaceSamples;
-        const qint64 pollNs = std::min(sample ? 2 * kByteNs : leftNs, untilEventsNs);
-        pollfd p{fd, POLLIN, 0};
-        const qint64 before = t.nsecsElapsed();
-        const int rc = ::poll(&p, 1, static_cast<int>((pollNs + 999999) / 1000000));
-        polledAt_.start();
-        if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-            lost_ = true;
-            return;
-        }
-        if (sample) {
-            ++paceSamples_;
-            paced_ = rc == 0 || t.nsecsElapsed() - before >= kByteNs / 2;
-        }
-        stalled_ = false;
-        have = buffered() + driverBytes();
+            break;
+        if (!frameTimer_.isActive())
+            frameTimer_.start(static_cast<int>((leftNs + 999999) / 1000000));
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
+    frameTimer_.stop();
+}
+
+// Qt's notifier reads the descriptor while the events run. At the line's pace it is off from a
+// frame's wait on until another kind of wait: the line discipline wakes a thread watching the
+// descriptor for every byte (even when it reports it only once VMIN bytes are there), which costs
+// more than all else a record needs. Turning it on or off also wakes the event loop once, so it
+// stays off between the frames.
+void QtSerialPort::watchDescriptor(bool on)
+{
+    if (!notifier_) {
+        for (QSocketNotifier* n : port_.findChildren<QSocketNotifier*>())
+            if (n->type() == QSocketNotifier::Read && n->socket() == port_.handle())
+                notifier_ = n;
+    }
+    if (notifier_ && notifier_->isEnabled() != on)
+        notifier_->setEnabled(on);
+}
+
+// A frame's bytes come back to back, and a request to the window is answered at once: the events
+// run as they come while they are waited for.
+// A line at its pace (about a frame's time on the line from the request to its last byte) is not
+// watched meanwhile: the wait ends when the bytes still due would all be there, and then reads
+// them. Now and then such a wait looks early, and bytes faster than the line could bring them
+// (a pseudo-terminal written at once) are taken at once and end the pace. Otherwise the descriptor
+// is watched, the line discipline asked to report it only once the bytes still due are there, and
+// the wait ends then or a little after their time on the line (a frame shorter than expected, a
+// late device or a stalled line is then read as far as it came); frames that came whole only
+// after about their time on the line, kPacedVotes in a row, make the line paced.
+void QtSerialPort::waitForBytes(int maxMs, int count, bool started, const bool* stop)
+{
+    if (maxMs <= 0 || !port_.isOpen() || lost_ || buffered() > 0)
+        return;
+    if (paced_ && !stalled_ && count > 1)
+        pacedWait(maxMs, count, started, stop);
+    else
+        watchedWait(maxMs, count, started, stop);
+}
+
+void QtSerialPort::pacedWait(int maxMs, int count, bool started, const bool* stop)
+{
+    // A frame still to begin follows the answer that asked for it: one byte more.
+    const qint64 dueNs = std::min(maxMs * 1000000LL, (count + (started ? 0 : 1)) * kByteNs);
+    watchDescriptor(false);
+    QElapsedTimer t;
+    t.start();
+    if (count >= kPaceBytes && ++pacedWaits_ >= kCheckPaceEvery) {
+        pacedWaits_ = 0;
+        runEventsFor(std::min(dueNs, 3 * kByteNs), stop);
+        if (buffered() == 0)
+            readDescriptor();
+        // At the line's pace, no more than a byte per byte's time since the request went.
+        const qint64 sinceNs = writtenAt_.isValid() ? writtenAt_.nsecsElapsed() : t.nsecsElapsed();
+        if (buffered() > sinceNs / kByteNs + 2) {
+            paced_ = false;
+            pacedVotes_ = 0;
+        }
+        if (buffered() > 0 || lost_ || (stop && *stop))
+            return;
+    }
+    runEventsFor(dueNs - t.nsecsElapsed(), stop);
+    if (stop && *stop)
+        return;
+    if (buffered() == 0)
+        readDescriptor();
+    stalled_ = buffered() == 0 && !lost_; // the line paused: its next byte is watched for
+}
+
+void QtSerialPort::watchedWait(int maxMs, int count, bool started, const bool* stop)
+{
+    watchDescriptor(true);
+    setMinBytes(count > 1 ? std::min(count, kMostMinBytes) : 0);
+    const qint64 lineNs = (count + (started ? 0 : 1)) * kByteNs;
+    QElapsedTimer t;
+    t.start();
+    const quint64 seen = wakes_;
+    runEventsFor(std::min(maxMs * 1000000LL, lineNs + kFrameLateNs), stop);
+    polledAt_.start();
+    if (wakes_ == seen || buffered() == 0)
+        return;
+    stalled_ = false;
+    if (count < kPaceBytes || count > kMostMinBytes)
+        return;
+    // Whole after about its time on the line, or well before; a frame still to begin is timed
+    // from the request.
+    const qint64 tookNs = !started && writtenAt_.isValid() ? writtenAt_.nsecsElapsed() : t.nsecsElapsed();
+    if (tookNs >= lineNs - 2 * kByteNs && tookNs <= lineNs + kFrameLateNs)
+        paced_ = ++pacedVotes_ >= kPacedVotes;
+    else if (tookNs < lineNs / 2)
+        pacedVotes_ = 0;
 }
 
 } // namespace nbx

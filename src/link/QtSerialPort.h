@@ -4,7 +4,9 @@
 #include "link/SerialPort.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QTimer>
 
 class QEventLoop;
@@ -29,7 +31,7 @@ public:
     void clearOutput() override;
     bool setDtr(bool on) override;
     void waitForInput(int maxMs) override;
-    void waitForBytes(int maxMs, int count, bool started) override;
+    void waitForBytes(int maxMs, int count, bool started, const bool* stop) override;
     bool lineLost() override;
 
     // Builds the message for a failed open; "permission denied" adds the dialout hint.
@@ -39,24 +41,32 @@ public:
 private:
     bool worthWaiting(int maxMs);
     void waitLoop(int maxMs);
-    int driverBytes() const; // received, not yet read from the descriptor
+    void runEventsFor(qint64 ns, const bool* stop);
+    void pacedWait(int maxMs, int count, bool started, const bool* stop);
+    void watchedWait(int maxMs, int count, bool started, const bool* stop);
+    void watchDescriptor(bool on);
     qint64 buffered() const; // read from the descriptor, not yet taken
     void pull();
     void readDescriptor();
-    void runEvents();
-    void forgetPace();
+    void setMinBytes(int n);
+    void forgetLine();
 
     QSerialPort port_;
     QString name_;
     bool lost_ = false;
     QTimer waitTimer_;               // ends the wait in progress
     QEventLoop* waitLoop_ = nullptr; // the wait in progress, if any
-    QElapsedTimer eventsRan_;        // since the events last ran in a wait
-    QElapsedTimer lookedAt_;         // since a write or an events round (which read the descriptor)
+    QTimer frameTimer_;              // wakes a frame's wait at its end
+    quint64 wakes_ = 0;              // input or errors Qt reported since the port was built
+    QElapsedTimer writtenAt_;        // since the last write
     QElapsedTimer polledAt_;         // since the descriptor was last polled for a hang-up
-    bool paced_ = false;             // the line brings bytes at its pace, not at once
-    int paceSamples_ = 0;            // waits that told the pace since the port opened
-    bool stalled_ = false;           // the last sleep for due bytes brought none
+    int minBytes_ = 0;               // VMIN set for a frame; 0 while the line is as opened
+    QPointer<QSocketNotifier> notifier_; // Qt's, reading the descriptor as the events run
+    bool paced_ = false;             // the line brings its bytes at its pace, not at once
+    int pacedVotes_ = 0;             // frames in a row that came at the line's pace
+    int pacedWaits_ = 0;             // frame waits at the pace since it was last checked
+    bool stalled_ = false;           // the last wait at the pace brought no byte
+    unsigned char openMin_ = 0, openTime_ = 0; // VMIN and VTIME as the port was opened
     QByteArray in_;                  // read from the descriptor before Qt's buffer; taken from inPos_
     qsizetype inPos_ = 0;
 };

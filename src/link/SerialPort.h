@@ -40,14 +40,16 @@ public:
 
     // Lets the event loop run until input arrives or maxMs pass, whichever is first.
     virtual void waitForInput(int maxMs) = 0;
-    // The same for a frame: until `count` bytes are there, maxMs pass, or the events ran once.
-    // `started`: the frame's first byte came and `count` bytes follow back to back; otherwise the
-    // frame is still to begin and `count` is the length it is expected to have. A port may let
-    // the bytes gather rather than wake for each one, and run the events less often.
-    virtual void waitForBytes(int maxMs, int count, bool started)
+    // The same for a frame: until `count` bytes are there, maxMs pass or *stop (may be null)
+    // becomes true. `started`: the frame's first byte came and `count` bytes follow back to back;
+    // otherwise the frame is still to begin and `count` is the length it is expected to have. A
+    // port may let the bytes gather rather than wake for each one, and return with fewer when
+    // the frame is shorter than expected.
+    virtual void waitForBytes(int maxMs, int count, bool started, const bool* stop)
     {
         (void)count;
         (void)started;
+        (void)stop;
         waitForInput(maxMs);
     }
 
