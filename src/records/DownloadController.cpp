@@ -3,7 +3,9 @@
 #include "common/Prompter.h"
 #include "link/Link.h"
 #include "link/LinkSession.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
+#include "records/PendingDownload.h"
 #include "records/RecordStore.h"
 #include "records/RecordTransfer.h"
 #include "records/RecordsState.h"
@@ -84,8 +86,21 @@ bool DownloadController::exchange()
         prompter().message(GetS(29) + QString::number(serial), Prompter::Icon::Critical);
         return false;
     }
+    // Before any record comes, the mark of records that may be missing reaches back to FROM: a group
+    // that cannot be kept, or a program ended before its last commit, leaves it for the next
+    // download's default range. A database that refuses even this keeps nothing of the download.
+    QSqlDatabase db = mainDb();
+    const QDateTime from = range_.from();
+    const std::optional<QDateTime> pendingBefore = pendingFrom(db, serial);
+    const QDateTime resume = pendingBefore && *pendingBefore < from ? *pendingBefore : from;
+    QString error;
+    int code = 0;
+    if (resume != pendingBefore && !setPendingFrom(db, serial, resume, &error, &code)) {
+        reportDatabaseFailure(DatabaseTask::Download, {}, code, error);
+        return false;
+    }
     RecordStore store;
-    TransferContext c{link_, store, serial, range_.from(), [this] { countFrame(); }};
+    TransferContext c{link_, store, serial, from, [this] { countFrame(); }, resume};
     auto request = [this](uint8_t command) { link_.port.write(requestFrame(command, range_)); };
     auto receive = [&] {
         request(cmd::ComandoTotales);
@@ -110,13 +125,21 @@ bool DownloadController::exchange()
     if (framesShown_ != frames_)
         showCounter();
     // Every way out (the end, Stop, a failure) commits what was received, or says it could not.
-    QString error;
     if (!store.commit(&error)) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportDatabaseFailure(DatabaseTask::DownloadRecords, resume.toString(QStringLiteral("dd/MM/yy HH:mm")),
+                              store.failureCode(), error);
         return false;
     }
     // A download stopped between two session records is not reported as complete.
-    if (!ok || st.PararRecepcion)
+    const bool complete = ok && !st.PararRecepcion;
+    // The mark stays after a fault of the database, and goes once a complete download has stored
+    // everything down to it. Stop or a failed line puts it back as it was before this download.
+    std::optional<QDateTime> pendingAfter = pendingBefore;
+    if (complete && from <= resume)
+        pendingAfter.reset();
+    if (!c.storeFailed && pendingAfter != resume && !setPendingFrom(db, serial, pendingAfter, &error, &code))
+        reportDatabaseFailure(DatabaseTask::Save, {}, code, error);
+    if (!complete)
         return false;
     prompter().message(GetS(61), Prompter::Icon::Information);
     return true;

@@ -1,6 +1,7 @@
 #include "reports/Report.h"
 
 #include "common/Database.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
 #include "reports/ValueFormat.h"
 
@@ -278,11 +279,11 @@ private:
         QSqlQuery q(mainDb());
         q.setForwardOnly(true);
         if (!q.prepare(r.sql_))
-            throw LayoutError{QStringLiteral("%1: %2").arg(r.name, q.lastError().text())};
+            throw LayoutError{failureText(DatabaseTask::Read, sqlErrorText(q.lastError())) + QStringLiteral(" (%1)").arg(r.name)};
         for (const QVariant& b : r.binds_)
             q.addBindValue(b);
         if (!q.exec())
-            throw LayoutError{QStringLiteral("%1: %2").arg(r.name, q.lastError().text())};
+            throw LayoutError{failureText(DatabaseTask::Read, sqlErrorText(q.lastError())) + QStringLiteral(" (%1)").arg(r.name)};
         while (q.next())
             rows.push_back(q.record());
         return rows;

@@ -5,6 +5,7 @@
 #include "common/ui/Help.h"
 #include "common/ui/WidgetMakers.h"
 #include "link/Link.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
 #include "programming/Exchange.h"
@@ -876,7 +877,7 @@ void Form2::load(std::optional<long> initialSerial)
         QString error;
         const bool stored = repo_.exists(serial, &error);
         if (!error.isEmpty()) {
-            prompter().message(error, Prompter::Icon::Critical);
+            reportFailureText(DatabaseTask::Read, error);
             return;
         }
         if (stored && CarregaProgramacio(serial))
@@ -885,7 +886,7 @@ void Form2::load(std::optional<long> initialSerial)
     QString error;
     const QList<qint32> serials = repo_.orderedSerials(&error);
     if (!error.isEmpty()) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return;
     }
     if (serials.isEmpty()) {
@@ -969,7 +970,7 @@ void Form2::navigate(bool forward)
     if (error.isEmpty() && !target && repo_.first(&error))
         prompter().beep();
     if (!error.isEmpty()) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return;
     }
     if (target)
@@ -1002,7 +1003,7 @@ void Form2::SSCommandBorrar_Click()
     QString error;
     const std::optional<qint32> first = repo_.first(&error);
     if (!error.isEmpty()) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return;
     }
     if (!first) {
@@ -1026,7 +1027,7 @@ void Form2::SSCommandBuscar_Click()
     QString error;
     const std::optional<qint32> found = repo_.search(*field, *text, &error);
     if (!error.isEmpty()) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return;
     }
     if (found)
