@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
+#include <cerrno>
 #include <set>
 #include <sqlite3.h>
 
@@ -59,7 +60,7 @@ QString reasonLines(const QString& why, const QString& libraryText)
 QString folderReason(DatabaseTask task, const QString& subject, DatabaseFault fault)
 {
     const bool fileSubject = task == DatabaseTask::Open || task == DatabaseTask::Import || task == DatabaseTask::Merge
-        || task == DatabaseTask::MergeBackup;
+        || task == DatabaseTask::MergeBackup || task == DatabaseTask::WriteFile;
     if (!fileSubject || subject.isEmpty()
         || (fault != DatabaseFault::Unusable && fault != DatabaseFault::ReadOnly && fault != DatabaseFault::Disk))
         return {};
@@ -77,6 +78,20 @@ QString folderReason(DatabaseTask task, const QString& subject, DatabaseFault fa
 }
 
 } // namespace
+
+int systemErrorCode(int systemError)
+{
+    switch (systemError) {
+    case ENOSPC:
+    case EDQUOT: return SQLITE_FULL;
+    case EROFS: return SQLITE_READONLY;
+    case EACCES:
+    case EPERM: return SQLITE_PERM;
+    case EIO: return SQLITE_IOERR;
+    case ENOMEM: return SQLITE_NOMEM;
+    default: return 0;
+    }
+}
 
 QString databaseFailureReason(DatabaseTask task, int code, const QString& libraryText)
 {
@@ -112,6 +127,7 @@ QString databaseFailureText(DatabaseTask task, const QString& subject, int code,
         what = GetS(QStringLiteral("No se ha podido añadir la copia pendiente %s: se intentará de nuevo en el próximo inicio."),
                     {name});
         break;
+    case DatabaseTask::WriteFile: what = GetS(QStringLiteral("No se ha podido escribir el fichero %s."), {name}); break;
     case DatabaseTask::Read: what = GetS(QStringLiteral("No se han podido leer los datos de la base de datos.")); break;
     case DatabaseTask::Download:
         what = GetS(QStringLiteral("No se ha podido guardar la descarga en la base de datos. El NBX-70 conserva sus registros."));

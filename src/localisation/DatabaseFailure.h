@@ -17,11 +17,15 @@ enum class DatabaseTask {
     Download,      // keep a download before any record was acknowledged (the device holds them all)
     DownloadRecords, // keep records acknowledged to the device (subject: the start the next
                      // download proposes to receive them again, "dd/mm/yy hh:mm")
+    WriteFile,     // write a file (subject: its path)
 };
 
 // Why, from SQLite's result code (primary or extended).
 enum class DatabaseFault { Busy, Full, ReadOnly, NotADatabase, Damaged, Unusable, Disk, NoMemory, Other };
 DatabaseFault databaseFault(int code);
+// A file's failure told the same way: the system's error number as the SQLite code of the same
+// fault (a full disk, a read-only file system, no permission), 0 for one without words.
+int systemErrorCode(int systemError);
 
 // The reason lines alone: why in words (none for a fault without words), then the library's text.
 QString databaseFailureReason(DatabaseTask task, int code, const QString& libraryText);

@@ -3,6 +3,7 @@
 
 #include "common/Prompter.h"
 #include "common/ui/Help.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/LangDesk.h"
 
 #include <QBuffer>
@@ -90,8 +91,9 @@ int writeAll(int fd, const QByteArray& data)
 
 // Writes `data` as the whole of `path`. A regular file is written beside, synced to the disk and
 // put in place only once complete; a device or a pipe is written in place (replacing it would
-// destroy it). A failure names the file and the system's reason.
-bool saveWholeFile(const QString& path, const QByteArray& data, QString* error)
+// destroy it). A failure names the file and the system's reason; *systemError gets its number
+// (0 when it is not known).
+bool saveWholeFile(const QString& path, const QByteArray& data, QString* error, int* systemError)
 {
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
@@ -101,11 +103,14 @@ bool saveWholeFile(const QString& path, const QByteArray& data, QString* error)
             failure = errno;
         if (failure == 0)
             return true;
+        *systemError = failure;
         *error = QStringLiteral("%1: %2").arg(path, systemReason(failure));
         return false;
     }
     QSaveFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly)) {
+        *systemError = errno;
         *error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return false;
     }
@@ -114,11 +119,14 @@ bool saveWholeFile(const QString& path, const QByteArray& data, QString* error)
         failure = errno;
     if (failure != 0) {
         file.cancelWriting();
+        *systemError = failure;
         *error = QStringLiteral("%1: %2").arg(path, systemReason(failure));
         return false; // the unfinished file is discarded with `file`
     }
+    errno = 0;
     if (file.commit())
         return true;
+    *systemError = errno;
     *error = QStringLiteral("%1: %2").arg(path, file.errorString());
     return false;
 }
@@ -247,7 +255,7 @@ Form15::Form15(std::shared_ptr<const reports::ReportDocument> document, QWidget*
 
 Form15::~Form15() = default;
 
-bool Form15::printPdf(const QPrinter& printer, const QPageRanges& ranges, QString* error) const
+bool Form15::printPdf(const QPrinter& printer, const QPageRanges& ranges, QString* error, int* systemError) const
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -260,7 +268,7 @@ bool Form15::printPdf(const QPrinter& printer, const QPageRanges& ranges, QStrin
         if (!document_->print(writer, error, ranges))
             return false;
     }
-    return saveWholeFile(printer.outputFileName(), buffer.data(), error);
+    return saveWholeFile(printer.outputFileName(), buffer.data(), error, systemError);
 }
 
 void Form15::SSCommandImprimir_Click()
@@ -278,8 +286,15 @@ void Form15::SSCommandImprimir_Click()
         ranges = printer.pageRanges();
     QString error;
     if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
-        if (printPdf(printer, ranges, &error))
+        int systemError = 0;
+        if (printPdf(printer, ranges, &error, &systemError))
             return;
+        if (systemError != 0) { // the file could not be written: what, why and the system's text
+            prompter().message(databaseFailureText(DatabaseTask::WriteFile, printer.outputFileName(),
+                                                   systemErrorCode(systemError), error),
+                               Prompter::Icon::Critical);
+            return;
+        }
     } else if (!printer.isValid()) {
         error = QStringLiteral("The printer %1 is not available").arg(printer.printerName());
     } else if (document_->print(printer, &error, ranges) && printer.printerState() != QPrinter::Error) {

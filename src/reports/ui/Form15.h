@@ -71,7 +71,7 @@ public slots:
 private:
     // Writes the pages chosen as a PDF file: the whole file is made in memory and then saved at
     // once, so a failed write leaves no partial file behind.
-    bool printPdf(const QPrinter& printer, const QPageRanges& ranges, QString* error) const;
+    bool printPdf(const QPrinter& printer, const QPageRanges& ranges, QString* error, int* systemError) const;
 
     std::shared_ptr<const reports::ReportDocument> document_;
     PrintDialog printDialog_;
