@@ -55,13 +55,13 @@ QString reasonLines(const QString& why, const QString& libraryText)
     return lines.join(QLatin1Char('\r'));
 }
 
-// A fault on a file that its folder explains better than SQLite's code: the folder cannot be
-// written, or its disk has no space left. Empty when the folder explains nothing.
+// A fault on a file the program writes (the main database, its journal beside it, a file saved)
+// that its folder explains better than the code: the folder cannot be written, or its disk has no
+// space left. Empty when the folder explains nothing.
 QString folderReason(DatabaseTask task, const QString& subject, DatabaseFault fault)
 {
-    const bool fileSubject = task == DatabaseTask::Open || task == DatabaseTask::Import || task == DatabaseTask::Merge
-        || task == DatabaseTask::MergeBackup || task == DatabaseTask::WriteFile;
-    if (!fileSubject || subject.isEmpty()
+    const bool written = task == DatabaseTask::Open || task == DatabaseTask::WriteFile;
+    if (!written || subject.isEmpty()
         || (fault != DatabaseFault::Unusable && fault != DatabaseFault::ReadOnly && fault != DatabaseFault::Disk))
         return {};
     const QFileInfo folder(QFileInfo(subject).absolutePath());

@@ -29,9 +29,9 @@ int systemErrorCode(int systemError);
 
 // The reason lines alone: why in words (none for a fault without words), then the library's text.
 QString databaseFailureReason(DatabaseTask task, int code, const QString& libraryText);
-// The whole text: what, why, the library's text, one per line (CR-separated). For a task whose
-// subject is a file, a failure to create or write it in a folder that cannot be written is told as
-// that folder being read-only, and one on a disk with no space left as the disk being full.
+// The whole text: what, why, the library's text, one per line (CR-separated). For a file the
+// program writes (Open, WriteFile), a failure in a folder that cannot be written is told as that
+// folder being read-only, and one on a disk with no space left as the disk being full.
 QString databaseFailureText(DatabaseTask task, const QString& subject, int code, const QString& libraryText);
 
 // Shows the failure with the critical icon. While a QuietRepeats lives, a fault of the main database

@@ -19,7 +19,7 @@ namespace nbx {
 class RecordStore {
 public:
     explicit RecordStore(QSqlDatabase db = mainDb(), int maxUncommittedMs = 250);
-    ~RecordStore(); // commits what is pending; a failure is shown as the download's
+    ~RecordStore(); // commits what is pending; a failure is shown
     RecordStore(const RecordStore&) = delete;
     RecordStore& operator=(const RecordStore&) = delete;
 
