@@ -416,8 +416,12 @@ TEST_F(Form5Download, EveryStoreFaultShowsOneTranslatedBox)
     other.setDatabaseName(mainDb().databaseName());
     other.setConnectOptions("QSQLITE_BUSY_TIMEOUT=0");
     ASSERT_TRUE(other.open());
-    // Another program's write transaction, taken between two groups of the download.
-    auto lock = [&other] { return QSqlQuery(other).exec("BEGIN IMMEDIATE"); };
+    // Another program's write transaction, taken between two groups of the download (a write of
+    // the program's own commits the open group first).
+    auto lock = [&other] {
+        QSqlDatabase main = mainDb();
+        return beginWrite(main, nullptr) && commitWrite(main, nullptr) && QSqlQuery(other).exec("BEGIN IMMEDIATE");
+    };
     auto readOnly = [] { return QSqlQuery(mainDb()).exec("PRAGMA query_only=1"); };
     auto full = [] {
         QSqlQuery q(mainDb());
