@@ -4,6 +4,7 @@
 #include "common/ui/QtPrompter.h"
 #include "import/ui/ImportWindows.h"
 #include "localisation/LangDesk.h"
+#include "localisation/Strings.h"
 #include "shell/CommandLine.h"
 #include "shell/ui/MainController.h"
 #include "shell/ui/Form11.h"
@@ -18,7 +19,8 @@ int main(int argc, char** argv)
     // SIGTERM, SIGHUP and SIGINT end the program through its Exit road (MainController).
     nbx::QuitSignals quitSignals;
 
-    nbx::QtPrompter prompter;
+    // Every box's buttons in the program's language, the first ones of the start included.
+    nbx::QtPrompter prompter([](const QString& native) { return nbx::GetS(native); });
     nbx::setPrompter(&prompter);
 
     nbx::installPasswordDialogs();

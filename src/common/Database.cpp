@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cerrno>
 #include <map>
+#include <sqlite3.h>
 
 namespace nbx {
 
@@ -87,6 +89,13 @@ const Table kTables[] = {
     {"DiaFinalBateria", {{"LNumeroSerie", "INTEGER"}, {"DFecha", "TEXT"}, {"THora", "TEXT"}}, nullptr},
 };
 
+// The program's own bookkeeping, apart from the tables of the exchanged data: the moment from which
+// a device's records may be missing, so that the next download reaches back to it (version 2).
+const Table kOwnTables[] = {
+    {"DescargaPendiente", {{"LNumeroSerie", "INTEGER NOT NULL"}, {"DFechaDesde", "TEXT"}, {"THoraDesde", "TEXT"}},
+     "PRIMARY KEY (LNumeroSerie)"},
+};
+
 const char* const kIndexes[] = {
     "CREATE INDEX IF NOT EXISTS \"Sesiones_Inicio\" ON \"Sesiones\" (LNumeroSerie, DFechaInicio, THoraInicio)",
     "CREATE INDEX IF NOT EXISTS \"DiaBorrado_Momento\" ON \"DiaBorrado\" (LNumeroSerie, DFecha, THora)",
@@ -105,12 +114,15 @@ QString createTableSql(const Table& t)
         .arg(quoteIdentifier(QString::fromUtf8(t.name)), parts.join(QStringLiteral(", ")));
 }
 
-void setFailure(const QSqlError& e, QString* error, int* code)
+void setFailure(const QSqlDatabase& db, const QSqlError& e, QString* error, int* code)
 {
+    const QString text = sqlErrorText(e);
+    const int refined = sqlErrorCode(db, e);
+    noteSqlFailure(text, refined);
     if (error)
-        *error = sqlErrorText(e);
+        *error = text;
     if (code)
-        *code = sqlErrorCode(e);
+        *code = refined;
 }
 
 bool exec(QSqlDatabase& db, const QString& sql, QString* error, int* code = nullptr)
@@ -118,7 +130,7 @@ bool exec(QSqlDatabase& db, const QString& sql, QString* error, int* code = null
     QSqlQuery q(db);
     if (q.exec(sql))
         return true;
-    setFailure(q.lastError(), error, code);
+    setFailure(db, q.lastError(), error, code);
     return false;
 }
 
@@ -141,10 +153,51 @@ int sqlErrorCode(const QSqlError& error)
     return ok ? code : 0;
 }
 
+int systemFaultCode(sqlite3* handle, int code)
+{
+    const int primary = code & 0xff;
+    if (!handle || (primary != SQLITE_IOERR && primary != SQLITE_CANTOPEN))
+        return code;
+    switch (sqlite3_system_errno(handle)) {
+    case ENOSPC:
+    case EDQUOT: return SQLITE_FULL;
+    case EROFS: return SQLITE_READONLY;
+    default: return code;
+    }
+}
+
+int sqlErrorCode(const QSqlDatabase& db, const QSqlError& error)
+{
+    return systemFaultCode(sqliteHandle(db), sqlErrorCode(error));
+}
+
+namespace {
+
+struct NotedFailure {
+    QString text;
+    int code = 0;
+};
+
+NotedFailure& notedFailure()
+{
+    static NotedFailure noted;
+    return noted;
+}
+
+} // namespace
+
+void noteSqlFailure(const QString& text, int code) { notedFailure() = {text, code}; }
+
+bool sqlFailureNoted(const QString& text) { return !text.isEmpty() && notedFailure().text == text; }
+
+int sqlFailureCodeOf(const QString& text) { return sqlFailureNoted(text) ? notedFailure().code : 0; }
+
 QString sqlErrorText(const QSqlError& error)
 {
-    const QString text = error.databaseText();
-    return text.isEmpty() ? error.text() : text;
+    const QString library = error.databaseText();
+    const QString text = library.isEmpty() ? error.text() : library;
+    noteSqlFailure(text, sqlErrorCode(error));
+    return text;
 }
 
 QString quoteIdentifier(const QString& name)
@@ -178,7 +231,7 @@ int schemaVersionOf(QSqlDatabase& db, QString* error, int* code)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
-        setFailure(q.lastError(), error, code);
+        setFailure(db, q.lastError(), error, code);
         return -1;
     }
     return q.value(0).toInt();
@@ -197,7 +250,7 @@ bool addMissingColumns(QSqlDatabase& db, const Table& t, QString* error, int* co
     const QString table = quoteIdentifier(QString::fromUtf8(t.name));
     QSqlQuery info(db);
     if (!info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table))) {
-        setFailure(info.lastError(), error, code);
+        setFailure(db, info.lastError(), error, code);
         return false;
     }
     QStringList present;
@@ -222,7 +275,7 @@ bool fixSettingsRow(QSqlDatabase& db, QString* error, int* code)
 {
     QSqlQuery count(db);
     if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM Configuracion")) || !count.next()) {
-        setFailure(count.lastError(), error, code);
+        setFailure(db, count.lastError(), error, code);
         return false;
     }
     const int rows = count.value(0).toInt();
@@ -258,6 +311,8 @@ bool Database::ensureSchema(QSqlDatabase& db, QString* error, int* code)
     bool ok = true;
     for (const Table& t : kTables)
         ok = ok && exec(db, createTableSql(t), error, code) && addMissingColumns(db, t, error, code);
+    for (const Table& t : kOwnTables)
+        ok = ok && exec(db, createTableSql(t), error, code) && addMissingColumns(db, t, error, code);
     for (const char* sql : kIndexes)
         ok = ok && exec(db, QLatin1String(sql), error, code);
     if (ok && version != kSchemaVersion)
@@ -288,7 +343,7 @@ bool Database::open(const QString& path, QString* error, bool* newer, int* code)
             if (error)
                 *error = QStringLiteral("%1: %2").arg(path, sqlErrorText(db.lastError()));
             if (code)
-                *code = sqlErrorCode(db.lastError());
+                *code = sqlErrorCode(db, db.lastError());
         } else if (schemaVersionOf(db, &why, code) > kSchemaVersion) {
             // Made by a newer program: nothing is written to it (not even the journal mode).
             if (newer)
@@ -335,7 +390,7 @@ bool execWrite(QSqlDatabase& db, const char* sql, QString* error, int* code)
     QSqlQuery q(db);
     if (q.exec(QLatin1String(sql)))
         return true;
-    setFailure(q.lastError(), error, code);
+    setFailure(db, q.lastError(), error, code);
     return false;
 }
 

@@ -34,7 +34,8 @@ public:
     // PRAGMA user_version, or -1 with the error.
     static int schemaVersion(QSqlDatabase& db, QString* error);
 
-    static constexpr int kSchemaVersion = 1;
+    // 1: the tables of the exchanged data; 2: adds DescargaPendiente.
+    static constexpr int kSchemaVersion = 2;
 };
 
 // Every write transaction of the program begins here. A writer that keeps a group of writes open
@@ -84,6 +85,17 @@ sqlite3* sqliteHandle(const QSqlDatabase& db);
 // text of it, without the SQL module's suffix ("Unable to fetch row").
 int sqlErrorCode(const QSqlError& error);
 QString sqlErrorText(const QSqlError& error);
+// The same code, made plainer with what the system said about the failure: an I/O or open failure
+// because the disk (or the user's quota) is full becomes SQLITE_FULL, one on a read-only file
+// system SQLITE_READONLY.
+int sqlErrorCode(const QSqlDatabase& db, const QSqlError& error);
+int systemFaultCode(sqlite3* handle, int code);
+// A failure handed on as its text alone keeps its code here: sqlErrorText notes each failure it
+// reads, and the code of the last noted failure with exactly `text` is found again (0 for any other
+// text), so a box shown later can say why.
+void noteSqlFailure(const QString& text, int code);
+int sqlFailureCodeOf(const QString& text);
+bool sqlFailureNoted(const QString& text);
 
 // Quotes an identifier for SQL ("SOctava31,5Hz" has a comma in its name).
 QString quoteIdentifier(const QString& name);

@@ -608,7 +608,7 @@ bool copyAccessTables(AccessReader& reader, const QString& out, const std::funct
         ok = ok && q.exec(QStringLiteral("PRAGMA journal_mode = OFF")) && q.exec(QStringLiteral("PRAGMA synchronous = OFF"))
             && db.transaction();
         if (!ok)
-            *error = q.lastError().isValid() ? q.lastError().text() : db.lastError().text();
+            *error = q.lastError().isValid() ? sqlErrorText(q.lastError()) : sqlErrorText(db.lastError());
         qint64 rows = 0;
         QStringList created;
         for (const QString& table : reader.tables()) {
@@ -639,7 +639,7 @@ bool copyAccessTables(AccessReader& reader, const QString& out, const std::funct
                     for (qsizetype i = 0; i < columns.size(); ++i)
                         insert.addBindValue(accessValueToStorage(columns[i], values.value(i)));
                     if (!insert.exec()) {
-                        *error = insert.lastError().text();
+                        *error = sqlErrorText(insert.lastError());
                         return ok = false;
                     }
                 }

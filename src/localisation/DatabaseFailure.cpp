@@ -1,9 +1,13 @@
 #include "localisation/DatabaseFailure.h"
 
+#include "common/Database.h"
 #include "common/Prompter.h"
 #include "localisation/Strings.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <cerrno>
 #include <set>
 #include <sqlite3.h>
 
@@ -39,6 +43,56 @@ DatabaseFault databaseFault(int code)
     }
 }
 
+namespace {
+
+QString reasonLines(const QString& why, const QString& libraryText)
+{
+    QStringList lines;
+    if (!why.isEmpty())
+        lines << why;
+    if (!libraryText.isEmpty())
+        lines << libraryText;
+    return lines.join(QLatin1Char('\r'));
+}
+
+// A fault on a file the program writes (the main database, its journal beside it, a file saved)
+// that its folder explains better than the code: the folder cannot be written, or its disk has no
+// space left. Empty when the folder explains nothing.
+QString folderReason(DatabaseTask task, const QString& subject, DatabaseFault fault)
+{
+    const bool written = task == DatabaseTask::Open || task == DatabaseTask::WriteFile;
+    if (!written || subject.isEmpty()
+        || (fault != DatabaseFault::Unusable && fault != DatabaseFault::ReadOnly && fault != DatabaseFault::Disk))
+        return {};
+    const QFileInfo folder(QFileInfo(subject).absolutePath());
+    if (!folder.isDir())
+        return {};
+    if (!folder.isWritable())
+        return GetS(QStringLiteral("La carpeta %s es de solo lectura."), {QDir::toNativeSeparators(folder.absoluteFilePath())});
+    if (fault != DatabaseFault::ReadOnly) {
+        const QStorageInfo disk(folder.absoluteFilePath());
+        if (disk.isValid() && disk.isReady() && disk.bytesAvailable() == 0)
+            return GetS(QStringLiteral("El disco está lleno."));
+    }
+    return {};
+}
+
+} // namespace
+
+int systemErrorCode(int systemError)
+{
+    switch (systemError) {
+    case ENOSPC:
+    case EDQUOT: return SQLITE_FULL;
+    case EROFS: return SQLITE_READONLY;
+    case EACCES:
+    case EPERM: return SQLITE_PERM;
+    case EIO: return SQLITE_IOERR;
+    case ENOMEM: return SQLITE_NOMEM;
+    default: return 0;
+    }
+}
+
 QString databaseFailureReason(DatabaseTask task, int code, const QString& libraryText)
 {
     QString why;
@@ -57,12 +111,7 @@ QString databaseFailureReason(DatabaseTask task, int code, const QString& librar
             why = GetS(QStringLiteral("El fichero contiene tablas o filas que este programa no puede leer."));
         break;
     }
-    QStringList lines;
-    if (!why.isEmpty())
-        lines << why;
-    if (!libraryText.isEmpty())
-        lines << libraryText;
-    return lines.join(QLatin1Char('\r'));
+    return reasonLines(why, libraryText);
 }
 
 QString databaseFailureText(DatabaseTask task, const QString& subject, int code, const QString& libraryText)
@@ -78,8 +127,19 @@ QString databaseFailureText(DatabaseTask task, const QString& subject, int code,
         what = GetS(QStringLiteral("No se ha podido añadir la copia pendiente %s: se intentará de nuevo en el próximo inicio."),
                     {name});
         break;
+    case DatabaseTask::WriteFile: what = GetS(QStringLiteral("No se ha podido escribir el fichero %s."), {name}); break;
+    case DatabaseTask::Read: what = GetS(QStringLiteral("No se han podido leer los datos de la base de datos.")); break;
+    case DatabaseTask::Download:
+        what = GetS(QStringLiteral("No se ha podido guardar la descarga en la base de datos. El NBX-70 conserva sus registros."));
+        break;
+    case DatabaseTask::DownloadRecords:
+        what = GetS(QStringLiteral("No se han guardado los últimos registros recibidos. El NBX-70 los conserva: la próxima "
+                                   "descarga propondrá empezar el %s para recibirlos de nuevo."),
+                    {subject});
+        break;
     }
-    const QString reason = databaseFailureReason(task, code, libraryText);
+    const QString folder = folderReason(task, subject, databaseFault(code));
+    const QString reason = folder.isEmpty() ? databaseFailureReason(task, code, libraryText) : reasonLines(folder, libraryText);
     return reason.isEmpty() ? what : what + QLatin1Char('\r') + reason;
 }
 
@@ -92,6 +152,19 @@ void reportDatabaseFailure(DatabaseTask task, const QString& subject, int code, 
     if (known)
         shownFaults().insert(fault);
     prompter().message(databaseFailureText(task, subject, code, libraryText), Prompter::Icon::Critical);
+}
+
+void reportFailureText(DatabaseTask task, const QString& text)
+{
+    if (sqlFailureNoted(text))
+        reportDatabaseFailure(task, {}, sqlFailureCodeOf(text), text);
+    else
+        prompter().message(text, Prompter::Icon::Critical);
+}
+
+QString failureText(DatabaseTask task, const QString& text)
+{
+    return sqlFailureNoted(text) ? databaseFailureText(task, {}, sqlFailureCodeOf(text), text) : text;
 }
 
 QuietRepeats::QuietRepeats() { ++g_quiet; }

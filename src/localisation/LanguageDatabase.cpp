@@ -168,7 +168,7 @@ bool LangDesk::openTable(const QString& path, bool readOnly)
     if (readOnly)
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!db.open()) {
-        sErrDescription_ = db.lastError().text();
+        sErrDescription_ = sqlErrorText(db.lastError());
         return false;
     }
     QSqlQuery check(db);
@@ -189,7 +189,7 @@ bool LangDesk::openTable(const QString& path, bool readOnly)
         QSqlQuery create(db);
         if (!create.exec(QStringLiteral("CREATE TABLE LangDesk (%1)").arg(columns.join(QStringLiteral(", "))))
             || !create.exec(QStringLiteral("CREATE INDEX LangDesk_Native ON LangDesk(Native)"))) {
-            sErrDescription_ = create.lastError().text();
+            sErrDescription_ = sqlErrorText(create.lastError());
             return false;
         }
     }
@@ -214,7 +214,7 @@ bool LangDesk::openTable(const QString& path, bool readOnly)
         if (!lookup_.prepare(QStringLiteral("SELECT bSkip, %1 FROM LangDesk WHERE Native = ?1 "
                                             "COLLATE BINARY ORDER BY rowid LIMIT 1")
                                  .arg(quoteIdentifier(tableColumn_)))) {
-            sErrDescription_ = lookup_.lastError().text();
+            sErrDescription_ = sqlErrorText(lookup_.lastError());
             return false;
         }
     }
@@ -233,7 +233,7 @@ QString LangDesk::GetTranslationAccess(const QString& native)
     }
     lookup_.bindValue(0, native);
     if (!lookup_.exec()) {
-        sErrDescription_ = lookup_.lastError().text();
+        sErrDescription_ = sqlErrorText(lookup_.lastError());
         return native;
     }
     QString result = native;
@@ -403,7 +403,7 @@ void LangDesk::ExportStrings(long count)
     {
         QSqlQuery q(QSqlDatabase::database(connectionName_, false));
         if (!q.exec(QStringLiteral("UPDATE LangDesk SET bIsUsed = 0"))) {
-            sErrDescription_ = q.lastError().text();
+            sErrDescription_ = sqlErrorText(q.lastError());
             throw LangDeskError(sErrDescription_);
         }
     }
@@ -442,7 +442,7 @@ void LangDesk::ExportOneString(const QString& text)
                              "LangDesk WHERE Native = ?1 COLLATE BINARY ORDER BY rowid LIMIT 1)"));
     q.bindValue(0, text);
     if (!q.exec()) {
-        sErrDescription_ = q.lastError().text();
+        sErrDescription_ = sqlErrorText(q.lastError());
         throw LangDeskError(sErrDescription_);
     }
     if (q.numRowsAffected() > 0)
@@ -450,7 +450,7 @@ void LangDesk::ExportOneString(const QString& text)
     q.prepare(QStringLiteral("INSERT INTO LangDesk (Native, bIsUsed, bSkip) VALUES (?1, 1, 0)"));
     q.bindValue(0, text);
     if (!q.exec()) {
-        sErrDescription_ = q.lastError().text();
+        sErrDescription_ = sqlErrorText(q.lastError());
         throw LangDeskError(sErrDescription_);
     }
 }

@@ -4,6 +4,7 @@
 #include "link/DeviceCommands.h"
 #include "link/FrameReceiver.h"
 #include "link/Link.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
 #include "programming/ProgrammingBlock.h"
 #include "programming/SavePrompt.h"
@@ -121,7 +122,7 @@ bool ProgrammingExchange::receiveExchange(Link& link)
         QString error;
         stored = window_.hasStoredSheet(serial, &error);
         if (!error.isEmpty()) {
-            prompter().message(error, Icon::Critical);
+            reportFailureText(DatabaseTask::Read, error);
             return false;
         }
     }

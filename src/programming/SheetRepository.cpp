@@ -31,8 +31,8 @@ const char* const kOctaveColumns[9] = {"SOctava31,5Hz", "SOctava63Hz", "SOctava1
                                        "SOctava250Hz",  "SOctava500Hz", "SOctava1kHz",
                                        "SOctava2kHz",   "SOctava4kHz",  "SOctava8kHz"};
 
-const char* const kDeviceTables[] = {"IntervaloInhabil", "Sesiones",        "Intervalos",     "DiaBorrado",
-                                     "DiaReprogramado",  "DiaFinalBateria", "Programacion"};
+const char* const kDeviceTables[] = {"IntervaloInhabil", "Sesiones",        "Intervalos",        "DiaBorrado",
+                                     "DiaReprogramado",  "DiaFinalBateria", "DescargaPendiente", "Programacion"};
 
 struct SearchColumn {
     SearchField field;
@@ -64,8 +64,8 @@ QString col(const char* name) { return quoteIdentifier(QString::fromUtf8(name));
 // The reason of a failed query; never empty, so that callers can tell a failure from "none".
 QString sqlError(const QSqlQuery& q)
 {
-    const QString t = q.lastError().text().trimmed();
-    return t.isEmpty() ? QStringLiteral("SQL: ") + q.lastQuery() : t;
+    const QString t = sqlErrorText(q.lastError());
+    return t.trimmed().isEmpty() ? QStringLiteral("SQL: ") + q.lastQuery() : t;
 }
 
 // Runs a prepared query (or `sql` when given); on failure fills `error` with the reason.
@@ -574,7 +574,7 @@ bool CarregaProgramacio(qint32 serial, SheetValues& sheet, ProgrammingState& sta
     QString error;
     SheetValues loaded = sheet;
     if (!repo.load(serial, loaded, &error)) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return false;
     }
     loaded.textFecha = formatSheetDate(now().date());
@@ -588,7 +588,7 @@ bool BorraFicha(qint32 serial, SheetRepository& repo)
 {
     QString error;
     if (!repo.deleteDevice(serial, &error)) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Save, error);
         return false;
     }
     return true;

@@ -4,7 +4,9 @@
 #include "common/QuitSignals.h"
 #include "link/Link.h"
 #include "link/LinkSession.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
+#include "records/PendingDownload.h"
 #include "records/RecordStore.h"
 #include "records/RecordTransfer.h"
 #include "records/RecordsState.h"
@@ -85,8 +87,21 @@ bool DownloadController::exchange()
         prompter().message(GetS(29) + QString::number(serial), Prompter::Icon::Critical);
         return false;
     }
+    // Before any record comes, the mark of records that may be missing reaches back to FROM: a group
+    // that cannot be kept, or a program ended before its last commit, leaves it for the next
+    // download's default range. A database that refuses even this keeps nothing of the download.
+    QSqlDatabase db = mainDb();
+    const QDateTime from = range_.from();
+    const std::optional<QDateTime> pendingBefore = pendingFrom(db, serial);
+    const QDateTime resume = pendingBefore && *pendingBefore < from ? *pendingBefore : from;
+    QString error;
+    int code = 0;
+    if (resume != pendingBefore && !setPendingFrom(db, serial, resume, &error, &code)) {
+        reportDatabaseFailure(DatabaseTask::Download, {}, code, error);
+        return false;
+    }
     RecordStore store;
-    TransferContext c{link_, store, serial, range_.from(), [this] { countFrame(); }};
+    TransferContext c{link_, store, serial, from, [this] { countFrame(); }, resume};
     // After the program's end was asked for no further request goes out.
     auto request = [this](uint8_t command) {
         if (quitPending())
@@ -121,14 +136,26 @@ bool DownloadController::exchange()
     if (framesShown_ != frames_)
         showCounter();
     // Every way out (the end, Stop, a failure) commits what was received, or says it could not.
-    QString error;
     if (!store.commit(&error)) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportDatabaseFailure(DatabaseTask::DownloadRecords, resume.toString(QStringLiteral("dd/MM/yy HH:mm")),
+                              store.failureCode(), error);
         return false;
     }
     // A download stopped between two session records, or ended by the program's end, is not
     // reported as complete.
-    if (!ok || st.PararRecepcion || quitPending())
+    const bool quit = quitPending();
+    const bool complete = ok && !st.PararRecepcion && !quit;
+    // The mark stays after a fault of the database or the program's end (as after a kill), and goes
+    // once a complete download has stored everything down to it. Stop or a failed line puts it back
+    // as it was before this download.
+    std::optional<QDateTime> pendingAfter = pendingBefore;
+    if (quit)
+        pendingAfter = resume;
+    else if (complete && from <= resume)
+        pendingAfter.reset();
+    if (!c.storeFailed && pendingAfter != resume && !setPendingFrom(db, serial, pendingAfter, &error, &code))
+        reportDatabaseFailure(DatabaseTask::Save, {}, code, error);
+    if (!complete)
         return false;
     prompter().message(GetS(61), Prompter::Icon::Information);
     return true;

@@ -16,7 +16,7 @@ namespace {
 bool failed(const QSqlQuery& q, QString* error)
 {
     if (error)
-        *error = q.lastError().text();
+        *error = sqlErrorText(q.lastError());
     return false;
 }
 
@@ -53,8 +53,10 @@ public:
 private:
     void fail(QString* error)
     {
+        const QString text = QString::fromUtf8(sqlite3_errmsg(db_));
+        noteSqlFailure(text, systemFaultCode(db_, sqlite3_extended_errcode(db_)));
         if (error)
-            *error = QString::fromUtf8(sqlite3_errmsg(db_));
+            *error = text;
     }
     sqlite3* db_ = nullptr;
     SqliteStatement stmt_;

@@ -1,5 +1,6 @@
 #include "records/LevelGraph.h"
 
+#include "common/Database.h"
 #include "localisation/Strings.h"
 
 #include <QDate>
@@ -335,13 +336,13 @@ std::optional<int> IntervalGraphSource::count(QString* error)
     q.setForwardOnly(true);
     if (!q.prepare(QStringLiteral("SELECT COUNT(*) FROM Intervalos WHERE LNumeroSerie = ?"))) {
         if (error)
-            *error = q.lastError().text();
+            *error = sqlErrorText(q.lastError());
         return std::nullopt;
     }
     q.addBindValue(serial_);
     if (!q.exec() || !q.next()) {
         if (error)
-            *error = q.lastError().text();
+            *error = sqlErrorText(q.lastError());
         return std::nullopt;
     }
     count_ = q.value(0).toInt();
@@ -361,7 +362,7 @@ bool IntervalGraphSource::window(int offset, QList<GraphRecord>& records, QStrin
         prepared->setForwardOnly(true);
         if (!prepared->prepare(windowSql(fromNewest))) {
             if (error)
-                *error = prepared->lastError().text();
+                *error = sqlErrorText(prepared->lastError());
             prepared.reset();
             return false;
         }
@@ -372,7 +373,7 @@ bool IntervalGraphSource::window(int offset, QList<GraphRecord>& records, QStrin
     q.bindValue(2, fromNewest ? fromEnd : offset);
     if (!q.exec()) {
         if (error)
-            *error = q.lastError().text();
+            *error = sqlErrorText(q.lastError());
         return false;
     }
     while (q.next()) {
@@ -403,7 +404,7 @@ bool IntervalGraphSource::window(int offset, QList<GraphRecord>& records, QStrin
     }
     if (q.lastError().isValid()) {
         if (error)
-            *error = q.lastError().text();
+            *error = sqlErrorText(q.lastError());
         records.clear();
         return false;
     }

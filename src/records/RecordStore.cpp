@@ -1,8 +1,6 @@
 #include "records/RecordStore.h"
 
-#include "common/Prompter.h"
 #include "localisation/DatabaseFailure.h"
-#include "localisation/Strings.h"
 
 #include <QSqlError>
 #include <QStringList>
@@ -116,8 +114,10 @@ RecordStore::RecordStore(QSqlDatabase db, int maxUncommittedMs) : db_(std::move(
 void RecordStore::commitLater()
 {
     QString why;
-    if (!commit(&why))
+    if (!commit(&why)) {
         deferredError_ = why;
+        deferredCode_ = failureCode_;
+    }
 }
 
 // The download commits on every way out; a group still open here is committed all the same, and a
@@ -126,7 +126,15 @@ RecordStore::~RecordStore()
 {
     QString why;
     if (!commit(&why))
-        prompter().message(why, Prompter::Icon::Critical);
+        reportDatabaseFailure(DatabaseTask::Save, {}, failureCode_, why);
+}
+
+bool RecordStore::fail(int code, const QString& why, QString* error)
+{
+    failureCode_ = code;
+    if (error)
+        *error = why;
+    return false;
 }
 
 bool RecordStore::prepare(SqliteStatement& s, const QString& sql, QString* error)
@@ -135,16 +143,13 @@ bool RecordStore::prepare(SqliteStatement& s, const QString& sql, QString* error
         return true;
     if (!handle_)
         handle_ = sqliteHandle(db_);
-    if (!handle_) {
-        if (error)
-            *error = QStringLiteral("not an SQLite connection");
-        return false;
-    }
-    if (s.prepare(handle_, sql) == SQLITE_OK)
+    if (!handle_)
+        return fail(0, QStringLiteral("not an SQLite connection"), error);
+    const int rc = s.prepare(handle_, sql);
+    if (rc == SQLITE_OK)
         return true;
-    if (error)
-        *error = QString::fromUtf8(sqlite3_errmsg(handle_));
-    return false;
+    return fail(systemFaultCode(handle_, sqlite3_extended_errcode(handle_)), QString::fromUtf8(sqlite3_errmsg(handle_)),
+                error);
 }
 
 // Binds the values, steps once and resets: SQLite's result of the bind that failed or of the step.
@@ -158,8 +163,10 @@ int RecordStore::run(SqliteStatement& s, const QVariantList& values, qint64* row
     if (rc == SQLITE_ROW && rowid)
         *rowid = sqlite3_column_int64(stmt, 0);
     // The message is kept by the connection until its next call: read it before the reset.
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
         stepError_ = QString::fromUtf8(sqlite3_errmsg(handle_));
+        stepCode_ = systemFaultCode(handle_, sqlite3_extended_errcode(handle_));
+    }
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt); // the texts bound point into texts_, which the next bind rewrites
     return rc;
@@ -170,9 +177,9 @@ bool RecordStore::takeDeferredError(QString* error)
 {
     if (deferredError_.isEmpty())
         return false;
-    if (error)
-        *error = deferredError_;
+    fail(deferredCode_, deferredError_, error);
     deferredError_.clear();
+    deferredCode_ = 0;
     return true;
 }
 
@@ -182,7 +189,7 @@ bool RecordStore::begin(QString* error)
         return false;
     if (inTransaction_)
         return true;
-    if (!beginWrite(db_, error))
+    if (!beginWrite(db_, error, &failureCode_))
         return false;
     inTransaction_ = true;
     group_ = std::make_unique<OpenGroup>(db_, [this] { commitLater(); });
@@ -198,29 +205,29 @@ bool RecordStore::commit(QString* error)
         return !takeDeferredError(error);
     inTransaction_ = false;
     group_.reset();
-    QString why;
-    int code = 0;
-    if (commitWrite(db_, &why, &code))
-        return true;
     // The group is rolled back: records the device was told had arrived are not stored. It keeps
-    // them, so the next download brings them again.
-    if (error)
-        *error = GetS(QStringLiteral("No se han guardado los últimos registros recibidos. El NBX-70 los "
-                                     "conserva: se recibirán de nuevo en la próxima descarga."))
-            + QLatin1Char('\r') + databaseFailureReason(DatabaseTask::Save, code, why);
-    return false;
+    // them; the caller says how they are received again.
+    return commitWrite(db_, error, &failureCode_);
 }
 
 // A failed statement or prepare: what came before it is committed; a commit that fails too is
-// named in the same message.
-bool RecordStore::failKeepingTheGroup(QString why, QString* error)
+// named in the same message. The statement's code tells why.
+bool RecordStore::failKeepingTheGroup(int code, QString why, QString* error)
 {
+    // Some faults (a full disk) make SQLite roll the whole group back itself: nothing is left to commit.
+    sqlite3* h = handle_ ? handle_ : sqliteHandle(db_);
+    if (inTransaction_ && h && sqlite3_get_autocommit(h)) {
+        timer_.stop();
+        inTransaction_ = false;
+        group_.reset();
+    }
     QString commitError;
-    if (!commit(&commitError))
-        why += QLatin1Char('\n') + commitError;
-    if (error)
-        *error = why;
-    return false;
+    if (!commit(&commitError)) {
+        why += QLatin1Char('\r') + commitError;
+        if (code == 0)
+            code = failureCode_;
+    }
+    return fail(code, why, error);
 }
 
 // After a statement: its failure is reported with what came before kept; a group older than the
@@ -228,7 +235,7 @@ bool RecordStore::failKeepingTheGroup(QString why, QString* error)
 bool RecordStore::afterWrite(bool ok, const QSqlQuery& q, QString* error)
 {
     if (!ok)
-        return failKeepingTheGroup(q.lastError().text(), error);
+        return failKeepingTheGroup(sqlErrorCode(db_, q.lastError()), sqlErrorText(q.lastError()), error);
     if (age_.elapsed() >= maxMs_)
         return commit(error);
     return true;
@@ -237,7 +244,7 @@ bool RecordStore::afterWrite(bool ok, const QSqlQuery& q, QString* error)
 bool RecordStore::afterWrite(int rc, QString* error)
 {
     if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-        return failKeepingTheGroup(stepError_, error);
+        return failKeepingTheGroup(stepCode_, stepError_, error);
     if (age_.elapsed() >= maxMs_)
         return commit(error);
     return true;
@@ -300,7 +307,7 @@ bool RecordStore::storeInterval(const IntervalRecord& r, QString* error)
                                 .arg(columnList(cols), placeholders(int(cols.size())), sets.join(QLatin1Char(',')));
         QString why;
         if (!prepare(interval_, sql, &why))
-            return failKeepingTheGroup(why, error);
+            return failKeepingTheGroup(failureCode_, why, error);
     }
     return afterWrite(run(interval_, r.values()), error);
 }
@@ -321,7 +328,7 @@ bool RecordStore::storeSession(const SessionRecord& r, QString* error)
                         &why)
             || !prepare(sessionInsert_, QStringLiteral("INSERT INTO Sesiones (%1) VALUES (%2)")
                                             .arg(columnList(cols), placeholders(int(cols.size()))), &why))
-            return failKeepingTheGroup(why, error);
+            return failKeepingTheGroup(failureCode_, why, error);
     }
     QVariantList values = r.values();
     qint64 rowid = 0;

@@ -23,7 +23,8 @@ public:
     RecordStore(const RecordStore&) = delete;
     RecordStore& operator=(const RecordStore&) = delete;
 
-    // Each returns false with the database's description on failure.
+    // Each returns false with the library's text of the failure; failureCode() then holds SQLite's
+    // result code of it.
     bool storeTotals(qint32 serial, const Totals& t, const QDateTime& stamp, QString* error);
     bool storeDays(qint32 serial, const DayLists& days, QString* error);
     bool storeInterval(const IntervalRecord& r, QString* error);
@@ -33,12 +34,14 @@ public:
     // timer and not yet reported, failed.
     bool commit(QString* error = nullptr);
     bool pending() const { return inTransaction_; }
+    int failureCode() const { return failureCode_; }
 
 private:
     bool begin(QString* error);
     void commitLater();
     bool takeDeferredError(QString* error);
-    bool failKeepingTheGroup(QString why, QString* error);
+    bool fail(int code, const QString& why, QString* error);
+    bool failKeepingTheGroup(int code, QString why, QString* error);
     bool afterWrite(bool ok, const QSqlQuery& q, QString* error);
     bool afterWrite(int rc, QString* error);
     bool prepare(SqliteStatement& s, const QString& sql, QString* error);
@@ -51,12 +54,15 @@ private:
     QElapsedTimer age_;
     QTimer timer_;
     QString deferredError_; // a commit the timer or another writer could not make
+    int deferredCode_ = 0;
+    int failureCode_ = 0;
     std::unique_ptr<OpenGroup> group_; // registered while a group is open
     // The records' statements, on the SQLite connection under the Qt one: through the SQL module
     // each of a record's 35 values would cost more than its storing.
     sqlite3* handle_ = nullptr;
     SqliteStatement interval_, sessionFind_, sessionUpdate_, sessionInsert_;
     QString stepError_; // the connection's message for the last step that failed
+    int stepCode_ = 0;  // and its result code
     QByteArray texts_;  // the texts bound for the step in progress
 };
 

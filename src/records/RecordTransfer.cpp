@@ -1,8 +1,8 @@
 #include "records/RecordTransfer.h"
 
-#include "common/Prompter.h"
 #include "link/FrameReceiver.h"
 #include "link/Link.h"
+#include "localisation/DatabaseFailure.h"
 #include "records/RecordStore.h"
 
 namespace nbx {
@@ -16,7 +16,18 @@ bool receive(Link& link)
     return RecibirTrama(link, timer);
 }
 
-void dbFailure(const QString& error) { prompter().message(error, Prompter::Icon::Critical); }
+// The store refused what was received: `acknowledged` when the device was told that records had
+// arrived that are not kept.
+void storeFailure(TransferContext& c, bool acknowledged, const QString& error)
+{
+    c.storeFailed = true;
+    const QDateTime resume = c.resumeFrom.isValid() ? c.resumeFrom : c.from;
+    if (acknowledged)
+        reportDatabaseFailure(DatabaseTask::DownloadRecords, resume.toString(QStringLiteral("dd/MM/yy HH:mm")),
+                              c.store.failureCode(), error);
+    else
+        reportDatabaseFailure(DatabaseTask::Download, {}, c.store.failureCode(), error);
+}
 
 template <typename Record, typename Decode, typename Store>
 bool recordLoop(TransferContext& c, Decode decode, Store store)
@@ -56,7 +67,7 @@ bool recordLoop(TransferContext& c, Decode decode, Store store)
         case Verdict::Store:
             if (!store(d.record, &error)) {
                 send(ctl::CAN);
-                dbFailure(error);
+                storeFailure(c, true, error);
                 return false;
             }
             send(ctl::ACK);
@@ -79,7 +90,7 @@ bool RecibirTotales(TransferContext& c, const std::function<QDateTime()>& now, T
     }
     QString error;
     if (!c.store.storeTotals(c.serial, *t, arrived, &error)) {
-        dbFailure(error);
+        storeFailure(c, false, error);
         return false;
     }
     if (shown)
@@ -100,7 +111,7 @@ bool RecibirFechas(TransferContext& c)
     }
     QString error;
     if (!c.store.storeDays(c.serial, *days, &error)) {
-        dbFailure(error);
+        storeFailure(c, false, error);
         return false;
     }
     return true;

@@ -18,8 +18,14 @@ struct TransferContext {
     qint32 serial = 0;                 // the identified device
     QDateTime from;                    // FROM of the range, naive
     std::function<void()> counted;     // one frame received (the counter)
+    QDateTime resumeFrom;              // where the next download starts to bring back records not
+                                       // kept (FROM when not set)
+    bool storeFailed = false;          // set when the database refused what was received
 };
 
+// A failure of the store is shown as one box: what was lost (records acknowledged to the device or
+// not) and how the next download receives it again, why, and the library's text.
+//
 // RecibirTotales: one frame; shows nothing itself but the receiver's and the database's messages.
 // On success `shown` holds the counters and `stamp` the moment the frame arrived (read from `now`);
 // the row of `serial` gets both.

@@ -1,5 +1,6 @@
 #include "records/RecordsRepository.h"
 
+#include "common/Database.h"
 #include "common/StoredValue.h"
 #include "programming/SheetText.h"
 
@@ -36,7 +37,7 @@ int byteNumber(const QSqlQuery& q, const char* col)
 bool fail(const QSqlQuery& q, QString* error)
 {
     if (error)
-        *error = q.lastError().text();
+        *error = sqlErrorText(q.lastError());
     return false;
 }
 

@@ -1,5 +1,6 @@
 #include "reports/ListingModel.h"
 
+#include "common/Database.h"
 #include "common/Prompter.h"
 #include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
@@ -62,7 +63,7 @@ bool ListingModel::load(QSqlDatabase db, qint32 serial, QString* error)
     }
     endResetModel();
     if (!ok && error)
-        *error = q.lastError().text();
+        *error = sqlErrorText(q.lastError());
     return ok;
 }
 

@@ -1,6 +1,7 @@
 #include "reports/Report.h"
 
 #include "common/Database.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
 #include "reports/ValueFormat.h"
 
@@ -476,13 +477,13 @@ private:
         }
         q.setForwardOnly(true);
         if (!q.prepare(sql)) {
-            *error = QStringLiteral("%1: %2").arg(r.name, q.lastError().text());
+            *error = failureText(DatabaseTask::Read, sqlErrorText(q.lastError())) + QStringLiteral(" (%1)").arg(r.name);
             return -1;
         }
         for (const QVariant& b : binds)
             q.addBindValue(b);
         if (!q.exec()) {
-            *error = QStringLiteral("%1: %2").arg(r.name, q.lastError().text());
+            *error = failureText(DatabaseTask::Read, sqlErrorText(q.lastError())) + QStringLiteral(" (%1)").arg(r.name);
             return -1;
         }
         return offset;

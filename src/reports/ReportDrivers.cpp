@@ -56,7 +56,7 @@ std::optional<QSqlRecord> readProgramacion(qint32 serial)
     q.prepare(QStringLiteral("SELECT * FROM Programacion WHERE LNumeroSerie = ?"));
     q.addBindValue(serial);
     if (!q.exec())
-        throw Failure{q.lastError().text()};
+        throw Failure{sqlErrorText(q.lastError())};
     if (!q.next())
         return std::nullopt;
     return q.record();
@@ -296,7 +296,7 @@ PrintJob prepareListingReport(const ListingReportInput& in)
             q.addBindValue(from);
             q.addBindValue(to);
             if (!q.exec() || !q.next())
-                throw Failure{q.lastError().text()};
+                throw Failure{sqlErrorText(q.lastError())};
             if (q.value(0).toLongLong() == 0)
                 throw Failure{noData()};
         }

@@ -202,6 +202,7 @@ TEST(Database, OpenAddsMissingTablesColumnsAndIndexesKeepingRows)
     EXPECT_EQ(count("SELECT COUNT(*) FROM Programacion WHERE LNumeroSerie = 42 AND TContacto = 'Ana' "
                     "AND CMI = 0"), 1);
     EXPECT_EQ(count("SELECT ByCom FROM Configuracion"), 7);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM pragma_table_info('DescargaPendiente')"), 3); // version 2
     EXPECT_EQ(count("PRAGMA user_version"), Database::kSchemaVersion);
     QSqlQuery q(mainDb());
     q.prepare("UPDATE Programacion SET \"SOctava31,5Hz\" = ?, TVersion = ? WHERE LNumeroSerie = 42");

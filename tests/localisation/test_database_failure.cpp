@@ -3,6 +3,9 @@
 #include "localisation/DatabaseFailure.h"
 #include "localisation/LangDesk.h"
 
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -41,11 +44,74 @@ TEST(DatabaseFailure, WhatWhyAndTheLibrarysTextInTheUsersLanguage)
          "The file holds tables or rows that this program cannot read.\rno such module: nosuchmodule"},
         {SQLITE_ERROR, DatabaseTask::Save, "", "no such table: Configuracion",
          "The changes could not be saved in the database.\rno such table: Configuracion"},
+        {SQLITE_BUSY, DatabaseTask::Read, "", "database is locked",
+         "The data could not be read from the database.\rAnother program is using the database.\rdatabase is locked"},
+        {SQLITE_FULL, DatabaseTask::DownloadRecords, "02/03/24 10:15", "database or disk is full",
+         "The last records received were not saved. The NBX-70 still holds them: the next download will propose to "
+         "start at 02/03/24 10:15 to receive them again.\rThe disk is full.\rdatabase or disk is full"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(databaseFailureText(c.task, QString::fromUtf8(c.subject), c.code, QString::fromUtf8(c.library)).toStdString(),
                   c.text);
     shutdownLangDesk();
+}
+
+// The boxes of src/ show no library text but through DatabaseFailure: none shows an expression that
+// reads one, nor a text filled by a callee's error out-parameter (the library's text of a failed
+// read or write). Callees whose error texts are the program's own sentences are named here.
+TEST(DatabaseFailure, NoLibraryTextReachesABoxByAnotherRoad)
+{
+    const QRegularExpression libraryCall(QStringLiteral(
+        R"(lastError\(\)\.text\(\)|\.driverText\(\)|sqlite3_errmsg|errorString\(\)|databaseText\(\))"));
+    const QRegularExpression qtSuffix(QStringLiteral(R"(lastError\(\)\.text\(\)|\.driverText\(\))"));
+    const QRegularExpression box(QStringLiteral(R"(prompter\(\)\.message\(\s*([A-Za-z_][\w.>-]*)\s*,)"));
+    // The program's own sentences: the port's open error, a refused sheet (whose database failures
+    // are told apart by their code), a frame field that does not convert, the string export's target.
+    const QStringList composers = {u"AbrirPuerto"_qs, u"save"_qs, u"buildTramaProgramacion"_qs, u"prepareTarget"_qs};
+    const QDir src(QStringLiteral(NBX70_SOURCE_RESOURCES "/../src"));
+    QStringList found;
+    QDirIterator it(src.absolutePath(), {u"*.cpp"_qs}, QDir::Files, QDirIterator::Subdirectories);
+    int boxes = 0;
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.endsWith(u"localisation/DatabaseFailure.cpp"_qs))
+            continue;
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+        for (int i = 0; i < lines.size(); ++i) {
+            const QString where = src.relativeFilePath(path) + u':' + QString::number(i + 1);
+            // A library's text built into any text (Qt's suffix of SQL errors is half translated).
+            if (lines[i].contains(qtSuffix))
+                found << where + u" reads QSqlError::text()"_qs;
+            const int at = lines[i].indexOf(u"prompter().message("_qs);
+            if (at < 0)
+                continue;
+            ++boxes;
+            QString call = lines[i].mid(at);
+            for (int j = i + 1; j < lines.size() && j < i + 4 && !call.contains(u';'); ++j)
+                call += lines[j];
+            if (call.contains(libraryCall))
+                found << where + u" shows a library call"_qs;
+            const QRegularExpressionMatch m = box.match(call);
+            if (!m.hasMatch())
+                continue;
+            // The name shown, filled through `&name` earlier in the same function.
+            const QString name = m.captured(1);
+            // The call whose own parentheses hold `&name`.
+            const QRegularExpression filled(u"(\\w+)\\s*\\((?:[^;()]|\\([^()]*\\))*&"_qs + QRegularExpression::escape(name)
+                                            + u"\\b"_qs);
+            for (int j = i - 1; j >= 0 && !lines[j].startsWith(u'}'); --j) {
+                const QRegularExpressionMatch by = filled.match(lines[j]);
+                if (by.hasMatch() && !composers.contains(by.captured(1))) {
+                    found << where + u" shows the error text of "_qs + by.captured(1);
+                    break;
+                }
+            }
+        }
+    }
+    EXPECT_GT(boxes, 50);
+    EXPECT_TRUE(found.isEmpty()) << found.join(u'\n').toStdString();
 }
 
 } // namespace

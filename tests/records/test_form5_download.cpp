@@ -1,6 +1,8 @@
 // Downloads through the real record window, over the program's own link on a pseudo-terminal
 // against the device simulator: one test per road, the failures in a table.
+#include "common/Database.h"
 #include "link/Link.h"
+#include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
 #include "nbx70-sim/SimFrame.h"
 #include "nbx70-sim/SimRecords.h"
@@ -12,12 +14,14 @@
 #include "records/RecordTransfer.h"
 #include "records/RecordsState.h"
 #include "records/ui/Form5.h"
+#include "records/ui/Form8.h"
 #include "records/ui/RecordGrid.h"
 #include "support/FakeSerialPort.h"
 #include "support/LinkTestSupport.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -219,6 +223,7 @@ TEST_F(Form5Download, StopInTheMiddleKeepsWhatWasStored)
     EXPECT_LT(stored, 400);
     EXPECT_TRUE(endsWithCan()); // CAN ends the stream
     EXPECT_FALSE(sim.bytesReceived().contains(rangeRequest(0x06)));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM DescargaPendiente"), 0); // the default range stays as it was
     expectIdle();
 }
 
@@ -235,10 +240,10 @@ TEST_F(Form5Download, AFailedCommitOnStopIsShownOnce)
     receiveAndStopAfter(3);
     ASSERT_EQ(criticals(), 1);
     EXPECT_TRUE(prompts.shown.last().text.contains("FOREIGN KEY")) << prompts.shown.last().text.toStdString();
-    // The records acknowledged in that group are named as lost, and where they still are.
+    // The records acknowledged in that group are named as lost, and how they come again.
     EXPECT_TRUE(prompts.shown.last().text.startsWith(GetS(QStringLiteral(
-        "No se han guardado los últimos registros recibidos. El NBX-70 los conserva: se recibirán de nuevo en la "
-        "próxima descarga."))));
+        "No se han guardado los últimos registros recibidos. El NBX-70 los conserva: la próxima descarga propondrá "
+        "empezar el %s para recibirlos de nuevo."), {u"12/05/24 00:00"_qs})));
     EXPECT_FALSE(prompts.sawText(GetS(61)));
     expectIdle();
 }
@@ -313,7 +318,7 @@ TEST(RecordTransfer, TheTotalsStampIsTheMomentTheirFrameArrived)
     QDateTime stamp;
     {
         RecordStore store;
-        TransferContext c{link, store, 123456, kFrom, {}};
+        TransferContext c{link, store, 123456, kFrom, {}, {}, false};
         Totals totals;
         ASSERT_TRUE(RecibirTotales(c, now, &totals, &stamp));
         EXPECT_EQ(totals.pasadasLocal, 0x01010101);
@@ -397,6 +402,130 @@ TEST_F(Form5Download, EveryFailureShowsOneMessageAndGivesTheWindowBack)
         expectIdle();
     }
     QSqlQuery(mainDb()).exec("PRAGMA query_only=0");
+}
+
+// The store refuses the download's writes, from the start or after some records: one box in the
+// user's language says what was not kept and how it comes again, why, and the library's text.
+TEST_F(Form5Download, EveryStoreFaultShowsOneTranslatedBox)
+{
+    QString language = u"Language.db"_qs;
+    ASSERT_TRUE(SetupLanguage(language, u"English"_qs, langDesk(), {QStringLiteral(NBX70_SOURCE_RESOURCES)}));
+    slowHistory();
+    QSqlQuery(mainDb()).exec("PRAGMA busy_timeout=200");
+    QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-writer");
+    other.setDatabaseName(mainDb().databaseName());
+    other.setConnectOptions("QSQLITE_BUSY_TIMEOUT=0");
+    ASSERT_TRUE(other.open());
+    // Another program's write transaction, taken between two groups of the download (a write of
+    // the program's own commits the open group first).
+    auto lock = [&other] {
+        QSqlDatabase main = mainDb();
+        return beginWrite(main, nullptr) && commitWrite(main, nullptr) && QSqlQuery(other).exec("BEGIN IMMEDIATE");
+    };
+    auto readOnly = [] { return QSqlQuery(mainDb()).exec("PRAGMA query_only=1"); };
+    auto full = [] {
+        QSqlQuery q(mainDb());
+        return q.exec("PRAGMA page_count") && q.next() && QSqlQuery(mainDb()).exec(QStringLiteral("PRAGMA max_page_count=%1").arg(q.value(0).toInt()));
+    };
+    const QString nothingKept = u"The download could not be saved in the database. The NBX-70 still holds its records.\r"_qs;
+    const QString recordsLost = u"The last records received were not saved. The NBX-70 still holds them: the next download "
+                                "will propose to start at 12/05/24 00:00 to receive them again.\r"_qs;
+    const struct {
+        const char* what;
+        int afterFrames; // -1: before Recibir
+        std::function<bool()> fault;
+        QString text;
+    } cases[] = {
+        {"read-only", -1, readOnly, nothingKept + u"The database is read-only.\rattempt to write a readonly database"_qs},
+        {"read-only after records", 6, readOnly, recordsLost + u"The database is read-only.\rattempt to write a readonly database"_qs},
+        {"locked", -1, lock, nothingKept + u"Another program is using the database.\rdatabase is locked"_qs},
+        {"locked after records", 6, lock, recordsLost + u"Another program is using the database.\rdatabase is locked"_qs},
+        {"full", -1, full, recordsLost + u"The disk is full.\rdatabase or disk is full"_qs},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QSqlQuery(mainDb()).exec("DELETE FROM Intervalos");
+        QSqlQuery(mainDb()).exec("DELETE FROM DescargaPendiente");
+        QSqlQuery(mainDb()).exec("PRAGMA wal_checkpoint(TRUNCATE)");
+        prompts.shown.clear();
+        bool faulted = false;
+        if (c.afterFrames < 0) {
+            ASSERT_TRUE(c.fault());
+            form.SSCommandRecibir->click();
+        } else {
+            receiveWhile([&](int frames) {
+                if (frames >= c.afterFrames && !faulted)
+                    faulted = c.fault();
+            });
+        }
+        ASSERT_EQ(criticals(), 1);
+        EXPECT_EQ(prompts.shown.last().text.toStdString(), c.text.toStdString());
+        EXPECT_FALSE(prompts.sawText(GetS(61)));
+        EXPECT_TRUE(c.afterFrames < 0 || faulted);
+        QSqlQuery(other).exec("ROLLBACK");
+        QSqlQuery(mainDb()).exec("PRAGMA query_only=0");
+        QSqlQuery(mainDb()).exec("PRAGMA max_page_count=1073741823");
+        expectIdle();
+    }
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase("other-writer");
+    shutdownLangDesk();
+}
+
+// A group that cannot be kept in the middle of a download, the fault then gone, and a restart: the
+// next download with the range dialog's defaults brings every record the device holds, each once.
+TEST_F(Form5Download, AfterAGroupNotKeptTheDefaultRangeBringsEverythingBack)
+{
+    slowHistory();
+    // The range dialog accepted as it comes, each time.
+    QTimer accept;
+    accept.callOnTimeout([] {
+        if (auto* dialog = qobject_cast<Form8*>(QApplication::activeModalWidget()))
+            dialog->CommandVolver->click();
+    });
+    accept.start(5);
+    form.setRangeAsker({});
+    // Every group written once 150 intervals are stored fails at its COMMIT, as on a disk that fills.
+    QSqlQuery q(mainDb());
+    for (const char* sql : {"PRAGMA foreign_keys=ON", "CREATE TEMP TABLE parent (id INTEGER PRIMARY KEY)",
+                            "CREATE TEMP TABLE child (p INTEGER REFERENCES parent(id) DEFERRABLE INITIALLY DEFERRED)",
+                            "CREATE TEMP TRIGGER orphan AFTER INSERT ON main.Intervalos "
+                            "WHEN (SELECT COUNT(*) FROM main.Intervalos) > 150 BEGIN INSERT INTO child VALUES (1); END"})
+        ASSERT_TRUE(q.exec(QString::fromLatin1(sql))) << sql;
+    form.show();
+    form.SSCommandRecibir->click();
+    ASSERT_EQ(criticals(), 1);
+    // FROM was the dialog's default for a device with nothing stored: 60 days back.
+    EXPECT_TRUE(prompts.shown.last().text.startsWith(GetS(QStringLiteral(
+        "No se han guardado los últimos registros recibidos. El NBX-70 los conserva: la próxima descarga propondrá "
+        "empezar el %s para recibirlos de nuevo."), {u"15/03/24 10:30"_qs})))
+        << prompts.shown.last().text.toStdString();
+    const int kept = count("SELECT COUNT(*) FROM Intervalos");
+    EXPECT_GT(kept, 0);
+    EXPECT_LE(kept, 150);
+    ASSERT_TRUE(q.exec("DROP TRIGGER temp.orphan"));
+
+    // A restart: the main database opened again, a new record window.
+    const QString path = mainDb().databaseName();
+    form.close();
+    Database::close();
+    QString error;
+    ASSERT_TRUE(Database::open(path, &error)) << error.toStdString();
+    Form5 again;
+    again.setClock([] { return kClock; });
+    again.Form_Load();
+    again.show();
+    prompts.shown.clear();
+    again.SSCommandRecibir->click();
+    EXPECT_EQ(criticals(), 0) << prompts.shown.last().text.toStdString();
+    EXPECT_EQ(prompts.shown.last().text, GetS(61));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE LNumeroSerie=123456"), 400);
+    EXPECT_EQ(count("SELECT COUNT(DISTINCT DFechaInicio || THoraInicio) FROM Intervalos"), 400);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Sesiones"), 5);
+    EXPECT_EQ(count("SELECT COUNT(DISTINCT DFechaInicio || THoraInicio) FROM Sesiones"), 5);
+    // Everything down to the mark is stored: the next default continues from the newest interval.
+    EXPECT_EQ(count("SELECT COUNT(*) FROM DescargaPendiente"), 0);
 }
 
 TEST_F(Form5Download, UnknownDeviceIsRefusedAndTheWindowKeepsItsDevice)

@@ -28,6 +28,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <tuple>
 
 namespace nbx::test {
 
@@ -103,9 +104,11 @@ TEST(Form15, PrintsThroughQPrinterAndReportsAnOutputThatCannotOpen)
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
     const QString partial = db.file("partial.pdf");
-    const std::pair<QString, int> targets[] = {
-        {QStringLiteral("/dev/full"), ENOSPC}, {db.file("plain/out.pdf"), ENOTDIR}, {partial, EFBIG}};
-    for (const auto& [target, reason] : targets) {
+    const std::tuple<QString, int, QString> targets[] = {
+        {QStringLiteral("/dev/full"), ENOSPC, GetS(QStringLiteral("El disco está lleno."))},
+        {db.file("plain/out.pdf"), ENOTDIR, QString()},
+        {partial, EFBIG, QString()}};
+    for (const auto& [target, reason, why] : targets) {
         form.setPrintDialog([&](QPrinter& printer, QWidget*) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(target);
@@ -124,8 +127,13 @@ TEST(Form15, PrintsThroughQPrinterAndReportsAnOutputThatCannotOpen)
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
         ASSERT_EQ(prompter.shown.size(), 2) << target.toStdString();
-        EXPECT_TRUE(prompter.shown.last().text.endsWith(target + ": " + QString::fromLocal8Bit(std::strerror(reason))))
-            << prompter.shown.last().text.toStdString();
+        // What could not be done, why in words when the system's number has them, the system's text.
+        const QString what = GetS(QStringLiteral("No se ha podido escribir el fichero %s."), {target});
+        EXPECT_EQ(prompter.shown.last().text.toStdString(),
+                  (why.isEmpty() ? QStringList{what} : QStringList{what, why})
+                      .join(u'\r')
+                      .append(u'\r' + target + ": " + QString::fromLocal8Bit(std::strerror(reason)))
+                      .toStdString());
         prompter.shown.removeLast();
     }
     EXPECT_FALSE(QFileInfo("/dev/full").isFile());

@@ -1,5 +1,6 @@
 #include "common/ui/QtPrompter.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -28,6 +29,14 @@ Prompter::Answer QtPrompter::message(const QString& text, Icon icon, Buttons but
         break;
     case Buttons::RetryCancel: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
     }
+    if (translate_) {
+        const std::pair<QMessageBox::StandardButton, const char16_t*> names[] = {
+            {QMessageBox::Ok, u"Aceptar"}, {QMessageBox::Cancel, u"Cancelar"}, {QMessageBox::Yes, u"Sí"},
+            {QMessageBox::No, u"No"},      {QMessageBox::Retry, u"Reintentar"}};
+        for (const auto& [which, native] : names)
+            if (QAbstractButton* b = box.button(which))
+                b->setText(translate_(QString::fromUtf16(native)));
+    }
     switch (box.exec()) {
     case QMessageBox::Cancel: return Answer::Cancel;
     case QMessageBox::Yes: return Answer::Yes;
@@ -40,12 +49,18 @@ Prompter::Answer QtPrompter::message(const QString& text, Icon icon, Buttons but
 std::optional<QString> QtPrompter::inputText(const QString& prompt, const QString& title,
                                              const QString& defaultText)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(QApplication::activeWindow(), displayText(title),
-                                               displayText(prompt), QLineEdit::Normal, defaultText, &ok);
-    if (!ok)
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(displayText(title));
+    dialog.setLabelText(displayText(prompt));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextValue(defaultText);
+    if (translate_) {
+        dialog.setOkButtonText(translate_(QStringLiteral("Aceptar")));
+        dialog.setCancelButtonText(translate_(QStringLiteral("Cancelar")));
+    }
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog.textValue();
 }
 
 void QtPrompter::beep() { QApplication::beep(); }

@@ -7,6 +7,7 @@
 #include "common/ui/Help.h"
 #include "common/ui/WidgetMakers.h"
 #include "link/Link.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
 #include "programming/Exchange.h"
@@ -868,7 +869,7 @@ void Form2::load(std::optional<long> initialSerial)
         QString error;
         const bool stored = repo_.exists(serial, &error);
         if (!error.isEmpty()) {
-            prompter().message(error, Prompter::Icon::Critical);
+            reportFailureText(DatabaseTask::Read, error);
             return;
         }
         if (stored && CarregaProgramacio(serial))
@@ -877,7 +878,7 @@ void Form2::load(std::optional<long> initialSerial)
     QString error;
     const QList<qint32> serials = repo_.orderedSerials(&error);
     if (!error.isEmpty()) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return;
     }
     if (serials.isEmpty()) {
@@ -961,7 +962,7 @@ void Form2::navigate(bool forward)
     if (error.isEmpty() && !target && repo_.first(&error))
         prompter().beep();
     if (!error.isEmpty()) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return;
     }
     if (target)
@@ -994,7 +995,7 @@ void Form2::SSCommandBorrar_Click()
     QString error;
     const std::optional<qint32> first = repo_.first(&error);
     if (!error.isEmpty()) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return;
     }
     if (!first) {
@@ -1018,7 +1019,7 @@ void Form2::SSCommandBuscar_Click()
     QString error;
     const std::optional<qint32> found = repo_.search(*field, *text, &error);
     if (!error.isEmpty()) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return;
     }
     if (found)

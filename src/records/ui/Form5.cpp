@@ -4,9 +4,11 @@
 #include "common/ui/Help.h"
 #include "common/ui/WidgetMakers.h"
 #include "link/Link.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
 #include "programming/SheetText.h"
+#include "records/PendingDownload.h"
 #include "records/RecordsState.h"
 #include "records/ui/Form8.h"
 #include "records/ui/RecordGrid.h"
@@ -260,7 +262,7 @@ void Form5::Form_Load()
     QString error;
     const QList<qint32> serials = repo_.serials(&error);
     if (!error.isEmpty()) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return;
     }
     if (serials.isEmpty()) {
@@ -279,7 +281,7 @@ bool Form5::CarregaDades(qint32 serial)
     const std::optional<DeviceHeader> h = repo_.header(serial, &error);
     if (!h) {
         if (!error.isEmpty())
-            prompter().message(error, Prompter::Icon::Critical);
+            reportFailureText(DatabaseTask::Read, error);
         return false;
     }
     const InhibitedIntervals intervals = repo_.inhibitedIntervals(serial, &error);
@@ -294,7 +296,7 @@ bool Form5::CarregaDades(qint32 serial)
             rows << std::move(*r);
     }
     if (!error.isEmpty()) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return false;
     }
 
@@ -354,7 +356,7 @@ void Form5::headClick(RecordGrid* grid, int column)
         grid->setRows(mainDb(), std::move(*rows));
     QApplication::restoreOverrideCursor();
     if (!rows)
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
 }
 
 void Form5::navigate(bool forward)
@@ -362,7 +364,7 @@ void Form5::navigate(bool forward)
     QString error;
     const QList<qint32> serials = repo_.serials(&error);
     if (!error.isEmpty()) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return;
     }
     std::optional<qint32> target;
@@ -402,7 +404,7 @@ void Form5::SSCommandBuscar_Click()
     QString error;
     const std::optional<qint32> found = repo_.search(field, *typed, &error);
     if (!error.isEmpty()) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return;
     }
     if (found)
@@ -475,8 +477,13 @@ bool Form5::askRange(RangoFechas& range)
     linkState().NumeroSerieEqp = serial_;
     if (rangeAsker_)
         return rangeAsker_(range);
+    // FROM continues from the newest stored interval, or reaches back to where records may be
+    // missing after a download that could not keep them.
+    std::optional<QDateTime> start = hasIntervals() ? repo_.newestIntervalStart(serial_) : std::nullopt;
+    if (const std::optional<QDateTime> pending = pendingFrom(mainDb(), serial_); pending && (!start || *pending < *start))
+        start = pending;
     Form8 dialog(this);
-    dialog.Form_Load(now_(), hasIntervals() ? repo_.newestIntervalStart(serial_) : std::nullopt);
+    dialog.Form_Load(now_(), start);
     dialog.exec();
     return !recordsState().rangoCancelado;
 }

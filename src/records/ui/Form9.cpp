@@ -5,6 +5,7 @@
 #include "common/Prompter.h"
 #include "common/chart/ui/ChartView.h"
 #include "common/ui/Help.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/Strings.h"
 #include "localisation/ui/TranslateForm.h"
 #include "records/RecordsState.h"
@@ -346,7 +347,7 @@ bool Form9::Form_Load(qint32 serial, const QString& fechaFicha, const QString& l
     QString error;
     const std::optional<int> count = source_->count(&error);
     if (!count) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return false;
     }
     if (*count == 0) {
@@ -405,7 +406,7 @@ bool Form9::Dibuixa()
     QList<GraphRecord> window;
     QString error;
     if (!source_->window(std::max(Slider1->value(), 0), window, &error)) {
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
         return false;
     }
     nbx::Dibuixa(window, values_);

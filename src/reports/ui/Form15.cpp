@@ -3,6 +3,7 @@
 
 #include "common/Prompter.h"
 #include "common/ui/Help.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/LangDesk.h"
 
 #include <QFileInfo>
@@ -128,13 +129,16 @@ private:
 
 // Makes the whole of `path` with `write`. A regular file is written beside, synced to the disk
 // and put in place only once complete; a device or a pipe is written in place (replacing it
-// would destroy it). A failure names the file and the system's reason, or is `write`'s own.
-bool writeWholeFile(const QString& path, const std::function<bool(QIODevice&, QString*)>& write, QString* error)
+// would destroy it). A failure names the file and the system's reason, or is `write`'s own;
+// *systemError gets the system's number (0 when it is not known).
+bool writeWholeFile(const QString& path, const std::function<bool(QIODevice&, QString*)>& write, QString* error,
+                    int* systemError)
 {
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
         const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
         if (fd < 0) {
+            *systemError = errno;
             *error = QStringLiteral("%1: %2").arg(path, systemReason(errno));
             return false;
         }
@@ -147,11 +151,14 @@ bool writeWholeFile(const QString& path, const std::function<bool(QIODevice&, QS
             return false;
         if (failure == 0)
             return true;
+        *systemError = failure;
         *error = QStringLiteral("%1: %2").arg(path, systemReason(failure));
         return false;
     }
     QSaveFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly)) {
+        *systemError = errno;
         *error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return false;
     }
@@ -165,11 +172,14 @@ bool writeWholeFile(const QString& path, const std::function<bool(QIODevice&, QS
         failure = errno;
     if (failure != 0) {
         file.cancelWriting();
+        *systemError = failure;
         *error = QStringLiteral("%1: %2").arg(path, systemReason(failure));
         return false; // the unfinished file is discarded with `file`
     }
+    errno = 0;
     if (file.commit())
         return true;
+    *systemError = errno;
     *error = QStringLiteral("%1: %2").arg(path, file.errorString());
     return false;
 }
@@ -299,7 +309,7 @@ Form15::Form15(std::shared_ptr<const reports::ReportDocument> document, QWidget*
 
 Form15::~Form15() = default;
 
-bool Form15::printPdf(const QPrinter& printer, const QPageRanges& ranges, QString* error) const
+bool Form15::printPdf(const QPrinter& printer, const QPageRanges& ranges, QString* error, int* systemError) const
 {
     return writeWholeFile(printer.outputFileName(), [&](QIODevice& device, QString* failure) {
         QPdfWriter writer(&device);
@@ -308,7 +318,7 @@ bool Form15::printPdf(const QPrinter& printer, const QPageRanges& ranges, QStrin
         writer.setCreator(printer.creator());
         writer.setTitle(printer.docName());
         return document_->print(writer, failure, ranges);
-    }, error);
+    }, error, systemError);
 }
 
 void Form15::SSCommandImprimir_Click()
@@ -326,8 +336,15 @@ void Form15::SSCommandImprimir_Click()
         ranges = printer.pageRanges();
     QString error;
     if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
-        if (printPdf(printer, ranges, &error))
+        int systemError = 0;
+        if (printPdf(printer, ranges, &error, &systemError))
             return;
+        if (systemError != 0) { // the file could not be written: what, why and the system's text
+            prompter().message(databaseFailureText(DatabaseTask::WriteFile, printer.outputFileName(),
+                                                   systemErrorCode(systemError), error),
+                               Prompter::Icon::Critical);
+            return;
+        }
     } else if (!printer.isValid()) {
         error = QStringLiteral("The printer %1 is not available").arg(printer.printerName());
     } else if (document_->print(printer, &error, ranges) && printer.printerState() != QPrinter::Error) {

@@ -70,8 +70,9 @@ public slots:
 
 private:
     // Writes the pages chosen as a PDF file, page by page; a file is put in place only once
-    // whole, so a failed write leaves no partial file behind.
-    bool printPdf(const QPrinter& printer, const QPageRanges& ranges, QString* error) const;
+    // whole, so a failed write leaves no partial file behind. *systemError gets the system's
+    // number of a failed write (0 when it is not known).
+    bool printPdf(const QPrinter& printer, const QPageRanges& ranges, QString* error, int* systemError) const;
 
     std::shared_ptr<const reports::ReportDocument> document_;
     PrintDialog printDialog_;

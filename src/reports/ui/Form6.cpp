@@ -5,6 +5,7 @@
 #include "common/Database.h"
 #include "common/Prompter.h"
 #include "common/ui/Help.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/ui/TranslateForm.h"
 #include "reports/ListingModel.h"
 #include "reports/ui/RecordWindowContext.h"
@@ -112,7 +113,7 @@ void Form6::Form_Load(qint32 serial)
     serial_ = serial;
     QString error;
     if (!model_->load(mainDb(), serial, &error))
-        prompter().message(error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, error);
     model_->DisenyaGrids();
     for (QTableView* grid : {TDBGridInici, TDBGridFi}) {
         grid->resizeColumnsToContents();
@@ -133,7 +134,7 @@ void Form6::SSCommandImprimir_Click()
         return;
     const RecordWindowContext context = recordWindowContext(serial_);
     if (!context.error.isEmpty()) {
-        prompter().message(context.error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, context.error);
         return;
     }
     reports::ListingReportInput in;

@@ -55,7 +55,7 @@ RecordWindowContext recordWindowContext(qint32 serial)
     const bool prepared = q.prepare(QStringLiteral("SELECT DFechaTotales, THoraTotales FROM Programacion WHERE LNumeroSerie = ?"));
     q.addBindValue(serial);
     if (!prepared || !q.exec()) {
-        c.error = q.lastError().text();
+        c.error = sqlErrorText(q.lastError());
         return c;
     }
     if (!q.next())

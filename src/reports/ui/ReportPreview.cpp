@@ -2,6 +2,7 @@
 #include "reports/ui/ReportPreview.h"
 
 #include "common/Prompter.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/LangDesk.h"
 #include "reports/ui/Form15.h"
 
@@ -12,7 +13,7 @@ namespace nbx {
 bool showReport(reports::PrintJob job, QWidget* parent)
 {
     if (!job.error.isEmpty()) {
-        prompter().message(job.error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, job.error);
         return false;
     }
     if (!job.report)

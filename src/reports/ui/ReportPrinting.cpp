@@ -2,6 +2,7 @@
 #include "reports/ui/ReportPrinting.h"
 
 #include "common/Prompter.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/LangDesk.h"
 #include "common/chart/ui/ChartPainter.h"
 #include "common/chart/ui/ChartView.h"
@@ -55,7 +56,7 @@ void printGraphReport(Form9& form)
         return;
     const RecordWindowContext context = recordWindowContext(*serial);
     if (!context.error.isEmpty()) {
-        prompter().message(context.error, Prompter::Icon::Critical);
+        reportFailureText(DatabaseTask::Read, context.error);
         return;
     }
     reports::GraphReportInput in;
