@@ -626,6 +626,9 @@ struct Simulator::Impl {
     {
         while (!out.empty() && out.front().due <= now()) {
             const quint8 b = out.front().byte;
+            // A byte is logged at the moment before its write: the program may read it before the
+            // write returns, and its answer must never seem to precede the byte in the log.
+            const qint64 sentAt = now();
             const ssize_t n = ::write(master, &b, 1);
             if (n != 1) {
                 if (n < 0 && (errno == EAGAIN || errno == EINTR))
@@ -640,11 +643,11 @@ struct Simulator::Impl {
             // line's pace keeps the planned times: a UART sends a late byte's successors back to back.
             if (!out.empty() && byteDelayUs > 0 && !linePace)
                 out.front().due = std::max(out.front().due, t + byteDelayUs);
-            log.append({t, true, b});
+            log.append({sentAt, true, b});
             byteLine(true, b);
             if (txWatch.feed(b) == FrameDecoder::Result::Complete) {
                 const DecodedFrame& f = txWatch.frame();
-                frames.append({t, true, f.valid, f.command, f.raw});
+                frames.append({sentAt, true, f.valid, f.command, f.raw});
             }
         }
         return true;
