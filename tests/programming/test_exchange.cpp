@@ -127,7 +127,7 @@ protected:
     void receiveAndSave()
     {
         blankSheet();
-        ASSERT_EQ(x.Recibir(), SessionOutcome::Done);
+        ASSERT_EQ(x.Recibir(), SessionOutcome::Done) << messages().join(QLatin1String(" | ")).toStdString();
         ASSERT_TRUE(window.saveSheet());
         prompts.shown.clear();
     }
