@@ -331,24 +331,20 @@ TEST_F(EndToEnd, AKeptLineThatDiesWhileIdleCostsNothing)
 }
 
 // A long frame at a 19200 baud line's pace (the programming block, 371 bytes in 193 ms) arrives
-// whole, and its bytes are let gather: the waiting thread wakes a few times, not once a byte.
-TEST_F(EndToEnd, AFrameAtTheLinesPaceArrivesWholeWithoutAWakeForEachByte)
+// whole. How often the waiting thread wakes for it is bench_link's figure: a count of wakes
+// depends on how busy the machine is.
+TEST_F(EndToEnd, AFrameAtTheLinesPaceArrivesWhole)
 {
     sim.setLinePace(19200);
     ASSERT_TRUE(link.AbrirPuerto(nullptr));
-    rusage before{};
-    getrusage(RUSAGE_THREAD, &before);
     link.port.write(sim::encodeFrame(0x04, {}));
     InactivityTimer timer = link.frameTimer();
     ASSERT_TRUE(RecibirTrama(link, timer));
-    rusage after{};
-    getrusage(RUSAGE_THREAD, &after);
     QByteArray received;
     for (int i = 0; i < link.BufferTrama.length(); ++i)
         received.append(char(link.BufferTrama[i]));
     ASSERT_EQ(received.size(), 371);
     EXPECT_EQ(received, sim.frames().last().raw);
-    EXPECT_LT(after.ru_nvcsw - before.ru_nvcsw, 60);
 }
 
 // Records at the line's pace, each answered with ACK as a download does: the waiting thread
