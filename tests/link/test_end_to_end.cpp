@@ -333,7 +333,7 @@ TEST_F(EndToEnd, AKeptLineThatDiesWhileIdleCostsNothing)
 
 // A long frame at a 19200 baud line's pace (the programming block, 371 bytes in 193 ms, longer
 // than the line discipline gathers at once) arrives whole. How often the waiting thread wakes for
-// a frame is the records benchmark's figure.
+// it is bench_link's figure: a count of wakes depends on how busy the machine is.
 TEST_F(EndToEnd, AFrameAtTheLinesPaceArrivesWhole)
 {
     sim.setLinePace(19200);

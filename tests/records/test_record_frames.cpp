@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <functional>
+#include <sqlite3.h>
 
 namespace nbx::test {
 namespace {
@@ -308,6 +309,29 @@ TEST(RecordFrames, RecordsAreStoredAsTheirValues)
             EXPECT_EQ(got.toString(), values[i].toString()) << cols[i].toStdString();
         }
     }
+}
+
+// A value the connection refuses to take (here a text beyond its length limit) fails the store
+// with SQLite's message: it is not stored as nothing in its place.
+TEST(RecordFrames, AValueThatCannotBeBoundFailsTheStore)
+{
+    TempDatabase db;
+    IntervalRecord interval = decodeInterval(goldenInterval(), kFrom, 123456).record;
+    RecordStore store;
+    QString error;
+    ASSERT_TRUE(store.storeInterval(interval, &error)) << error.toStdString(); // prepares the statement
+    sqlite3* handle = sqliteHandle(mainDb());
+    ASSERT_TRUE(handle);
+    const int limit = sqlite3_limit(handle, SQLITE_LIMIT_LENGTH, 1000); // a whole row still fits
+    interval.DFechaInicio = interval.DFechaInicio.addDays(1);
+    interval.TTipoActuacionLocal = QString(1001, QLatin1Char('x'));
+    EXPECT_FALSE(store.storeInterval(interval, &error));
+    EXPECT_TRUE(error.contains(QLatin1String(sqlite3_errstr(SQLITE_TOOBIG)))) << error.toStdString();
+    sqlite3_limit(handle, SQLITE_LIMIT_LENGTH, limit);
+    store.commit();
+    QSqlQuery q(mainDb());
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT COUNT(*) FROM Intervalos")) && q.next());
+    EXPECT_EQ(q.value(0).toInt(), 1);
 }
 
 // The record's date and time texts are printf's zero-padded numbers, whatever the bytes held.

@@ -32,8 +32,9 @@ public:
         return ::write(m_fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
     }
 
-    // Reads until `count` bytes came or `timeoutMs` passed without completing them.
-    QByteArray read(int count, int timeoutMs = 1000)
+    // Reads until `count` bytes came or `timeoutMs` passed without completing them. The deadline
+    // is long, since it ends as soon as the bytes are there: a loaded machine delays them.
+    QByteArray read(int count, int timeoutMs = 10000)
     {
         QByteArray got;
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -55,6 +56,17 @@ public:
 
     // Everything that arrives within `ms` (used to show that nothing comes).
     QByteArray readFor(int ms) { return read(1 << 20, ms); }
+
+    // Reads until the line has been quiet for `quietMs`; false when bytes still come after
+    // `timeoutMs` (a stream that never stops).
+    bool drain(int quietMs = 150, int timeoutMs = 10000)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!readFor(quietMs).isEmpty())
+            if (std::chrono::steady_clock::now() >= end)
+                return false;
+        return true;
+    }
 
 private:
     int m_fd;

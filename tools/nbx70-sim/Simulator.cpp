@@ -625,27 +625,42 @@ struct Simulator::Impl {
     bool flushDue()
     {
         while (!out.empty() && out.front().due <= now()) {
-            const quint8 b = out.front().byte;
-            const ssize_t n = ::write(master, &b, 1);
-            if (n != 1) {
+            // The bytes due go in one write when there is no byte pause, as a burst reaches a real
+            // line together: a reader cannot find the first of them and miss the rest for the
+            // simulator's thread being put aside between two bytes (a modem's echo cut in two).
+            // They are logged at the moment before the write: the program may read them before it
+            // returns, and its answer must never seem to precede them in the log.
+            const qint64 sentAt = now();
+            quint8 chunk[512];
+            size_t count = 0;
+            for (auto it = out.begin(); it != out.end() && it->due <= sentAt && count < sizeof chunk; ++it) {
+                chunk[count++] = it->byte;
+                if (byteDelayUs > 0)
+                    break;
+            }
+            const ssize_t n = ::write(master, chunk, count);
+            if (n <= 0) {
                 if (n < 0 && (errno == EAGAIN || errno == EINTR))
                     return false;
                 out.clear();
                 event(QStringLiteral("write failed: %1").arg(QString::fromLocal8Bit(strerror(errno))));
                 return true;
             }
-            out.pop_front();
+            for (ssize_t k = 0; k < n; ++k) {
+                const quint8 b = out.front().byte;
+                out.pop_front();
+                log.append({sentAt, true, b});
+                byteLine(true, b);
+                if (txWatch.feed(b) == FrameDecoder::Result::Complete) {
+                    const DecodedFrame& f = txWatch.frame();
+                    frames.append({sentAt, true, f.valid, f.command, f.raw});
+                }
+            }
             const qint64 t = now();
             // Keep the byte pause between the bytes as they really went, not only as planned. A
             // line's pace keeps the planned times: a UART sends a late byte's successors back to back.
             if (!out.empty() && byteDelayUs > 0 && !linePace)
                 out.front().due = std::max(out.front().due, t + byteDelayUs);
-            log.append({t, true, b});
-            byteLine(true, b);
-            if (txWatch.feed(b) == FrameDecoder::Result::Complete) {
-                const DecodedFrame& f = txWatch.frame();
-                frames.append({t, true, f.valid, f.command, f.raw});
-            }
         }
         return true;
     }
