@@ -33,26 +33,21 @@
 
 namespace {
 
-// The peak resident memory of the program in MB since the last reset.
-double peakMb()
+// A memory figure of /proc/self/status in MB ("VmHWM:", the peak since the last reset, or
+// "VmRSS:", what the program holds now).
+double statusMb(const char* key)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
+    const size_t length = std::strlen(key);
     while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
+        if (line.compare(0, length, key) == 0)
+            return std::stod(line.substr(length)) / 1024.0;
     return -1;
 }
 
-double residentMb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return -1;
-}
+double peakMb() { return statusMb("VmHWM:"); }
+double residentMb() { return statusMb("VmRSS:"); }
 
 // Sets the peak back to what the program holds now.
 void resetPeak()
