@@ -604,6 +604,27 @@ TEST(Startup, AccessReadingFilesOfAProgramThatEndedAreRemoved)
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files, QDir::Name), QStringList(left.mid(1)));
 }
 
+namespace {
+
+// Settings that reach the simulator's port through a modem.
+void writeModemIni(const sim::Simulator& sim)
+{
+    writeIni("[Configuration]\nSerialPort=1\nSerialDevice=" + sim.portPath().toUtf8()
+             + "\nUser=\nLanguage=1034\nModem=1\nTonePulse=1\nDialCode=\n");
+}
+
+// Starts the program with one stored sheet and opens its record window from the main window.
+QPointer<Form5> openRecordsOfAStoredDevice(MainController& program)
+{
+    program.start(QString());
+    QSqlQuery(mainDb()).exec("INSERT INTO Programacion (LNumeroSerie, TLocal, TTelefono, DFecha) "
+                             "VALUES (123456, 'Sala', '5551234', '2024-02-03')");
+    program.form()->SSCommandIncidencias->click();
+    return topLevel<Form5>();
+}
+
+} // namespace
+
 // SIGTERM during a modem download: the download stops as on Stop with every record acknowledged to
 // the device stored, the call is hung up without the question, and the program ends as on Salir.
 TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStored)
@@ -621,8 +642,7 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
         r.config.tMinutes = 2;
         r.config.recordDelayMs = 5;
     });
-    writeIni("[Configuration]\nSerialPort=1\nSerialDevice=" + sim.portPath().toUtf8()
-             + "\nUser=\nLanguage=1034\nModem=1\nTonePulse=1\nDialCode=\n");
+    writeModemIni(sim);
     Link& link = defaultLink();
     const LinkTiming savedTiming = link.timing;
     link.timing = test::shortLinkTiming();
@@ -630,11 +650,7 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
     QuitSignals quitSignals;
     ASSERT_TRUE(quitSignals.installed());
     MainController program;
-    program.start(QString());
-    QSqlQuery(mainDb()).exec("INSERT INTO Programacion (LNumeroSerie, TLocal, TTelefono, DFecha) "
-                             "VALUES (123456, 'Sala', '5551234', '2024-02-03')");
-    program.form()->SSCommandIncidencias->click();
-    const QPointer<Form5> records = topLevel<Form5>();
+    const QPointer<Form5> records = openRecordsOfAStoredDevice(program);
     ASSERT_TRUE(records);
     const RangoFechas range = RangoFechas::fromMoments(clock.addDays(-2), clock);
     records->setRangeAsker([&](RangoFechas& r) {
@@ -697,8 +713,7 @@ TEST(Form1, ASignalAsTheModemQuestionIsAcceptedEndsTheProgramWithoutDialling)
     QString error;
     ASSERT_TRUE(sim.start(&error)) << error.toStdString();
     sim.setModemMode(true, sim::ModemAnswer::Connect, 20);
-    writeIni("[Configuration]\nSerialPort=1\nSerialDevice=" + sim.portPath().toUtf8()
-             + "\nUser=\nLanguage=1034\nModem=1\nTonePulse=1\nDialCode=\n");
+    writeModemIni(sim);
     Link& link = defaultLink();
     const LinkTiming savedTiming = link.timing;
     link.timing = test::shortLinkTiming();
@@ -712,11 +727,7 @@ TEST(Form1, ASignalAsTheModemQuestionIsAcceptedEndsTheProgramWithoutDialling)
     } prompts;
     QuitSignals quitSignals;
     MainController program;
-    program.start(QString());
-    QSqlQuery(mainDb()).exec("INSERT INTO Programacion (LNumeroSerie, TLocal, TTelefono, DFecha) "
-                             "VALUES (123456, 'Sala', '5551234', '2024-02-03')");
-    program.form()->SSCommandIncidencias->click();
-    const QPointer<Form5> records = topLevel<Form5>();
+    const QPointer<Form5> records = openRecordsOfAStoredDevice(program);
     ASSERT_TRUE(records);
     records->setRangeAsker([](RangoFechas&) { return true; });
     QTimer::singleShot(0, records, [&] { records->SSCommandRecibir->click(); });
