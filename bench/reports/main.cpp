@@ -49,6 +49,20 @@ double statusMb(const char* key)
 double peakMb() { return statusMb("VmHWM:"); }
 double residentMb() { return statusMb("VmRSS:"); }
 
+// Lays the prepared report out. A failure, of the preparing or of the layout, is printed and gives
+// no document.
+std::shared_ptr<const nbx::reports::ReportDocument> layOut(const nbx::reports::PrintJob& job)
+{
+    if (!job.report) {
+        std::fprintf(stderr, "%s\n", qPrintable(job.error));
+        return nullptr;
+    }
+    const nbx::reports::LayoutResult layout = job.report->layout();
+    if (!layout.document)
+        std::fprintf(stderr, "%s\n", qPrintable(layout.error));
+    return layout.document;
+}
+
 // Sets the peak back to what the program holds now.
 void resetPeak()
 {
@@ -169,19 +183,12 @@ int main(int argc, char** argv)
         const double before = residentMb();
         QElapsedTimer t;
         t.start();
-        nbx::reports::PrintJob job = nbx::reports::prepareListingReport(in);
-        if (!job.report) {
-            std::fprintf(stderr, "%s\n", qPrintable(job.error));
+        const std::shared_ptr<const nbx::reports::ReportDocument> document =
+            layOut(nbx::reports::prepareListingReport(in));
+        if (!document)
             return 1;
-        }
-        std::shared_ptr<const nbx::reports::ReportDocument> document = job.report->layout().document;
-        if (!document) {
-            std::fprintf(stderr, "layout failed\n");
-            return 1;
-        }
         const double layoutMs = t.nsecsElapsed() / 1e6, layoutPeak = peakMb();
         const int pages = document->pageCount();
-        job.report.reset();
 
         resetPeak();
         t.restart();
@@ -229,20 +236,14 @@ int main(int argc, char** argv)
         // The whole PDF: preparing and laying the report out, then printing it from the preview.
         QElapsedTimer t;
         t.start();
-        nbx::reports::PrintJob job = nbx::reports::prepareListingReport(in);
-        if (!job.report) {
-            std::fprintf(stderr, "%s\n", qPrintable(job.error));
-            return 1;
-        }
-        const nbx::reports::LayoutResult layout = job.report->layout();
+        const std::shared_ptr<const nbx::reports::ReportDocument> document =
+            layOut(nbx::reports::prepareListingReport(in));
         const double layoutMs = t.nsecsElapsed() / 1e6;
-        if (!layout.document) {
-            std::fprintf(stderr, "%s\n", qPrintable(layout.error));
+        if (!document)
             return 1;
-        }
         const QString pdf = dir.filePath("intervals.pdf");
         {
-            nbx::Form15 preview(layout.document);
+            nbx::Form15 preview(document);
             preview.setPrintDialog([&](QPrinter& printer, QWidget*) {
                 printer.setOutputFormat(QPrinter::PdfFormat);
                 printer.setOutputFileName(pdf);
@@ -264,7 +265,7 @@ int main(int argc, char** argv)
         std::printf("run %d: %d intervals: layout %.0f ms, %d pages; whole PDF %.0f ms (%.0f KB); "
                     "Imprimir to first page shown %lld ms (longest stall before it %lld ms); "
                     "longest stall after it %lld ms; preview open %.0f ms\n",
-                    run + 1, kIntervals, layoutMs, layout.document->pageCount(), pdfMs,
+                    run + 1, kIntervals, layoutMs, document->pageCount(), pdfMs,
                     QFileInfo(pdf).size() / 1024.0, stalls.firstShownMs(), stalls.longestBeforeMs(),
                     stalls.longestAfterMs(), shownForMs);
     }
@@ -293,22 +294,16 @@ int main(int argc, char** argv)
     }
     double worstNote = 0;
     for (int run = 0; run < 3; ++run) {
-        nbx::reports::PrintJob job = nbx::reports::prepareSheetReport(kLongNoteSerial, QStringLiteral("2.1"), {});
-        if (!job.report) {
-            std::fprintf(stderr, "%s\n", qPrintable(job.error));
-            return 1;
-        }
+        const nbx::reports::PrintJob job = nbx::reports::prepareSheetReport(kLongNoteSerial, QStringLiteral("2.1"), {});
         QElapsedTimer t;
         t.start();
-        const nbx::reports::LayoutResult layout = job.report->layout();
+        const std::shared_ptr<const nbx::reports::ReportDocument> document = layOut(job);
         const double ms = t.nsecsElapsed() / 1e6;
-        if (!layout.document) {
-            std::fprintf(stderr, "%s\n", qPrintable(layout.error));
+        if (!document)
             return 1;
-        }
         worstNote = std::max(worstNote, ms);
         std::printf("run %d: sheet with a note of %d characters without a blank: layout %.0f ms, %d pages\n",
-                    run + 1, kNoteLength, ms, layout.document->pageCount());
+                    run + 1, kNoteLength, ms, document->pageCount());
     }
     std::printf("worst: sheet with the long note laid out in %.0f ms (goal under 300 ms)\n", worstNote);
     nbx::Database::close();

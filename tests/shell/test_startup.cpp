@@ -606,9 +606,12 @@ TEST(Startup, AccessReadingFilesOfAProgramThatEndedAreRemoved)
 
 namespace {
 
-// Settings that reach the simulator's port through a modem.
-void writeModemIni(const sim::Simulator& sim)
+// Starts the simulator as a device behind a modem that connects, with settings that reach it.
+void startModemDevice(sim::Simulator& sim)
 {
+    QString error;
+    ASSERT_TRUE(sim.start(&error)) << error.toStdString();
+    sim.setModemMode(true, sim::ModemAnswer::Connect, 20);
     writeIni("[Configuration]\nSerialPort=1\nSerialDevice=" + sim.portPath().toUtf8()
              + "\nUser=\nLanguage=1034\nModem=1\nTonePulse=1\nDialCode=\n");
 }
@@ -632,9 +635,7 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
     test::TempHome home;
     writeLanguageDb();
     sim::Simulator sim;
-    QString error;
-    ASSERT_TRUE(sim.start(&error)) << error.toStdString();
-    sim.setModemMode(true, sim::ModemAnswer::Connect, 20);
+    ASSERT_NO_FATAL_FAILURE(startModemDevice(sim));
     const QDateTime clock(QDate(2024, 5, 14), QTime(10, 30), Qt::UTC);
     sim.withRecords([&](sim::RecordDevice& r) {
         r.config.clock = clock;
@@ -642,7 +643,6 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
         r.config.tMinutes = 2;
         r.config.recordDelayMs = 5;
     });
-    writeModemIni(sim);
     Link& link = defaultLink();
     const LinkTiming savedTiming = link.timing;
     link.timing = test::shortLinkTiming();
@@ -710,10 +710,7 @@ TEST(Form1, ASignalAsTheModemQuestionIsAcceptedEndsTheProgramWithoutDialling)
     test::TempHome home;
     writeLanguageDb();
     sim::Simulator sim;
-    QString error;
-    ASSERT_TRUE(sim.start(&error)) << error.toStdString();
-    sim.setModemMode(true, sim::ModemAnswer::Connect, 20);
-    writeModemIni(sim);
+    ASSERT_NO_FATAL_FAILURE(startModemDevice(sim));
     Link& link = defaultLink();
     const LinkTiming savedTiming = link.timing;
     link.timing = test::shortLinkTiming();
