@@ -10,6 +10,7 @@
 #include "link/Link.h"
 #include "nbx70-sim/SimRecords.h"
 #include "nbx70-sim/Simulator.h"
+#include "records/PendingDownload.h"
 #include "records/RecordFrames.h"
 #include "records/ui/Form5.h"
 #include "localisation/LangDesk.h"
@@ -696,6 +697,8 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
     QSqlQuery q(mainDb());
     ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM Intervalos") && q.next());
     EXPECT_EQ(q.value(0).toInt(), acknowledged);
+    // The older records the device still holds are fetched by the next download's default range.
+    EXPECT_EQ(pendingFrom(mainDb(), 123456), range.from());
 
     link.timing = savedTiming;
     link.state.SerialDevice.clear();
