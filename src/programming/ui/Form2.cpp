@@ -930,6 +930,28 @@ bool Form2::Modificat()
 
 bool Form2::leaveAllowed() { return Modificat(); }
 
+bool Form2::takeEditForImport()
+{
+    if (!takePendingEdit())
+        return false;
+    return askSaveBeforeImport(sheet(), programmingState(), [this] { return GrabaProgramacio(); })
+           == LeaveDecision::Proceed;
+}
+
+void Form2::reloadAfterImport()
+{
+    // An edit not offered for saving (typed while a merge read its file, or left pending under the
+    // merge of a pending backup) stays as typed.
+    if (programmingState().fichaModificada)
+        return;
+    const qint32 serial = sheetSerial(sheet());
+    QString error;
+    if (serial != 0 && repo_.exists(serial, &error))
+        CarregaProgramacio(serial);
+    else if (!error.isEmpty())
+        reportFailureText(DatabaseTask::Read, error);
+}
+
 void Form2::CanviaEstatBotons()
 {
     if (busySaved_.isEmpty()) {

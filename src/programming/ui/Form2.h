@@ -60,6 +60,13 @@ public:
     // The save question before leaving the sheet; false when the user chose to save and the save
     // failed, so the caller stays on the sheet.
     bool Modificat();
+    // Before the main window imports a file: the pending edit is taken and a modified sheet is
+    // offered for saving. False when the import must not run: a value was refused (the sheet is
+    // shown with it), the user answered Cancel (the sheet keeps its edit) or the save failed.
+    bool takeEditForImport();
+    // After an import that wrote rows: a sheet without unsaved changes shows its stored row again,
+    // so that a later save never writes the values shown before over the imported ones.
+    void reloadAfterImport();
     // Busy state of the device operations: the first call disables the eight sheet buttons, the
     // second gives them back the state they had.
     void CanviaEstatBotons();
