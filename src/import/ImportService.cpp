@@ -8,10 +8,19 @@ namespace nbx {
 
 namespace {
 ImportService* g_service = nullptr;
+std::function<void()> g_rowsImported;
 }
 
 ImportService* importService() { return g_service; }
 void setImportService(ImportService* service) { g_service = service; }
+
+void setRowsImportedHandler(std::function<void()> handler) { g_rowsImported = std::move(handler); }
+
+void rowsImported()
+{
+    if (g_rowsImported)
+        g_rowsImported();
+}
 
 void reportMergeFailure(const QString& path, const MergeReport& report)
 {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace nbx {
 
@@ -32,6 +33,11 @@ public:
 // Tells the user why the file at `path` could not be merged ("Formato incorrecto" when it is the
 // file's fault); nothing for a merge that ran or did not run.
 void reportMergeFailure(const QString& path, const MergeReport& report);
+
+// Called by the service after a merge or an import that wrote rows into the main database, so that
+// the open windows read what they show again. Installed by the main window.
+void setRowsImportedHandler(std::function<void()> handler);
+void rowsImported();
 
 // The installed service, or nullptr while the program has none.
 ImportService* importService();

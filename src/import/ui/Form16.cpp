@@ -111,6 +111,7 @@ void Form16::ImportaFitxer()
     sTextImportant = lblText->text();
     bCancelat = false;
     running_ = true;
+    rowsImported_ = 0;
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     lblFitxer->setText(QFileInfo(path_).fileName());
     QApplication::processEvents();
@@ -130,6 +131,7 @@ void Form16::ImportaFitxer()
         hooks.cancelled = [this] { return bCancelat; };
         const ExchangeImportResult r = importExchange(mainDb(), bytes, sTextImportant, hooks);
         outcome_ = r.status;
+        rowsImported_ = r.status == ExchangeImportResult::Status::Imported ? r.rowsRead : 0;
         if (r.status == ExchangeImportResult::Status::Rejected)
             failure = formatErrorText(*r.formatError);
         else if (r.status == ExchangeImportResult::Status::DatabaseError)

@@ -29,6 +29,8 @@ public:
 
     // How the last import ended.
     ExchangeImportResult::Status outcome() const { return outcome_; }
+    // The rows the last import wrote (added or rewritten); 0 unless it ended Imported.
+    int rowsImported() const { return rowsImported_; }
     // Called with every progress text (the label itself is refreshed a few times a second).
     std::function<void(const QString&)> progressHook;
 
@@ -51,6 +53,7 @@ private:
     bool running_ = false;
     qint64 lastPaint_ = -1;
     ExchangeImportResult::Status outcome_ = ExchangeImportResult::Status::Imported;
+    int rowsImported_ = 0;
 };
 
 } // namespace nbx

@@ -67,6 +67,8 @@ MergeReport ProgramImportService::mergeDatabase(const QString& path)
     switch (r.status) {
     case MergeResult::Status::Merged:
     case MergeResult::Status::NothingToMerge:
+        if (r.rowsAdded > 0)
+            rowsImported();
         if (!r.rowsLeftOut.isEmpty()) {
             QStringList lines;
             for (const auto& [table, rows] : r.rowsLeftOut)
@@ -95,6 +97,8 @@ void ProgramImportService::importExchangeFile(const QString& path)
     form.Form_Load();
     form.setFile(path);
     form.exec();
+    if (form.outcome() == ExchangeImportResult::Status::Imported && form.rowsImported() > 0)
+        rowsImported();
 }
 
 void installImportService()
