@@ -54,6 +54,21 @@ void bringToFront(QWidget* w)
     w->activateWindow();
 }
 
+// After an import that wrote rows: the open sheet and record window read what they show again.
+// Their loads make their device the one last shown, which the import does not change.
+void readOpenWindowsAgain()
+{
+    LinkState& link = linkState();
+    const qint32 device = link.NumeroSerieEqp;
+    const QString version = link.VersionEqp;
+    if (g_programacion)
+        g_programacion->reloadAfterImport();
+    if (g_registros)
+        g_registros->reloadDevice();
+    link.NumeroSerieEqp = device;
+    link.VersionEqp = version;
+}
+
 QPushButton* makeButton(const QString& objectName, const QString& text, QWidget* parent)
 {
     auto* b = new QPushButton(text, parent);
@@ -125,6 +140,7 @@ Form1::Form1(QWidget* parent)
     Form2::setRecordsOpener([this] { SSCommandIncidencias_Click(); });
     Form5::setProgrammingOpener([this] { SSCommandProgramacion_Click(); });
     Form5::setGraphOpener(&Form9::openFromRecordWindow);
+    setRowsImportedHandler(&readOpenWindowsAgain);
 
     connect(SSCommandProgramacion, &QPushButton::clicked, this, &Form1::SSCommandProgramacion_Click);
     connect(SSCommandIncidencias, &QPushButton::clicked, this, &Form1::SSCommandIncidencias_Click);
@@ -241,6 +257,12 @@ void Form1::SSCommand1_Click()
         return;
     }
     AppState& state = appState();
+    // The open sheet's pending edit is taken first, as on every way out of it: an import may
+    // rewrite its row.
+    if (g_programacion && !g_programacion->takeEditForImport()) {
+        state.ficheroImportar.clear();
+        return;
+    }
     if (state.ficheroImportar.isEmpty())
         state.ficheroImportar = SeleccionaFichero(this);
     switch (importFileKind(state.ficheroImportar)) {
