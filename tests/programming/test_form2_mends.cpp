@@ -4,6 +4,7 @@
 #include "programming/ui/Form2.h"
 
 #include "common/Database.h"
+#include "import/ui/ImportWindows.h"
 #include "link/Link.h"
 #include "localisation/Strings.h"
 #include "localisation/LangDesk.h"
@@ -285,6 +286,18 @@ TEST_F(Form2Mends, EveryRoadTakesTheSheetsPendingEdit)
          [](Form1& m, Form2&) {
              m.CommandExportar->show();
              QTest::mouseClick(m.CommandExportar, Qt::LeftButton);
+         }},
+        {"main window's Importar datos", true, true,
+         [&liveOpened](Form1& m, Form2&) {
+             installImportService();
+             setOpenFileDialog([&liveOpened](QWidget*, const QString&, const QStringList&) {
+                 liveOpened = true; // the import went on to its file
+                 return QString();
+             });
+             m.SSCommand1->setEnabled(true);
+             QTest::mouseClick(m.SSCommand1, Qt::LeftButton);
+             setOpenFileDialog({});
+             setImportService(nullptr);
          }},
     };
     for (const auto& road : roads) {
