@@ -544,6 +544,7 @@ TEST_F(Form5Download, AfterADownloadEndedShortTheDefaultRangeBringsEveryRecordOn
     auto recordFault = [](int command, int number, sim::RecordFault f) {
         return [=](sim::Simulator& s) { s.withRecords([=](sim::RecordDevice& r) { r.injectFault(command, number, f); }); };
     };
+    const auto none = [](sim::Simulator&) {};
     const struct {
         const char* what;
         std::function<void(sim::Simulator&)> fault;
@@ -555,10 +556,10 @@ TEST_F(Form5Download, AfterADownloadEndedShortTheDefaultRangeBringsEveryRecordOn
         {"bad check byte", recordFault(0x05, 150, sim::RecordFault::BadCheckByte), Act::None, GetS(62)},
         {"NAK in place of a record", recordFault(0x05, 120, sim::RecordFault::Nak), Act::None, GetS(31)},
         {"session stream stalls", recordFault(0x06, 3, sim::RecordFault::Stall), Act::None, GetS(31)},
-        {"port lost", [](sim::Simulator&) {}, Act::LosePort, QString()},
-        {"modem line dropped", [](sim::Simulator&) {}, Act::LosePort, QString(), true},
-        {"Stop", [](sim::Simulator&) {}, Act::Stop, QString()},
-        {"close box", [](sim::Simulator&) {}, Act::CloseBox, QString()},
+        {"port lost", none, Act::LosePort, QString()},
+        {"modem line dropped", none, Act::LosePort, QString(), true},
+        {"Stop", none, Act::Stop, QString()},
+        {"close box", none, Act::CloseBox, QString()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -584,13 +585,10 @@ TEST_F(Form5Download, AfterADownloadEndedShortTheDefaultRangeBringsEveryRecordOn
             else if (c.act == Act::LosePort)
                 sim.stop();
         });
-        ASSERT_FALSE(prompts.shown.isEmpty());
-        EXPECT_EQ(prompts.shown.first().text, GetS(c.modem ? 33 : 15));
+        EXPECT_TRUE(prompts.sawText(GetS(c.modem ? 33 : 15)));
         const QString message = c.act == Act::LosePort ? lineLostText(port) : c.message;
         EXPECT_EQ(criticals(), message.isEmpty() ? 0 : 1);
-        if (!message.isEmpty()) {
-            EXPECT_TRUE(prompts.sawText(message)) << prompts.shown.last().text.toStdString();
-        }
+        EXPECT_TRUE(message.isEmpty() || prompts.sawText(message)) << prompts.shown.last().text.toStdString();
         EXPECT_FALSE(prompts.sawText(GetS(61)));
         EXPECT_LT(count("SELECT COUNT(*) FROM Intervalos") + count("SELECT COUNT(*) FROM Sesiones"), 405);
         EXPECT_EQ(pendingFrom(mainDb(), 123456), typedFrom);
