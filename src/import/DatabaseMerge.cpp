@@ -33,9 +33,14 @@ const char kSourceSchema[] = "nbx_merge_src";
 
 AccessReaderCommand g_readerCommand;
 
-bool isSettingsTable(const QString& name)
+// The main database's settings row and its own bookkeeping (the mark of records its downloads may
+// have missed, which says nothing about the records of another file) are never taken from a file.
+bool isNeverMerged(const QString& name)
 {
-    return name.compare(QLatin1String("Configuracion"), Qt::CaseInsensitive) == 0;
+    for (const char* own : {"Configuracion", "DescargaPendiente"})
+        if (name.compare(QLatin1String(own), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
 }
 
 // A failure with SQLite's result code and the library's text.
@@ -305,7 +310,7 @@ MergeResult mergeSqlite(QSqlDatabase main, const QString& path)
         return failed(main, why);
     for (const QString& table : std::as_const(sourceTables)) {
         const QString target = findName(*targets, table);
-        if (isSettingsTable(table) || target.isEmpty())
+        if (isNeverMerged(table) || target.isEmpty())
             continue;
         const auto srcCols = names(main, QStringLiteral("SELECT name FROM pragma_table_info(?, ?)"), {table, src}, &why);
         if (!srcCols)

@@ -9,6 +9,7 @@
 #include "records/PendingDownload.h"
 #include "records/RecordStore.h"
 #include "records/RecordTransfer.h"
+#include "records/RecordsRepository.h"
 #include "records/RecordsState.h"
 
 namespace nbx {
@@ -87,9 +88,9 @@ bool DownloadController::exchange()
         prompter().message(GetS(29) + QString::number(serial), Prompter::Icon::Critical);
         return false;
     }
-    // Before any record comes, the mark of records that may be missing reaches back to FROM: a group
-    // that cannot be kept, or a program ended before its last commit, leaves it for the next
-    // download's default range. A database that refuses even this keeps nothing of the download.
+    // Before any record comes, the mark of records that may be missing reaches back to FROM: every
+    // ending short of FROM, a kill included, leaves it for the next download's default range. A
+    // database that refuses even this keeps nothing of the download.
     QSqlDatabase db = mainDb();
     const QDateTime from = range_.from();
     const std::optional<QDateTime> pendingBefore = pendingFrom(db, serial);
@@ -143,20 +144,19 @@ bool DownloadController::exchange()
     }
     // A download stopped between two session records, or ended by the program's end, is not
     // reported as complete.
-    const bool quit = quitPending();
-    const bool complete = ok && !st.PararRecepcion && !quit;
-    // The mark stays after a fault of the database or the program's end (as after a kill), and goes
-    // once a complete download has stored everything down to it. Stop or a failed line puts it back
-    // as it was before this download.
-    std::optional<QDateTime> pendingAfter = pendingBefore;
-    if (quit)
-        pendingAfter = resume;
-    else if (complete && from <= resume)
-        pendingAfter.reset();
-    if (!c.storeFailed && pendingAfter != resume && !setPendingFrom(db, serial, pendingAfter, &error, &code))
-        reportDatabaseFailure(DatabaseTask::Save, {}, code, error);
+    const bool complete = ok && !st.PararRecepcion && !quitPending();
+    // Whatever ended it short of FROM (a line fault, Stop, the close box, the program's end, the
+    // database) leaves the mark written before the first record: the records older than the
+    // oldest one received, intervals or sessions, come again with the next default range.
     if (!complete)
         return false;
+    RecordsRepository repo(db);
+    QString readError;
+    const std::optional<QDateTime> newest = repo.newestIntervalStart(serial, &readError);
+    const std::optional<QDateTime> pendingAfter =
+        readError.isEmpty() ? pendingAfterComplete(pendingBefore, from, range_.to(), c.newestInterval, newest) : resume;
+    if (pendingAfter != resume && !setPendingFrom(db, serial, pendingAfter, &error, &code))
+        reportDatabaseFailure(DatabaseTask::Save, {}, code, error);
     prompter().message(GetS(61), Prompter::Icon::Information);
     return true;
 }

@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 
 namespace nbx {
 
@@ -53,6 +54,24 @@ bool setPendingFrom(QSqlDatabase db, qint32 serial, const std::optional<QDateTim
         return false;
     }
     return tx.commit(error, code);
+}
+
+std::optional<QDateTime> pendingAfterComplete(const std::optional<QDateTime>& before, const QDateTime& from,
+                                              const QDateTime& to, const QDateTime& newestReceived,
+                                              const std::optional<QDateTime>& newestStart)
+{
+    if (!before)
+        return std::nullopt;
+    if (from > *before)
+        return before;
+    // Records after what the download covered were not received: from there on some may still be
+    // missing, unless the default range, which begins at the newest stored interval, reaches back
+    // that far anyway.
+    const QDateTime covered = newestReceived.isValid() ? std::max(to, newestReceived) : to;
+    const QDateTime rest = std::max(*before, covered);
+    if (!newestStart || rest >= *newestStart)
+        return std::nullopt;
+    return rest;
 }
 
 } // namespace nbx

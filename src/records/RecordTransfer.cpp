@@ -120,7 +120,11 @@ bool RecibirFechas(TransferContext& c)
 bool RecibirIntervalos(TransferContext& c)
 {
     return recordLoop<IntervalRecord>(c, &decodeInterval, [&c](const IntervalRecord& r, QString* e) {
-        return c.store.storeInterval(r, e);
+        if (!c.store.storeInterval(r, e))
+            return false;
+        if (!c.newestInterval.isValid() || r.end > c.newestInterval)
+            c.newestInterval = r.end;
+        return true;
     });
 }
 

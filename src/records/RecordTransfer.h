@@ -21,6 +21,7 @@ struct TransferContext {
     QDateTime resumeFrom;              // where the next download starts to bring back records not
                                        // kept (FROM when not set)
     bool storeFailed = false;          // set when the database refused what was received
+    QDateTime newestInterval{};        // the end of the newest interval stored (invalid: none)
 };
 
 // A failure of the store is shown as one box: what was lost (records acknowledged to the device or

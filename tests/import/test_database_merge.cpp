@@ -112,6 +112,8 @@ TEST(DatabaseMerge, OwnFileAddsOnlyMissingRowsAndTwiceChangesNothing)
         "INSERT INTO Sesiones (LNumeroSerie, DFechaInicio, THoraInicio, SLeq) VALUES (1, '2005-03-21', '20:00', 80)",
         "INSERT INTO Sesiones (LNumeroSerie, DFechaInicio, THoraInicio, SLeq) VALUES (1, '2005-03-22', '20:00', 81)",
         "UPDATE Configuracion SET TUsuario = 'other'",
+        // The other file's mark of records its downloads missed says nothing of the main database's.
+        "INSERT INTO DescargaPendiente (LNumeroSerie, DFechaDesde, THoraDesde) VALUES (1, '2005-03-01', '00:00')",
         "CREATE TABLE configuracion2 (x)",
         "CREATE TABLE \"x\"\"; DROP TABLE Intervalos;--\" (a)",
         "CREATE TABLE Otra (a)",
@@ -127,6 +129,7 @@ TEST(DatabaseMerge, OwnFileAddsOnlyMissingRowsAndTwiceChangesNothing)
     EXPECT_EQ(count("SELECT COUNT(*) FROM Sesiones"), 2);
     EXPECT_EQ(count("SELECT COUNT(*) FROM Configuracion WHERE TUsuario = ''"), 1);
     EXPECT_EQ(count("SELECT COUNT(*) FROM Configuracion"), 1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM DescargaPendiente"), 0);
     EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos"), 0); // still there
 
     EXPECT_EQ(mergeDatabaseFile(mainDb(), src).rowsAdded, 0);

@@ -10,6 +10,7 @@
 #include "programming/SheetDefaults.h"
 #include "programming/SheetRepository.h"
 #include "programming/ui/Form2.h"
+#include "records/PendingDownload.h"
 #include "records/RecordStore.h"
 #include "records/RecordTransfer.h"
 #include "records/RecordsState.h"
@@ -223,7 +224,7 @@ TEST_F(Form5Download, StopInTheMiddleKeepsWhatWasStored)
     EXPECT_LT(stored, 400);
     EXPECT_TRUE(endsWithCan()); // CAN ends the stream
     EXPECT_FALSE(sim.bytesReceived().contains(rangeRequest(0x06)));
-    EXPECT_EQ(count("SELECT COUNT(*) FROM DescargaPendiente"), 0); // the default range stays as it was
+    EXPECT_EQ(pendingFrom(mainDb(), 123456), kFrom); // the next default range reaches back to FROM
     expectIdle();
 }
 
@@ -526,6 +527,101 @@ TEST_F(Form5Download, AfterAGroupNotKeptTheDefaultRangeBringsEverythingBack)
     EXPECT_EQ(count("SELECT COUNT(DISTINCT DFechaInicio || THoraInicio) FROM Sesiones"), 5);
     // Everything down to the mark is stored: the next default continues from the newest interval.
     EXPECT_EQ(count("SELECT COUNT(*) FROM DescargaPendiente"), 0);
+}
+
+// A download over a typed range that ends short of its FROM, in the intervals or in the sessions,
+// whatever ends it; then Recibir in a new record window with the range dialog's defaults: every
+// record the device holds is stored exactly once.
+TEST_F(Form5Download, AfterADownloadEndedShortTheDefaultRangeBringsEveryRecordOnce)
+{
+    slowHistory();
+    const QDateTime typedFrom(QDate(2024, 5, 1), QTime(0, 0), Qt::UTC); // before every record
+    form.setRangeAsker([&](RangoFechas& r) {
+        r = RangoFechas::fromMoments(typedFrom, kClock);
+        return true;
+    });
+    enum class Act { None, Stop, CloseBox, LosePort };
+    auto recordFault = [](int command, int number, sim::RecordFault f) {
+        return [=](sim::Simulator& s) { s.withRecords([=](sim::RecordDevice& r) { r.injectFault(command, number, f); }); };
+    };
+    const auto none = [](sim::Simulator&) {};
+    const struct {
+        const char* what;
+        std::function<void(sim::Simulator&)> fault;
+        Act act; // after 100 frames
+        QString message; // a lost line's names the port
+        bool modem = false;
+    } cases[] = {
+        {"interval stream stalls", recordFault(0x05, 200, sim::RecordFault::Stall), Act::None, GetS(31)},
+        {"bad check byte", recordFault(0x05, 150, sim::RecordFault::BadCheckByte), Act::None, GetS(62)},
+        {"NAK in place of a record", recordFault(0x05, 120, sim::RecordFault::Nak), Act::None, GetS(31)},
+        {"session stream stalls", recordFault(0x06, 3, sim::RecordFault::Stall), Act::None, GetS(31)},
+        {"port lost", none, Act::LosePort, QString()},
+        {"modem line dropped", none, Act::LosePort, QString(), true},
+        {"Stop", none, Act::Stop, QString()},
+        {"close box", none, Act::CloseBox, QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        defaultLink().state.ConexionModem = c.modem ? 1 : 0;
+        sim.setModemMode(c.modem, sim::ModemAnswer::Connect, 20);
+        for (const char* table : {"Intervalos", "Sesiones", "DescargaPendiente"})
+            QSqlQuery(mainDb()).exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
+        // Paced only where the test acts in the middle of the stream.
+        sim.withRecords([&](sim::RecordDevice& r) {
+            r.clearFaults();
+            r.config.recordDelayMs = c.act == Act::None ? 0 : 5;
+        });
+        c.fault(sim);
+        prompts.shown.clear();
+        const QString port = sim.portPath();
+        receiveWhile([&](int frames) {
+            if (frames < 100 || !form.SSCommandStop->isVisible() || !sim.isRunning())
+                return;
+            if (c.act == Act::Stop)
+                form.SSCommandStop->click();
+            else if (c.act == Act::CloseBox)
+                form.close();
+            else if (c.act == Act::LosePort)
+                sim.stop();
+        });
+        EXPECT_TRUE(prompts.sawText(GetS(c.modem ? 33 : 15)));
+        const QString message = c.act == Act::LosePort ? lineLostText(port) : c.message;
+        EXPECT_EQ(criticals(), message.isEmpty() ? 0 : 1);
+        EXPECT_TRUE(message.isEmpty() || prompts.sawText(message)) << prompts.shown.last().text.toStdString();
+        EXPECT_FALSE(prompts.sawText(GetS(61)));
+        EXPECT_LT(count("SELECT COUNT(*) FROM Intervalos") + count("SELECT COUNT(*) FROM Sesiones"), 405);
+        EXPECT_EQ(pendingFrom(mainDb(), 123456), typedFrom);
+        if (!sim.isRunning()) { // the adapter plugged in again
+            QString error;
+            ASSERT_TRUE(sim.start(&error)) << error.toStdString();
+            defaultLink().state.SerialDevice = sim.portPath();
+        }
+        sim.withRecords([](sim::RecordDevice& r) {
+            r.clearFaults();
+            r.config.recordDelayMs = 0;
+        });
+
+        Form5 again;
+        again.setClock([] { return kClock; });
+        again.Form_Load();
+        again.show();
+        QTimer accept; // the range dialog accepted as it comes
+        accept.callOnTimeout([] {
+            if (auto* dialog = qobject_cast<Form8*>(QApplication::activeModalWidget()))
+                dialog->CommandVolver->click();
+        });
+        accept.start(5);
+        prompts.shown.clear();
+        again.SSCommandRecibir->click();
+        EXPECT_EQ(criticals(), 0) << prompts.shown.last().text.toStdString();
+        EXPECT_TRUE(prompts.sawText(GetS(61)));
+        sim.withRecords([&](sim::RecordDevice& r) { EXPECT_EQ(r.rangeRequested().value(0), typedFrom); });
+        EXPECT_EQ(count("SELECT COUNT(*) FROM Intervalos WHERE LNumeroSerie=123456"), 400);
+        EXPECT_EQ(count("SELECT COUNT(*) FROM Sesiones WHERE LNumeroSerie=123456"), 5);
+        EXPECT_EQ(count("SELECT COUNT(DISTINCT DFechaInicio || THoraInicio) FROM Sesiones"), 5);
+        EXPECT_EQ(count("SELECT COUNT(*) FROM DescargaPendiente"), 0);
+    }
 }
 
 TEST_F(Form5Download, UnknownDeviceIsRefusedAndTheWindowKeepsItsDevice)

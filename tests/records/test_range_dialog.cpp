@@ -1,6 +1,7 @@
 // The range dialog: defaults, the refusal of an empty range, and every way of leaving it.
 #include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
+#include "records/PendingDownload.h"
 #include "records/RecordsRepository.h"
 #include "records/RecordsState.h"
 #include "records/ui/Form8.h"
@@ -51,6 +52,35 @@ TEST(RangeDialog, DefaultsRefusalAndLeaving)
         EXPECT_EQ(st.rangoFechas, RangoFechas::fromMoments(newest, none.to));
         EXPECT_EQ(d.MaskFechaIni->minimumDate().year(), 2000);
         EXPECT_EQ(d.MaskFechaIni->maximumDate().year(), 2049);
+    }
+}
+
+// After a complete download from FROM to TO the mark of records that may be missing goes only
+// when what it covered reached the mark and the newest stored interval (where the default range
+// begins).
+TEST(RangeDialog, TheMarkGoesOnlyWithADownloadThatCoveredIt)
+{
+    auto at = [](int day, int hour) { return QDateTime(QDate(2024, 5, day), QTime(hour, 0), Qt::UTC); };
+    using M = std::optional<QDateTime>;
+    const struct {
+        const char* what;
+        M before;
+        QDateTime from, to, received;
+        M newest, after;
+    } cases[] = {
+        {"no mark", M{}, at(10, 0), at(14, 10), at(14, 10), at(14, 9), M{}},
+        {"from the mark to now", at(5, 0), at(5, 0), at(14, 10), at(14, 10), at(14, 9), M{}},
+        {"FROM after the mark", at(5, 0), at(8, 0), at(14, 10), at(14, 10), at(14, 9), at(5, 0)},
+        {"TO before the newest interval", at(5, 0), at(1, 0), at(9, 0), at(9, 0), at(14, 9), at(9, 0)},
+        {"TO before the mark", at(5, 0), at(1, 0), at(3, 0), at(3, 0), at(14, 9), at(5, 0)},
+        {"TO before the mark, nothing received", at(5, 0), at(1, 0), at(3, 0), {}, at(14, 9), at(5, 0)},
+        {"TO before the mark, nothing after it", at(5, 0), at(1, 0), at(3, 0), {}, at(4, 0), M{}},
+        {"records after TO received", at(5, 0), at(1, 0), at(3, 0), at(14, 10), at(14, 9), M{}},
+        {"no interval stored", at(5, 0), at(1, 0), at(3, 0), {}, M{}, M{}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(pendingAfterComplete(c.before, c.from, c.to, c.received, c.newest), c.after);
     }
 }
 

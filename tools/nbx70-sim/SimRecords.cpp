@@ -51,6 +51,7 @@ QString faultName(RecordFault f)
     case RecordFault::TopBit: return QStringLiteral("16-bit top bit");
     case RecordFault::Duplicate: return QStringLiteral("duplicate");
     case RecordFault::ShortEndFrame: return QStringLiteral("short end frame");
+    case RecordFault::Nak: return QStringLiteral("NAK");
     }
     return QString();
 }
@@ -239,6 +240,12 @@ void RecordDevice::sendNext(const Send& send, const Event& event)
     }
     if (faulty && fault == RecordFault::ShortEndFrame) {
         send(encodeFrame(quint8(cmd), QByteArray()), config.recordDelayMs);
+        command_ = 0;
+        return;
+    }
+    if (faulty && fault == RecordFault::Nak) {
+        // The device gives the stream up: later ACKs and CANs are bytes between frames.
+        send(QByteArray(1, char(kNak)), config.recordDelayMs);
         command_ = 0;
         return;
     }

@@ -53,6 +53,7 @@ enum class RecordFault {
     TopBit,         // a 16-bit counter with the top bit set
     Duplicate,      // this record is sent twice
     ShortEndFrame,  // the end frame has LEN 6 (instead of the record)
+    Nak,            // NAK in place of the record; the stream is given up
 };
 
 class RecordDevice {

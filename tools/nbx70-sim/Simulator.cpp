@@ -771,6 +771,19 @@ void Simulator::stop()
         d->thread.join();
     }
     d->running = false;
+    {
+        // What was on its way goes with the line, and so does a call: a start on a new line sends
+        // nothing of it (its moments counted from the former start would hold the new answers
+        // back), and its modem waits for a dial.
+        std::lock_guard<std::mutex> lock(d->mu);
+        d->out.clear();
+        d->rx.reset();
+        d->txWatch.reset();
+        d->modemConnected = d->online = false;
+        d->modemLine.clear();
+        d->plusRun = 0;
+        d->escapeDue = 0;
+    }
     for (int* fd : {&d->master, &d->slave, &d->stopPipe[0], &d->stopPipe[1]}) {
         if (*fd >= 0)
             ::close(*fd);

@@ -478,7 +478,7 @@ bool Form5::askRange(RangoFechas& range)
     if (rangeAsker_)
         return rangeAsker_(range);
     // FROM continues from the newest stored interval, or reaches back to where records may be
-    // missing after a download that could not keep them.
+    // missing after a download that ended short of its FROM.
     std::optional<QDateTime> start = hasIntervals() ? repo_.newestIntervalStart(serial_) : std::nullopt;
     if (const std::optional<QDateTime> pending = pendingFrom(mainDb(), serial_); pending && (!start || *pending < *start))
         start = pending;
