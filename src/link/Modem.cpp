@@ -34,7 +34,7 @@ namespace {
 // result is its code and a CR. Until E0 is carried out the modem echoes the command line (behind
 // the echo of the '+' bytes when it was in command mode), and the echo may reach us late, cut in
 // pieces, after other lines: the "0" (OK) a modem still online answers the escape with, noise,
-// part of an echo. None of them decides. A modem whose echo is already off sends the result alone.
+// part of an echo. A modem whose echo is already off sends the result alone.
 class DialReply {
 public:
     explicit DialReply(const QByteArray& command)
@@ -44,7 +44,7 @@ public:
                 echo_.append(c);
     }
 
-    // Takes received bytes; true once the result has been read (code() then holds it).
+    // Takes received bytes; true once the result has been read (then connected()).
     bool take(const QByteArray& bytes)
     {
         for (char c : bytes) {
@@ -59,7 +59,7 @@ public:
         }
         return false;
     }
-    const QByteArray& code() const { return code_; }
+    bool connected() const { return connected_; }
 
 private:
     // Printable ASCII; LF, NUL and other noise bytes are dropped.
@@ -73,20 +73,25 @@ private:
             echoSeen_ = true;
             return false;
         }
+        if (line.isEmpty())
+            return false;
+        // After the echo the next line is the answer: a code, or a verbal reply (a modem that
+        // refused the line before its V0) that is no connection. Before it, or with no echo,
+        // only a code is: the rest is noise or part of an echo, and a dial is never answered
+        // with the OK a modem still online gave the escape.
         const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-        if (line.isEmpty() || !std::all_of(line.begin(), line.end(), digit))
-            return false; // noise, part of an echo, a verbal reply: not a result
-        if (line == "0" && !echoSeen_)
-            return false; // the OK to the escape: a dial is never answered OK
-        code_ = line;
+        const bool isCode = std::all_of(line.begin(), line.end(), digit);
+        if (!echoSeen_ && (!isCode || line == "0"))
+            return false;
+        connected_ = isCode && line.startsWith('1'); // 1 CONNECT, and 10-19 for its speeds
         return true;
     }
 
     static constexpr qsizetype kSpare = 64; // what a line may hold beyond an echo
     QByteArray echo_;     // the command line as the modem echoes it, without its CR
     QByteArray line_;     // the line being received
-    QByteArray code_;
     bool echoSeen_ = false;
+    bool connected_ = false;
 };
 
 } // namespace
@@ -130,7 +135,7 @@ int MarcarModem(Link& link, const QString& phone)
         if (got.isEmpty())
             break;
         if (reply.take(got)) {
-            if (reply.code().startsWith('1')) // 1 CONNECT, and 10-19 for its speeds
+            if (reply.connected())
                 result = kMarcadoConectado;
             break;
         }

@@ -91,6 +91,7 @@ TEST_F(ModemTest, Results)
         {"1\r", 500, kMarcadoConectado, 6000, 6500}, // within the pause after the dial: read
         {"1\r", 3000, kMarcadoConectado, 6000, 10000},
         {"3\r", 3000, kMarcadoFallido, 6000, 10000},
+        {"\r\nERROR\r\n", 3000, kMarcadoFallido, 6000, 10000}, // the line refused, in words
         {"", 0, kMarcadoFallido, 65000, 67000},
     };
     for (const auto& c : cases) {
@@ -144,7 +145,9 @@ TEST_F(ModemTest, ALateEchoIsNotTakenForTheAnswer)
 // then the result 1, 3 or none. The result is read as a line, after the echo wherever it comes.
 TEST_F(ModemTest, TheResultIsReadAsALineWhereverTheEchoComes)
 {
-    const QByteArray line = dialCommand(0, " 0 ", "5551234"); // 20 bytes: 600 ms at 30 ms a byte
+    // 21 bytes, 630 ms at 30 ms a byte; 0.7 s late, the pause ends with "1,5551234" to come.
+    link.state.PrefijoMarcado = "01";
+    const QByteArray line = dialCommand(0, "01", "5551234");
     struct Piece {
         QByteArray bytes;
         qint64 at, gap;
