@@ -30,33 +30,68 @@ QByteArray dialCommand(int marcadoTonos, const QString& prefix, const QString& p
 
 namespace {
 
-// The modem echoes what it is sent in command mode ("+" bytes, then the command line) until an
-// E0 is carried out. This drops that echo from the front of what comes, however late it comes.
-class EchoSkipper {
+// The modem's reply to the dial, read line by line. In the numeric mode the dial line sets (V0) a
+// result is its code and a CR. Until E0 is carried out the modem echoes the command line (behind
+// the echo of the '+' bytes when it was in command mode), and the echo may reach us late, cut in
+// pieces, after other lines: the "0" (OK) a modem still online answers the escape with, noise,
+// part of an echo. A modem whose echo is already off sends the result alone.
+class DialReply {
 public:
-    explicit EchoSkipper(const QByteArray& command) : left_(command) {}
-    QByteArray skip(const QByteArray& bytes)
+    explicit DialReply(const QByteArray& command)
     {
-        qsizetype i = 0;
-        while (!other_ && !left_.isEmpty() && i < bytes.size()) {
-            const char c = bytes.at(i);
-            if (c == left_.at(0)) {
-                left_.remove(0, 1);
-                started_ = true;
-                ++i;
-            } else if (!started_ && c == '+') {
-                ++i;
-            } else {
-                other_ = true; // not an echo: no echo on, or it ended
-            }
-        }
-        return bytes.mid(i);
+        for (char c : command)
+            if (partOfALine(c))
+                echo_.append(c);
     }
 
+    // Takes received bytes; true once the result has been read (then connected()).
+    bool take(const QByteArray& bytes)
+    {
+        for (char c : bytes) {
+            if (c == '\r') {
+                if (lineDone())
+                    return true;
+            } else if (partOfALine(c)) {
+                line_.append(c);
+                if (line_.size() > echo_.size() + kSpare) // a line of noise that never ends
+                    line_.remove(0, line_.size() - echo_.size() - kSpare);
+            }
+        }
+        return false;
+    }
+    bool connected() const { return connected_; }
+
 private:
-    QByteArray left_;     // the part of the command line whose echo is still to come
-    bool started_ = false;
-    bool other_ = false;
+    // Printable ASCII; LF, NUL and other noise bytes are dropped.
+    static bool partOfALine(char c) { return c >= 0x20 && c < 0x7F; }
+
+    bool lineDone()
+    {
+        const QByteArray line = line_.trimmed();
+        line_.clear();
+        if (line.contains(echo_)) {
+            echoSeen_ = true;
+            return false;
+        }
+        if (line.isEmpty())
+            return false;
+        // After the echo the next line is the answer: a code, or a verbal reply (a modem that
+        // refused the line before its V0) that is no connection. Before it, or with no echo,
+        // only a code is: the rest is noise or part of an echo, and a dial is never answered
+        // with the OK a modem still online gave the escape.
+        const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+        const bool isCode = std::all_of(line.begin(), line.end(), digit);
+        if (!echoSeen_ && (!isCode || line == "0"))
+            return false;
+        connected_ = isCode && line.startsWith('1'); // 1 CONNECT, and 10-19 for its speeds
+        return true;
+    }
+
+    static constexpr qsizetype kSpare = 64; // what a line may hold beyond an echo
+    QByteArray echo_;     // the command line as the modem echoes it, without its CR
+    QByteArray line_;     // the line being received
+    bool echoSeen_ = false;
+    bool connected_ = false;
 };
 
 } // namespace
@@ -77,18 +112,17 @@ int MarcarModem(Link& link, const QString& phone)
     if (quitPending())
         return kMarcadoFallido;
     const QByteArray command = dialCommand(st.MarcadoTonos, st.PrefijoMarcado, phone);
+    // What came before is no reply to the dial; everything from here on is read, the echo and
+    // whatever came within the pause included, so that no part of the reply is thrown away.
+    link.port.clearInput();
     link.port.write(command);
     Espera(link.clock, link.timing, 1);
-    // The echo is read away with anything after it within the pause; a rest of the echo arriving
-    // later is skipped too, so it is not taken for the answer.
-    EchoSkipper echo(command);
-    echo.skip(link.port.read(4096));
-    link.port.clearInput();
 
+    // No result read by the deadline (silence, noise, only the echo) is a failed call.
     int result = kMarcadoFallido;
+    DialReply reply(command);
     Waiter w = link.waiter();
     const qint64 deadline = link.clock.nowMs() + link.timing.dialAnswerMs;
-    QByteArray reply;
     for (;;) {
         const Waiter::Result r = w.waitForData(std::max<qint64>(deadline - link.clock.nowMs(), 0), &st.PararMarcado);
         if (r == Waiter::Result::LineLost) {
@@ -100,12 +134,11 @@ int MarcarModem(Link& link, const QString& phone)
         const QByteArray got = link.port.read(100);
         if (got.isEmpty())
             break;
-        reply += echo.skip(got);
-        if (reply.isEmpty())
-            continue; // only the late echo so far
-        if (reply.at(0) == '1')
-            result = kMarcadoConectado;
-        break;
+        if (reply.take(got)) {
+            if (reply.connected())
+                result = kMarcadoConectado;
+            break;
+        }
     }
     if (quitPending())
         return kMarcadoFallido; // the caller hangs up what the modem may be bringing up

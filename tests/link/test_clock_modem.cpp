@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <utility>
 
 namespace nbx::test {
 namespace {
@@ -87,9 +88,10 @@ TEST_F(ModemTest, Results)
         int result;
         qint64 endsAfter, endsBefore;
     } cases[] = {
-        {"1\r", 500, kMarcadoFallido, 65000, 67000}, // within the echo second: flushed, then silence
+        {"1\r", 500, kMarcadoConectado, 6000, 6500}, // within the pause after the dial: read
         {"1\r", 3000, kMarcadoConectado, 6000, 10000},
         {"3\r", 3000, kMarcadoFallido, 6000, 10000},
+        {"\r\nERROR\r\n", 3000, kMarcadoFallido, 6000, 10000}, // the line refused, in words
         {"", 0, kMarcadoFallido, 65000, 67000},
     };
     for (const auto& c : cases) {
@@ -135,6 +137,69 @@ TEST_F(ModemTest, ALateEchoIsNotTakenForTheAnswer)
         });
         EXPECT_EQ(MarcarModem(link, "5551"), c.result);
         EXPECT_EQ(prompts.sawText(GetS(35)), c.result == kMarcadoFallido);
+    }
+}
+
+// The reply as a schedule of bytes after the dial line (what the modem sends before its result:
+// the OK to the escape, noise, its echo of the line at any time and pace, or no echo at all),
+// then the result 1, 3 or none. The result is read as a line, after the echo wherever it comes.
+TEST_F(ModemTest, TheResultIsReadAsALineWhereverTheEchoComes)
+{
+    // 21 bytes, 630 ms at 30 ms a byte; 0.7 s late, the pause ends with "1,5551234" to come.
+    link.state.PrefijoMarcado = "01";
+    const QByteArray line = dialCommand(0, "01", "5551234");
+    struct Piece {
+        QByteArray bytes;
+        qint64 at, gap;
+    };
+    const struct {
+        const char* what;
+        QByteArray duringEscape; // sent at the first '+', before the dial
+        QList<Piece> before;     // from the dial line on
+        qint64 resultAt;
+    } schedules[] = {
+        {"no echo", {}, {}, 3000},
+        {"no echo, the escape's OK first", {}, {{"0\r", 0, 0}}, 3000},
+        {"no echo, noise first", {}, {{QByteArray("\xFF\x00", 2), 2900, 0}}, 3000},
+        {"no echo, a CONNECT from before the dial", "1\r", {}, 3000},
+        {"echo at once", {}, {{line, 0, 0}}, 3000},
+        {"echo split across the pause", {}, {{line.left(9), 0, 0}, {line.mid(9), 1500, 0}}, 3000},
+        {"echo 0.5 s late", {}, {{line, 500, 30}}, 1200},
+        {"echo 1.0 s late", {}, {{line, 1000, 30}}, 1700},
+        {"echo 1.6 s late", {}, {{line, 1600, 30}}, 2300},
+        {"the escape's OK, echo 0.7 s late", {}, {{"0\r", 0, 0}, {line, 700, 30}}, 1400},
+        {"the escape's OK, echo 1.6 s late", {}, {{"0\r", 0, 0}, {line, 1600, 30}}, 2300},
+        {"noise, echo 0.7 s late", {}, {{QByteArray("\xFF\x00~\r#", 5), 0, 0}, {line, 700, 30}}, 1400},
+        {"part of an echo, then the echo", {}, {{line.left(12) + '\r', 0, 0}, {line, 1000, 30}}, 1700},
+    };
+    const struct {
+        QByteArray code;
+        int result;
+    } results[] = {{"1\r", kMarcadoConectado}, {"3\r", kMarcadoFallido}, {"", kMarcadoFallido}};
+    for (const auto& s : schedules) {
+        for (const auto& r : results) {
+            SCOPED_TRACE(std::string(s.what) + ", result " + r.code.trimmed().toStdString());
+            prompts.shown.clear();
+            bool escaping = true;
+            port.setDevice([&](FakeSerialPort& p, const QByteArray& u) {
+                if (u == "+" && std::exchange(escaping, false))
+                    p.reply(s.duringEscape);
+                if (!u.startsWith("AT"))
+                    return;
+                for (const Piece& piece : s.before)
+                    p.reply(piece.bytes, piece.at, piece.gap);
+                p.reply(r.code, s.resultAt);
+            });
+            const qint64 start = clock.nowMs();
+            EXPECT_EQ(MarcarModem(link, "5551234"), r.result);
+            EXPECT_EQ(prompts.sawText(GetS(35)), r.result == kMarcadoFallido);
+            const qint64 took = clock.nowMs() - start;
+            if (r.code.isEmpty()) {
+                EXPECT_GE(took, 4000 + 1000 + 60000); // the escape, the pause, then the whole wait
+            } else {
+                EXPECT_LT(took, 4000 + s.resultAt + 2000); // ends with the result's line
+            }
+        }
     }
 }
 

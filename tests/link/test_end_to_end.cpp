@@ -7,6 +7,7 @@
 #include "link/Identification.h"
 #include "link/Link.h"
 #include "link/LinkSession.h"
+#include "link/Modem.h"
 #include "link/Passwords.h"
 #include "link/QtSerialPort.h"
 #include "localisation/Strings.h"
@@ -186,6 +187,43 @@ TEST_F(EndToEnd, ModemCallAnsweredNoCarrier)
     EXPECT_TRUE(prompts.sawText(GetS(35)));
     EXPECT_FALSE(port.isOpen());
     EXPECT_FALSE(link.state.ModemConectado);
+}
+
+// The untidy modem of a call left up: "+++" answered OK, late; the dial line echoed late at 30 ms
+// a byte, noise, then the result. NO CARRIER fails the call with nothing sent to the device;
+// CONNECT behind an echo 1.6 s late carries out the operation.
+TEST_F(EndToEnd, AnUntidyModemsResultIsReadAfterItsEcho)
+{
+    const struct {
+        const char* what;
+        ModemAnswer answer;
+        int lateMs;
+    } cases[] = {{"no carrier, echo 0.7 s late", ModemAnswer::Busy, 700},
+                 {"connect, echo 1.6 s late", ModemAnswer::Connect, 1600}};
+    link.state.ConexionModem = 1;
+    link.timing.secondMs = 100;
+    link.timing.dialAnswerMs = 10000; // ends with the result; room for a loaded machine
+    const auto erase = [](Link& l) { return EnviarBorrat(l) == kResultadoAck; };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool connects = c.answer == ModemAnswer::Connect;
+        const int erased = sim.recordsCleared();
+        prompts.shown.clear();
+        sim.clearLog();
+        sim.setModemMode(true, c.answer, 400);
+        sim.setEscapeGuardMs(0);
+        sim.setModemQuirks({c.lateMs, 30, QByteArray("\xFF\x00", 2), true});
+        sim.setModemInCall();
+        EXPECT_EQ(run(Operation::Borrar, erase), connects ? SessionOutcome::Done : SessionOutcome::Failed);
+        EXPECT_EQ(prompts.sawText(GetS(35)), !connects);
+        EXPECT_EQ(prompts.sawText(GetS(124)), connects);
+        EXPECT_EQ(sim.recordsCleared(), erased + (connects ? 1 : 0));
+        if (!connects) {
+            EXPECT_EQ(sim.bytesReceived(), "+++" + dialCommand(1, "", hooks.phone));
+        }
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_FALSE(link.state.ModemConectado);
+    }
 }
 
 TEST_F(EndToEnd, OneByteAnswersOverThePty)

@@ -410,6 +410,39 @@ TEST(Simulator, ModemBusyOrSilentLeavesTheDeviceUnreached)
     }
 }
 
+// An untidy modem in a call left up: "+++" without guard times escapes at once, and everything
+// the modem sends (its OK, its echo of the dial line, noise, the result) leaves late and slowly.
+// The dial drops the call.
+TEST(Simulator, AnUntidyModemAnswersLateSlowlyAndWithNoise)
+{
+    Rig rig;
+    rig.sim.setModemMode(true, ModemAnswer::Busy, 50);
+    rig.sim.setEscapeGuardMs(0);
+    const QByteArray noise("\xFF\x00", 2);
+    rig.sim.setModemQuirks({200, 30, noise, true});
+    rig.sim.setModemInCall();
+    ASSERT_TRUE(rig.line->write("+++"));
+    EXPECT_EQ(rig.line->read(2, 5000), QByteArray("0\r"));
+    const QByteArray dial = "ATE0V0X0DT,5551234\r";
+    ASSERT_TRUE(rig.line->write(dial));
+    const QByteArray expected = dial + noise + "3\r";
+    EXPECT_EQ(rig.line->read(int(expected.size()), 10000), expected);
+    EXPECT_FALSE(rig.sim.modemConnected()); // dropped for the dial
+    EXPECT_TRUE(rig.line->readFor(100).isEmpty());
+
+    // No byte left before its time: the OK 200 ms after the third '+', the echo's last byte
+    // 200 ms and 30 ms a byte after the dial line's first.
+    const QList<sim::LogEntry> log = rig.sim.log();
+    const auto at = [&log](bool fromDevice, int n) {
+        for (const sim::LogEntry& e : log)
+            if (e.fromDevice == fromDevice && n-- == 0)
+                return e.usecs;
+        return qint64(-1);
+    };
+    EXPECT_GE(at(true, 0) - at(false, 2), 200000);
+    EXPECT_GE(at(true, 2 + dial.size() - 1) - at(false, 3), 200000 + (dial.size() - 1) * 30000);
+}
+
 // Programming, new password and erase are refused without a right password just before; a
 // wrong password or a CAN takes the permission back, and each command uses it up.
 TEST(Simulator, ProtectedCommandsNeedARightPasswordFirst)

@@ -195,6 +195,7 @@ struct Simulator::Impl {
     QByteArray modemLine;
     int plusRun = 0;
     int escapeGuardMs = 1000;     // S12: the silence before and after "+++", the most between its '+'
+    ModemQuirks quirks;
     qint64 lastOnlineRx = 0;      // last byte received while online
     qint64 lastPlus = 0;
     qint64 escapeDue = 0;         // "+++" seen; the escape happens if silence lasts until then
@@ -265,15 +266,23 @@ struct Simulator::Impl {
         return Fault::None;
     }
 
-    void queue(const QByteArray& bytes, int delayMs)
+    // The bytes leave `delayMs` from now, behind those queued, at least `gapMs` apart.
+    void queue(const QByteArray& bytes, int delayMs, int gapMs = 0)
     {
+        const qint64 gap = std::max(byteDelayUs, qint64(gapMs) * 1000);
         qint64 due = now() + qint64(delayMs) * 1000;
         if (!out.empty())
-            due = std::max(due, out.back().due + byteDelayUs);
+            due = std::max(due, out.back().due + gap);
         for (char c : bytes) {
             out.push_back({due, quint8(c)});
-            due += byteDelayUs;
+            due += gap;
         }
+    }
+
+    // What the modem itself sends: its echo and its answers, as late and slow as it is.
+    void modemSend(const QByteArray& bytes, int delayMs)
+    {
+        queue(bytes, delayMs + quirks.lateMs, quirks.gapMs);
     }
 
     QByteArray identificationData(Fault f) const
@@ -478,39 +487,43 @@ struct Simulator::Impl {
             echo = e.captured(1) == QLatin1String("1");
         static const QRegularExpression dial(QStringLiteral("^ATE0V0X0D([TP])(.*),([^,]*)$"));
         const auto m = dial.match(line);
-        if (m.hasMatch() && modemConnected) {
+        if (m.hasMatch() && modemConnected && !quirks.dialDropsCall) {
             // A dial while a call is up (escaped to command mode): ERROR.
-            queue("4\r", 0);
+            modemSend("4\r", 0);
             event(QStringLiteral("modem: %1 -> \"4\", a call is already up").arg(line));
         } else if (m.hasMatch()) {
+            if (modemConnected)
+                event(QStringLiteral("modem: the call up is dropped for the dial"));
+            modemConnected = online = false;
             switch (modemAnswer) {
             case ModemAnswer::Connect:
-                queue("1\r", modemDelayMs);
+                modemSend(quirks.noise + "1\r", modemDelayMs);
                 modemConnected = online = true;
                 lastOnlineRx = now();
                 event(QStringLiteral("modem: %1 -> \"1\", connected").arg(line));
                 break;
             case ModemAnswer::Busy:
-                queue("3\r", modemDelayMs);
+                modemSend(quirks.noise + "3\r", modemDelayMs);
                 event(QStringLiteral("modem: %1 -> \"3\"").arg(line));
                 break;
             case ModemAnswer::Silent:
+                modemSend(quirks.noise, modemDelayMs);
                 event(QStringLiteral("modem: %1 -> no answer").arg(line));
                 break;
             }
         } else if (line.compare(QLatin1String("ATH"), Qt::CaseInsensitive) == 0
                    || line.compare(QLatin1String("ATH0"), Qt::CaseInsensitive) == 0) {
-            queue("0\r", 0);
+            modemSend("0\r", 0);
             modemConnected = online = false;
             event(QStringLiteral("modem: %1 -> \"0\", hung up").arg(line));
         } else if (line.compare(QLatin1String("ATO"), Qt::CaseInsensitive) == 0) {
-            queue(modemConnected ? "1\r" : "3\r", 0);
+            modemSend(modemConnected ? "1\r" : "3\r", 0);
             online = modemConnected;
             lastOnlineRx = now();
             event(QStringLiteral("modem: ATO -> %1").arg(online ? QStringLiteral("back online")
                                                                  : QStringLiteral("no call")));
         } else if (line.startsWith(QLatin1String("AT"), Qt::CaseInsensitive)) {
-            queue("0\r", 0);
+            modemSend("0\r", 0);
             event(QStringLiteral("modem: %1 -> \"0\"").arg(line));
         } else {
             event(QStringLiteral("modem: ignored line %1").arg(line));
@@ -521,7 +534,7 @@ struct Simulator::Impl {
     void modemByte(quint8 b)
     {
         if (echo)
-            queue(QByteArray(1, char(b)), 0);
+            modemSend(QByteArray(1, char(b)), 0);
         if (b == '\r')
             modemLineDone();
         else if (b != '\n' && modemLine.size() < 256)
@@ -541,14 +554,17 @@ struct Simulator::Impl {
             plusRun = 0;
             return false;
         }
-        if (plusRun > 0 && t - lastPlus < guard)
+        if (plusRun > 0 && (guard == 0 || t - lastPlus < guard))
             ++plusRun;
         else
             plusRun = quietBefore >= guard ? 1 : 0;
         lastPlus = t;
         if (plusRun == 3) {
             plusRun = 0;
-            escapeDue = t + guard;
+            if (guard == 0)
+                escape(); // the bytes after it are commands
+            else
+                escapeDue = t + guard;
         }
         return true;
     }
@@ -558,10 +574,16 @@ struct Simulator::Impl {
         if (escapeDue == 0 || now() < escapeDue)
             return;
         escapeDue = 0;
+        escape();
+    }
+
+    void escape()
+    {
         online = false;
         modemLine.clear();
-        queue("0\r", 0);
-        event(QStringLiteral("modem: escape \"+++\" with its guard times, command mode, call still up"));
+        modemSend("0\r", 0);
+        event(QStringLiteral("modem: escape \"+++\"%1, command mode, call still up")
+                  .arg(escapeGuardMs > 0 ? QStringLiteral(" with its guard times") : QString()));
     }
 
     void byteLine(bool fromDevice, quint8 b)
@@ -822,7 +844,23 @@ void Simulator::setModemMode(bool on, ModemAnswer answer, int answerDelayMs)
 void Simulator::setEscapeGuardMs(int ms)
 {
     std::lock_guard<std::mutex> lock(d->mu);
-    d->escapeGuardMs = std::max(1, ms);
+    d->escapeGuardMs = std::max(0, ms);
+}
+
+void Simulator::setModemQuirks(const ModemQuirks& q)
+{
+    std::lock_guard<std::mutex> lock(d->mu);
+    d->quirks = q;
+    d->quirks.lateMs = std::max(0, q.lateMs);
+    d->quirks.gapMs = std::max(0, q.gapMs);
+}
+
+void Simulator::setModemInCall()
+{
+    std::lock_guard<std::mutex> lock(d->mu);
+    d->modemConnected = d->online = true;
+    d->lastOnlineRx = d->now();
+    d->event(QStringLiteral("modem: in a call, online"));
 }
 
 bool Simulator::modemConnected() const

@@ -52,6 +52,14 @@ enum class Fault {
 
 enum class ModemAnswer { Connect /* "1" */, Busy /* "3" */, Silent };
 
+// An untidy modem. Off by default.
+struct ModemQuirks {
+    int lateMs = 0;              // what the modem sends (echo, OK, results) leaves this late...
+    int gapMs = 0;               // ...and at most one byte every gapMs
+    QByteArray noise;            // sent just before the answer to a dial
+    bool dialDropsCall = false;  // a dial with a call up drops the call and dials (else "4", ERROR)
+};
+
 struct LogEntry {
     qint64 usecs;       // since start()
     bool fromDevice;    // true: written by the simulator; false: received from the program
@@ -94,7 +102,11 @@ public:
     // The modem echoes command lines until an E0 is carried out. "+++" escapes from a call only
     // with `ms` of silence before and after it and less than `ms` between its '+' (S12, 1 s).
     // A dial while a call is up answers "4" (ERROR); ATH hangs up, ATO goes back online.
+    // 0: no guard times, the third '+' escapes at once.
     void setEscapeGuardMs(int ms);
+    void setModemQuirks(const ModemQuirks& q);
+    // The modem is in a call and online, as a program that did not hang up left it.
+    void setModemInCall();
     bool modemConnected() const;  // a call is up (online or escaped to command mode)
     QString lastDialCommand() const;  // the last AT line received, without its CR
     void setAnswerDelayMs(int command, int ms);  // e.g. the test command 0x0D answers after a delay
