@@ -31,6 +31,8 @@ int main(int argc, char** argv)
     nbx::MainController controller;
     controller.start(nbx::joinArguments(QApplication::arguments().mid(1)));
     const int rc = app.exec();
+    // However the loop ended, the program is ending: a signal from here on is taken and ignored.
+    nbx::quitRequest().markEnding();
     nbx::shutdownLangDesk();
     nbx::setPrompter(nullptr);
     nbx::Database::close();

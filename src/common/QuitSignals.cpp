@@ -83,15 +83,19 @@ QuitSignals::QuitSignals()
 
 QuitSignals::~QuitSignals()
 {
-    if (installed_)
+    const bool ending = quitRequest().ending();
+    if (installed_ && !ending)
         for (int i = 0; i < 3; ++i)
             sigaction(kSignals[i], &previous_[i], nullptr);
-    g_writeFd = -1;
+    g_writeFd = -1; // the handler that stays writes nowhere from now on
     g_readFd = -1;
     notifier_.reset();
-    for (int fd : fds_)
-        if (fd >= 0)
-            ::close(fd);
+    // While the program ends the pipe stays open with the handler: one already under way on another
+    // thread writes into it harmlessly, never into a closed pipe (SIGPIPE) or a reused descriptor.
+    if (!ending)
+        for (int fd : fds_)
+            if (fd >= 0)
+                ::close(fd);
 }
 
 } // namespace nbx

@@ -21,13 +21,18 @@ public:
     bool requested() const { return requested_; }
     // Marks the request and tells the listeners; a repeated signal is told again.
     void request(int signalNumber);
-    void reset() { requested_ = false; } // for tests, which go on after a request
+    // The end has begun: asked for, or on its way through Exit. From then on the program takes and
+    // ignores further signals until it has ended (see QuitSignals).
+    bool ending() const { return requested_ || ending_; }
+    void markEnding() { ending_ = true; }
+    void reset() { requested_ = ending_ = false; } // for tests, which go on after a request
 
 Q_SIGNALS:
     void quitRequested(int signalNumber);
 
 private:
     bool requested_ = false;
+    bool ending_ = false;
 };
 
 // The program's one request.
@@ -39,7 +44,10 @@ QuitRequest& quitRequest();
 bool quitPending();
 
 // While it lives, SIGTERM, SIGHUP and SIGINT become quitRequest().request() in the event loop; the
-// handlers that were there before come back when it is destroyed. Needs the application object.
+// handlers that were there before come back when it is destroyed, unless the end has begun: then
+// the signals stay taken and ignored until the process ends, so that a second signal in the
+// shutdown after the loop neither kills the program nor changes its exit status. Needs the
+// application object.
 class QuitSignals {
 public:
     QuitSignals();

@@ -65,8 +65,10 @@ QString folderReason(DatabaseTask task, const QString& subject, DatabaseFault fa
         || (fault != DatabaseFault::Unusable && fault != DatabaseFault::ReadOnly && fault != DatabaseFault::Disk))
         return {};
     const QFileInfo folder(QFileInfo(subject).absolutePath());
-    if (!folder.isDir())
-        return {};
+    if (!folder.isDir()) // a file saved under a folder typed wrong
+        return task == DatabaseTask::WriteFile
+            ? GetS(QStringLiteral("La carpeta %s no existe."), {QDir::toNativeSeparators(folder.absoluteFilePath())})
+            : QString();
     if (!folder.isWritable())
         return GetS(QStringLiteral("La carpeta %s es de solo lectura."), {QDir::toNativeSeparators(folder.absoluteFilePath())});
     if (fault != DatabaseFault::ReadOnly) {
@@ -87,6 +89,8 @@ int systemErrorCode(int systemError)
     case EROFS: return SQLITE_READONLY;
     case EACCES:
     case EPERM: return SQLITE_PERM;
+    case ENOENT:
+    case ENOTDIR: return SQLITE_CANTOPEN; // no such folder
     case EIO: return SQLITE_IOERR;
     case ENOMEM: return SQLITE_NOMEM;
     default: return 0;
@@ -140,6 +144,14 @@ QString databaseFailureText(DatabaseTask task, const QString& subject, int code,
     }
     const QString folder = folderReason(task, subject, databaseFault(code));
     const QString reason = folder.isEmpty() ? databaseFailureReason(task, code, libraryText) : reasonLines(folder, libraryText);
+    return reason.isEmpty() ? what : what + QLatin1Char('\r') + reason;
+}
+
+QString failureLines(const QString& what, const QString& why, const QString& systemText)
+{
+    const QString reason = reasonLines(why, systemText);
+    if (what.isEmpty())
+        return reason;
     return reason.isEmpty() ? what : what + QLatin1Char('\r') + reason;
 }
 

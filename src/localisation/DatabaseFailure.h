@@ -24,15 +24,20 @@ enum class DatabaseTask {
 enum class DatabaseFault { Busy, Full, ReadOnly, NotADatabase, Damaged, Unusable, Disk, NoMemory, Other };
 DatabaseFault databaseFault(int code);
 // A file's failure told the same way: the system's error number as the SQLite code of the same
-// fault (a full disk, a read-only file system, no permission), 0 for one without words.
+// fault (a full disk, a read-only file system, no permission, no such folder), 0 for one without
+// words.
 int systemErrorCode(int systemError);
 
 // The reason lines alone: why in words (none for a fault without words), then the library's text.
 QString databaseFailureReason(DatabaseTask task, int code, const QString& libraryText);
 // The whole text: what, why, the library's text, one per line (CR-separated). For a file the
 // program writes (Open, WriteFile), a failure in a folder that cannot be written is told as that
-// folder being read-only, and one on a disk with no space left as the disk being full.
+// folder being read-only, and one on a disk with no space left as the disk being full; a file
+// written (WriteFile) in a folder that is not there, as that folder missing.
 QString databaseFailureText(DatabaseTask task, const QString& subject, int code, const QString& libraryText);
+// Any other failure told the same way: what, why in words, the system's own text, one per line
+// (CR-separated); an empty part is left out.
+QString failureLines(const QString& what, const QString& why, const QString& systemText);
 
 // Shows the failure with the critical icon. While a QuietRepeats lives, a fault of the main database
 // already shown is not shown again: an automatic step (start-up's, the close-time save) stopped by

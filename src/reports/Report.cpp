@@ -581,8 +581,8 @@ private:
         if (i < 0) {
             if (record.isEmpty())
                 return QString();
-            throw LayoutError{QStringLiteral("%1: field %2 shows column %3, which its record source lacks")
-                                  .arg(r.name, f.name, f.source)};
+            throw LayoutError{GetS(QStringLiteral("El campo %s del informe %s muestra la columna %s, que no está en sus datos."),
+                                   {f.name, r.name, f.source})};
         }
         const QVariant v = record.value(i);
         if (v.isNull())

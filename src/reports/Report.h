@@ -140,8 +140,8 @@ struct LoadResult {
     QString error; // set when loading failed
 };
 
-// Loads report `reportName` of the definition file `path`. Errors name the file and, for a
-// malformed definition, the line.
+// Loads report `reportName` of the definition file `path`. Errors say why in words, naming the
+// file, then the system's text or, for a malformed definition, the line and what is wrong there.
 LoadResult loadReport(const QString& path, const QString& reportName);
 // The same from the text of a definition (`path` only names it in errors).
 LoadResult loadReportText(const QByteArray& text, const QString& path, const QString& reportName);

@@ -1,6 +1,8 @@
 // Reading of the report definition files (XML of our own format; see resources/XML/README.md).
 #include "reports/Report.h"
 
+#include "localisation/Strings.h"
+
 #include <QFile>
 #include <QPageSize>
 #include <QSet>
@@ -322,10 +324,12 @@ LoadResult loadReportText(const QByteArray& text, const QString& path, const QSt
         bool notFound = false;
         result.report = parser.parse(reportName, &notFound);
         if (notFound)
-            result.error = QStringLiteral("The report %1 is not in %2").arg(reportName, path);
+            result.error = GetS(QStringLiteral("El fichero %s no contiene el informe %s."), {path, reportName});
     } catch (const ParseError& e) {
         result.report.reset();
-        result.error = QStringLiteral("%1, line %2: %3").arg(path).arg(e.line).arg(e.what);
+        // Why in words, then the reader's own account for whoever mends the file.
+        result.error = GetS(QStringLiteral("El fichero %s no es una definición de informe válida."), {path})
+            + QStringLiteral("\r%1, line %2: %3").arg(path).arg(e.line).arg(e.what);
     }
     return result;
 }
@@ -335,7 +339,7 @@ LoadResult loadReport(const QString& path, const QString& reportName)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         LoadResult r;
-        r.error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        r.error = GetS(QStringLiteral("No se puede leer el fichero %s."), {path}) + QLatin1Char('\r') + file.errorString();
         return r;
     }
     return loadReportText(file.readAll(), path, reportName);

@@ -1,5 +1,7 @@
 #include "reports/ReportDocument.h"
 
+#include "localisation/Strings.h"
+
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QGlyphRun>
@@ -199,7 +201,8 @@ bool ReportDocument::print(QPagedPaintDevice& device, QString* error, const QPag
             chosen.push_back(p);
     if (chosen.empty()) {
         if (error)
-            *error = QStringLiteral("No page of the report is in the range chosen (1-%1)").arg(pageCount());
+            *error = GetS(QStringLiteral("Ninguna página del informe está en el intervalo elegido (1-%s)."),
+                          {QString::number(pageCount())});
         return false;
     }
     QPageLayout layout = pageLayout;
@@ -209,13 +212,13 @@ bool ReportDocument::print(QPagedPaintDevice& device, QString* error, const QPag
     QPainter painter;
     if (!painter.begin(&device)) {
         if (error)
-            *error = QStringLiteral("The painter cannot begin on the output device");
+            *error = GetS(QStringLiteral("No se ha podido empezar el documento."));
         return false;
     }
     for (int p : chosen) {
         if (p != chosen.front() && !device.newPage()) {
             if (error)
-                *error = QStringLiteral("The output device refused a new page");
+                *error = GetS(QStringLiteral("No se ha podido añadir una página al documento."));
             release();
             painter.end();
             return false;
@@ -224,7 +227,11 @@ bool ReportDocument::print(QPagedPaintDevice& device, QString* error, const QPag
         paint(painter, p, target);
     }
     release();
-    return painter.end();
+    if (painter.end())
+        return true;
+    if (error)
+        *error = GetS(QStringLiteral("No se ha podido terminar el documento."));
+    return false;
 }
 
 QStringList ReportDocument::pageTexts(int page) const

@@ -75,8 +75,8 @@ struct ReportDocument {
     void paint(QPainter& painter, int page, const QRectF& target) const;
     // Paints the pages in `ranges` (numbered from 1; empty: every page) on a paged device (a
     // printer, a PDF writer), one device page each. The device's page layout is set from the
-    // document's. Returns false with a description when no page is in the ranges or the painter
-    // cannot begin on the device.
+    // document's. Returns false with the reason in words when no page is in the ranges or the
+    // device does not begin, take a new page or end.
     bool print(QPagedPaintDevice& device, QString* error, const QPageRanges& ranges = {}) const;
     // The texts of a page in reading order (tests, diagnostics).
     QStringList pageTexts(int page) const;

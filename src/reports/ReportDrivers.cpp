@@ -3,6 +3,7 @@
 #include "common/AppPaths.h"
 #include "common/ConfiguracionRepo.h"
 #include "common/Database.h"
+#include "localisation/DatabaseFailure.h"
 #include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
 #include "reports/DetailRules.h"
@@ -67,10 +68,15 @@ QString writeMemo(const QString& lista, bool readUsuario)
 {
     QString error;
     ConfiguracionRow row;
+    // Why in words from the database's code, then the library's text.
+    const auto failed = [&error] {
+        return Failure{tr(u"No se puede guardar la lista de intervalos en la configuración:\r%1")
+                           .arg(databaseFailureReason(DatabaseTask::Save, sqlFailureCodeOf(error), error))};
+    };
     if (readUsuario && !ConfiguracionRepo::load(&row, &error))
-        throw Failure{tr(u"No se puede guardar la lista de intervalos en la configuración:\r%1").arg(error)};
+        throw failed();
     if (!ConfiguracionRepo::saveMemo(lista, &error))
-        throw Failure{tr(u"No se puede guardar la lista de intervalos en la configuración:\r%1").arg(error)};
+        throw failed();
     return row.tUsuario;
 }
 

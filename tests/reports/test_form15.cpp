@@ -10,6 +10,7 @@
 #include "link/Link.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
+#include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
 
 #include <QApplication>
@@ -106,7 +107,7 @@ TEST(Form15, PrintsThroughQPrinterAndReportsAnOutputThatCannotOpen)
     const QString partial = db.file("partial.pdf");
     const std::tuple<QString, int, QString> targets[] = {
         {QStringLiteral("/dev/full"), ENOSPC, GetS(QStringLiteral("El disco está lleno."))},
-        {db.file("plain/out.pdf"), ENOTDIR, QString()},
+        {db.file("plain/out.pdf"), ENOTDIR, GetS(QStringLiteral("La carpeta %s no existe."), {db.file("plain")})},
         {partial, EFBIG, QString()}};
     for (const auto& [target, reason, why] : targets) {
         form.setPrintDialog([&](QPrinter& printer, QWidget*) {
@@ -138,6 +139,66 @@ TEST(Form15, PrintsThroughQPrinterAndReportsAnOutputThatCannotOpen)
     }
     EXPECT_FALSE(QFileInfo("/dev/full").isFile());
     EXPECT_EQ(QDir(db.file(".")).entryList({"*.pdf*"}, QDir::Files), QStringList{"printed.pdf"});
+}
+
+// A print that fails, on the printer or into a PDF file, in the user's language: one box each,
+// what could not be done, why in words, the system's text last.
+TEST(Form15, APrintThatFailsSaysWhatAndWhyInTheUsersLanguage)
+{
+    qputenv("CUPS_SERVER", "/nonexistent/cups.sock"); // no printer, whatever this machine has
+    TempDatabase db;
+    seedSheet(123456);
+    ScriptedPrompter prompter;
+    Form15 form(sheetDocument());
+    const QString folder = db.file("missing"), missing = folder + "/out.pdf", pdf = db.file("out.pdf");
+    const QString system = missing + ": " + QString::fromLocal8Bit(std::strerror(ENOENT));
+    const struct {
+        const char* language; // empty: Spanish, none set up
+        const char* printer;
+        const char* missing; // %1 the folder, %2 the file, %3 the system's text
+        const char* range;   // %1 the file; pages 2 to 3 of a one-page report
+    } cases[] = {
+        {"", "No se ha podido imprimir el informe.\rNo hay ninguna impresora instalada.",
+         "No se ha podido escribir el fichero %2.\rLa carpeta %1 no existe.\r%3",
+         "No se ha podido escribir el fichero %1.\rNinguna página del informe está en el intervalo elegido (1-1)."},
+        {"English", "The report could not be printed.\rNo printer is installed.",
+         "The file %2 could not be written.\rThe folder %1 does not exist.\r%3",
+         "The file %1 could not be written.\rNo page of the report is in the range chosen (1-1)."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        QString name = QStringLiteral("Language.db");
+        if (*c.language)
+            ASSERT_TRUE(SetupLanguage(name, QString::fromUtf8(c.language), langDesk(), {QStringLiteral(NBX70_SOURCE_RESOURCES)}));
+        const std::pair<QString, QString> targets[] = {
+            {QString(), QString::fromUtf8(c.printer)},
+            {missing, QString::fromUtf8(c.missing).arg(folder, missing, system)},
+            {pdf, QString::fromUtf8(c.range).arg(pdf)},
+        };
+        for (const auto& [target, expected] : targets) {
+            form.setPrintDialog([&](QPrinter& printer, QWidget*) {
+                if (target.isEmpty()) {
+                    printer.setOutputFormat(QPrinter::NativeFormat);
+                    printer.setPrinterName("Oficina");
+                } else {
+                    printer.setOutputFormat(QPrinter::PdfFormat);
+                    printer.setOutputFileName(target);
+                }
+                if (target == pdf) {
+                    printer.setPrintRange(QPrinter::PageRange);
+                    printer.setFromTo(2, 3);
+                }
+                return true;
+            });
+            prompter.shown.clear();
+            form.SSCommandImprimir->click();
+            ASSERT_EQ(prompter.shown.size(), 1) << target.toStdString();
+            EXPECT_EQ(prompter.shown[0].icon, Prompter::Icon::Critical);
+            EXPECT_EQ(prompter.shown[0].text.toStdString(), expected.toStdString());
+        }
+    }
+    EXPECT_FALSE(QFile::exists(pdf));
+    shutdownLangDesk();
 }
 
 TEST(Form15, LongDocumentShowsEveryPageAtOnceAndPrintsTheRangeChosen)

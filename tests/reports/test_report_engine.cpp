@@ -172,8 +172,10 @@ TEST(ReportEngine, MalformedDefinitionsNameTheirLine)
         {"<reports>\n<report name=\"A\">\n<section name=\"Body\"/></report></reports>", "line 3: unknown section"},
         {"<reports>\n<report name=\"A\">\n<section name=\"Detail\">\n<field name=\"x\" kind=\"text\" wide=\"1\"/>"
          "</section></report></reports>", "line 4: unknown attribute wide"},
+        {"<reports>\n<report name=\"A\">\n<section name=\"Foot\"/>",
+         "El fichero def.xml no es una definición de informe válida.\rdef.xml, line 3: unknown section"},
         {"<reports>\n<report name=\"A\">\n<section name=\"Detail\">\n<field name=\"x\" kind=\"text\">\n</section>", "line 5:"},
-        {"<reports><report name=\"B\"/></reports>", "The report A is not in def.xml"},
+        {"<reports><report name=\"B\"/></reports>", "El fichero def.xml no contiene el informe A."},
         {"<reports>\n<report name=\"A\" orientaton=\"landscape\">", "def.xml, line 2: unknown attribute orientaton"},
         {"<reports>\n<report name=\"A\">\n<section name=\"Detail\" heigth=\"5\"/>", "def.xml, line 3: unknown attribute heigth"},
         {"<reports>\n<report name=\"A\">\n<section name=\"Detail\">\n<field name=\"x\" kind=\"bound\" source=\"c\">\n"
@@ -202,7 +204,7 @@ TEST(ReportEngine, MalformedDefinitionsNameTheirLine)
     }
     const LoadResult missing = loadReport("/nonexistent/nbx70_9.xml", "NBX70_9");
     EXPECT_FALSE(missing.report);
-    EXPECT_TRUE(missing.error.contains("nbx70_9.xml"));
+    EXPECT_TRUE(missing.error.startsWith("No se puede leer el fichero /nonexistent/nbx70_9.xml.\r")) << missing.error.toStdString();
 }
 
 TEST(ReportEngine, LayoutBreaksLinesHidesFieldsAndSurvivesEmptySources)
@@ -254,6 +256,10 @@ TEST(ReportEngine, LayoutBreaksLinesHidesFieldsAndSurvivesEmptySources)
 
     r.report->field("list")->subreport()->setRecordSource("SELECT * FROM Nowhere", {});
     EXPECT_FALSE(r.report->layout().document);
+    // Records without the column a field shows: told in words.
+    r.report->field("list")->subreport()->setRecordSource("SELECT 1 AS Otra", {});
+    EXPECT_EQ(r.report->layout().error.toStdString(),
+              "El campo d del informe list muestra la columna DFecha, que no está en sus datos.");
 }
 
 class ReportDrivers : public ::testing::Test {
@@ -325,8 +331,15 @@ TEST_F(ReportDrivers, FailuresGiveOneMessageAndNoReport)
     EXPECT_TRUE(job.error.contains("nbx70_1.xml")) << job.error.toStdString();
     setDefinitionFolder(QString());
 
-    // An empty Configuracion table: a message, no crash, no row created.
+    // A database that takes no writes: why in words, then the library's text.
     QSqlQuery q(mainDb());
+    ASSERT_TRUE(q.exec("PRAGMA query_only = ON"));
+    job = prepareSheetReport(123456, "2.0", iv);
+    EXPECT_TRUE(job.error.startsWith("No se puede guardar la lista de intervalos en la configuración:\r"
+                                     "La base de datos es de solo lectura.\r")) << job.error.toStdString();
+    ASSERT_TRUE(q.exec("PRAGMA query_only = OFF"));
+
+    // An empty Configuracion table: a message, no crash, no row created.
     q.exec("DELETE FROM Configuracion");
     job = prepareSheetReport(123456, "2.0", iv);
     EXPECT_FALSE(job.report);

@@ -706,6 +706,112 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
     Database::close();
 }
 
+// Further signals once the end has begun end the program as one signal does: its exit status, the
+// acknowledged records stored. The later ones land where they could cut the end short: as the end
+// starts, and the last in the shutdown after the loop, once the signals' pipe is gone as at the end
+// of main (there a signal given back to its old handler would kill the program).
+TEST(Form1, FurtherSignalsWhileTheProgramEndsAreTakenAndIgnored)
+{
+    const struct {
+        int first;         // during the download
+        int asTheEndStarts; // 0: none
+        int inTheShutdown;
+    } rows[] = {{SIGTERM, 0, SIGINT}, {SIGTERM, SIGHUP, SIGINT}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.asTheEndStarts);
+        test::TempHome home;
+        writeLanguageDb();
+        sim::Simulator sim;
+        ASSERT_NO_FATAL_FAILURE(startModemDevice(sim));
+        const QDateTime clock(QDate(2024, 5, 14), QTime(10, 30), Qt::UTC);
+        sim.withRecords([&](sim::RecordDevice& r) {
+            r.config.clock = clock;
+            r.config.intervalCount = 400;
+            r.config.tMinutes = 2;
+            r.config.recordDelayMs = 5;
+        });
+        Link& link = defaultLink();
+        const LinkTiming savedTiming = link.timing;
+        link.timing = test::shortLinkTiming();
+        test::ScriptedPrompter prompts;
+        const RangoFechas range = RangoFechas::fromMoments(clock.addDays(-2), clock);
+        int rc = -1;
+        {
+            QuitSignals quitSignals; // as in main: around the loop and the shutdown after it
+            MainController program;
+            const QPointer<Form5> records = openRecordsOfAStoredDevice(program);
+            ASSERT_TRUE(records);
+            records->setRangeAsker([&](RangoFechas& r) {
+                r = range;
+                return true;
+            });
+            prompts.answer(Prompter::Answer::Ok); // the modem is connected
+            bool raised = false;
+            QTimer poll;
+            poll.callOnTimeout([&] {
+                if (!raised && records && records->Frame17->text().toInt() >= 20) {
+                    raised = true;
+                    std::raise(row.first);
+                }
+            });
+            poll.start(2);
+            int requests = 0;
+            const QMetaObject::Connection told = QObject::connect(&quitRequest(), &QuitRequest::quitRequested, [&] {
+                if (++requests == 1 && row.asTheEndStarts != 0)
+                    std::raise(row.asTheEndStarts);
+            });
+            QTimer::singleShot(0, records, [&] { records->SSCommandRecibir->click(); });
+            bool timedOut = false;
+            rc = execWithin(60000, &timedOut);
+            poll.stop();
+            QObject::disconnect(told);
+            EXPECT_FALSE(timedOut);
+            EXPECT_TRUE(raised);
+            EXPECT_EQ(requests, row.asTheEndStarts != 0 ? 2 : 1);
+            EXPECT_FALSE(program.form()->isVisible());
+            const QByteArray request = requestFrame(0x05, range);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return sim.bytesReceived().endsWith(char(0x18)); }, 5000));
+            const QByteArray received = sim.bytesReceived();
+            const QByteArray answers = received.mid(received.indexOf(request) + request.size());
+            QSqlQuery q(mainDb());
+            ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM Intervalos") && q.next());
+            EXPECT_EQ(q.value(0).toInt(), int(answers.count(char(0x06))));
+            EXPECT_GE(q.value(0).toInt(), 20);
+        }
+        std::raise(row.inTheShutdown); // without the end's hold, this ends the test process
+        quitRequest().reset();
+        EXPECT_EQ(rc, 0);
+
+        link.timing = savedTiming;
+        link.state.SerialDevice.clear();
+        link.state.ConexionModem = 0;
+        Database::close();
+    }
+}
+
+// Salir, then a signal in the shutdown after the loop: the end has begun, the signal is ignored.
+TEST(Form1, ASignalAfterSalirIsTakenAndIgnored)
+{
+    test::TempHome home;
+    writeIni(kIni);
+    writeLanguageDb();
+    test::ScriptedPrompter prompts;
+    int rc = -1;
+    {
+        QuitSignals quitSignals;
+        MainController program;
+        program.start(QString());
+        QTimer::singleShot(0, program.form(), [&] { program.form()->SSCommandExit->click(); });
+        bool timedOut = false;
+        rc = execWithin(30000, &timedOut);
+        EXPECT_FALSE(timedOut);
+    }
+    std::raise(SIGTERM); // without the end's hold, this ends the test process
+    quitRequest().reset();
+    EXPECT_EQ(rc, 0);
+    Database::close();
+}
+
 // SIGTERM as the modem question of a download is accepted: no escape and no dial follow, no
 // message, and the program ends as on Salir.
 TEST(Form1, ASignalAsTheModemQuestionIsAcceptedEndsTheProgramWithoutDialling)

@@ -4,7 +4,7 @@
 #include "common/Prompter.h"
 #include "common/ui/Help.h"
 #include "localisation/DatabaseFailure.h"
-#include "localisation/LangDesk.h"
+#include "localisation/Strings.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -334,26 +334,34 @@ void Form15::SSCommandImprimir_Click()
     QPageRanges ranges;
     if (printer.printRange() == QPrinter::PageRange)
         ranges = printer.pageRanges();
+    const QString failure = printTo(printer, ranges);
+    if (!failure.isEmpty())
+        prompter().message(failure, Prompter::Icon::Critical);
+}
+
+QString Form15::printTo(QPrinter& printer, const QPageRanges& ranges) const
+{
     QString error;
-    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        // A PDF without a file is what is left to a system that has no printer.
+        if (printer.outputFileName().isEmpty())
+            return failureLines(GetS(QStringLiteral("No se ha podido imprimir el informe.")),
+                                GetS(QStringLiteral("No hay ninguna impresora instalada.")), {});
         int systemError = 0;
         if (printPdf(printer, ranges, &error, &systemError))
-            return;
-        if (systemError != 0) { // the file could not be written: what, why and the system's text
-            prompter().message(databaseFailureText(DatabaseTask::WriteFile, printer.outputFileName(),
-                                                   systemErrorCode(systemError), error),
-                               Prompter::Icon::Critical);
-            return;
-        }
-    } else if (!printer.isValid()) {
-        error = QStringLiteral("The printer %1 is not available").arg(printer.printerName());
-    } else if (document_->print(printer, &error, ranges) && printer.printerState() != QPrinter::Error) {
-        return;
+            return {};
+        return databaseFailureText(DatabaseTask::WriteFile, printer.outputFileName(), systemErrorCode(systemError), error);
     }
-    if (error.isEmpty())
-        error = QStringLiteral("The printer %1 reported an error").arg(printer.printerName());
-    prompter().message(langDesk().GetTranslation(QStringLiteral("No se puede imprimir:\r%1")).arg(error),
-                       Prompter::Icon::Critical);
+    const QString what = printer.printerName().isEmpty()
+        ? GetS(QStringLiteral("No se ha podido imprimir el informe."))
+        : GetS(QStringLiteral("No se ha podido imprimir el informe en la impresora %s."), {printer.printerName()});
+    if (!printer.isValid())
+        return failureLines(what, GetS(QStringLiteral("La impresora no está disponible.")), {});
+    if (!document_->print(printer, &error, ranges))
+        return failureLines(what, error, {});
+    if (printer.printerState() == QPrinter::Error)
+        return failureLines(what, GetS(QStringLiteral("La impresora ha indicado un error.")), {});
+    return {};
 }
 
 void Form15::SSCommandExit_Click() { accept(); }

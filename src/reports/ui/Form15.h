@@ -73,6 +73,9 @@ private:
     // whole, so a failed write leaves no partial file behind. *systemError gets the system's
     // number of a failed write (0 when it is not known).
     bool printPdf(const QPrinter& printer, const QPageRanges& ranges, QString* error, int* systemError) const;
+    // Prints the pages chosen on the printer or the PDF file it names: empty, or the failure as its
+    // box says it (what could not be done, why, the system's text).
+    QString printTo(QPrinter& printer, const QPageRanges& ranges) const;
 
     std::shared_ptr<const reports::ReportDocument> document_;
     PrintDialog printDialog_;

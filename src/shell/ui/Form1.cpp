@@ -3,6 +3,7 @@
 #include "common/AppState.h"
 #include "common/Database.h"
 #include "common/Prompter.h"
+#include "common/QuitSignals.h"
 #include "common/ui/Help.h"
 #include "import/ImportService.h"
 #include "import/ui/ImportWindows.h"
@@ -42,8 +43,10 @@ QPointer<Form5> g_registros;
 // every later modal dialog return at once.
 void endProgram()
 {
-    if (QThread::currentThread()->loopLevel() > 0)
+    if (QThread::currentThread()->loopLevel() > 0) {
+        quitRequest().markEnding(); // a signal from here on must not cut the end short
         QApplication::exit(0);
+    }
 }
 
 // Shows an open window again in front of the others.
