@@ -34,6 +34,10 @@ constexpr int kPacedVotes = 2;
 constexpr int kCheckPaceEvery = 16;
 // The shortest frame whose wait tells the pace.
 constexpr int kPaceBytes = 8;
+
+// A poll's events that tell a hang-up: the far end of a pseudo-terminal closed, an adapter
+// removed (its line then reads as ended).
+constexpr short kHungUp = POLLHUP | POLLERR | POLLNVAL;
 } // namespace
 
 QString serialPortName(int portNumber, const QString& device)
@@ -162,12 +166,19 @@ bool QtSerialPort::lineLost()
     if (!lost_ && buffered() == 0 && !pollRecent) {
         // A hang-up shows on the descriptor before any read fails: the far end of a
         // pseudo-terminal closed, a USB adapter removed. Bytes already received are read first.
-        pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
-        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        if (pollFd(static_cast<int>(port_.handle())) & kHungUp)
             lost_ = true;
         polledAt_.start();
     }
     return lost_;
+}
+
+ssize_t QtSerialPort::readFd(int fd, char* into, size_t max) { return ::read(fd, into, max); }
+
+short QtSerialPort::pollFd(int fd)
+{
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 ? p.revents : 0;
 }
 
 qint64 QtSerialPort::buffered() const { return in_.size() - inPos_ + port_.bytesAvailable(); }
@@ -190,7 +201,7 @@ void QtSerialPort::readDescriptor()
 {
     in_.resize(kPullBytes);
     inPos_ = 0;
-    const ssize_t n = ::read(static_cast<int>(port_.handle()), in_.data(), kPullBytes);
+    const ssize_t n = readFd(static_cast<int>(port_.handle()), in_.data(), kPullBytes);
     if (n < 0 && errno == EIO)
         lost_ = true; // the far end of a pseudo-terminal closed, an adapter removed
     in_.resize(n > 0 ? n : 0);
@@ -352,13 +363,19 @@ void QtSerialPort::runEventsFor(qint64 ns, const bool* stop)
 // stays off between the frames.
 void QtSerialPort::watchDescriptor(bool on)
 {
-    if (!notifier_) {
+    QSocketNotifier* const notifier = qtReadNotifier();
+    if (notifier && notifier->isEnabled() != on)
+        notifier->setEnabled(on);
+}
+
+QSocketNotifier* QtSerialPort::qtReadNotifier()
+{
+    if (!notifier_ && port_.isOpen()) {
         for (QSocketNotifier* n : port_.findChildren<QSocketNotifier*>())
             if (n->type() == QSocketNotifier::Read && n->socket() == port_.handle())
                 notifier_ = n;
     }
-    if (notifier_ && notifier_->isEnabled() != on)
-        notifier_->setEnabled(on);
+    return notifier_;
 }
 
 // A frame's bytes come back to back, and a request to the window is answered at once: the events

@@ -6,7 +6,12 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <algorithm>
+#include <optional>
+#include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -14,6 +19,34 @@
 
 namespace nbx::test {
 namespace {
+
+// The adapter with its descriptor's answers scripted where set: the next read's result and
+// errno, and what every poll finds. Otherwise the system answers.
+class ScriptedPort : public QtSerialPort {
+public:
+    struct Read {
+        ssize_t n;
+        int error;
+    };
+    std::optional<Read> nextRead;
+    std::optional<short> events;
+    using QtSerialPort::qtPort;
+    using QtSerialPort::qtReadNotifier;
+
+protected:
+    ssize_t readFd(int fd, char* into, size_t max) override
+    {
+        if (!nextRead)
+            return QtSerialPort::readFd(fd, into, max);
+        const Read r = *nextRead;
+        nextRead.reset();
+        if (r.n > 0)
+            std::memset(into, 'x', r.n);
+        errno = r.error;
+        return r.n;
+    }
+    short pollFd(int fd) override { return events ? *events : QtSerialPort::pollFd(fd); }
+};
 
 class Pty : public ::testing::Test {
 protected:
@@ -75,7 +108,7 @@ protected:
 
     int master = -1, slave = -1;
     QString path;
-    QtSerialPort port;
+    ScriptedPort port;
 };
 
 TEST_F(Pty, EveryByteValuePassesBothWays)
@@ -135,6 +168,14 @@ TEST_F(Pty, BytesComeOutInTheirOrderWhoeverReadThem)
     QCoreApplication::processEvents();
     port.clearInput();
     EXPECT_EQ(port.bytesAvailable(), 0);
+}
+
+// The frame waits turn Qt's read notifier off and on. A Qt whose QSerialPort keeps it where it
+// is not found still downloads, but every byte then wakes the program.
+TEST_F(Pty, QtsReadNotifierIsFound)
+{
+    ASSERT_TRUE(port.open(nullptr));
+    ASSERT_NE(port.qtReadNotifier(), nullptr) << "QSerialPort's read notifier not found";
 }
 
 TEST_F(Pty, ALastByteWrittenBeforeCloseReachesTheWire)
