@@ -38,6 +38,13 @@ constexpr int kPaceBytes = 8;
 // A poll's events that tell a hang-up: the far end of a pseudo-terminal closed, an adapter
 // removed (its line then reads as ended).
 constexpr short kHungUp = POLLHUP | POLLERR | POLLNVAL;
+
+// A read of the descriptor that fails so is never answered again: the line is gone. EAGAIN (no
+// byte there), EINTR (a signal) and the like fail only this once.
+bool readFailsForGood(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
+}
 } // namespace
 
 QString serialPortName(int portNumber, const QString& device)
@@ -65,13 +72,18 @@ QtSerialPort::QtSerialPort()
     const auto woken = [this] { ++wakes_; };
     QObject::connect(&port_, &QIODevice::readyRead, woken);
     QObject::connect(&port_, &QSerialPort::errorOccurred, woken);
-    // A port that vanishes (an adapter unplugged) or fails to read reports it here; every wait
-    // then ends at once instead of spinning on a dead descriptor until its timeout. A dead
-    // descriptor also keeps waking the event loop while the program is idle on a kept line, so
-    // the port is closed as soon as control is back in the loop (not inside QSerialPort's own
-    // signal); the loss is kept for the next operation to report.
+    // A port that vanishes (an adapter unplugged) reports a read error here; every wait then
+    // ends at once instead of spinning on a dead descriptor until its timeout. A dead descriptor
+    // also keeps waking the event loop while the program is idle on a kept line, so the port is
+    // closed as soon as control is back in the loop (not inside QSerialPort's own signal); the
+    // loss is kept for the next operation to report.
+    // Qt reports a read that found nothing as an error too (its notifier fired, but the port had
+    // read the bytes itself: EAGAIN while a frame's VMIN is set, 0 bytes otherwise), so the
+    // descriptor itself tells whether the line is gone.
     QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
         if (!port_.isOpen() || (e != QSerialPort::ResourceError && e != QSerialPort::ReadError))
+            return;
+        if (!lost_ && !descriptorGone())
             return;
         lost_ = true;
         QMetaObject::invokeMethod(
@@ -173,6 +185,19 @@ bool QtSerialPort::lineLost()
     return lost_;
 }
 
+// After Qt's read failed: the descriptor hung up, or it reports input and a read of it (when no
+// byte read before is still held: those come out first) fails for good.
+bool QtSerialPort::descriptorGone()
+{
+    const short events = pollFd(static_cast<int>(port_.handle()));
+    polledAt_.start();
+    if (events & kHungUp)
+        lost_ = true;
+    else if ((events & POLLIN) && buffered() == 0)
+        readDescriptor();
+    return lost_;
+}
+
 ssize_t QtSerialPort::readFd(int fd, char* into, size_t max) { return ::read(fd, into, max); }
 
 short QtSerialPort::pollFd(int fd)
@@ -202,9 +227,12 @@ void QtSerialPort::readDescriptor()
     in_.resize(kPullBytes);
     inPos_ = 0;
     const ssize_t n = readFd(static_cast<int>(port_.handle()), in_.data(), kPullBytes);
-    if (n < 0 && errno == EIO)
-        lost_ = true; // the far end of a pseudo-terminal closed, an adapter removed
+    const int error = n < 0 ? errno : 0;
     in_.resize(n > 0 ? n : 0);
+    // A hung-up line reads 0 bytes, its end, but so does a live one with nothing there while VMIN
+    // is 0 (as the port opens): the hang-up poll of lineLost() tells them apart.
+    if (n < 0 && readFailsForGood(error))
+        lost_ = true;
 }
 
 qint64 QtSerialPort::bytesAvailable()
@@ -361,6 +389,8 @@ void QtSerialPort::runEventsFor(qint64 ns, const bool* stop)
 // descriptor for every byte (even when it reports it only once VMIN bytes are there), which costs
 // more than all else a record needs. Turning it on or off also wakes the event loop once, so it
 // stays off between the frames.
+// Qt also turns its notifier off after a read that found nothing; a wait that watches the
+// descriptor turns it on again.
 void QtSerialPort::watchDescriptor(bool on)
 {
     QSocketNotifier* const notifier = qtReadNotifier();

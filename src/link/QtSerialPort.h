@@ -62,6 +62,7 @@ private:
     qint64 buffered() const; // read from the descriptor, not yet taken
     void pull();
     void readDescriptor();
+    bool descriptorGone();
     void setMinBytes(int n);
     void forgetLine();
 
