@@ -34,6 +34,17 @@ constexpr int kPacedVotes = 2;
 constexpr int kCheckPaceEvery = 16;
 // The shortest frame whose wait tells the pace.
 constexpr int kPaceBytes = 8;
+
+// A poll's events that tell a hang-up: the far end of a pseudo-terminal closed, an adapter
+// removed (its line then reads as ended).
+constexpr short kHungUp = POLLHUP | POLLERR | POLLNVAL;
+
+// A read of the descriptor that fails so is never answered again: the line is gone. EAGAIN (no
+// byte there), EINTR (a signal) and the like fail only this once.
+bool readFailsForGood(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
+}
 } // namespace
 
 QString serialPortName(int portNumber, const QString& device)
@@ -61,13 +72,18 @@ QtSerialPort::QtSerialPort()
     const auto woken = [this] { ++wakes_; };
     QObject::connect(&port_, &QIODevice::readyRead, woken);
     QObject::connect(&port_, &QSerialPort::errorOccurred, woken);
-    // A port that vanishes (an adapter unplugged) or fails to read reports it here; every wait
-    // then ends at once instead of spinning on a dead descriptor until its timeout. A dead
-    // descriptor also keeps waking the event loop while the program is idle on a kept line, so
-    // the port is closed as soon as control is back in the loop (not inside QSerialPort's own
-    // signal); the loss is kept for the next operation to report.
+    // A port that vanishes (an adapter unplugged) reports a read error here; every wait then
+    // ends at once instead of spinning on a dead descriptor until its timeout. A dead descriptor
+    // also keeps waking the event loop while the program is idle on a kept line, so the port is
+    // closed as soon as control is back in the loop (not inside QSerialPort's own signal); the
+    // loss is kept for the next operation to report.
+    // Qt reports a read that found nothing as an error too (its notifier fired, but the port had
+    // read the bytes itself: EAGAIN while a frame's VMIN is set, 0 bytes otherwise), so the
+    // descriptor itself tells whether the line is gone.
     QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
         if (!port_.isOpen() || (e != QSerialPort::ResourceError && e != QSerialPort::ReadError))
+            return;
+        if (!lost_ && !descriptorGone())
             return;
         lost_ = true;
         QMetaObject::invokeMethod(
@@ -162,12 +178,32 @@ bool QtSerialPort::lineLost()
     if (!lost_ && buffered() == 0 && !pollRecent) {
         // A hang-up shows on the descriptor before any read fails: the far end of a
         // pseudo-terminal closed, a USB adapter removed. Bytes already received are read first.
-        pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
-        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        if (pollFd(static_cast<int>(port_.handle())) & kHungUp)
             lost_ = true;
         polledAt_.start();
     }
     return lost_;
+}
+
+// After Qt's read failed: the descriptor hung up, or it reports input and a read of it (when no
+// byte read before is still held: those come out first) fails for good.
+bool QtSerialPort::descriptorGone()
+{
+    const short events = pollFd(static_cast<int>(port_.handle()));
+    polledAt_.start();
+    if (events & kHungUp)
+        lost_ = true;
+    else if ((events & POLLIN) && buffered() == 0)
+        readDescriptor();
+    return lost_;
+}
+
+ssize_t QtSerialPort::readFd(int fd, char* into, size_t max) { return ::read(fd, into, max); }
+
+short QtSerialPort::pollFd(int fd)
+{
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 ? p.revents : 0;
 }
 
 qint64 QtSerialPort::buffered() const { return in_.size() - inPos_ + port_.bytesAvailable(); }
@@ -190,10 +226,13 @@ void QtSerialPort::readDescriptor()
 {
     in_.resize(kPullBytes);
     inPos_ = 0;
-    const ssize_t n = ::read(static_cast<int>(port_.handle()), in_.data(), kPullBytes);
-    if (n < 0 && errno == EIO)
-        lost_ = true; // the far end of a pseudo-terminal closed, an adapter removed
+    const ssize_t n = readFd(static_cast<int>(port_.handle()), in_.data(), kPullBytes);
+    const int error = n < 0 ? errno : 0;
     in_.resize(n > 0 ? n : 0);
+    // A hung-up line reads 0 bytes, its end, but so does a live one with nothing there while VMIN
+    // is 0 (as the port opens): the hang-up poll of lineLost() tells them apart.
+    if (n < 0 && readFailsForGood(error))
+        lost_ = true;
 }
 
 qint64 QtSerialPort::bytesAvailable()
@@ -350,15 +389,23 @@ void QtSerialPort::runEventsFor(qint64 ns, const bool* stop)
 // descriptor for every byte (even when it reports it only once VMIN bytes are there), which costs
 // more than all else a record needs. Turning it on or off also wakes the event loop once, so it
 // stays off between the frames.
+// Qt also turns its notifier off after a read that found nothing; a wait that watches the
+// descriptor turns it on again.
 void QtSerialPort::watchDescriptor(bool on)
 {
-    if (!notifier_) {
+    QSocketNotifier* const notifier = qtReadNotifier();
+    if (notifier && notifier->isEnabled() != on)
+        notifier->setEnabled(on);
+}
+
+QSocketNotifier* QtSerialPort::qtReadNotifier()
+{
+    if (!notifier_ && port_.isOpen()) {
         for (QSocketNotifier* n : port_.findChildren<QSocketNotifier*>())
             if (n->type() == QSocketNotifier::Read && n->socket() == port_.handle())
                 notifier_ = n;
     }
-    if (notifier_ && notifier_->isEnabled() != on)
-        notifier_->setEnabled(on);
+    return notifier_;
 }
 
 // A frame's bytes come back to back, and a request to the window is answered at once: the events

@@ -9,6 +9,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <sys/types.h>
+
 class QEventLoop;
 
 namespace nbx {
@@ -38,6 +40,18 @@ public:
     static QString openErrorText(const QString& portName, QSerialPort::SerialPortError error,
                                  const QString& reason);
 
+protected:
+    // The calls the port makes on its descriptor itself, answered as the system answers them:
+    // read(2) (errno set on -1) and the events a poll for input finds without waiting (0 when
+    // the poll fails). A test stands in for the system here.
+    virtual ssize_t readFd(int fd, char* into, size_t max);
+    virtual short pollFd(int fd);
+    QSerialPort& qtPort() { return port_; }
+    // Qt's notifier reading the port's descriptor, looked for among QSerialPort's children
+    // (null when the port is closed, or when Qt keeps it elsewhere: the frame waits then cannot
+    // turn it off and wake for every byte).
+    QSocketNotifier* qtReadNotifier();
+
 private:
     bool worthWaiting(int maxMs);
     void waitLoop(int maxMs);
@@ -48,6 +62,7 @@ private:
     qint64 buffered() const; // read from the descriptor, not yet taken
     void pull();
     void readDescriptor();
+    bool descriptorGone();
     void setMinBytes(int n);
     void forgetLine();
 

@@ -6,7 +6,12 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <algorithm>
+#include <optional>
+#include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -14,6 +19,36 @@
 
 namespace nbx::test {
 namespace {
+
+// The adapter with its descriptor's answers scripted where set: the next read's result and
+// errno, and what every poll finds. Otherwise the system answers.
+class ScriptedPort : public QtSerialPort {
+public:
+    struct Read {
+        ssize_t n;
+        int error;
+    };
+    std::optional<Read> nextRead;
+    std::optional<short> events;
+    using QtSerialPort::qtPort;
+    using QtSerialPort::qtReadNotifier;
+
+protected:
+    ssize_t readFd(int fd, char* into, size_t max) override
+    {
+        if (!nextRead)
+            return QtSerialPort::readFd(fd, into, max);
+        const Read r = *nextRead;
+        nextRead.reset();
+        if (r.n > 0)
+            std::memset(into, 'x', r.n);
+        errno = r.error;
+        return r.n;
+    }
+    short pollFd(int fd) override { return events ? *events : QtSerialPort::pollFd(fd); }
+};
+
+constexpr short kHangUp = POLLIN | POLLHUP | POLLERR; // as a closed far end or a removed adapter
 
 class Pty : public ::testing::Test {
 protected:
@@ -75,7 +110,7 @@ protected:
 
     int master = -1, slave = -1;
     QString path;
-    QtSerialPort port;
+    ScriptedPort port;
 };
 
 TEST_F(Pty, EveryByteValuePassesBothWays)
@@ -135,6 +170,79 @@ TEST_F(Pty, BytesComeOutInTheirOrderWhoeverReadThem)
     QCoreApplication::processEvents();
     port.clearInput();
     EXPECT_EQ(port.bytesAvailable(), 0);
+}
+
+// The frame waits turn Qt's read notifier off and on. A Qt whose QSerialPort keeps it where it
+// is not found still downloads, but every byte then wakes the program.
+TEST_F(Pty, QtsReadNotifierIsFound)
+{
+    ASSERT_TRUE(port.open(nullptr));
+    ASSERT_NE(port.qtReadNotifier(), nullptr) << "QSerialPort's read notifier not found";
+}
+
+// The port's own read of the descriptor tells a lost line; so does Qt reporting its read failing,
+// also when it found nothing (the port read the bytes first), through a poll and, when input is
+// reported, a read. Only a port that is gone makes a lost line.
+TEST_F(Pty, LineIsLostOnlyWhenThePortIsGone)
+{
+    using E = QSerialPort::SerialPortError;
+    const struct {
+        const char* what;
+        E qt; // NoError: the port's own read
+        short events;
+        ScriptedPort::Read read;
+        bool lost;
+    } cases[] = {
+        {"own read, no byte there (EAGAIN)", E::NoError, 0, {-1, EAGAIN}, false},
+        {"own read interrupted (EINTR)", E::NoError, 0, {-1, EINTR}, false},
+        {"own read, far end closed (EIO)", E::NoError, 0, {-1, EIO}, true},
+        {"own read, adapter removed (ENODEV)", E::NoError, 0, {-1, ENODEV}, true},
+        {"own read, end of input, hung up", E::NoError, kHangUp, {0, 0}, true},
+        {"Qt read nothing, VMIN set (EAGAIN)", E::ResourceError, 0, {0, 0}, false},
+        {"Qt read nothing, VMIN 0 (0 bytes)", E::ReadError, 0, {0, 0}, false},
+        {"Qt failed, input there, read interrupted", E::ReadError, POLLIN, {-1, EINTR}, false},
+        {"Qt failed, input there", E::ResourceError, POLLIN, {2, 0}, false},
+        {"Qt failed, hung up", E::ReadError, kHangUp, {0, 0}, true},
+        {"Qt failed, read fails (ENXIO)", E::ReadError, POLLIN, {-1, ENXIO}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(port.open(nullptr));
+        port.events = c.events;
+        port.nextRead = c.read;
+        if (c.qt == E::NoError)
+            port.bytesAvailable();
+        else
+            emit port.qtPort().errorOccurred(c.qt);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(port.lineLost(), c.lost);
+        EXPECT_EQ(port.bytesAvailable(), c.lost ? 0 : std::max<qint64>(c.read.n, 0));
+        port.events.reset();
+        port.close();
+    }
+}
+
+// Qt's notifier fires after the port read the bytes itself: Qt's read finds nothing and Qt
+// reports an error (a ResourceError while a frame's VMIN is set). The line stays up.
+TEST_F(Pty, QtsNotifierAfterThePortReadTheBytesLeavesTheLineUp)
+{
+    for (bool frame : {false, true}) {
+        SCOPED_TRACE(frame ? "VMIN set for a frame" : "VMIN as opened");
+        ASSERT_TRUE(port.open(nullptr));
+        if (frame)
+            port.waitForBytes(1, 4, true, nullptr); // nothing comes; VMIN stays 4
+        ASSERT_EQ(::write(master, "abcd", 4), 4);
+        ASSERT_TRUE(waitInDriver(4));
+        ASSERT_EQ(port.bytesAvailable(), 4);
+        QEvent activated(QEvent::SockAct);
+        QCoreApplication::sendEvent(port.qtReadNotifier(), &activated);
+        ASSERT_NE(port.qtPort().error(), QSerialPort::NoError); // Qt did report its read failing
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(port.lineLost());
+        EXPECT_EQ(port.read(10), "abcd");
+        EXPECT_TRUE(port.isOpen());
+        port.close();
+    }
 }
 
 TEST_F(Pty, ALastByteWrittenBeforeCloseReachesTheWire)
