@@ -787,7 +787,9 @@ private:
         const int group = int(groups_.size());
         groups_.push_back(Group{});
         double h = 0;
-        std::optional<size_t> headerIndex; // the heading band, kept with the first row
+        // The heading band, kept with the first row (none when there is no heading band).
+        constexpr size_t kNoHeader = size_t(-1);
+        size_t headerIndex = kNoHeader;
         if (const Section* s = sub.section(QStringLiteral("Header"))) {
             std::vector<FlowItem> header;
             const double hh = layoutSection(sub, *s, firstRow, {}, x, y, header, group, true);
@@ -827,9 +829,9 @@ private:
                     band.row = row;
                     band.x = x;
                 }
-                if (headerIndex) {
-                    flow[*headerIndex].keepBottom = y + h;
-                    headerIndex.reset();
+                if (headerIndex != kNoHeader) {
+                    flow[headerIndex].keepBottom = y + h;
+                    headerIndex = kNoHeader;
                 }
             }
         }

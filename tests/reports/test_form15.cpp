@@ -168,8 +168,9 @@ TEST(Form15, APrintThatFailsSaysWhatAndWhyInTheUsersLanguage)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.language);
         QString name = QStringLiteral("Language.db");
-        if (*c.language)
+        if (*c.language) {
             ASSERT_TRUE(SetupLanguage(name, QString::fromUtf8(c.language), langDesk(), {QStringLiteral(NBX70_SOURCE_RESOURCES)}));
+        }
         const std::pair<QString, QString> targets[] = {
             {QString(), QString::fromUtf8(c.printer)},
             {missing, QString::fromUtf8(c.missing).arg(folder, missing, system)},
