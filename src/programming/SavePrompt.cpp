@@ -31,15 +31,6 @@ LeaveDecision Modificat(const SheetValues& sheet, const ProgrammingState& state,
     return graba() ? LeaveDecision::Proceed : LeaveDecision::Abort;
 }
 
-LeaveDecision askSaveBeforeImport(const SheetValues& sheet, const ProgrammingState& state, const std::function<bool()>& graba)
-{
-    if (serialIsZero(sheet) || !state.fichaModificada)
-        return LeaveDecision::Proceed;
-    if (!userWantsToSave())
-        return LeaveDecision::Abort;
-    return graba() ? LeaveDecision::Proceed : LeaveDecision::Abort;
-}
-
 LeaveDecision Modificat(const SheetValues& sheet, ProgrammingState& state, SheetRepository& repo, const Clock& now)
 {
     return Modificat(sheet, state, [&] { return GrabaProgramacio(sheet, state, repo, now); });

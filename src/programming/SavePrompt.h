@@ -18,12 +18,6 @@ enum class LeaveDecision {
 // its own failure. A serial that is not a number counts as 0.
 LeaveDecision Modificat(const SheetValues& sheet, const ProgrammingState& state, const std::function<bool()>& graba);
 
-// Before an import from the main window: the same question, but Cancel keeps the sheet as it is
-// and stops the import (Abort), as does a failed save; Proceed when there is nothing to save or it
-// was saved.
-LeaveDecision askSaveBeforeImport(const SheetValues& sheet, const ProgrammingState& state,
-                                  const std::function<bool()>& graba);
-
 // The same as Modificat, saving with GrabaProgramacio into `repo`.
 LeaveDecision Modificat(const SheetValues& sheet, ProgrammingState& state, SheetRepository& repo,
                         const Clock& now = &QDateTime::currentDateTime);

@@ -932,10 +932,13 @@ bool Form2::leaveAllowed() { return Modificat(); }
 
 bool Form2::takeEditForImport()
 {
-    if (!takePendingEdit())
+    if (!takePendingEdit() || !Modificat())
         return false;
-    return askSaveBeforeImport(sheet(), programmingState(), [this] { return GrabaProgramacio(); })
-           == LeaveDecision::Proceed;
+    if (programmingState().fichaModificada) { // not saved: the edit goes, as on leaving the sheet
+        programmingState().fichaModificada = false;
+        reloadAfterImport();
+    }
+    return true;
 }
 
 void Form2::reloadAfterImport()

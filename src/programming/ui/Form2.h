@@ -61,8 +61,9 @@ public:
     // failed, so the caller stays on the sheet.
     bool Modificat();
     // Before the main window imports a file: the pending edit is taken and a modified sheet is
-    // offered for saving. False when the import must not run: a value was refused (the sheet is
-    // shown with it), the user answered Cancel (the sheet keeps its edit) or the save failed.
+    // offered for saving, as on every way out of the sheet. An edit the user chose not to save is
+    // dropped: the sheet shows its stored row again. False when the import must not run: a value
+    // was refused (the sheet is shown with it) or the save failed.
     bool takeEditForImport();
     // After an import that wrote rows: a sheet without unsaved changes shows its stored row again,
     // so that a later save never writes the values shown before over the imported ones.

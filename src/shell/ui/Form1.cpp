@@ -28,6 +28,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 namespace nbx {
@@ -266,6 +267,15 @@ void Form1::SSCommand1_Click()
         state.ficheroImportar.clear();
         return;
     }
+    // Nothing is typed into the sheet while the import runs (a merge's reading child runs the
+    // events): its reload after the import would drop it.
+    const QPointer<Form2> sheet = g_programacion.data();
+    if (sheet)
+        sheet->setEnabled(false);
+    const auto giveBack = qScopeGuard([&sheet] {
+        if (sheet)
+            sheet->setEnabled(true);
+    });
     if (state.ficheroImportar.isEmpty())
         state.ficheroImportar = SeleccionaFichero(this);
     switch (importFileKind(state.ficheroImportar)) {
