@@ -1,5 +1,7 @@
 #include "common/Database.h"
 
+#include "common/DatabaseLocks.h"
+
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -327,6 +329,8 @@ bool Database::ensureSchema(QSqlDatabase& db, QString* error, int* code)
 
 bool Database::open(const QString& path, QString* error, bool* newer, int* code)
 {
+    // Already done before main; the call keeps it linked into every program that opens the database.
+    shareDatabaseLocks();
     close();
     if (newer)
         *newer = false;
