@@ -123,8 +123,9 @@ TEST(DatabaseLocks, ConnectionsShareTheProcesssLocksAndOtherDescriptorsKeepThem)
             case Who::Tool: {
                 const QString out = tool.run(s.sql);
                 EXPECT_EQ(out.contains(QStringLiteral("database is locked")), s.rc == SQLITE_BUSY) << out.toStdString();
-                if (s.shows)
+                if (s.shows) {
                     EXPECT_TRUE(out.contains(QLatin1String(s.shows))) << out.toStdString();
+                }
                 break;
             }
             case Who::ToolAgain:
