@@ -1,5 +1,7 @@
 // A damaged Access file of ours is read whole or refused whole: every 512-byte sector zeroed in turn,
-// every column's type byte set to each other value.
+// every column's type byte set to each other type of the format (and to values past them), in the
+// reader the reading child runs.
+#include "common/Database.h"
 #include "import/DatabaseMerge.h"
 #include "support/AccessFileWriter.h"
 
@@ -17,10 +19,9 @@ namespace {
 
 using Type = AccessColumn::Type;
 
-// The column types of the program's own files, by the prefix of the column's name.
-AccessColumn ours(const char* name, int width = 0)
+// A column of the program's own files, of the type its name's prefix gives, texts 10 wide.
+AccessColumn ours(const QString& n)
 {
-    const QString n = QString::fromLatin1(name);
     const auto typed = [&](const char* prefix) {
         const qsizetype k = qsizetype(qstrlen(prefix));
         return n.startsWith(QLatin1String(prefix)) && n.size() > k && n[k].isUpper();
@@ -38,9 +39,9 @@ AccessColumn ours(const char* name, int width = 0)
         t = Type::Integer;
     else if (typed("S"))
         t = Type::Single;
-    else if (typed("D") || n == u"THoraEmpiezaInt" || n == u"THoraTerminaInt")
+    else if (typed("D") || n == u"THoraEmpiezaInt" || n == u"THoraTerminaInt") // times of day as dates too
         t = Type::DateTime;
-    return {n, t, width > 0 ? width : 5};
+    return {n, t, 10};
 }
 
 QVariant sample(const AccessColumn& c, int row)
@@ -48,77 +49,35 @@ QVariant sample(const AccessColumn& c, int row)
     switch (c.type) {
     case Type::Long: return c.name == u"LNumeroSerie" ? 123456 : 1000 + row;
     case Type::Integer: return 300 + row;
-    case Type::Byte: return 40 + row;
+    case Type::Byte: return c.name == u"ByIntervalo" ? 1 + row : 40 + row;
     case Type::Single: return 60.5 + row;
     case Type::Double: return 1.25;
     case Type::DateTime: return QDateTime(QDate(2005, 3, 1 + row), c.name.startsWith(u'T') ? QTime(14, row) : QTime());
     case Type::Bool: return row % 2 == 0;
-    case Type::Memo: return QString(5000, QLatin1Char('n'));
+    case Type::Memo: return QString(5000, QLatin1Char('n')); // spans pages
     case Type::Text: return QStringLiteral("t%1").arg(row); // short: a row of Jet 3 stays under 256 bytes
     }
     return {};
 }
 
-AccessTable table(const char* name, QList<AccessColumn> columns, int rows)
-{
-    AccessTable t{QString::fromLatin1(name), columns, {}};
-    for (int r = 0; r < rows; ++r) {
-        QVariantList values;
-        for (const AccessColumn& c : columns)
-            values << (c.name == u"ByIntervalo" ? QVariant(r + 1) : sample(c, r));
-        t.rows << values;
-    }
-    return t;
-}
-
-// Every table of the program's files, each column of its type and width, with a memo of 5,000
-// characters that spans pages.
+// Every table of the program's files with every column, and rows.
 QList<AccessTable> ourFile()
 {
-    const QList<AccessColumn> day = {ours("LNumeroSerie"), ours("DFecha"), ours("THora")};
-    QList<AccessColumn> programacion = {ours("LNumeroSerie"), ours("DFecha"), ours("TContacto", 30), ours("TLocal", 30),
-                                        ours("TDireccion", 30), ours("TPoblacion", 30), ours("TTelefono", 15), ours("TNota"),
-                                        ours("TVersion"), ours("TModelo"), ours("BoCambioHora"), ours("TIdioma", 8),
-                                        ours("ByTLeq"), ours("ByMFast"), ours("BoImpresion")};
-    for (const char* d : {"Lunes", "Martes", "Miercoles", "Jueves", "Viernes", "Sabado", "Domingo"}) {
-        programacion << ours(qPrintable(QStringLiteral("T%1Inicio").arg(QLatin1String(d))));
-        programacion << ours(qPrintable(QStringLiteral("T%1Fin").arg(QLatin1String(d))));
+    QList<AccessTable> out;
+    for (const QString& name : schemaTables()) {
+        AccessTable t{name, {}, {}};
+        for (const QString& c : schemaColumns(name))
+            t.columns << ours(c);
+        const int rows = name == u"IntervaloInhabil" ? 30 : name == u"Configuracion" ? 1 : name == u"Programacion" ? 2 : 8;
+        for (int r = 0; r < rows; ++r) {
+            QVariantList values;
+            for (const AccessColumn& c : std::as_const(t.columns))
+                values << sample(c, r);
+            t.rows << values;
+        }
+        out << t;
     }
-    programacion << ours("ByNivelDiaLocal") << ours("ByNivelDiaVecino") << ours("THoraEmpiezaNoche")
-                 << ours("THoraTerminaNoche") << ours("ByNivelNocheLocal") << ours("ByNivelNocheVecino")
-                 << ours("ITiempoAtenuacion") << ours("TTipoActuacionLocal", 8) << ours("TTipoActuacionVecino", 8);
-    for (const char* o : {"31,5Hz", "63Hz", "125Hz", "250Hz", "500Hz", "1kHz", "2kHz", "4kHz", "8kHz"})
-        programacion << ours(qPrintable(QStringLiteral("SOctava%1").arg(QLatin1String(o))));
-    programacion << ours("ByRings") << ours("DFechaTotales") << ours("THoraTotales", 8) << ours("LPasadasLocal")
-                 << ours("LPasadasVecino") << ours("LE3") << ours("LCB") << ours("ByVelocidad") << ours("CMI");
-    const QList<AccessColumn> intervalos = {
-        ours("LNumeroSerie"), ours("DFechaInicio"), ours("THoraInicio"), ours("DFechaFinal"), ours("THoraFinal"),
-        ours("ByTLeq"), ours("SLeqLocal"), ours("SLeqVecino"), ours("TTipoActuacionLocal", 8), ours("TTipoActuacionVecino", 8),
-        ours("ByNivelLeqLocal"), ours("ByNivelLeqVecino"), ours("SMaxLeq1min"), ours("TFechaMaxLeq1min", 10),
-        ours("THoraMaxLeq1min"), ours("SMinLeq1min"), ours("TFechaMinLeq1min", 10), ours("THoraMinLeq1min"),
-        ours("SMaxFast"), ours("ByNivelMFast"), ours("IPasMaxFast"), ours("SL1"), ours("SL5"), ours("SL10"), ours("SL50"),
-        ours("SL90"), ours("BoRS232"), ours("BoProgramacion"), ours("IDesco"), ours("IPasadasLocal"),
-        ours("IPasadasVecino"), ours("IE3"), ours("ByDNA"), ours("ByENA"), ours("ByLineaInsuficiente")};
-    const QList<AccessColumn> sesiones = {
-        ours("LNumeroSerie"), ours("DFechaInicio"), ours("THoraInicio"), ours("DFechaFinal"), ours("THoraFinal"),
-        ours("SLeq"), ours("ByNivelDiaLocal"), ours("ByNivelDiaVecino"), ours("THoraInicioNoche"), ours("THoraFinalNoche"),
-        ours("ByNivelNocheLocal"), ours("ByNivelNocheVecino"), ours("ITiempoAtenuacion"), ours("LDesco"),
-        ours("LPasadasLocal"), ours("LPasadasVecino"), ours("LE3"), ours("SMaxFast"), ours("ByNivelMFast"),
-        ours("LPasMaxFast"), ours("SMaxLeq1min"), ours("TFechaMaxLeq1min", 10), ours("THoraMaxLeq1min"),
-        ours("SMinLeq1min"), ours("TFechaMinLeq1min", 10), ours("THoraMinLeq1min"), ours("SL1"), ours("SL5"),
-        ours("SL10"), ours("SL50"), ours("SL90")};
-    return {
-        table("Configuracion", {ours("ByCom"), ours("IIdioma"), ours("ByTono"), ours("ByModem"), ours("TPrefijo", 10),
-                                ours("IModemSpeed"), ours("TUsuario", 50), ours("memo")}, 1),
-        table("Programacion", programacion, 2),
-        table("IntervaloInhabil", {ours("LNumeroSerie"), ours("ByIntervalo"), ours("TDiaEmpiezaInt", 10),
-                                   ours("THoraEmpiezaInt"), ours("TDiaTerminaInt", 10), ours("THoraTerminaInt")}, 30),
-        table("Intervalos", intervalos, 12),
-        table("Sesiones", sesiones, 12),
-        table("DiaBorrado", day, 6),
-        table("DiaReprogramado", day, 6),
-        table("DiaFinalBateria", day, 6),
-    };
+    return out;
 }
 
 // What the reader gives of a file: every table with its columns and rows, or nothing when it refuses it.
