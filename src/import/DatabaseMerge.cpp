@@ -489,7 +489,8 @@ MergeResult mergeAccessFile(QSqlDatabase main, const QString& path, const std::f
     case ChildRead::Done:
         break;
     case ChildRead::FileRefused:
-        return notADatabase({SQLITE_NOTADB, {}});
+        // An Access file the reader refuses is damaged; anything else is no database at all.
+        return notADatabase({looksLikeAccessFile(path) ? SQLITE_CORRUPT : SQLITE_NOTADB, {}});
     case ChildRead::NotStarted: {
         MergeResult r;
         r.status = MergeResult::Status::Failed;
@@ -522,6 +523,22 @@ bool isSqliteFile(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return false;
     return f.read(16) == QByteArray("SQLite format 3\0", 16);
+}
+
+bool looksLikeAccessFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray start = f.read(512);
+    const QByteArray name = start.mid(4, 15);
+    if (name == "Standard Jet DB" || name == "Standard ACE DB")
+        return true;
+    // Its first sector lost: zeros, then page 1 (a data page) of 2 or 4 KB pages where it belongs.
+    if (start.size() < 512 || start.count('\0') != 512)
+        return false;
+    const QByteArray dataPage("\x01\x01", 2);
+    return (f.seek(2048) && f.read(2) == dataPage) || (f.seek(4096) && f.read(2) == dataPage);
 }
 
 namespace {

@@ -62,6 +62,8 @@ struct MergeResult {
 
 // True when the file starts with the 16-byte header of an SQLite database.
 bool isSqliteFile(const QString& path);
+// True when the file starts as an Access database does, or is one whose first sector was zeroed.
+bool looksLikeAccessFile(const QString& path);
 
 // Merges the database file at `path` into `main`: our own files by their header, anything else as
 // an Access file read by the child. The file being `main` itself merges nothing. Everything is

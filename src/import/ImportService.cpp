@@ -32,6 +32,9 @@ void reportMergeFailure(const QString& path, const MergeReport& report)
     }
     case MergeOutcome::Failed: reportDatabaseFailure(DatabaseTask::Merge, path, report.code, report.error); break;
     case MergeOutcome::Merged:
+        if (!report.rowsLeftOut.isEmpty())
+            prompter().message(report.rowsLeftOut.join(u'\n'), Prompter::Icon::Exclamation);
+        break;
     case MergeOutcome::NotRun: break;
     }
 }

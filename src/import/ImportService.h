@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace nbx {
@@ -18,20 +19,21 @@ struct MergeReport {
     MergeOutcome outcome;
     int code;      // SQLite's result code of a failure
     QString error; // the library's text of a failure
+    QStringList rowsLeftOut; // of a merge: one line for the user per table whose rows were left out
 };
 
 class ImportService {
 public:
     virtual ~ImportService() = default;
-    // Merges the database at `path` into the main one. Rows left out are told to the user; a
-    // failure is left to the caller (reportMergeFailure).
+    // Merges the database at `path` into the main one. Rows left out and failures are left to the
+    // caller to tell (reportMergeFailure).
     virtual MergeReport mergeDatabase(const QString& path) = 0;
     // Imports an exchange (.KM70) file through its modal window.
     virtual void importExchangeFile(const QString& path) = 0;
 };
 
 // Tells the user why the file at `path` could not be merged ("Formato incorrecto" when it is the
-// file's fault); nothing for a merge that ran or did not run.
+// file's fault), or which rows a merge left out; nothing for a whole merge or one that did not run.
 void reportMergeFailure(const QString& path, const MergeReport& report);
 
 // Called by the service after a merge or an import that wrote rows into the main database, so that

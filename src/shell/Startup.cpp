@@ -131,20 +131,33 @@ void Startup::mergePendingBackup()
     appState().ficheroImportar = backup;
     const MergeReport report = service->mergeDatabase(backup);
     appState().ficheroImportar.clear();
-    if (report.outcome == MergeOutcome::Merged) {
-        removeDatabaseFile(backup);
-    } else if (report.outcome == MergeOutcome::OpenFailed) {
-        // Never lose the user's only copy: a file that cannot be merged is set aside, so it is not
-        // retried at every start, and the user is told where it went and why.
+    const bool inPart = report.outcome == MergeOutcome::Merged && !report.rowsLeftOut.isEmpty();
+    if (report.outcome == MergeOutcome::Merged && !inPart) {
+        removeDatabaseFile(backup); // every row it holds is in the main database now
+    } else if (report.outcome == MergeOutcome::OpenFailed || inPart) {
+        // Never lose the user's only copy: a file that cannot be merged, or whose rows were not
+        // all added, is set aside, so it is not retried at every start, and the user is told where
+        // it went and why.
         const QString aside = backup + QStringLiteral(".failed-")
             + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+        const QString where = QDir::toNativeSeparators(QFileInfo(aside).absoluteFilePath());
         if (renameDatabaseFile(backup, aside)) {
-            QString text = GetS(QStringLiteral("La copia pendiente no se puede añadir y se ha guardado como %s."),
-                                {QDir::toNativeSeparators(QFileInfo(aside).absoluteFilePath())});
-            const QString reason = databaseFailureReason(DatabaseTask::MergeBackup, report.code, report.error);
-            if (!reason.isEmpty())
-                text += QLatin1Char('\r') + reason;
-            prompter().message(text, Prompter::Icon::Exclamation);
+            QStringList lines;
+            if (inPart) {
+                lines << GetS(QStringLiteral("La copia pendiente no se ha añadido entera y se ha guardado como %s."), {where})
+                      << report.rowsLeftOut;
+            } else {
+                lines << GetS(157) << GetS(QStringLiteral("La copia pendiente no se puede añadir y se ha guardado como %s."), {where});
+                const QString reason = databaseFailureReason(DatabaseTask::MergeBackup, report.code, report.error);
+                if (!reason.isEmpty())
+                    lines << reason;
+            }
+            prompter().message(lines.join(QLatin1Char('\r')), Prompter::Icon::Exclamation);
+        } else if (inPart) {
+            // It stays, and the next start adds what it can again.
+            prompter().message(report.rowsLeftOut.join(QLatin1Char('\r')) + QLatin1Char('\r')
+                                   + databaseFailureText(DatabaseTask::MergeBackup, backup, 0, {}),
+                               Prompter::Icon::Exclamation);
         } else {
             // It cannot even be renamed: it stays, and the user hears why it was not added.
             reportDatabaseFailure(DatabaseTask::MergeBackup, backup, report.code, report.error);

@@ -504,7 +504,7 @@ TEST(DatabaseMerge, AccessFileOnSpanishAndGermanDesktopsKeepsItsNumbersAndWholeM
         {"Intervalos",
          {{"LNumeroSerie", AccessColumn::Type::Long}, {"DFechaInicio", AccessColumn::Type::DateTime},
           {"THoraInicio", AccessColumn::Type::DateTime}, {"SLeqLocal", AccessColumn::Type::Single},
-          {"SLeqVecino", AccessColumn::Type::Double}, {"TTipoActuacionLocal", AccessColumn::Type::Text},
+          {"SLeqVecino", AccessColumn::Type::Single}, {"TTipoActuacionLocal", AccessColumn::Type::Text},
           {"Nivel", AccessColumn::Type::Double}},
          {{123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 15)), 85.3, 72.2, "A", 72.25},
           {123456, QDateTime(QDate(2005, 3, 21), QTime()), QDateTime(QDate(1899, 12, 30), QTime(14, 20)), 1234.5, QVariant(), QVariant(), QVariant()}}},
@@ -572,7 +572,8 @@ TEST(DatabaseMerge, AnAccessFileCutShortOrWithALostPageIsRefusedWhole)
     };
     // Pages: 0 header, 1 usage maps, 2 and 3 the catalog, 4 and 5 DiaBorrado, 6 Programacion's
     // definition, 7 to 9 its memo (1800, 1800 and 1400 bytes, each a row at the page's end that
-    // starts with where the next one is), 10 its row. Column entries start at byte 43 of a
+    // starts with where the next one is), 10 its row, which ends with the offsets of its memo and
+    // its text, their count and the mask of present columns. Column entries start at byte 43 of a
     // definition, 18 bytes each, with the type first.
     const struct {
         const char* damage;
@@ -590,6 +591,8 @@ TEST(DatabaseMerge, AnAccessFileCutShortOrWithALostPageIsRefusedWhole)
         {"memo's chain ending before its length", -1, 8 * 2048 + 2048 - 1804, QByteArray(4, '\0')},
         {"column of a type that does not exist", -1, 4 * 2048 + 43 + 18, "\xf7"},
         {"column of a wider type than its size", -1, 6 * 2048 + 43, "\x07"},
+        {"row whose variable columns count none", -1, 11 * 2048 - 2, QByteArray(1, '\0')},
+        {"text marked empty that has bytes", -1, 11 * 2048 - 1, "\x05"},
     };
     for (const auto& f : files) {
         TempDatabase db;
@@ -613,5 +616,8 @@ TEST(DatabaseMerge, AnAccessFileCutShortOrWithALostPageIsRefusedWhole)
     const QString empty = db.file("empty.mdb");
     ASSERT_TRUE(writeAccessFile(empty, {{tables[1].name, tables[1].columns, {}}}));
     EXPECT_EQ(mergeDatabaseFile(mainDb(), empty).status, MergeResult::Status::Merged);
+    // Of two tables of one name only the first could be read.
+    ASSERT_TRUE(writeAccessFile(empty, {tables[0], {"diaborrado", tables[0].columns, {}}}));
+    EXPECT_EQ(mergeDatabaseFile(mainDb(), empty).status, MergeResult::Status::NotADatabase);
 }
 

@@ -228,20 +228,45 @@ TEST(ImportButton, ADamagedFileOrAnotherProgramsDatabaseAddsNothing)
     Form1 form;
     QString chosen;
     setOpenFileDialog([&](QWidget*, const QString&, const QStringList&) { return chosen; });
-    const QString memo = db.file("memo.mdb"), type = db.file("type.mdb"), other = db.file("other.mdb");
+    const QString memo = db.file("memo.mdb"), sector = db.file("sector.mdb"), type = db.file("type.mdb"),
+                  other = db.file("other.mdb");
     ASSERT_TRUE(writeDamagedAccessFile(memo, kMemoPage, QByteArray(2048, '\0')));
+    ASSERT_TRUE(writeDamagedAccessFile(sector, kMemoPage + 1024, QByteArray(512, '\0'))); // within its text
     ASSERT_TRUE(writeDamagedAccessFile(type, kFirstColumnType, "\xfb")); // Long (4) with its bits flipped
     ASSERT_TRUE(copyOfADatabaseInUse(other, {"CREATE TABLE Clientes (Nombre TEXT)", "INSERT INTO Clientes VALUES ('x')"}, false));
-    for (const QString& file : {memo, type, other}) {
+    const QString damaged = GetS(QStringLiteral("El fichero está dañado.")),
+                  notOurs = GetS(QStringLiteral("No es una base de datos de este programa."));
+    for (const auto& [file, why] : {std::pair(memo, damaged), {sector, damaged}, {type, damaged}, {other, notOurs}}) {
         chosen = file;
         prompts.shown.clear();
         form.SSCommand1_Click();
         ASSERT_EQ(prompts.shown.size(), 1) << file.toStdString();
-        EXPECT_TRUE(prompts.shown[0].text.startsWith("Formato incorrecto")) << prompts.shown[0].text.toStdString();
+        EXPECT_EQ(prompts.shown[0].text, GetS(157) + '\r' + why) << prompts.shown[0].text.toStdString();
         EXPECT_EQ(rows("Programacion"), 0) << file.toStdString();
         EXPECT_TRUE(QFile::exists(file));
     }
     EXPECT_TRUE(QFile::exists(other + "-wal")); // a file the user chose is never touched
+    setOpenFileDialog({});
+    setImportService(nullptr);
+}
+
+// The rows a chosen file adds are kept, and those it cannot add are told; the file stays as it was.
+TEST(ImportButton, RowsLeftOutOfAChosenFileAreTold)
+{
+    TempDatabase db;
+    ScriptedPrompter prompts;
+    installImportService();
+    Form1 form;
+    const QString chosen = db.file("odd.mdb"); // our own file, told by its header
+    ASSERT_TRUE(copyOfADatabaseInUse(chosen, {"INSERT INTO IntervaloInhabil (LNumeroSerie, ByIntervalo) VALUES (111111, 30), (111111, 31)"}));
+    setOpenFileDialog([&](QWidget*, const QString&, const QStringList&) { return chosen; });
+    form.SSCommand1_Click();
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(prompts.shown[0].text,
+              GetS(QStringLiteral("No se han añadido %s filas de la tabla %s: sus valores no caben en la base de datos."),
+                   {"1", "IntervaloInhabil"}));
+    EXPECT_EQ(rows("IntervaloInhabil"), 1);
+    EXPECT_TRUE(QFile::exists(chosen));
     setOpenFileDialog({});
     setImportService(nullptr);
 }
@@ -252,7 +277,7 @@ TEST(ImportStartup, PendingBackupIsMergedAndAKm70OnTheCommandLineIsImported)
     ScriptedPrompter prompts;
     installImportService();
     // A backup holding a sheet, made with our own schema. Inhibited intervals are numbered 1 to 30:
-    // these two are left out, and said so once.
+    // these two are left out, said so once, and the backup is kept aside with them.
     ASSERT_TRUE(writeBackupWithASheet(
         "INSERT INTO IntervaloInhabil (LNumeroSerie, ByIntervalo) VALUES (654321, 31), (654321, 40)"));
     const QString km70 = writeFile(home.file("Sala.KM70"), intervals(5));
@@ -266,10 +291,15 @@ TEST(ImportStartup, PendingBackupIsMergedAndAKm70OnTheCommandLineIsImported)
         form.SSCommandExit->click();
     }
     EXPECT_FALSE(QFile::exists(AppPaths::backupFile()));
+    QStringList aside = QDir(home.path()).entryList({"backupnbx70.bak.failed-*"});
+    ASSERT_EQ(aside.size(), 1);
     ASSERT_EQ(prompts.shown.size(), 1);
-    EXPECT_EQ(prompts.shown[0].text,
-              GetS(QStringLiteral("No se han añadido %s filas de la tabla %s: sus valores no caben en la base de datos."),
-                   {"2", "IntervaloInhabil"}));
+    EXPECT_EQ(prompts.shown[0].text.split('\r'),
+              QStringList({GetS(QStringLiteral("La copia pendiente no se ha añadido entera y se ha guardado como %s."),
+                                {QDir(home.path()).absoluteFilePath(aside[0])}),
+                           GetS(QStringLiteral("No se han añadido %s filas de la tabla %s: sus valores no caben en la base de datos."),
+                                {"2", "IntervaloInhabil"})}));
+    QFile::remove(QDir(home.path()).absoluteFilePath(aside[0]));
     prompts.shown.clear();
     Database::close();
 
@@ -282,8 +312,9 @@ TEST(ImportStartup, PendingBackupIsMergedAndAKm70OnTheCommandLineIsImported)
     }
     ASSERT_EQ(prompts.shown.size(), 1);
     EXPECT_FALSE(QFile::exists(AppPaths::backupFile()));
-    const QStringList aside = QDir(home.path()).entryList({"backupnbx70.bak.failed-*"});
+    aside = QDir(home.path()).entryList({"backupnbx70.bak.failed-*"});
     ASSERT_EQ(aside.size(), 1);
+    EXPECT_TRUE(prompts.shown[0].text.startsWith(GetS(157) + '\r'));
     EXPECT_TRUE(prompts.shown[0].text.contains(QDir(home.path()).absoluteFilePath(aside[0]))) // where it went
         << prompts.shown[0].text.toStdString();
     EXPECT_TRUE(prompts.shown[0].text.contains(GetS(QStringLiteral("No es una base de datos de este programa."))));
@@ -307,12 +338,25 @@ TEST(ImportStartup, APendingBackupLeavesNothingBehindAndOneThatCannotBeMergedIsS
         std::function<bool()> place;
         QString sheets; // in the main database after the start
         bool setAside;
+        std::function<QString()> why; // the message's last line, when it is set aside (in the language it is shown in)
     } starts[] = {
-        {"a copy of a database in use, its sheet in its -wal alone", [&] { return copyOfADatabaseInUse(backup, sheet); }, "111111", false},
-        {"the next backup, which does not hold that sheet", [&] { return QFile::copy(next, backup); }, "654321", false},
-        {"what SQLite kept beside a backup that is gone", [&] { return copyOfADatabaseInUse(backup, sheet) && QFile::remove(backup); }, "", false},
-        {"another program's database in use", [&] { return copyOfADatabaseInUse(backup, clientes, false); }, "", true},
-        {"an Access file with a memo page zeroed", [&] { return writeDamagedAccessFile(backup, kMemoPage, QByteArray(2048, '\0')); }, "", true},
+        {"a copy of a database in use, its sheet in its -wal alone", [&] { return copyOfADatabaseInUse(backup, sheet); }, "111111", false, {}},
+        {"the next backup, which does not hold that sheet", [&] { return QFile::copy(next, backup); }, "654321", false, {}},
+        {"what SQLite kept beside a backup that is gone", [&] { return copyOfADatabaseInUse(backup, sheet) && QFile::remove(backup); }, "", false, {}},
+        {"another program's database in use", [&] { return copyOfADatabaseInUse(backup, clientes, false); }, "", true,
+         [] { return GetS(QStringLiteral("No es una base de datos de este programa.")); }},
+        {"an Access file with a memo page zeroed", [&] { return writeDamagedAccessFile(backup, kMemoPage, QByteArray(2048, '\0')); }, "", true,
+         [] { return GetS(QStringLiteral("El fichero está dañado.")); }},
+        {"an Access file with a sector of its memo's text zeroed",
+         [&] { return writeDamagedAccessFile(backup, kMemoPage + 1024, QByteArray(512, '\0')); }, "", true,
+         [] { return GetS(QStringLiteral("El fichero está dañado.")); }},
+        {"a backup of ours with a row that does not fit", [&] {
+             return copyOfADatabaseInUse(backup, {"INSERT INTO Programacion (LNumeroSerie) VALUES (111111)",
+                                                  "INSERT INTO IntervaloInhabil (LNumeroSerie, ByIntervalo) VALUES (111111, 31)"});
+         }, "111111", true, [] {
+             return GetS(QStringLiteral("No se han añadido %s filas de la tabla %s: sus valores no caben en la base de datos."),
+                         {"1", "IntervaloInhabil"});
+         }},
     };
     for (const auto& start : starts) {
         ASSERT_TRUE(start.place()) << start.backup;
@@ -341,6 +385,9 @@ TEST(ImportStartup, APendingBackupLeavesNothingBehindAndOneThatCannotBeMergedIsS
             const QString kept = dir.absoluteFilePath(aside[0]);
             QFile f(kept);
             EXPECT_TRUE(prompts.shown[0].text.contains(kept)) << prompts.shown[0].text.toStdString();
+            EXPECT_EQ(prompts.shown[0].text.split('\r').last(), start.why()) << start.backup;
+            // A file that cannot be merged at all is refused by its format.
+            EXPECT_EQ(prompts.shown[0].text.startsWith(GetS(157) + '\r'), start.sheets.isEmpty()) << start.backup;
             EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.readAll() == bytes) << start.backup;
             EXPECT_EQ(QFile::exists(kept + "-wal"), withWal) << start.backup;
             for (const QString& file : dir.entryList({"backupnbx70.bak.failed-*"}))

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 namespace nbx::test {
@@ -10,16 +11,21 @@ namespace nbx::test {
 namespace {
 
 // Column type codes of the format.
-enum : quint8 { kLong = 0x04, kInteger = 0x03, kSingle = 0x06, kDouble = 0x07, kDateTime = 0x08, kText = 0x0a, kOle = 0x0b, kMemo = 0x0c };
+enum : quint8 { kBool = 0x01, kByte = 0x02, kLong = 0x04, kInteger = 0x03, kSingle = 0x06, kDouble = 0x07, kDateTime = 0x08, kText = 0x0a, kOle = 0x0b, kMemo = 0x0c };
 
 struct Col {
     QString name;
     quint8 type;
+    int width = 255; // Text, in characters
 };
 
+bool isFixed(quint8 type) { return type != kText && type != kMemo && type != kOle; }
+
+// The bytes a fixed column takes in a row (a Bool none: it lives in the row's mask).
 int fixedSize(quint8 type)
 {
     switch (type) {
+    case kByte: return 1;
     case kInteger: return 2;
     case kLong:
     case kSingle: return 4;
@@ -104,6 +110,9 @@ public:
     {
         QByteArray b;
         switch (type) {
+        case kByte:
+            b = QByteArray(1, char(v.toInt()));
+            break;
         case kInteger:
             b.resize(2);
             put16(b, 0, quint16(v.toInt()));
@@ -129,9 +138,13 @@ public:
             std::memcpy(b.data(), &d, 8);
             break;
         }
-        case kText:
-            b = text(v.toString());
+        case kText: {
+            // Jet 4 keeps a text of one-byte characters compressed, behind FF FE, as Access does.
+            const QString t = v.toString();
+            const bool oneByte = std::all_of(t.cbegin(), t.cend(), [](QChar c) { return c.unicode() > 0 && c.unicode() < 256; });
+            b = jet4 && oneByte && !t.isEmpty() ? QByteArray("\xff\xfe", 2) + t.toLatin1() : text(t);
             break;
+        }
         case kMemo: {
             const QByteArray memo = text(v.toString());
             b.resize(12);
@@ -153,11 +166,11 @@ public:
         QByteArray present((cols.size() + 7) / 8, '\0');
         for (int i = 0; i < cols.size(); ++i) {
             const QVariant v = values.value(i);
-            if (!v.isNull())
+            if (cols[i].type == kBool ? v.toBool() : !v.isNull())
                 present[i / 8] = char(present[i / 8] | (1 << (i % 8)));
             const int size = fixedSize(cols[i].type);
-            if (size > 0)
-                fixed += v.isNull() ? QByteArray(size, '\0') : cell(cols[i].type, v);
+            if (isFixed(cols[i].type))
+                fixed += v.isNull() || cols[i].type == kBool ? QByteArray(size, '\0') : cell(cols[i].type, v);
             else
                 varCells << (v.isNull() ? QByteArray() : cell(cols[i].type, v));
         }
@@ -185,7 +198,7 @@ public:
     }
 
     // A table definition page: counts, usage map, columns and their names.
-    QByteArray tableDefinition(const QList<Col>& cols, int rows, quint32 usageMap)
+    QByteArray tableDefinition(const QList<Col>& cols, int rows, quint32 usageMap, QList<int>* typeAt = nullptr)
     {
         QByteArray page(kPage, '\0');
         page[0] = 0x02;
@@ -200,7 +213,7 @@ public:
         page[20 + shift] = 0x4e;
         int var = 0;
         for (const Col& c : cols)
-            var += fixedSize(c.type) == 0;
+            var += !isFixed(c.type);
         put16(page, 21 + shift, quint16(cols.size()));
         put16(page, 23 + shift, quint16(var));
         put16(page, 25 + shift, quint16(cols.size()));
@@ -210,15 +223,19 @@ public:
         const int pad = jet4 ? 4 : 0, flags = jet4 ? 15 : 13, tail = jet4 ? 7 : 0;
         int at = 43 + shift, fixedAt = 0, varNo = 0;
         for (int i = 0; i < cols.size(); ++i) {
-            const int size = fixedSize(cols[i].type);
-            const int textSize = jet4 ? 510 : 255;
-            page[at] = char(cols[i].type);
+            const quint8 type = cols[i].type;
+            const bool fixed = isFixed(type);
+            const int size = fixedSize(type);
+            const int textSize = cols[i].width * (jet4 ? 2 : 1);
+            if (typeAt)
+                *typeAt << at;
+            page[at] = char(type);
             put16(page, at + pad + 1, quint16(i));
-            put16(page, at + pad + 3, quint16(size > 0 ? 0 : varNo++));
+            put16(page, at + pad + 3, quint16(fixed ? 0 : varNo++));
             put16(page, at + pad + 5, quint16(i));
-            page[at + flags] = char(size > 0 ? 0x03 : 0x02);
-            put16(page, at + 14 + tail, quint16(size > 0 ? fixedAt : 0));
-            put16(page, at + 16 + tail, quint16(size > 0 ? size : cols[i].type == kText ? textSize : 0));
+            page[at + flags] = char(fixed ? 0x03 : 0x02);
+            put16(page, at + 14 + tail, quint16(fixed ? fixedAt : 0));
+            put16(page, at + 16 + tail, quint16(type == kBool ? 1 : fixed ? size : type == kText ? textSize : 0));
             fixedAt += size;
             at += jet4 ? 25 : 18;
         }
@@ -239,7 +256,8 @@ public:
 
     // Lays out one table from `tdef` on: its definition page, then its data pages. Usage maps go
     // on page 1, whose rows are `maps`.
-    void table(int tdef, const QList<Col>& cols, const QList<QVariantList>& rows, QList<QByteArray>* maps)
+    void table(int tdef, const QList<Col>& cols, const QList<QVariantList>& rows, QList<QByteArray>* maps,
+               QList<int>* typeAt)
     {
         QList<QByteArray> cells;
         for (const QVariantList& r : rows)
@@ -266,7 +284,7 @@ public:
         map += bits;
         const quint32 mapRow = (1u << 8) | quint32(maps->size());
         *maps << map;
-        pages[tdef] = tableDefinition(cols, int(rows.size()), mapRow);
+        pages[tdef] = tableDefinition(cols, int(rows.size()), mapRow, typeAt);
     }
 };
 
@@ -290,7 +308,7 @@ void rc4(const QByteArray& key, char* data, int size)
 
 } // namespace
 
-bool writeAccessFile(const QString& path, const QList<AccessTable>& tables, AccessVersion version)
+bool writeAccessFile(const QString& path, const QList<AccessTable>& tables, AccessVersion version, AccessLayout* layout)
 {
     Writer w(version == AccessVersion::Jet4);
     QByteArray header(w.kPage, '\0');
@@ -308,14 +326,18 @@ bool writeAccessFile(const QString& path, const QList<AccessTable>& tables, Acce
     const int catalogData = w.addPage();
     const QList<Col> catalog = {{"Id", kLong}, {"Name", kText}, {"Type", kInteger}, {"Flags", kLong}, {"LvProp", kOle}};
     QList<QVariantList> entries;
+    QList<qint64> typeBytes;
     for (const AccessTable& t : tables) {
         QList<Col> cols;
         for (const AccessColumn& c : t.columns) {
-            static const quint8 codes[] = {kLong, kSingle, kDouble, kDateTime, kText, kMemo};
-            cols.append({c.name, codes[int(c.type)]});
+            static const quint8 codes[] = {kLong, kSingle, kDouble, kDateTime, kText, kMemo, kByte, kInteger, kBool};
+            cols.append({c.name, codes[int(c.type)], c.width});
         }
         const int tdef = w.addPage();
-        w.table(tdef, cols, t.rows, &maps);
+        QList<int> typeAt;
+        w.table(tdef, cols, t.rows, &maps, &typeAt);
+        for (const int at : std::as_const(typeAt))
+            typeBytes << qint64(tdef) * w.kPage + at;
         entries.append({tdef, t.name, 1, 0, QVariant()});
     }
     QList<QByteArray> catalogRows;
@@ -327,8 +349,16 @@ bool writeAccessFile(const QString& path, const QList<AccessTable>& tables, Acce
     catalogMap += char(0x01);
     const quint32 catalogMapRow = (1u << 8) | quint32(maps.size());
     maps << catalogMap;
-    w.pages[2] = w.tableDefinition(catalog, int(entries.size()), catalogMapRow);
+    QList<int> catalogTypeAt;
+    w.pages[2] = w.tableDefinition(catalog, int(entries.size()), catalogMapRow, &catalogTypeAt);
     w.pages[1] = w.dataPage(0, maps);
+    if (layout) {
+        layout->pageSize = w.kPage;
+        layout->typeBytes.clear();
+        for (const int at : std::as_const(catalogTypeAt))
+            layout->typeBytes << qint64(2) * w.kPage + at;
+        layout->typeBytes += typeBytes;
+    }
 
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -66,17 +66,15 @@ MergeReport ProgramImportService::mergeDatabase(const QString& path)
     QGuiApplication::restoreOverrideCursor();
     switch (r.status) {
     case MergeResult::Status::Merged:
-    case MergeResult::Status::NothingToMerge:
+    case MergeResult::Status::NothingToMerge: {
         if (r.rowsAdded > 0)
             rowsImported();
-        if (!r.rowsLeftOut.isEmpty()) {
-            QStringList lines;
-            for (const auto& [table, rows] : r.rowsLeftOut)
-                lines << GetS(QStringLiteral("No se han añadido %s filas de la tabla %s: sus valores no caben en la base de datos."),
-                              {QString::number(rows), table});
-            prompter().message(lines.join(u'\n'), Prompter::Icon::Exclamation);
-        }
-        return MergeOutcome::Merged;
+        MergeReport report;
+        for (const auto& [table, rows] : r.rowsLeftOut)
+            report.rowsLeftOut << GetS(QStringLiteral("No se han añadido %s filas de la tabla %s: sus valores no caben en la base de datos."),
+                                       {QString::number(rows), table});
+        return report;
+    }
     case MergeResult::Status::NotADatabase: return {MergeOutcome::OpenFailed, r.code, r.error};
     case MergeResult::Status::Failed:
         if (r.code == 0 && r.error.isEmpty())
