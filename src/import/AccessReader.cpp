@@ -85,12 +85,13 @@ QString ourTable(const QString& table)
     return {};
 }
 
-// The Access types the program's files give the column `column` of its table `table`, told by the
-// column's name; empty for a column the table does not have, which is read whatever its type.
-QList<int> ourTypes(const QString& table, const QString& column)
+// The Access types the program's files give the column `column` of one of its tables, whose
+// columns are `schema`, told by the column's name; empty for a column the table does not have,
+// which is read whatever its type.
+QList<int> ourTypes(const QStringList& schema, const QString& column)
 {
     QString name;
-    for (const QString& c : schemaColumns(table))
+    for (const QString& c : schema)
         if (c.compare(column, Qt::CaseInsensitive) == 0)
             name = c;
     if (name.isEmpty())
@@ -212,8 +213,7 @@ public:
                    const std::function<bool(const QVariantList&)>& row, QString* error) override
     {
         CLocaleScope c;
-        QByteArray name = table.toUtf8();
-        MdbTableDef* def = mdb_read_table_by_name(mdb_, name.data(), MDB_TABLE);
+        MdbTableDef* def = tableDefinition(table.toUtf8());
         const auto refuse = [&](const QString& why) {
             if (def)
                 mdb_free_tabledef(def);
@@ -224,6 +224,7 @@ public:
         if (!def || !mdb_read_columns(def) || !usageMapIsSound(def))
             return refuse(QStringLiteral("cannot be read"));
         const QString ours = ourTable(table);
+        const QStringList schema = ours.isEmpty() ? QStringList() : schemaColumns(ours);
         const unsigned int n = def->num_cols;
         std::vector<std::vector<char>> buffers(n);
         std::vector<int> lengths(n, 0);
@@ -234,7 +235,7 @@ public:
             const QString column = QString::fromUtf8(col->name);
             // A column of the program's tables has the type its files give it: another one is a
             // damaged definition.
-            const QList<int> types = ours.isEmpty() ? QList<int>() : ourTypes(ours, column);
+            const QList<int> types = ourTypes(schema, column);
             if (column.isEmpty() || !findName(*columns, column).isEmpty() || !knownColumn(col, isJet4(mdb_))
                 || (!types.isEmpty() && !types.contains(col->col_type)))
                 return refuse(QStringLiteral("column %1 cannot be read").arg(column));
@@ -281,6 +282,18 @@ public:
     }
 
 private:
+    // The definition of the table `name` from the catalog read at the open (libmdb's own look-up by
+    // name reads the whole catalog again for every table).
+    MdbTableDef* tableDefinition(const QByteArray& name)
+    {
+        for (unsigned int i = 0; i < mdb_->num_catalog; ++i) {
+            auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb_->catalog, i));
+            if (entry->object_type == MDB_TABLE && qstricmp(entry->object_name, name.constData()) == 0)
+                return mdb_read_table(entry);
+        }
+        return nullptr;
+    }
+
     static QString findName(const QStringList& names, const QString& name)
     {
         for (const QString& n : names)

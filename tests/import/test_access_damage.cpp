@@ -94,8 +94,13 @@ Contents contentsOf(const QString& path)
     QString error;
     if (!reader->open(path, &error))
         return c;
+    QStringList columns;
+    // Every table's definition and first row first: the reader refuses most damage there, before
+    // the rows of the tables before it have been read.
+    for (const QString& t : reader->tables())
+        if (!reader->readTable(t, &columns, [](const QVariantList&) { return false; }, &error))
+            return c;
     for (const QString& t : reader->tables()) {
-        QStringList columns;
         QList<QVariantList> rows;
         if (!reader->readTable(t, &columns, [&](const QVariantList& r) { rows << r; return true; }, &error))
             return {};
