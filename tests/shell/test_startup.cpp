@@ -120,6 +120,15 @@ void touch(const QString& path)
 
 const QByteArray kIni = "[Configuration]\nSerialPort=2\nUser=Pie\nLanguage=1036\nModem=0\nTonePulse=1\nDialCode=\n";
 
+// A home with the settings kIni and a language database without translations.
+struct ProgramHome : test::TempHome {
+    ProgramHome()
+    {
+        writeIni(kIni);
+        writeLanguageDb();
+    }
+};
+
 } // namespace
 
 TEST(Startup, FirstStartCreatesIniAndDatabaseAndRunsTheStepsInOrder)
@@ -251,9 +260,7 @@ TEST(Startup, CommandLineIsFollowedOncePerProcess)
 
 TEST(Form1, CloseBoxSavesTheSettingsRowAndSalirDoesNot)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     test::ScriptedPrompter prompts;
     {
         Form1 form;
@@ -292,9 +299,7 @@ TEST(Form1, CloseBoxSavesTheSettingsRowAndSalirDoesNot)
 
 TEST(Form1, FooterPromptCancelKeepsAndOkStoresFiftyCharacters)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     test::ScriptedPrompter prompts;
     Form1 form;
     form.start(QString(), true);
@@ -326,9 +331,7 @@ TEST(Form1, FooterPromptCancelKeepsAndOkStoresFiftyCharacters)
 
 TEST(Form1, AnExchangeFileOnTheCommandLineGoesToTheImportService)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     test::ScriptedPrompter prompts;
     FakeImport import;
     setImportService(&import);
@@ -346,9 +349,7 @@ TEST(Form1, AnExchangeFileOnTheCommandLineGoesToTheImportService)
 
 TEST(Form1, NoButtonReactsWhileABackupIsMerged)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     touch(AppPaths::backupFile());
     test::ScriptedPrompter prompts;
     Form1 form;
@@ -377,9 +378,7 @@ TEST(Form1, NoButtonReactsWhileABackupIsMerged)
 
 TEST(Form1, WithoutItsDatabaseTheProgrammingWindowCannotBeOpened)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     QDir(home.path()).mkdir("nbx70.db"); // a folder where the file should be
     test::ScriptedPrompter prompts;
     Form1 form;
@@ -496,9 +495,7 @@ TEST(Startup, ANewerDatabaseIsRefusedWithItsName)
 // communication settings as they change (the footer text already did).
 TEST(Startup, TheSettingsRowFollowsTheSettings)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     test::ScriptedPrompter prompts;
     FakeHost host;
     ASSERT_TRUE(Startup(host).run(QString(), true).databaseOpen);
@@ -540,9 +537,7 @@ TEST(Startup, TheSettingsRowFollowsTheSettings)
 // prompt is answered OK and the save fails, so the sheet and its unsaved edits stay.
 TEST(Form1, TheExportRespectsTheSheetsRefusalToClose)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     test::ScriptedPrompter prompts;
     Form1 form;
     form.start(QString(), true);
@@ -760,9 +755,7 @@ TEST(Form1, FurtherSignalsWhileTheProgramEndsAreTakenAndIgnored)
 // Salir, then a signal in the shutdown after the loop: the end has begun, the signal is ignored.
 TEST(Form1, ASignalAfterSalirIsTakenAndIgnored)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     test::ScriptedPrompter prompts;
     int rc = -1;
     {
@@ -818,9 +811,7 @@ TEST(Form1, ASignalAsTheModemQuestionIsAcceptedEndsTheProgramWithoutDialling)
 // as they were and the program ends, a value its box would refuse included.
 TEST(Form1, ASignalClosesTheSheetsSaveQuestionWithCancelAndEnds)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     QtPrompter boxes;
     setPrompter(&boxes);
     MainController program;
