@@ -288,9 +288,7 @@ TEST_F(Form2Mends, EveryRoadTakesTheSheetsPendingEdit)
             QPointer<Form2> sheet; // the road's checks stop at the first that fails
             [&] {
                 QTest::mouseClick(main.SSCommandProgramacion, Qt::LeftButton);
-                for (QWidget* w : QApplication::topLevelWidgets())
-                    if (auto* f = qobject_cast<Form2*>(w); f && f->isVisible())
-                        sheet = f;
+                sheet = shownWindow<Form2>();
                 ASSERT_TRUE(sheet) << what;
                 Form2& f = *sheet;
                 f.activateWindow();
