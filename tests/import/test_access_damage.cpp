@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <fcntl.h>
+#include <optional>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -74,29 +75,24 @@ QList<AccessTable> ourFile()
     return out;
 }
 
-// What the reader gives of a file: every table with its columns and rows, or nothing when it refuses it.
-struct Contents {
-    bool read = false;
-    QList<std::tuple<QString, QStringList, QList<QVariantList>>> tables;
-    bool operator==(const Contents&) const = default;
-};
+using Tables = QList<std::tuple<QString, QStringList, QList<QVariantList>>>;
 
-Contents contentsOf(const QString& path)
+// What the reader gives of a file: every table with its columns and rows; none when it refuses it.
+std::optional<Tables> contentsOf(const QString& path)
 {
-    Contents c;
     auto reader = makeAccessReader();
     QString error;
     if (!reader->open(path, &error))
-        return c;
+        return std::nullopt;
+    Tables tables;
     for (const QString& t : reader->tables()) {
         QStringList columns;
         QList<QVariantList> rows;
         if (!reader->readTable(t, &columns, [&](const QVariantList& r) { rows << r; return true; }, &error))
-            return {};
-        c.tables.append({t, columns, rows});
+            return std::nullopt;
+        tables.append({t, columns, rows});
     }
-    c.read = true;
-    return c;
+    return tables;
 }
 
 // libmdb's own warnings about damage go to standard error: many thousands here.
@@ -130,9 +126,9 @@ TEST(AccessDamage, EveryZeroedSectorAndEveryColumnTypeReadsTheWholeFileOrRefuses
         const QString path = dir.filePath(QStringLiteral("ours.mdb"));
         AccessLayout layout;
         ASSERT_TRUE(writeAccessFile(path, ourFile(), version, &layout));
-        const Contents whole = contentsOf(path);
-        ASSERT_TRUE(whole.read) << format;
-        ASSERT_EQ(whole.tables.size(), 8);
+        const std::optional<Tables> whole = contentsOf(path);
+        ASSERT_TRUE(whole) << format;
+        ASSERT_EQ(whole->size(), 8);
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         const QByteArray original = file.readAll();
@@ -140,9 +136,9 @@ TEST(AccessDamage, EveryZeroedSectorAndEveryColumnTypeReadsTheWholeFileOrRefuses
         const auto readInPartWith = [&](qint64 at, const QByteArray& bytes) {
             const auto write = [&](const QByteArray& b) { file.seek(at) && file.write(b) && file.flush(); };
             write(bytes);
-            const Contents c = contentsOf(path);
+            const std::optional<Tables> c = contentsOf(path);
             write(original.mid(at, bytes.size()));
-            return c.read && c != whole;
+            return c && c != whole;
         };
         QStringList wrong;
         QuietStderr quiet;
