@@ -15,14 +15,13 @@ namespace {
 // The sqlite3 tool on the same file: another process, with the library's own POSIX locks.
 class Tool {
 public:
-    explicit Tool(const QString& file) : file_(file) { start(); }
+    explicit Tool(const QString& file) : file_(file) { process_.setProcessChannelMode(QProcess::MergedChannels); }
     ~Tool() { quit(); }
-    void start()
+    bool start()
     {
-        process_.setProcessChannelMode(QProcess::MergedChannels);
         process_.start(QStringLiteral("sqlite3"), {file_});
+        return process_.waitForStarted(10000);
     }
-    bool started() { return process_.waitForStarted(10000); }
     // Runs `sql` and returns what the tool printed.
     QString run(const char* sql)
     {
@@ -104,14 +103,13 @@ TEST(DatabaseLocks, ConnectionsShareTheProcesssLocksAndOtherDescriptorsKeepThem)
         SCOPED_TRACE(c.what);
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("nbx70.db"));
-        sqlite3* a = nullptr;
-        sqlite3* b = nullptr;
-        ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &a), SQLITE_OK);
-        ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &b), SQLITE_OK);
+        sqlite3 *a = nullptr, *b = nullptr;
+        for (sqlite3** db : {&a, &b})
+            ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), db), SQLITE_OK);
         ASSERT_EQ(execOn(a, QByteArray("PRAGMA journal_mode=").append(c.journal).constData()), SQLITE_OK);
         ASSERT_EQ(execOn(a, "CREATE TABLE t (a); INSERT INTO t VALUES (1)"), SQLITE_OK);
         Tool tool(file);
-        ASSERT_TRUE(tool.started());
+        ASSERT_TRUE(tool.start());
         for (size_t i = 0; i < c.steps.size(); ++i) {
             const Step& s = c.steps[i];
             SCOPED_TRACE(testing::Message() << "step " << i + 1);
@@ -130,8 +128,7 @@ TEST(DatabaseLocks, ConnectionsShareTheProcesssLocksAndOtherDescriptorsKeepThem)
             }
             case Who::ToolAgain:
                 tool.quit();
-                tool.start();
-                ASSERT_TRUE(tool.started());
+                ASSERT_TRUE(tool.start());
                 break;
             case Who::OtherDescriptors:
                 for (const char* suffix : {"", "-wal", "-shm"}) {
@@ -148,7 +145,7 @@ TEST(DatabaseLocks, ConnectionsShareTheProcesssLocksAndOtherDescriptorsKeepThem)
         sqlite3_close(a);
         // What either side committed is in the file once all have let it go.
         Tool reader(file);
-        ASSERT_TRUE(reader.started());
+        ASSERT_TRUE(reader.start());
         EXPECT_TRUE(reader.run("SELECT group_concat(a) FROM t;").startsWith(QLatin1String(c.rows)));
     }
 }

@@ -6,13 +6,14 @@
 #include "common/ui/DateBox.h"
 #include "link/Link.h"
 #include "localisation/Strings.h"
-#include "programming/SheetRepository.h"
 #include "programming/ui/Form2.h"
 #include "programming/ui/IntervalGrid.h"
 #include "records/RecordsState.h"
 #include "records/ui/Form8.h"
+#include "support/HomeFiles.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
+#include "support/Windows.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -22,12 +23,6 @@
 
 namespace nbx::test {
 namespace {
-
-void settle()
-{
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-}
 
 enum class Field { From, To, SheetDate, GridStart, GridEnd };
 
@@ -56,12 +51,7 @@ TEST(DateBoxFields, WhatIsTypedIsTakenWholeOrRefused)
     ScriptedPrompter prompts;
     programmingState() = ProgrammingState{};
     linkState().NumeroSerieEqp = 0;
-    SheetValues s;
-    ProgrammingState st;
-    CreaProgramacio(s, st);
-    s.numeroSerie = QStringLiteral("100");
-    QString error;
-    ASSERT_TRUE(SheetRepository().save(s, QDateTime::currentDateTime(), &error)) << error.toStdString();
+    ASSERT_NO_FATAL_FAILURE(storeSheet(100));
 
     const struct {
         Field field;

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <fcntl.h>
+#include <optional>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -26,21 +27,15 @@ AccessColumn ours(const QString& n)
         const qsizetype k = qsizetype(qstrlen(prefix));
         return n.startsWith(QLatin1String(prefix)) && n.size() > k && n[k].isUpper();
     };
-    Type t = Type::Text;
-    if (n == u"TNota" || n == u"memo")
-        t = Type::Memo;
-    else if (typed("Bo") || n == u"CMI")
-        t = Type::Bool;
-    else if (typed("By"))
-        t = Type::Byte;
-    else if (typed("L"))
-        t = Type::Long;
-    else if (typed("I"))
-        t = Type::Integer;
-    else if (typed("S"))
-        t = Type::Single;
-    else if (typed("D") || n == u"THoraEmpiezaInt" || n == u"THoraTerminaInt") // times of day as dates too
-        t = Type::DateTime;
+    // Times of day are dates too.
+    const Type t = n == u"TNota" || n == u"memo" ? Type::Memo
+                 : typed("Bo") || n == u"CMI"   ? Type::Bool
+                 : typed("By")                  ? Type::Byte
+                 : typed("L")                   ? Type::Long
+                 : typed("I")                   ? Type::Integer
+                 : typed("S")                   ? Type::Single
+                 : typed("D") || n == u"THoraEmpiezaInt" || n == u"THoraTerminaInt" ? Type::DateTime
+                 : Type::Text;
     return {n, t, 10};
 }
 
@@ -80,41 +75,29 @@ QList<AccessTable> ourFile()
     return out;
 }
 
-// What the reader gives of a file: every table with its columns and rows, or nothing when it refuses it.
-struct Contents {
-    bool read = false;
-    QList<std::tuple<QString, QStringList, QList<QVariantList>>> tables;
-    bool operator==(const Contents&) const = default;
-};
+using Tables = QList<std::tuple<QString, QStringList, QList<QVariantList>>>;
 
-Contents contentsOf(const QString& path)
+// What the reader gives of a file: every table with its columns and rows; none when it refuses it.
+std::optional<Tables> contentsOf(const QString& path)
 {
-    Contents c;
     auto reader = makeAccessReader();
     QString error;
     if (!reader->open(path, &error))
-        return c;
+        return std::nullopt;
     QStringList columns;
     // Every table's definition and first row first: the reader refuses most damage there, before
     // the rows of the tables before it have been read.
     for (const QString& t : reader->tables())
         if (!reader->readTable(t, &columns, [](const QVariantList&) { return false; }, &error))
-            return c;
+            return std::nullopt;
+    Tables tables;
     for (const QString& t : reader->tables()) {
         QList<QVariantList> rows;
         if (!reader->readTable(t, &columns, [&](const QVariantList& r) { rows << r; return true; }, &error))
-            return {};
-        c.tables.append({t, columns, rows});
+            return std::nullopt;
+        tables.append({t, columns, rows});
     }
-    c.read = true;
-    return c;
-}
-
-// True when the reader gives the file at `path`, but not as `whole`.
-bool readInPart(const QString& path, const Contents& whole)
-{
-    const Contents c = contentsOf(path);
-    return c.read && c != whole;
+    return tables;
 }
 
 // libmdb's own warnings about damage go to standard error: many thousands here.
@@ -148,39 +131,31 @@ TEST(AccessDamage, EveryZeroedSectorAndEveryColumnTypeReadsTheWholeFileOrRefuses
         const QString path = dir.filePath(QStringLiteral("ours.mdb"));
         AccessLayout layout;
         ASSERT_TRUE(writeAccessFile(path, ourFile(), version, &layout));
-        const Contents whole = contentsOf(path);
-        ASSERT_TRUE(whole.read) << format;
-        ASSERT_EQ(whole.tables.size(), 8);
+        const std::optional<Tables> whole = contentsOf(path);
+        ASSERT_TRUE(whole) << format;
+        ASSERT_EQ(whole->size(), 8);
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         const QByteArray original = file.readAll();
-        const auto write = [&](qint64 at, const QByteArray& bytes) {
-            file.seek(at);
-            file.write(bytes);
-            file.flush();
+        // True when the file with `bytes` at `at` is read, but not as it was.
+        const auto readInPartWith = [&](qint64 at, const QByteArray& bytes) {
+            const auto write = [&](const QByteArray& b) { file.seek(at) && file.write(b) && file.flush(); };
+            write(bytes);
+            const std::optional<Tables> c = contentsOf(path);
+            write(original.mid(at, bytes.size()));
+            return c && c != whole;
         };
         QStringList wrong;
-        {
-            QuietStderr quiet;
-            for (qint64 at = 0; at < original.size(); at += 512) {
-                write(at, QByteArray(512, '\0'));
-                if (readInPart(path, whole))
-                    wrong << QStringLiteral("sector at %1 (page %2)").arg(at).arg(at / layout.pageSize);
-                write(at, original.mid(at, 512));
-            }
-            for (const qint64 at : std::as_const(layout.typeBytes)) {
-                // Every type of the format, and past them, where every value reads alike.
-                for (const int value : kTypeValues) {
-                    if (char(value) == original[at])
-                        continue;
-                    write(at, QByteArray(1, char(value)));
-                    if (readInPart(path, whole))
-                        wrong << QStringLiteral("type byte at %1 (page %2) = %3 (was %4)")
-                                     .arg(at).arg(at / layout.pageSize).arg(value).arg(int(original[at]));
-                }
-                write(at, original.mid(at, 1));
-            }
-        }
+        QuietStderr quiet;
+        for (qint64 at = 0; at < original.size(); at += 512)
+            if (readInPartWith(at, QByteArray(512, '\0')))
+                wrong << QStringLiteral("sector at %1 (page %2)").arg(at).arg(at / layout.pageSize);
+        // Every type of the format, and past them, where every value reads alike.
+        for (const qint64 at : std::as_const(layout.typeBytes))
+            for (const int value : kTypeValues)
+                if (char(value) != original[at] && readInPartWith(at, QByteArray(1, char(value))))
+                    wrong << QStringLiteral("type byte at %1 (page %2) = %3 (was %4)")
+                                 .arg(at).arg(at / layout.pageSize).arg(value).arg(int(original[at]));
         EXPECT_TRUE(wrong.isEmpty()) << format << ": read in part after damage:\n"
                                      << wrong.join(QLatin1Char('\n')).toStdString();
     }

@@ -8,8 +8,6 @@
 #include "import/ui/ImportWindows.h"
 #include "link/Link.h"
 #include "localisation/Strings.h"
-#include "programming/SheetDefaults.h"
-#include "programming/SheetRepository.h"
 #include "programming/ui/Form2.h"
 #include "records/ui/Form5.h"
 #include "records/ui/Form9.h"
@@ -17,8 +15,10 @@
 #include "shell/ui/Form1.h"
 #include "shell/ui/MainController.h"
 #include "support/ExchangeFileWriter.h"
+#include "support/HomeFiles.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
+#include "support/Windows.h"
 
 #include <QApplication>
 #include <QFile>
@@ -37,33 +37,6 @@ using namespace nbx::test;
 namespace {
 
 constexpr qint32 kDevice = 12345, kOther = 54321;
-
-void settle()
-{
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-}
-
-void storeSheet(qint32 serial)
-{
-    SheetValues s;
-    ProgrammingState st;
-    CreaProgramacio(s, st);
-    s.numeroSerie = QString::number(serial);
-    s.local = QStringLiteral("ANTES");
-    s.empiezaNoche = QStringLiteral("22:00");
-    s.terminaNoche = QStringLiteral("07:00");
-    QString error;
-    ASSERT_TRUE(SheetRepository().save(s, QDateTime::currentDateTime(), &error)) << error.toStdString();
-}
-
-SheetValues stored(qint32 serial)
-{
-    SheetValues s;
-    QString error;
-    EXPECT_TRUE(SheetRepository().load(serial, s, &error)) << error.toStdString();
-    return s;
-}
 
 // What another PC holds for the device: its sheet with another venue and night, and five records.
 QList<ExchangeSectionRows> otherPcsRows()
@@ -94,15 +67,6 @@ void writeDatabaseFile(const QString& path, const QByteArray& km70)
         EXPECT_EQ(importExchange(db, km70, QString()).status, ExchangeImportResult::Status::Imported);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("other-pc"));
-}
-
-template <typename W>
-W* shown()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<W*>(w); f && f->isVisible())
-            return f;
-    return nullptr;
 }
 
 // The records the graph opened from the record window draws; -1 when it does not open.
@@ -155,7 +119,7 @@ TEST(ImportUnderOpenWindows, TheSheetIsAskedFirstAndEveryOpenWindowReadsTheImpor
         {"backup, pending edit", Road::BackupAtLanguageChange, kDevice, true, Prompter::Answer::Ok, false, "ANTES", "22:00"},
     };
     for (const auto& row : rows) {
-        const std::string what = row.name;
+        SCOPED_TRACE(row.name);
         TempHome home;
         ScriptedPrompter prompts;
         installImportService();
@@ -166,34 +130,38 @@ TEST(ImportUnderOpenWindows, TheSheetIsAskedFirstAndEveryOpenWindowReadsTheImpor
             MainController controller;
             controller.start(QString());
             Form1& main = *controller.form(); // rebuilt by a language change
-            ASSERT_TRUE(Database::isOpen()) << what;
-            storeSheet(kDevice);
-            storeSheet(kOther);
+            ASSERT_TRUE(Database::isOpen());
+            for (const qint32 serial : {kDevice, kOther})
+                storeSheet(serial, [](SheetValues& s) {
+                    s.local = QStringLiteral("ANTES");
+                    s.empiezaNoche = QStringLiteral("22:00");
+                    s.terminaNoche = QStringLiteral("07:00");
+                });
             const QByteArray file = writeExchangeFile(otherPcsRows());
             const QString km70 = home.file(QStringLiteral("otro.km70")), mdb = home.file(QStringLiteral("otro.mdb"));
             QFile out(km70);
-            ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(file) > 0) << what;
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(file) > 0);
             out.close();
             writeDatabaseFile(row.road == Road::BackupAtLanguageChange ? AppPaths::backupFile() : mdb, file);
             QPointer<Form2> sheet;
             setOpenFileDialog([&](QWidget*, const QString&, const QStringList&) {
                 dialogShown = true;
-                EXPECT_FALSE(sheet && sheet->isEnabled()) << what; // nothing typed while it runs
+                EXPECT_FALSE(sheet && sheet->isEnabled()); // nothing typed while it runs
                 return row.road == Road::Km70 ? km70 : mdb;
             });
 
             QTest::mouseClick(main.SSCommandIncidencias, Qt::LeftButton);
-            Form5* records = shown<Form5>();
-            ASSERT_TRUE(records) << what;
-            ASSERT_EQ(records->TextNumeroSerie->text(), QString::number(kDevice)) << what;
+            Form5* records = shownWindow<Form5>();
+            ASSERT_TRUE(records);
+            ASSERT_EQ(records->TextNumeroSerie->text(), QString::number(kDevice));
             QTest::mouseClick(main.SSCommandProgramacion, Qt::LeftButton);
-            sheet = shown<Form2>();
-            ASSERT_TRUE(sheet) << what;
+            sheet = shownWindow<Form2>();
+            ASSERT_TRUE(sheet);
             sheet->activateWindow();
-            ASSERT_TRUE(QTest::qWaitForWindowActive(sheet)) << what;
+            ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
             if (row.sheet != kDevice)
                 QTest::mouseClick(sheet->SSCommandSiguiente, Qt::LeftButton);
-            ASSERT_EQ(sheet->MaskNumeroSerie->text(), QString::number(row.sheet)) << what;
+            ASSERT_EQ(sheet->MaskNumeroSerie->text(), QString::number(row.sheet));
             if (row.edit) {
                 sheet->SSTab2->setCurrentIndex(2);
                 QTest::mouseClick(sheet->MaskEmpiezaNoche, Qt::LeftButton);
@@ -203,7 +171,7 @@ TEST(ImportUnderOpenWindows, TheSheetIsAskedFirstAndEveryOpenWindowReadsTheImpor
             settle();
             main.activateWindow();
             main.SSCommand1->setFocus();
-            ASSERT_TRUE(QTest::qWaitForWindowActive(&main)) << what;
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
             prompts.shown.clear();
             if (row.asks)
                 prompts.answer(row.answer);
@@ -215,31 +183,30 @@ TEST(ImportUnderOpenWindows, TheSheetIsAskedFirstAndEveryOpenWindowReadsTheImpor
             settle();
 
             // The save question, when asked, is all the import says.
-            EXPECT_EQ(prompts.shown.size(), row.asks ? 1 : 0) << what;
-            EXPECT_EQ(prompts.sawText(GetS(23)), row.asks) << what;
-            EXPECT_EQ(dialogShown, row.road != Road::BackupAtLanguageChange) << what;
-            const SheetValues device = stored(kDevice);
-            EXPECT_EQ(device.local, QString::fromUtf8(row.local)) << what;
-            EXPECT_EQ(device.empiezaNoche, QString::fromUtf8(row.night)) << what;
+            EXPECT_EQ(prompts.shown.size(), row.asks ? 1 : 0);
+            EXPECT_EQ(prompts.sawText(GetS(23)), row.asks);
+            EXPECT_EQ(dialogShown, row.road != Road::BackupAtLanguageChange);
+            const SheetValues device = storedSheet(kDevice);
+            EXPECT_EQ(device.local, QString::fromUtf8(row.local));
+            EXPECT_EQ(device.empiezaNoche, QString::fromUtf8(row.night));
             if (row.sheet == kOther) {
-                EXPECT_EQ(stored(kOther).empiezaNoche, "09:00") << what; // saved before the import
+                EXPECT_EQ(storedSheet(kOther).empiezaNoche, "09:00"); // saved before the import
             }
 
-            ASSERT_TRUE(sheet) << what;
-            EXPECT_EQ(sheet->MaskNumeroSerie->text(), QString::number(row.sheet)) << what;
+            ASSERT_TRUE(sheet);
+            EXPECT_EQ(sheet->MaskNumeroSerie->text(), QString::number(row.sheet));
             const bool keepsEdit = row.edit && !row.asks; // an edit not saved at the question is dropped
-            const SheetValues onSheet = stored(row.sheet);
-            EXPECT_EQ(sheet->MaskLocal->text(), onSheet.local) << what;
+            const SheetValues onSheet = storedSheet(row.sheet);
+            EXPECT_EQ(sheet->MaskLocal->text(), onSheet.local);
             // A box's rule runs when the edit is taken: the start-up merge leaves it as typed.
             const QString kept = row.asks ? QStringLiteral("09:00") : QStringLiteral("9:00");
-            EXPECT_EQ(sheet->MaskEmpiezaNoche->text(), keepsEdit ? kept : onSheet.empiezaNoche) << what;
-            EXPECT_EQ(programmingState().fichaModificada, keepsEdit) << what;
+            EXPECT_EQ(sheet->MaskEmpiezaNoche->text(), keepsEdit ? kept : onSheet.empiezaNoche);
+            EXPECT_EQ(programmingState().fichaModificada, keepsEdit);
 
-            EXPECT_EQ(linkState().NumeroSerieEqp, row.sheet) << what; // the device last shown stays
-            EXPECT_EQ(records->TextLocal->text(), device.local) << what;
-            EXPECT_EQ(records->TDBGridIntervalos->model()->rowCount(), 5) << what;
-            prompts.shown.clear();
-            EXPECT_EQ(graphRecords(*records), 5) << what;
+            EXPECT_EQ(linkState().NumeroSerieEqp, row.sheet); // the device last shown stays
+            EXPECT_EQ(records->TextLocal->text(), device.local);
+            EXPECT_EQ(records->TDBGridIntervalos->model()->rowCount(), 5);
+            EXPECT_EQ(graphRecords(*records), 5);
 
             // Leaving the sheet: an unmodified one writes nothing; one that kept its edit asks,
             // and Cancel leaves the stored rows as they are.
@@ -248,8 +215,8 @@ TEST(ImportUnderOpenWindows, TheSheetIsAskedFirstAndEveryOpenWindowReadsTheImpor
             sheet->activateWindow();
             QTest::mouseClick(sheet->SSCommandExit, Qt::LeftButton);
             settle();
-            EXPECT_EQ(prompts.sawText(GetS(23)), keepsEdit) << what;
-            EXPECT_EQ(stored(kDevice), device) << what;
+            EXPECT_EQ(prompts.sawText(GetS(23)), keepsEdit);
+            EXPECT_EQ(storedSheet(kDevice), device);
             controller.form()->SSCommandExit->click();
         }();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -129,6 +129,15 @@ bool writeDamagedAccessFile(const QString& path, qint64 at, const QByteArray& by
 }
 const qint64 kMemoPage = 6 * 2048, kFirstColumnType = 4 * 2048 + 43;
 
+// Why a file is refused, or rows of IntervaloInhabil were left out, in the language shown.
+QString damaged() { return GetS(QStringLiteral("El fichero está dañado.")); }
+QString notOurs() { return GetS(QStringLiteral("No es una base de datos de este programa.")); }
+QString rowsLeftOut(const char* n)
+{
+    return GetS(QStringLiteral("No se han añadido %s filas de la tabla %s: sus valores no caben en la base de datos."),
+                {n, "IntervaloInhabil"});
+}
+
 } // namespace
 
 TEST(Form16, ImportsShowsProgressAndReportsAFormatError)
@@ -234,9 +243,7 @@ TEST(ImportButton, ADamagedFileOrAnotherProgramsDatabaseAddsNothing)
     ASSERT_TRUE(writeDamagedAccessFile(sector, kMemoPage + 1024, QByteArray(512, '\0'))); // within its text
     ASSERT_TRUE(writeDamagedAccessFile(type, kFirstColumnType, "\xfb")); // Long (4) with its bits flipped
     ASSERT_TRUE(copyOfADatabaseInUse(other, {"CREATE TABLE Clientes (Nombre TEXT)", "INSERT INTO Clientes VALUES ('x')"}, false));
-    const QString damaged = GetS(QStringLiteral("El fichero está dañado.")),
-                  notOurs = GetS(QStringLiteral("No es una base de datos de este programa."));
-    for (const auto& [file, why] : {std::pair(memo, damaged), {sector, damaged}, {type, damaged}, {other, notOurs}}) {
+    for (const auto& [file, why] : {std::pair(memo, damaged()), {sector, damaged()}, {type, damaged()}, {other, notOurs()}}) {
         chosen = file;
         prompts.shown.clear();
         form.SSCommand1_Click();
@@ -262,9 +269,7 @@ TEST(ImportButton, RowsLeftOutOfAChosenFileAreTold)
     setOpenFileDialog([&](QWidget*, const QString&, const QStringList&) { return chosen; });
     form.SSCommand1_Click();
     ASSERT_EQ(prompts.shown.size(), 1);
-    EXPECT_EQ(prompts.shown[0].text,
-              GetS(QStringLiteral("No se han añadido %s filas de la tabla %s: sus valores no caben en la base de datos."),
-                   {"1", "IntervaloInhabil"}));
+    EXPECT_EQ(prompts.shown[0].text, rowsLeftOut("1"));
     EXPECT_EQ(rows("IntervaloInhabil"), 1);
     EXPECT_TRUE(QFile::exists(chosen));
     setOpenFileDialog({});
@@ -297,8 +302,7 @@ TEST(ImportStartup, PendingBackupIsMergedAndAKm70OnTheCommandLineIsImported)
     EXPECT_EQ(prompts.shown[0].text.split('\r'),
               QStringList({GetS(QStringLiteral("La copia pendiente no se ha añadido entera y se ha guardado como %s."),
                                 {QDir(home.path()).absoluteFilePath(aside[0])}),
-                           GetS(QStringLiteral("No se han añadido %s filas de la tabla %s: sus valores no caben en la base de datos."),
-                                {"2", "IntervaloInhabil"})}));
+                           rowsLeftOut("2")}));
     QFile::remove(QDir(home.path()).absoluteFilePath(aside[0]));
     prompts.shown.clear();
     Database::close();
@@ -317,7 +321,7 @@ TEST(ImportStartup, PendingBackupIsMergedAndAKm70OnTheCommandLineIsImported)
     EXPECT_TRUE(prompts.shown[0].text.startsWith(GetS(157) + '\r'));
     EXPECT_TRUE(prompts.shown[0].text.contains(QDir(home.path()).absoluteFilePath(aside[0]))) // where it went
         << prompts.shown[0].text.toStdString();
-    EXPECT_TRUE(prompts.shown[0].text.contains(GetS(QStringLiteral("No es una base de datos de este programa."))));
+    EXPECT_TRUE(prompts.shown[0].text.contains(notOurs()));
     setImportService(nullptr);
     Database::close();
 }
@@ -343,20 +347,14 @@ TEST(ImportStartup, APendingBackupLeavesNothingBehindAndOneThatCannotBeMergedIsS
         {"a copy of a database in use, its sheet in its -wal alone", [&] { return copyOfADatabaseInUse(backup, sheet); }, "111111", false, {}},
         {"the next backup, which does not hold that sheet", [&] { return QFile::copy(next, backup); }, "654321", false, {}},
         {"what SQLite kept beside a backup that is gone", [&] { return copyOfADatabaseInUse(backup, sheet) && QFile::remove(backup); }, "", false, {}},
-        {"another program's database in use", [&] { return copyOfADatabaseInUse(backup, clientes, false); }, "", true,
-         [] { return GetS(QStringLiteral("No es una base de datos de este programa.")); }},
+        {"another program's database in use", [&] { return copyOfADatabaseInUse(backup, clientes, false); }, "", true, notOurs},
         {"an Access file with a memo page zeroed", [&] { return writeDamagedAccessFile(backup, kMemoPage, QByteArray(2048, '\0')); }, "", true,
-         [] { return GetS(QStringLiteral("El fichero está dañado.")); }},
+         damaged},
         {"an Access file with a sector of its memo's text zeroed",
-         [&] { return writeDamagedAccessFile(backup, kMemoPage + 1024, QByteArray(512, '\0')); }, "", true,
-         [] { return GetS(QStringLiteral("El fichero está dañado.")); }},
+         [&] { return writeDamagedAccessFile(backup, kMemoPage + 1024, QByteArray(512, '\0')); }, "", true, damaged},
         {"a backup of ours with a row that does not fit", [&] {
-             return copyOfADatabaseInUse(backup, {"INSERT INTO Programacion (LNumeroSerie) VALUES (111111)",
-                                                  "INSERT INTO IntervaloInhabil (LNumeroSerie, ByIntervalo) VALUES (111111, 31)"});
-         }, "111111", true, [] {
-             return GetS(QStringLiteral("No se han añadido %s filas de la tabla %s: sus valores no caben en la base de datos."),
-                         {"1", "IntervaloInhabil"});
-         }},
+             return copyOfADatabaseInUse(backup, sheet + QStringList{"INSERT INTO IntervaloInhabil (LNumeroSerie, ByIntervalo) VALUES (111111, 31)"});
+         }, "111111", true, [] { return rowsLeftOut("1"); }},
     };
     for (const auto& start : starts) {
         ASSERT_TRUE(start.place()) << start.backup;

@@ -9,12 +9,13 @@
 #include "localisation/Strings.h"
 #include "localisation/LangDesk.h"
 #include "localisation/ui/TranslateForm.h"
-#include "programming/SheetRepository.h"
 #include "programming/ui/IntervalGrid.h"
 #include "records/ui/Form5.h"
 #include "shell/ui/Form1.h"
+#include "support/HomeFiles.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
+#include "support/Windows.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -30,12 +31,6 @@
 
 namespace nbx::test {
 namespace {
-
-void settle()
-{
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-}
 
 class Form2Mends : public ::testing::Test {
 protected:
@@ -56,24 +51,6 @@ protected:
         return *form_;
     }
 
-    static void store(qint32 serial, const std::function<void(SheetValues&)>& change = {})
-    {
-        SheetValues s;
-        ProgrammingState st;
-        CreaProgramacio(s, st);
-        s.numeroSerie = QString::number(serial);
-        if (change)
-            change(s);
-        QString error;
-        ASSERT_TRUE(SheetRepository().save(s, QDateTime::currentDateTime(), &error)) << error.toStdString();
-    }
-    static SheetValues stored(qint32 serial)
-    {
-        SheetValues s;
-        QString error;
-        EXPECT_TRUE(SheetRepository().load(serial, s, &error)) << error.toStdString();
-        return s;
-    }
     static QString storedDate(qint32 serial)
     {
         QSqlQuery q(mainDb());
@@ -116,7 +93,7 @@ TEST_F(Form2Mends, NightBoxesAreCompletedToHhMm)
 // years below 50 are 20yy, the others 19yy.
 TEST_F(Form2Mends, ATypedSheetDateIsStoredAsTypedOrRefused)
 {
-    store(100);
+    storeSheet(100);
     Form2& f = open();
     const struct {
         const char* shown;  // the date on the sheet before the typing ("": none)
@@ -161,7 +138,7 @@ TEST_F(Form2Mends, ATypedSheetDateIsStoredAsTypedOrRefused)
 // one keeps the window open with nothing stored.
 TEST_F(Form2Mends, TheCloseBoxRunsTheRuleOfTheBoxBeingEdited)
 {
-    store(100, [](SheetValues& s) {
+    storeSheet(100, [](SheetValues& s) {
         s.tLeq = "15";
         s.rings = "5";
         s.tempsActVei = "05";
@@ -189,7 +166,7 @@ TEST_F(Form2Mends, TheCloseBoxRunsTheRuleOfTheBoxBeingEdited)
     };
     for (const auto& c : cases) {
         for (const bool elsewhere : {false, true}) {
-            const SheetValues before = stored(100);
+            const SheetValues before = storedSheet(100);
             Form2& f = open();
             QLineEdit* box = f.*c.box;
             const std::string name = box->objectName().toStdString() + (elsewhere ? ", another window active" : "");
@@ -212,13 +189,13 @@ TEST_F(Form2Mends, TheCloseBoxRunsTheRuleOfTheBoxBeingEdited)
             if (c.stored) {
                 EXPECT_TRUE(closed) << name;
                 EXPECT_EQ(prompts_.shown.last().text, GetS(23)) << name;
-                EXPECT_EQ(stored(100).*c.field, QString::fromLatin1(c.stored)) << name;
+                EXPECT_EQ(storedSheet(100).*c.field, QString::fromLatin1(c.stored)) << name;
                 continue;
             }
             EXPECT_FALSE(closed) << name;
             ASSERT_EQ(prompts_.shown.size(), 1) << name;
             EXPECT_EQ(prompts_.shown[0].text, GetS(c.message)) << name;
-            EXPECT_EQ(stored(100), before) << name;
+            EXPECT_EQ(storedSheet(100), before) << name;
             EXPECT_TRUE(f.isVisible()) << name;
         }
     }
@@ -237,8 +214,8 @@ TEST_F(Form2Mends, EveryRoadTakesTheSheetsPendingEdit)
         s.intervals.horaIni[1] = "08:00";
         s.intervals.horaFi[1] = "09:00";
     };
-    store(100);
-    store(300);
+    storeSheet(100);
+    storeSheet(300);
     const struct {
         const char* name;
         int column; // 0: typed into "Empieza noche"; else into interval 2's cell of that grid column
@@ -303,17 +280,15 @@ TEST_F(Form2Mends, EveryRoadTakesTheSheetsPendingEdit)
     for (const auto& road : roads) {
         for (const auto& edit : edits) {
             const std::string what = std::string(road.name) + ", " + edit.name;
-            store(200, base);
-            const SheetValues before = stored(200);
+            storeSheet(200, base);
+            const SheetValues before = storedSheet(200);
             linkState().NumeroSerieEqp = 200;
             Form1 main;
             main.show();
             QPointer<Form2> sheet; // the road's checks stop at the first that fails
             [&] {
                 QTest::mouseClick(main.SSCommandProgramacion, Qt::LeftButton);
-                for (QWidget* w : QApplication::topLevelWidgets())
-                    if (auto* f = qobject_cast<Form2*>(w); f && f->isVisible())
-                        sheet = f;
+                sheet = shownWindow<Form2>();
                 ASSERT_TRUE(sheet) << what;
                 Form2& f = *sheet;
                 f.activateWindow();
@@ -360,10 +335,10 @@ TEST_F(Form2Mends, EveryRoadTakesTheSheetsPendingEdit)
                     EXPECT_EQ(f.MaskNumeroSerie->text(), "200") << what;
                     EXPECT_TRUE(f.focusWidget() == editing || editing->isAncestorOf(f.focusWidget())) << what;
                     EXPECT_TRUE(main.isVisible()) << what;
-                    EXPECT_EQ(stored(200), before) << what;
+                    EXPECT_EQ(storedSheet(200), before) << what;
                 } else if (road.asks) {
                     EXPECT_TRUE(prompts_.sawText(GetS(23))) << what;
-                    EXPECT_EQ(edit.value(stored(200)), QString::fromLatin1(edit.taken)) << what;
+                    EXPECT_EQ(edit.value(storedSheet(200)), QString::fromLatin1(edit.taken)) << what;
                 } else {
                     ASSERT_TRUE(sheet) << what;
                     SheetValues shown; // as the sheet shows it, nothing more committed
@@ -388,12 +363,7 @@ TEST_F(Form2Mends, EveryRoadTakesTheSheetsPendingEdit)
 // does nothing (no beep), while Anterior still reaches the last sheet.
 TEST_F(Form2Mends, SiguienteOnABlankSheetMadeAtLoadDoesNothing)
 {
-    SheetValues s;
-    ProgrammingState st;
-    CreaProgramacio(s, st);
-    s.numeroSerie = "100";
-    QString error;
-    ASSERT_TRUE(SheetRepository().save(s, QDateTime::currentDateTime(), &error)) << error.toStdString();
+    ASSERT_NO_FATAL_FAILURE(storeSheet(100));
     linkState().NumeroSerieEqp = 4242;
     Form2& f = open();
     ASSERT_EQ(f.MaskNumeroSerie->text(), "0");

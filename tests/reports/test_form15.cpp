@@ -42,6 +42,20 @@ std::shared_ptr<const reports::ReportDocument> sheetDocument()
     return job.report ? job.report->layout().document : nullptr;
 }
 
+// The print dialog accepted with `file` as a PDF output, of pages `from` to `to` when given.
+Form15::PrintDialog printsTo(const QString& file, int from = 0, int to = 0)
+{
+    return [=](QPrinter& printer, QWidget*) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+        if (from) {
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setFromTo(from, to);
+        }
+        return true;
+    };
+}
+
 QString pdfToText(const QString& path)
 {
     QProcess p;
@@ -74,11 +88,7 @@ TEST(Form15, PrintsThroughQPrinterAndReportsAnOutputThatCannotOpen)
     ScriptedPrompter prompter;
     Form15 form(sheetDocument());
     const QString out = db.file("printed.pdf");
-    form.setPrintDialog([&](QPrinter& printer, QWidget*) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(out);
-        return true;
-    });
+    form.setPrintDialog(printsTo(out));
     form.show();
     QApplication::processEvents();
     EXPECT_EQ(form.VSPrinter1->pageCount(), 1);
@@ -86,11 +96,7 @@ TEST(Form15, PrintsThroughQPrinterAndReportsAnOutputThatCannotOpen)
     EXPECT_TRUE(prompter.shown.isEmpty());
     EXPECT_TRUE(pdfToText(out).contains("Marta Vidal"));
 
-    form.setPrintDialog([&](QPrinter& printer, QWidget*) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(db.file("missing/folder/out.pdf"));
-        return true;
-    });
+    form.setPrintDialog(printsTo(db.file("missing/folder/out.pdf")));
     form.SSCommandImprimir->click();
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_EQ(prompter.shown[0].icon, Prompter::Icon::Critical);
@@ -110,11 +116,7 @@ TEST(Form15, PrintsThroughQPrinterAndReportsAnOutputThatCannotOpen)
         {db.file("plain/out.pdf"), ENOTDIR, GetS(QStringLiteral("La carpeta %s no existe."), {db.file("plain")})},
         {partial, EFBIG, QString()}};
     for (const auto& [target, reason, why] : targets) {
-        form.setPrintDialog([&](QPrinter& printer, QWidget*) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(target);
-            return true;
-        });
+        form.setPrintDialog(printsTo(target));
         // The last as on a disk that fills up: no file may grow past 2 KB.
         rlimit old{};
         getrlimit(RLIMIT_FSIZE, &old);
@@ -177,20 +179,11 @@ TEST(Form15, APrintThatFailsSaysWhatAndWhyInTheUsersLanguage)
             {pdf, QString::fromUtf8(c.range).arg(pdf)},
         };
         for (const auto& [target, expected] : targets) {
-            form.setPrintDialog([&](QPrinter& printer, QWidget*) {
-                if (target.isEmpty()) {
-                    printer.setOutputFormat(QPrinter::NativeFormat);
-                    printer.setPrinterName("Oficina");
-                } else {
-                    printer.setOutputFormat(QPrinter::PdfFormat);
-                    printer.setOutputFileName(target);
-                }
-                if (target == pdf) {
-                    printer.setPrintRange(QPrinter::PageRange);
-                    printer.setFromTo(2, 3);
-                }
+            form.setPrintDialog(target.isEmpty() ? [](QPrinter& printer, QWidget*) {
+                printer.setOutputFormat(QPrinter::NativeFormat);
+                printer.setPrinterName("Oficina");
                 return true;
-            });
+            } : printsTo(target, target == pdf ? 2 : 0, 3));
             prompter.shown.clear();
             form.SSCommandImprimir->click();
             ASSERT_EQ(prompter.shown.size(), 1) << target.toStdString();
@@ -226,13 +219,7 @@ TEST(Form15, LongDocumentShowsEveryPageAtOnceAndPrintsTheRangeChosen)
     EXPECT_EQ(end.pixelColor(end.width() / 2, end.height() / 2), QColor(Qt::white));
 
     const QString out = db.file("range.pdf");
-    form.setPrintDialog([&](QPrinter& printer, QWidget*) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(out);
-        printer.setPrintRange(QPrinter::PageRange);
-        printer.setFromTo(2, 2);
-        return true;
-    });
+    form.setPrintDialog(printsTo(out, 2, 2));
     form.SSCommandImprimir->click();
     EXPECT_TRUE(prompter.shown.isEmpty());
     const QString text = pdfToText(out);

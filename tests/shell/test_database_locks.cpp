@@ -6,16 +6,15 @@
 #include "common/QuitSignals.h"
 #include "common/ui/QtPrompter.h"
 #include "import/ui/ImportWindows.h"
-#include "localisation/LangDesk.h"
 #include "localisation/Strings.h"
-#include "programming/SheetDefaults.h"
-#include "programming/SheetRepository.h"
 #include "programming/ui/Form2.h"
 #include "reports/ui/Form15.h"
 #include "shell/ui/Form11.h"
 #include "shell/ui/MainController.h"
 #include "support/AccessFileWriter.h"
+#include "support/HomeFiles.h"
 #include "support/TempDatabase.h"
+#include "support/Windows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,15 +56,6 @@ void whenModal(std::function<void(W*)> then)
         then(w);
     });
     poll->start(10);
-}
-
-template <class W>
-W* topLevel()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<W*>(w); f && f->isVisible())
-            return f;
-    return nullptr;
 }
 
 void say(const char* line)
@@ -111,23 +101,21 @@ private:
 void takeRoad(const QString& road, Form1* main)
 {
     DatabaseFileReads reads;
-    if (road == "import cancelled") {
+    if (road.startsWith(QLatin1String("import"))) {
         whenModal<QFileDialog>([&](QFileDialog* d) {
             reads.wait();
-            QTest::keyClick(d, Qt::Key_Escape);
-        });
-        main->SSCommand1->click();
-    } else if (road == "import used") {
-        whenModal<QFileDialog>([&](QFileDialog* d) {
-            reads.wait();
-            auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            QTest::keyClicks(name, QStringLiteral("fuente.mdb"));
-            QTest::keyClick(name, Qt::Key_Return);
+            if (road == "import used") {
+                auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                QTest::keyClicks(name, QStringLiteral("fuente.mdb"));
+                QTest::keyClick(name, Qt::Key_Return);
+            } else {
+                QTest::keyClick(d, Qt::Key_Escape);
+            }
         });
         main->SSCommand1->click();
     } else if (road == "print dialog's file browser") {
         main->SSCommandProgramacion->click();
-        Form2* sheet = topLevel<Form2>();
+        Form2* sheet = test::shownWindow<Form2>();
         whenModal<Form15>([&](Form15* preview) {
             whenModal<QPrintDialog>([&](QPrintDialog* print) {
                 auto* file = print->findChild<QLineEdit*>(QStringLiteral("filename"));
@@ -150,7 +138,7 @@ void takeRoad(const QString& road, Form1* main)
 void saveTheSheet(Form1* main)
 {
     main->SSCommandProgramacion->click();
-    Form2* sheet = topLevel<Form2>();
+    Form2* sheet = test::shownWindow<Form2>();
     sheet->activateWindow();
     sheet->MaskLocal->setFocus();
     sheet->MaskLocal->selectAll();
@@ -244,20 +232,12 @@ TEST(Program, ASaveAfterAnyRoadIsSeenByOtherProcessesAndSurvivesAKill)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.road);
         test::TempHome home;
-        QFile ini(AppPaths::configFile());
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[Configuration]\nSerialPort=1\nUser=\nLanguage=1034\nModem=0\nTonePulse=1\nDialCode=\n");
-        ini.close();
-        QString error;
-        ASSERT_TRUE(LangDesk::CreateLanguageDatabase(AppPaths::resolve(AppPaths::dataDir(), "Language.db"), &error));
+        ASSERT_TRUE(test::writeIni("[Configuration]\nSerialPort=1\nUser=\nLanguage=1034\nModem=0\nTonePulse=1\nDialCode=\n"));
+        ASSERT_TRUE(test::writeLanguageDb());
         const QString dbFile = AppPaths::databaseFile();
+        QString error;
         ASSERT_TRUE(Database::open(dbFile, &error)) << error.toStdString();
-        SheetValues sheet;
-        ProgrammingState state;
-        CreaProgramacio(sheet, state);
-        sheet.numeroSerie = QString::number(kSerial);
-        sheet.local = QStringLiteral("PRIMERO");
-        ASSERT_TRUE(SheetRepository().save(sheet, QDateTime::currentDateTime(), &error)) << error.toStdString();
+        ASSERT_NO_FATAL_FAILURE(test::storeSheet(kSerial, [](SheetValues& s) { s.local = QStringLiteral("PRIMERO"); }));
         Database::close();
         ASSERT_TRUE(test::writeAccessFile(home.file("fuente.mdb"),
                                           {{"Programacion",

@@ -22,9 +22,11 @@
 #include "shell/ui/MainController.h"
 #include "programming/ui/Form2.h"
 #include "programming/SheetValues.h"
+#include "support/HomeFiles.h"
 #include "support/LinkTestSupport.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDatabase.h"
+#include "support/Windows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -44,19 +46,21 @@
 #include <QTimer>
 #include <csignal>
 #include <functional>
+#include <optional>
 #include <gtest/gtest.h>
 
 using namespace nbx;
 
 namespace {
 
-// Runs the application's own loop, as main does, ending it with 1 and *timedOut set after `ms`.
-int execWithin(int ms, bool* timedOut)
+// Runs the application's own loop, as main does; one still running after `ms` fails the test and
+// is ended with 1 (a road that never ends fails instead of hanging).
+int execWithin(int ms)
 {
     QTimer watchdog;
     watchdog.setSingleShot(true);
-    watchdog.callOnTimeout([timedOut] {
-        *timedOut = true;
+    watchdog.callOnTimeout([ms] {
+        ADD_FAILURE() << "the program's loop still ran after " << ms << " ms";
         QCoreApplication::exit(1);
     });
     watchdog.start(ms);
@@ -104,29 +108,9 @@ public:
     void importExchangeFile(const QString& path) override { exchanged << path + " fichero=" + appState().ficheroImportar; }
 };
 
-// The top-level window of type W that is open, if any.
-template <class W>
-QPointer<W> topLevel()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<W*>(w))
-            return f;
-    return nullptr;
-}
-
-void writeIni(const QByteArray& text)
-{
-    QFile f(AppPaths::configFile());
-    f.open(QIODevice::WriteOnly);
-    f.write(text);
-}
-
-// A language database without translations, so that start-up has nothing to report.
-void writeLanguageDb()
-{
-    QString error;
-    LangDesk::CreateLanguageDatabase(AppPaths::resolve(AppPaths::dataDir(), "Language.db"), &error);
-}
+using test::shownWindow;
+using test::writeIni;
+using test::writeLanguageDb;
 
 void touch(const QString& path)
 {
@@ -136,6 +120,15 @@ void touch(const QString& path)
 }
 
 const QByteArray kIni = "[Configuration]\nSerialPort=2\nUser=Pie\nLanguage=1036\nModem=0\nTonePulse=1\nDialCode=\n";
+
+// A home with the settings kIni and a language database without translations.
+struct ProgramHome : test::TempHome {
+    ProgramHome()
+    {
+        writeIni(kIni);
+        writeLanguageDb();
+    }
+};
 
 } // namespace
 
@@ -268,9 +261,7 @@ TEST(Startup, CommandLineIsFollowedOncePerProcess)
 
 TEST(Form1, CloseBoxSavesTheSettingsRowAndSalirDoesNot)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     test::ScriptedPrompter prompts;
     {
         Form1 form;
@@ -309,9 +300,7 @@ TEST(Form1, CloseBoxSavesTheSettingsRowAndSalirDoesNot)
 
 TEST(Form1, FooterPromptCancelKeepsAndOkStoresFiftyCharacters)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     test::ScriptedPrompter prompts;
     Form1 form;
     form.start(QString(), true);
@@ -343,9 +332,7 @@ TEST(Form1, FooterPromptCancelKeepsAndOkStoresFiftyCharacters)
 
 TEST(Form1, AnExchangeFileOnTheCommandLineGoesToTheImportService)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     test::ScriptedPrompter prompts;
     FakeImport import;
     setImportService(&import);
@@ -363,9 +350,7 @@ TEST(Form1, AnExchangeFileOnTheCommandLineGoesToTheImportService)
 
 TEST(Form1, NoButtonReactsWhileABackupIsMerged)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     touch(AppPaths::backupFile());
     test::ScriptedPrompter prompts;
     Form1 form;
@@ -394,9 +379,7 @@ TEST(Form1, NoButtonReactsWhileABackupIsMerged)
 
 TEST(Form1, WithoutItsDatabaseTheProgrammingWindowCannotBeOpened)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     QDir(home.path()).mkdir("nbx70.db"); // a folder where the file should be
     test::ScriptedPrompter prompts;
     Form1 form;
@@ -513,9 +496,7 @@ TEST(Startup, ANewerDatabaseIsRefusedWithItsName)
 // communication settings as they change (the footer text already did).
 TEST(Startup, TheSettingsRowFollowsTheSettings)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     test::ScriptedPrompter prompts;
     FakeHost host;
     ASSERT_TRUE(Startup(host).run(QString(), true).databaseOpen);
@@ -557,14 +538,12 @@ TEST(Startup, TheSettingsRowFollowsTheSettings)
 // prompt is answered OK and the save fails, so the sheet and its unsaved edits stay.
 TEST(Form1, TheExportRespectsTheSheetsRefusalToClose)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     test::ScriptedPrompter prompts;
     Form1 form;
     form.start(QString(), true);
     form.SSCommandProgramacion->click();
-    Form2* sheet = topLevel<Form2>();
+    Form2* sheet = shownWindow<Form2>();
     ASSERT_TRUE(sheet);
     QPointer<Form2> alive(sheet);
     sheet->MaskNumeroSerie->setText("123456");
@@ -607,15 +586,75 @@ TEST(Startup, AccessReadingFilesOfAProgramThatEndedAreRemoved)
 
 namespace {
 
-// Starts the simulator as a device behind a modem that connects, with settings that reach it.
-void startModemDevice(sim::Simulator& sim)
-{
-    QString error;
-    ASSERT_TRUE(sim.start(&error)) << error.toStdString();
-    sim.setModemMode(true, sim::ModemAnswer::Connect, 20);
-    writeIni("[Configuration]\nSerialPort=1\nSerialDevice=" + sim.portPath().toUtf8()
-             + "\nUser=\nLanguage=1034\nModem=1\nTonePulse=1\nDialCode=\n");
-}
+// The home of a program whose stored device is the simulator behind a modem that connects, reached
+// with short link timings; the link as it was and the database closed again at the end.
+struct ModemDevice {
+    ~ModemDevice()
+    {
+        link.timing = savedTiming;
+        link.state.SerialDevice.clear();
+        link.state.ConexionModem = 0;
+        Database::close();
+    }
+    // With `history`, the device holds 400 intervals that it gives 5 ms apart.
+    void start(bool history)
+    {
+        writeLanguageDb();
+        QString error;
+        ASSERT_TRUE(sim.start(&error)) << error.toStdString();
+        sim.setModemMode(true, sim::ModemAnswer::Connect, 20);
+        writeIni("[Configuration]\nSerialPort=1\nSerialDevice=" + sim.portPath().toUtf8()
+                 + "\nUser=\nLanguage=1034\nModem=1\nTonePulse=1\nDialCode=\n");
+        if (history)
+            sim.withRecords([&](sim::RecordDevice& r) {
+                r.config.clock = clock;
+                r.config.intervalCount = 400;
+                r.config.tMinutes = 2;
+                r.config.recordDelayMs = 5;
+            });
+        link.timing = test::shortLinkTiming();
+    }
+    // Recibir in `records` over `range`, the modem question answered OK, in the program's own loop
+    // as in main (60 s at most); `signal` is raised once 20 records came in. Returns the loop's
+    // exit code.
+    int download(const QPointer<Form5>& records, test::ScriptedPrompter& prompts, int signal)
+    {
+        records->setRangeAsker([this](RangoFechas& r) {
+            r = range;
+            return true;
+        });
+        prompts.answer(Prompter::Answer::Ok); // the modem is connected
+        QTimer poll;
+        poll.callOnTimeout([&] {
+            if (!raised && records && records->Frame17->text().toInt() >= 20) {
+                raised = true;
+                std::raise(signal);
+            }
+        });
+        poll.start(2);
+        QTimer::singleShot(0, records, [&] { records->SSCommandRecibir->click(); });
+        const int rc = execWithin(60000);
+        poll.stop();
+        return rc;
+    }
+    // What the program sent after the interval request, once it ended with CAN; none without it.
+    std::optional<QByteArray> answersToTheIntervalRequest()
+    {
+        const QByteArray request = requestFrame(0x05, range);
+        if (!QTest::qWaitFor([&] { return sim.bytesReceived().endsWith(char(0x18)); }, 5000))
+            return std::nullopt;
+        const QByteArray received = sim.bytesReceived();
+        return received.mid(received.indexOf(request) + request.size());
+    }
+
+    test::TempHome home;
+    sim::Simulator sim;
+    const QDateTime clock{QDate(2024, 5, 14), QTime(10, 30), Qt::UTC};
+    const RangoFechas range = RangoFechas::fromMoments(clock.addDays(-2), clock);
+    Link& link = defaultLink();
+    const LinkTiming savedTiming = link.timing;
+    bool raised = false;
+};
 
 // Starts the program with one stored sheet and opens its record window from the main window.
 QPointer<Form5> openRecordsOfAStoredDevice(MainController& program)
@@ -624,7 +663,7 @@ QPointer<Form5> openRecordsOfAStoredDevice(MainController& program)
     QSqlQuery(mainDb()).exec("INSERT INTO Programacion (LNumeroSerie, TLocal, TTelefono, DFecha) "
                              "VALUES (123456, 'Sala', '5551234', '2024-02-03')");
     program.form()->SSCommandIncidencias->click();
-    return topLevel<Form5>();
+    return shownWindow<Form5>();
 }
 
 } // namespace
@@ -633,77 +672,38 @@ QPointer<Form5> openRecordsOfAStoredDevice(MainController& program)
 // the device stored, the call is hung up without the question, and the program ends as on Salir.
 TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStored)
 {
-    test::TempHome home;
-    writeLanguageDb();
-    sim::Simulator sim;
-    ASSERT_NO_FATAL_FAILURE(startModemDevice(sim));
-    const QDateTime clock(QDate(2024, 5, 14), QTime(10, 30), Qt::UTC);
-    sim.withRecords([&](sim::RecordDevice& r) {
-        r.config.clock = clock;
-        r.config.intervalCount = 400;
-        r.config.tMinutes = 2;
-        r.config.recordDelayMs = 5;
-    });
-    Link& link = defaultLink();
-    const LinkTiming savedTiming = link.timing;
-    link.timing = test::shortLinkTiming();
+    ModemDevice device;
+    ASSERT_NO_FATAL_FAILURE(device.start(true));
     test::ScriptedPrompter prompts;
     QuitSignals quitSignals;
     ASSERT_TRUE(quitSignals.installed());
     MainController program;
     const QPointer<Form5> records = openRecordsOfAStoredDevice(program);
     ASSERT_TRUE(records);
-    const RangoFechas range = RangoFechas::fromMoments(clock.addDays(-2), clock);
-    records->setRangeAsker([&](RangoFechas& r) {
-        r = range;
-        return true;
-    });
-    prompts.answer(Prompter::Answer::Ok); // the modem is connected
-
-    bool raised = false;
-    QTimer poll;
-    poll.callOnTimeout([&] {
-        if (!raised && records && records->Frame17->text().toInt() >= 20) {
-            raised = true;
-            std::raise(SIGTERM);
-        }
-    });
-    poll.start(2);
-    QTimer::singleShot(0, records, [&] { records->SSCommandRecibir->click(); });
-    bool timedOut = false; // a road that never ends fails here instead of hanging
-    const int rc = execWithin(60000, &timedOut); // the program's own loop, as in main
-    poll.stop();
+    const int rc = device.download(records, prompts, SIGTERM);
     quitRequest().reset();
 
     EXPECT_EQ(rc, 0);
-    EXPECT_FALSE(timedOut);
-    EXPECT_TRUE(raised);
+    EXPECT_TRUE(device.raised);
     EXPECT_FALSE(program.form()->isVisible());
     EXPECT_TRUE(!records || !records->isVisible());
     EXPECT_FALSE(prompts.sawText(GetS(61)));
     EXPECT_FALSE(prompts.sawText(GetS(124)));
-    EXPECT_FALSE(link.port.isOpen());
-    EXPECT_FALSE(link.state.ModemConectado);
+    EXPECT_FALSE(device.link.port.isOpen());
+    EXPECT_FALSE(device.link.state.ModemConectado);
     // The device's own count: the ACKs that followed the interval request, then CAN.
-    const QByteArray request = requestFrame(0x05, range);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.bytesReceived().endsWith(char(0x18)); }, 5000));
-    const QByteArray received = sim.bytesReceived();
-    ASSERT_TRUE(received.contains(request));
-    const QByteArray answers = received.mid(received.indexOf(request) + request.size());
-    const int acknowledged = int(answers.count(char(0x06)));
-    EXPECT_EQ(answers.size(), acknowledged + 1);
+    const std::optional<QByteArray> answers = device.answersToTheIntervalRequest();
+    ASSERT_TRUE(answers);
+    ASSERT_TRUE(device.sim.bytesReceived().contains(requestFrame(0x05, device.range)));
+    const int acknowledged = int(answers->count(char(0x06)));
+    EXPECT_EQ(answers->size(), acknowledged + 1);
     EXPECT_GE(acknowledged, 20);
     EXPECT_LT(acknowledged, 400);
     QSqlQuery q(mainDb());
     ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM Intervalos") && q.next());
     EXPECT_EQ(q.value(0).toInt(), acknowledged);
     // The older records the device still holds are fetched by the next download's default range.
-    EXPECT_EQ(pendingFrom(mainDb(), 123456), range.from());
-
-    link.timing = savedTiming;
-    link.state.SerialDevice.clear();
-    link.state.ConexionModem = 0;
-    Database::close();
+    EXPECT_EQ(pendingFrom(mainDb(), 123456), device.range.from());
 }
 
 // Further signals once the end has begun end the program as one signal does: its exit status, the
@@ -713,88 +713,48 @@ TEST(Form1, ASignalDuringADownloadEndsTheProgramWithEveryAcknowledgedRecordStore
 TEST(Form1, FurtherSignalsWhileTheProgramEndsAreTakenAndIgnored)
 {
     const struct {
-        int first;         // during the download
+        int first;          // during the download
         int asTheEndStarts; // 0: none
         int inTheShutdown;
     } rows[] = {{SIGTERM, 0, SIGINT}, {SIGTERM, SIGHUP, SIGINT}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.asTheEndStarts);
-        test::TempHome home;
-        writeLanguageDb();
-        sim::Simulator sim;
-        ASSERT_NO_FATAL_FAILURE(startModemDevice(sim));
-        const QDateTime clock(QDate(2024, 5, 14), QTime(10, 30), Qt::UTC);
-        sim.withRecords([&](sim::RecordDevice& r) {
-            r.config.clock = clock;
-            r.config.intervalCount = 400;
-            r.config.tMinutes = 2;
-            r.config.recordDelayMs = 5;
-        });
-        Link& link = defaultLink();
-        const LinkTiming savedTiming = link.timing;
-        link.timing = test::shortLinkTiming();
+        ModemDevice device;
+        ASSERT_NO_FATAL_FAILURE(device.start(true));
         test::ScriptedPrompter prompts;
-        const RangoFechas range = RangoFechas::fromMoments(clock.addDays(-2), clock);
         int rc = -1;
         {
             QuitSignals quitSignals; // as in main: around the loop and the shutdown after it
             MainController program;
             const QPointer<Form5> records = openRecordsOfAStoredDevice(program);
             ASSERT_TRUE(records);
-            records->setRangeAsker([&](RangoFechas& r) {
-                r = range;
-                return true;
-            });
-            prompts.answer(Prompter::Answer::Ok); // the modem is connected
-            bool raised = false;
-            QTimer poll;
-            poll.callOnTimeout([&] {
-                if (!raised && records && records->Frame17->text().toInt() >= 20) {
-                    raised = true;
-                    std::raise(row.first);
-                }
-            });
-            poll.start(2);
             int requests = 0;
             const QMetaObject::Connection told = QObject::connect(&quitRequest(), &QuitRequest::quitRequested, [&] {
                 if (++requests == 1 && row.asTheEndStarts != 0)
                     std::raise(row.asTheEndStarts);
             });
-            QTimer::singleShot(0, records, [&] { records->SSCommandRecibir->click(); });
-            bool timedOut = false;
-            rc = execWithin(60000, &timedOut);
-            poll.stop();
+            rc = device.download(records, prompts, row.first);
             QObject::disconnect(told);
-            EXPECT_FALSE(timedOut);
-            EXPECT_TRUE(raised);
+            EXPECT_TRUE(device.raised);
             EXPECT_EQ(requests, row.asTheEndStarts != 0 ? 2 : 1);
             EXPECT_FALSE(program.form()->isVisible());
-            const QByteArray request = requestFrame(0x05, range);
-            ASSERT_TRUE(QTest::qWaitFor([&] { return sim.bytesReceived().endsWith(char(0x18)); }, 5000));
-            const QByteArray received = sim.bytesReceived();
-            const QByteArray answers = received.mid(received.indexOf(request) + request.size());
+            const std::optional<QByteArray> answers = device.answersToTheIntervalRequest();
+            ASSERT_TRUE(answers);
             QSqlQuery q(mainDb());
             ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM Intervalos") && q.next());
-            EXPECT_EQ(q.value(0).toInt(), int(answers.count(char(0x06))));
+            EXPECT_EQ(q.value(0).toInt(), int(answers->count(char(0x06))));
             EXPECT_GE(q.value(0).toInt(), 20);
         }
         std::raise(row.inTheShutdown); // without the end's hold, this ends the test process
         quitRequest().reset();
         EXPECT_EQ(rc, 0);
-
-        link.timing = savedTiming;
-        link.state.SerialDevice.clear();
-        link.state.ConexionModem = 0;
-        Database::close();
     }
 }
 
 // Salir, then a signal in the shutdown after the loop: the end has begun, the signal is ignored.
 TEST(Form1, ASignalAfterSalirIsTakenAndIgnored)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     test::ScriptedPrompter prompts;
     int rc = -1;
     {
@@ -802,9 +762,7 @@ TEST(Form1, ASignalAfterSalirIsTakenAndIgnored)
         MainController program;
         program.start(QString());
         QTimer::singleShot(0, program.form(), [&] { program.form()->SSCommandExit->click(); });
-        bool timedOut = false;
-        rc = execWithin(30000, &timedOut);
-        EXPECT_FALSE(timedOut);
+        rc = execWithin(30000);
     }
     std::raise(SIGTERM); // without the end's hold, this ends the test process
     quitRequest().reset();
@@ -816,13 +774,8 @@ TEST(Form1, ASignalAfterSalirIsTakenAndIgnored)
 // message, and the program ends as on Salir.
 TEST(Form1, ASignalAsTheModemQuestionIsAcceptedEndsTheProgramWithoutDialling)
 {
-    test::TempHome home;
-    writeLanguageDb();
-    sim::Simulator sim;
-    ASSERT_NO_FATAL_FAILURE(startModemDevice(sim));
-    Link& link = defaultLink();
-    const LinkTiming savedTiming = link.timing;
-    link.timing = test::shortLinkTiming();
+    ModemDevice device;
+    ASSERT_NO_FATAL_FAILURE(device.start(false));
     struct : test::ScriptedPrompter {
         Answer message(const QString& text, Icon icon, Buttons buttons) override
         {
@@ -837,21 +790,15 @@ TEST(Form1, ASignalAsTheModemQuestionIsAcceptedEndsTheProgramWithoutDialling)
     ASSERT_TRUE(records);
     records->setRangeAsker([](RangoFechas&) { return true; });
     QTimer::singleShot(0, records, [&] { records->SSCommandRecibir->click(); });
-    bool timedOut = false;
-    const int rc = execWithin(30000, &timedOut);
+    const int rc = execWithin(30000);
     quitRequest().reset();
 
     EXPECT_EQ(rc, 0);
-    EXPECT_FALSE(timedOut);
     EXPECT_FALSE(program.form()->isVisible());
     ASSERT_EQ(prompts.shown.size(), 1);
     EXPECT_EQ(prompts.shown[0].text, GetS(33));
-    EXPECT_TRUE(sim.bytesReceived().isEmpty()) << sim.bytesReceived().constData();
-    EXPECT_FALSE(link.port.isOpen());
-    link.timing = savedTiming;
-    link.state.SerialDevice.clear();
-    link.state.ConexionModem = 0;
-    Database::close();
+    EXPECT_TRUE(device.sim.bytesReceived().isEmpty()) << device.sim.bytesReceived().constData();
+    EXPECT_FALSE(device.link.port.isOpen());
 }
 
 // A signal while the sheet has unsaved edits: its save question, a real message box here, cannot
@@ -859,15 +806,13 @@ TEST(Form1, ASignalAsTheModemQuestionIsAcceptedEndsTheProgramWithoutDialling)
 // as they were and the program ends, a value its box would refuse included.
 TEST(Form1, ASignalClosesTheSheetsSaveQuestionWithCancelAndEnds)
 {
-    test::TempHome home;
-    writeIni(kIni);
-    writeLanguageDb();
+    ProgramHome home;
     QtPrompter boxes;
     setPrompter(&boxes);
     MainController program;
     program.start(QString());
     program.form()->SSCommandProgramacion->click();
-    const QPointer<Form2> sheet = topLevel<Form2>();
+    const QPointer<Form2> sheet = shownWindow<Form2>();
     ASSERT_TRUE(sheet);
     sheet->MaskNumeroSerie->setText("123456");
     sheet->activateWindow();
@@ -877,14 +822,12 @@ TEST(Form1, ASignalClosesTheSheetsSaveQuestionWithCancelAndEnds)
     sheet->MaskEmpiezaNoche->setText("25:00");
     programmingState().fichaModificada = true;
     QTimer::singleShot(0, [] { quitRequest().request(SIGTERM); });
-    bool timedOut = false; // a box left waiting fails here instead of hanging
-    const int rc = execWithin(30000, &timedOut);
+    const int rc = execWithin(30000); // a box left waiting fails here instead of hanging
     quitRequest().reset();
     setPrompter(nullptr);
     programmingState().fichaModificada = false;
 
     EXPECT_EQ(rc, 0);
-    EXPECT_FALSE(timedOut);
     EXPECT_TRUE(!sheet || !sheet->isVisible());
     EXPECT_FALSE(program.form()->isVisible());
     QSqlQuery q(mainDb());
