@@ -147,14 +147,6 @@ QString databaseFailureText(DatabaseTask task, const QString& subject, int code,
     return reason.isEmpty() ? what : what + QLatin1Char('\r') + reason;
 }
 
-QString failureLines(const QString& what, const QString& why, const QString& systemText)
-{
-    const QString reason = reasonLines(why, systemText);
-    if (what.isEmpty())
-        return reason;
-    return reason.isEmpty() ? what : what + QLatin1Char('\r') + reason;
-}
-
 void reportDatabaseFailure(DatabaseTask task, const QString& subject, int code, const QString& libraryText)
 {
     const DatabaseFault fault = databaseFault(code);

@@ -35,9 +35,6 @@ QString databaseFailureReason(DatabaseTask task, int code, const QString& librar
 // folder being read-only, and one on a disk with no space left as the disk being full; a file
 // written (WriteFile) in a folder that is not there, as that folder missing.
 QString databaseFailureText(DatabaseTask task, const QString& subject, int code, const QString& libraryText);
-// Any other failure told the same way: what, why in words, the system's own text, one per line
-// (CR-separated); an empty part is left out.
-QString failureLines(const QString& what, const QString& why, const QString& systemText);
 
 // Shows the failure with the critical icon. While a QuietRepeats lives, a fault of the main database
 // already shown is not shown again: an automatic step (start-up's, the close-time save) stopped by

@@ -345,8 +345,8 @@ QString Form15::printTo(QPrinter& printer, const QPageRanges& ranges) const
     if (printer.outputFormat() == QPrinter::PdfFormat) {
         // A PDF without a file is what is left to a system that has no printer.
         if (printer.outputFileName().isEmpty())
-            return failureLines(GetS(QStringLiteral("No se ha podido imprimir el informe.")),
-                                GetS(QStringLiteral("No hay ninguna impresora instalada.")), {});
+            return GetS(QStringLiteral("No se ha podido imprimir el informe.")) + QLatin1Char('\r')
+                + GetS(QStringLiteral("No hay ninguna impresora instalada."));
         int systemError = 0;
         if (printPdf(printer, ranges, &error, &systemError))
             return {};
@@ -355,12 +355,14 @@ QString Form15::printTo(QPrinter& printer, const QPageRanges& ranges) const
     const QString what = printer.printerName().isEmpty()
         ? GetS(QStringLiteral("No se ha podido imprimir el informe."))
         : GetS(QStringLiteral("No se ha podido imprimir el informe en la impresora %s."), {printer.printerName()});
+    // What could not be done, then why.
+    const auto failed = [&what](const QString& why) { return why.isEmpty() ? what : what + QLatin1Char('\r') + why; };
     if (!printer.isValid())
-        return failureLines(what, GetS(QStringLiteral("La impresora no está disponible.")), {});
+        return failed(GetS(QStringLiteral("La impresora no está disponible.")));
     if (!document_->print(printer, &error, ranges))
-        return failureLines(what, error, {});
+        return failed(error);
     if (printer.printerState() == QPrinter::Error)
-        return failureLines(what, GetS(QStringLiteral("La impresora ha indicado un error.")), {});
+        return failed(GetS(QStringLiteral("La impresora ha indicado un error.")));
     return {};
 }
 
