@@ -943,8 +943,8 @@ bool Form2::takeEditForImport()
 
 void Form2::reloadAfterImport()
 {
-    // An edit not offered for saving (typed while a merge read its file, or left pending under the
-    // merge of a pending backup) stays as typed.
+    // An edit not offered for saving (left pending under the merge of a pending backup at a
+    // language change) stays as typed.
     if (programmingState().fichaModificada)
         return;
     const qint32 serial = sheetSerial(sheet());
